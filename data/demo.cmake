@@ -1,0 +1,1 @@
+# demo database rules are added later
