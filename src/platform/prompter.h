@@ -1,0 +1,47 @@
+#pragma once
+// Every message box, question, file dialog, folder picker and printer count of
+// the program goes through one Prompter. The program installs a Qt one; tests
+// install a scripted fake that records what was asked and gives the answers.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+
+struct FileDialogRequest {
+    std::string title;
+    std::string filter;       // "描述|*.a;*.b|描述2|*.*" as the windows give it
+    std::string initialDir;
+    std::string proposedName; // file-save only
+};
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual MsgAnswer message(const std::string& text, const std::string& title, MsgIcon icon,
+                              MsgButtons buttons) = 0;
+    // Empty result: the user cancelled.
+    virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> pickFolder(const std::string& title,
+                                                  const std::string& initialDir) = 0;
+    virtual int printerCount() = 0;
+};
+
+// The prompter the program uses now. Never null after SetPrompter.
+Prompter& CurrentPrompter();
+// Installs a prompter and returns the previous one (for tests that swap it).
+std::shared_ptr<Prompter> SetPrompter(std::shared_ptr<Prompter> prompter);
+
+// Shorthand for a plain notice or error with an OK button.
+inline void Notify(const std::string& text, const std::string& title, MsgIcon icon) {
+    CurrentPrompter().message(text, title, icon, MsgButtons::Ok);
+}
+
+} // namespace platform
