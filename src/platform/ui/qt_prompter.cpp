@@ -1,0 +1,135 @@
+#include "platform/ui/qt_prompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRegularExpression>
+
+namespace platform::ui {
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QMessageBox::Icon ToQt(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct ButtonSpec {
+    QMessageBox::StandardButton button;
+    const char* caption;
+    MsgAnswer answer;
+};
+
+std::vector<ButtonSpec> ButtonsOf(MsgButtons buttons) {
+    const ButtonSpec ok{QMessageBox::Ok, "确定", MsgAnswer::Ok};
+    const ButtonSpec cancel{QMessageBox::Cancel, "取消", MsgAnswer::Cancel};
+    const ButtonSpec yes{QMessageBox::Yes, "是(&Y)", MsgAnswer::Yes};
+    const ButtonSpec no{QMessageBox::No, "否(&N)", MsgAnswer::No};
+    switch (buttons) {
+    case MsgButtons::OkCancel:
+        return {ok, cancel};
+    case MsgButtons::YesNo:
+        return {yes, no};
+    case MsgButtons::YesNoCancel:
+        return {yes, no, cancel};
+    case MsgButtons::Ok:
+        break;
+    }
+    return {ok};
+}
+
+QWidget* DialogParent() {
+    return QApplication::activeWindow();
+}
+
+std::optional<std::string> Chosen(const QString& path) {
+    if (path.isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+QString StartPath(const FileDialogRequest& request) {
+    const QString dir = Q(request.initialDir);
+    const QString name = Q(request.proposedName);
+    if (dir.isEmpty())
+        return name;
+    if (name.isEmpty())
+        return dir;
+    return QDir(dir).filePath(name);
+}
+
+} // namespace
+
+QString ToQtFilter(const std::string& filter) {
+    const QStringList parts = Q(filter).split(QLatin1Char('|'));
+    static const QRegularExpression showsPatterns(QStringLiteral("\\([^()]*\\)\\s*$"));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        if (showsPatterns.match(description).hasMatch()) {
+            entries << description;
+            continue;
+        }
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+MsgAnswer QtPrompter::message(const std::string& text, const std::string& title, MsgIcon icon,
+                              MsgButtons buttons) {
+    QMessageBox box(ToQt(icon), Q(title), Q(text), QMessageBox::NoButton, DialogParent());
+    const std::vector<ButtonSpec> specs = ButtonsOf(buttons);
+    for (const ButtonSpec& spec : specs)
+        box.addButton(spec.button)->setText(QString::fromUtf8(spec.caption));
+    box.setDefaultButton(specs.front().button);
+    box.exec();
+    const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+    for (const ButtonSpec& spec : specs)
+        if (spec.button == clicked)
+            return spec.answer;
+    return specs.back().answer;
+}
+
+std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request) {
+    const QString title = request.title.empty() ? QStringLiteral("打开") : Q(request.title);
+    return Chosen(QFileDialog::getOpenFileName(DialogParent(), title, StartPath(request),
+                                               ToQtFilter(request.filter)));
+}
+
+std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request) {
+    // The callers ask their own overwrite question.
+    const QString title = request.title.empty() ? QStringLiteral("另存为") : Q(request.title);
+    return Chosen(QFileDialog::getSaveFileName(DialogParent(), title, StartPath(request),
+                                               ToQtFilter(request.filter), nullptr,
+                                               QFileDialog::DontConfirmOverwrite));
+}
+
+std::optional<std::string> QtPrompter::pickFolder(const std::string& title,
+                                                  const std::string& initialDir) {
+    return Chosen(QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(initialDir)));
+}
+
+int QtPrompter::printerCount() {
+    return static_cast<int>(QPrinterInfo::availablePrinterNames().size());
+}
+
+} // namespace platform::ui

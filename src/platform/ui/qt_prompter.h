@@ -1,0 +1,26 @@
+#pragma once
+// The prompter of the running program: Qt message boxes and file dialogs,
+// printers from the system's print service.
+
+#include "platform/prompter.h"
+
+#include <QString>
+
+namespace platform::ui {
+
+// "描述|*.a;*.b|描述2|*.*" → "描述 (*.a *.b);;描述2 (*.*)". A description that
+// already shows its patterns in parentheses is kept as it is.
+QString ToQtFilter(const std::string& filter);
+
+class QtPrompter final : public Prompter {
+  public:
+    MsgAnswer message(const std::string& text, const std::string& title, MsgIcon icon,
+                      MsgButtons buttons) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<std::string> pickFolder(const std::string& title,
+                                          const std::string& initialDir) override;
+    int printerCount() override;
+};
+
+} // namespace platform::ui

@@ -1,0 +1,754 @@
+#include "platform/ui/twipform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace platform::ui {
+
+double TwipsPerPixel() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+int TwipsToPixels(int twips) {
+    return static_cast<int>(std::lround(twips / TwipsPerPixel()));
+}
+
+int PixelsToTwips(int pixels) {
+    return static_cast<int>(std::lround(pixels * TwipsPerPixel()));
+}
+
+QFont MakeFont(const FontSpec& spec) {
+    QFont font(spec.name);
+    font.setPointSizeF(spec.size > 0 ? spec.size : 9.0);
+    font.setBold(spec.bold);
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    return font;
+}
+
+namespace {
+
+// Painter whose unit is one twip.
+void ScaleToTwips(QPainter& painter) {
+    const double scale = 1.0 / TwipsPerPixel();
+    painter.scale(scale, scale);
+}
+
+// Widgets of the layer that have no click or paint hook of their own in Qt.
+class ClickableLabel final : public QLabel {
+  public:
+    using QLabel::QLabel;
+    std::function<void()> onClick;
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QLabel::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+            onClick)
+            onClick();
+    }
+};
+
+class PictureBoxWidget final : public QFrame {
+  public:
+    using QFrame::QFrame;
+    std::function<void()> onClick;
+    std::function<void(QPainter&)> onPaint;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (onPaint) {
+            QPainter painter(this);
+            ScaleToTwips(painter);
+            onPaint(painter);
+        }
+        QFrame::paintEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QFrame::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+            onClick)
+            onClick();
+    }
+};
+
+class FrameWidget final : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+    std::function<void(QPainter&)> onPaint;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (onPaint) {
+            QPainter painter(this);
+            ScaleToTwips(painter);
+            onPaint(painter);
+        }
+        QGroupBox::paintEvent(event);
+    }
+};
+
+// Draws a line from `from` to `to` (pixels, widget coordinates).
+class LineWidget final : public QWidget {
+  public:
+    explicit LineWidget(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    QPoint from, to;
+    QColor color = Qt::black;
+    int penWidth = 1;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QPen(color, penWidth));
+        painter.drawLine(from, to);
+    }
+};
+
+class ShapeWidget final : public QWidget {
+  public:
+    explicit ShapeWidget(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    QColor color = Qt::black;
+    QColor fill;
+    int penWidth = 1;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (fill.isValid())
+            painter.fillRect(rect(), fill);
+        if (penWidth <= 0)
+            return;
+        painter.setPen(QPen(color, penWidth));
+        const int inset = penWidth / 2;
+        painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+    }
+};
+
+bool IsGraphical(ControlKind kind) {
+    return kind == ControlKind::Label || kind == ControlKind::Line || kind == ControlKind::Shape;
+}
+
+QWidget* CreateWidget(ControlKind kind, bool multiLine, QWidget* parent) {
+    switch (kind) {
+    case ControlKind::Label: {
+        auto* label = new ClickableLabel(parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return label;
+    }
+    case ControlKind::TextBox:
+        if (multiLine)
+            return new QPlainTextEdit(parent);
+        return new QLineEdit(parent);
+    case ControlKind::ComboBox:
+        return new QComboBox(parent);
+    case ControlKind::OptionButton:
+        return new QRadioButton(parent);
+    case ControlKind::CheckBox:
+        return new QCheckBox(parent);
+    case ControlKind::CommandButton: {
+        auto* button = new QPushButton(parent);
+        button->setAutoDefault(false); // Enter must not press a button by itself
+        return button;
+    }
+    case ControlKind::PictureBox:
+        return new PictureBoxWidget(parent);
+    case ControlKind::Frame:
+        return new FrameWidget(parent);
+    case ControlKind::Line:
+        return new LineWidget(parent);
+    case ControlKind::Shape:
+        return new ShapeWidget(parent);
+    }
+    return new QWidget(parent);
+}
+
+// Graphical controls (labels, lines, shapes) lie beneath the windowed ones.
+void Stack(QWidget* widget, ControlKind kind) {
+    if (!IsGraphical(kind)) {
+        widget->raise();
+        return;
+    }
+    QWidget* parent = widget->parentWidget();
+    if (!parent)
+        return;
+    for (QObject* sibling : parent->children()) {
+        auto* other = qobject_cast<QWidget*>(sibling);
+        if (other && other != widget && !other->isWindow() &&
+            !other->property("quillorGraphical").toBool()) {
+            widget->stackUnder(other);
+            return;
+        }
+    }
+}
+
+int DefaultBorderStyle(ControlKind kind) {
+    return kind == ControlKind::TextBox || kind == ControlKind::PictureBox ? 1 : 0;
+}
+
+Qt::Alignment ToQt(TextAlign align) {
+    switch (align) {
+    case TextAlign::Right:
+        return Qt::AlignRight;
+    case TextAlign::Center:
+        return Qt::AlignHCenter;
+    case TextAlign::Left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+QString ToCrLf(QString text) {
+    return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+QString FromCrLf(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+} // namespace
+
+// ---- Control -------------------------------------------------------------
+
+Control::Control(TwipForm* form, ControlKind kind, QString name, int index, Control* container)
+    : form_(form), kind_(kind), name_(std::move(name)), index_(index), container_(container),
+      borderStyle_(DefaultBorderStyle(kind)) {}
+
+Control::~Control() {
+    if (widget_)
+        delete widget_.data();
+}
+
+bool Control::isContainer() const {
+    return kind_ == ControlKind::PictureBox || kind_ == ControlKind::Frame;
+}
+
+void Control::setLeft(int twips) {
+    setRect({twips, rect_.top, rect_.width, rect_.height});
+}
+void Control::setTop(int twips) {
+    setRect({rect_.left, twips, rect_.width, rect_.height});
+}
+void Control::setWidth(int twips) {
+    setRect({rect_.left, rect_.top, twips, rect_.height});
+}
+void Control::setHeight(int twips) {
+    setRect({rect_.left, rect_.top, rect_.width, twips});
+}
+
+void Control::setRect(const TwipRect& rect) {
+    rect_ = rect;
+    if (kind_ == ControlKind::Line)
+        line_ = {rect.left, rect.top, rect.left + rect.width, rect.top + rect.height};
+    applyGeometry();
+}
+
+void Control::setLine(const TwipLine& line) {
+    line_ = line;
+    rect_ = {std::min(line.x1, line.x2), std::min(line.y1, line.y2), std::abs(line.x2 - line.x1),
+             std::abs(line.y2 - line.y1)};
+    applyGeometry();
+}
+
+void Control::applyGeometry() {
+    if (!widget_)
+        return;
+    if (kind_ != ControlKind::Line) {
+        widget_->setGeometry(TwipsToPixels(rect_.left), TwipsToPixels(rect_.top),
+                             TwipsToPixels(rect_.width), TwipsToPixels(rect_.height));
+        return;
+    }
+    auto* lineWidget = static_cast<LineWidget*>(widget_.data());
+    const int pad = std::max(1, borderWidth_);
+    const QPoint p1(TwipsToPixels(line_.x1), TwipsToPixels(line_.y1));
+    const QPoint p2(TwipsToPixels(line_.x2), TwipsToPixels(line_.y2));
+    const QPoint origin(std::min(p1.x(), p2.x()) - pad, std::min(p1.y(), p2.y()) - pad);
+    lineWidget->from = p1 - origin;
+    lineWidget->to = p2 - origin;
+    lineWidget->setGeometry(origin.x(), origin.y(), std::abs(p2.x() - p1.x()) + 2 * pad + 1,
+                            std::abs(p2.y() - p1.y()) + 2 * pad + 1);
+    lineWidget->update();
+}
+
+void Control::setVisible(bool visible) {
+    visible_ = visible;
+    if (widget_)
+        widget_->setVisible(visible);
+}
+
+bool Control::enabled() const {
+    return widget_ && !widget_->testAttribute(Qt::WA_Disabled);
+}
+
+void Control::setEnabled(bool enabled) {
+    if (widget_)
+        widget_->setEnabled(enabled);
+}
+
+bool Control::locked() const {
+    if (auto* edit = as<QLineEdit>())
+        return edit->isReadOnly();
+    if (auto* edit = as<QPlainTextEdit>())
+        return edit->isReadOnly();
+    return false;
+}
+
+void Control::setLocked(bool locked) {
+    if (auto* edit = as<QLineEdit>())
+        edit->setReadOnly(locked);
+    else if (auto* edit = as<QPlainTextEdit>())
+        edit->setReadOnly(locked);
+}
+
+QString Control::text() const {
+    if (auto* label = as<QLabel>())
+        return label->text();
+    if (auto* edit = as<QLineEdit>())
+        return edit->text();
+    if (auto* edit = as<QPlainTextEdit>())
+        return ToCrLf(edit->toPlainText());
+    if (auto* combo = as<QComboBox>())
+        return combo->currentText();
+    if (auto* button = as<QAbstractButton>())
+        return button->text();
+    if (auto* frame = as<QGroupBox>())
+        return frame->title();
+    return {};
+}
+
+void Control::setText(const QString& text) {
+    if (auto* label = as<QLabel>())
+        label->setText(text);
+    else if (auto* edit = as<QLineEdit>())
+        edit->setText(text);
+    else if (auto* edit = as<QPlainTextEdit>())
+        edit->setPlainText(FromCrLf(text));
+    else if (auto* combo = as<QComboBox>()) {
+        const int found = combo->findText(text);
+        if (found >= 0)
+            combo->setCurrentIndex(found);
+        else if (combo->isEditable())
+            combo->setEditText(text);
+    } else if (auto* button = as<QAbstractButton>())
+        button->setText(text);
+    else if (auto* frame = as<QGroupBox>())
+        frame->setTitle(text);
+}
+
+void Control::setFont(const FontSpec& font) {
+    font_ = font;
+    if (widget_)
+        widget_->setFont(MakeFont(font_));
+}
+
+void Control::setFontName(const QString& name) {
+    FontSpec f = font_;
+    f.name = name;
+    setFont(f);
+}
+
+void Control::setFontSize(double points) {
+    FontSpec f = font_;
+    f.size = points;
+    setFont(f);
+}
+
+void Control::setFontBold(bool bold) {
+    FontSpec f = font_;
+    f.bold = bold;
+    setFont(f);
+}
+
+void Control::setForeColor(const QColor& color) {
+    foreColor_ = color;
+    applyColors();
+}
+
+void Control::setBackColor(const QColor& color) {
+    backColor_ = color;
+    applyColors();
+}
+
+void Control::applyColors() {
+    if (!widget_)
+        return;
+    QPalette palette = widget_->palette();
+    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(role, foreColor_);
+    if (backColor_.isValid()) {
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            palette.setColor(role, backColor_);
+    }
+    widget_->setPalette(palette);
+    const bool fills = backColor_.isValid() && kind_ != ControlKind::TextBox &&
+                       kind_ != ControlKind::ComboBox && kind_ != ControlKind::CommandButton;
+    widget_->setAutoFillBackground(fills);
+}
+
+void Control::setAlignment(TextAlign alignment) {
+    alignment_ = alignment;
+    if (auto* label = as<QLabel>())
+        label->setAlignment(ToQt(alignment) | Qt::AlignTop);
+    else if (auto* edit = as<QLineEdit>())
+        edit->setAlignment(ToQt(alignment) | Qt::AlignVCenter);
+}
+
+void Control::setBorderStyle(int style) {
+    borderStyle_ = style;
+    if (auto* edit = as<QLineEdit>())
+        edit->setFrame(style != 0);
+    else if (auto* edit = as<QPlainTextEdit>())
+        edit->setFrameStyle(style != 0 ? QFrame::StyledPanel | QFrame::Sunken : QFrame::NoFrame);
+    else if (kind_ == ControlKind::Label || kind_ == ControlKind::PictureBox) {
+        if (auto* frame = as<QFrame>())
+            frame->setFrameStyle(style != 0 ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+    }
+}
+
+void Control::setBorderColor(const QColor& color) {
+    borderColor_ = color;
+    if (auto* line = dynamic_cast<LineWidget*>(widget_.data())) {
+        line->color = color;
+        line->update();
+    } else if (auto* shape = dynamic_cast<ShapeWidget*>(widget_.data())) {
+        shape->color = color;
+        shape->update();
+    }
+}
+
+void Control::setBorderWidth(int pixels) {
+    borderWidth_ = pixels;
+    if (auto* line = dynamic_cast<LineWidget*>(widget_.data())) {
+        line->penWidth = pixels;
+        applyGeometry();
+    } else if (auto* shape = dynamic_cast<ShapeWidget*>(widget_.data())) {
+        shape->penWidth = pixels;
+        shape->update();
+    }
+}
+
+void Control::setFillColor(const QColor& color) {
+    fillColor_ = color;
+    if (auto* shape = dynamic_cast<ShapeWidget*>(widget_.data())) {
+        shape->fill = color;
+        shape->update();
+    }
+}
+
+bool Control::checked() const {
+    auto* button = as<QAbstractButton>();
+    return button && button->isCheckable() && button->isChecked();
+}
+
+void Control::setChecked(bool checked) {
+    if (auto* button = as<QAbstractButton>(); button && button->isCheckable())
+        button->setChecked(checked);
+}
+
+void Control::clearItems() {
+    if (auto* combo = as<QComboBox>())
+        combo->clear();
+}
+
+void Control::addItem(const QString& item) {
+    if (auto* combo = as<QComboBox>())
+        combo->addItem(item);
+}
+
+int Control::listCount() const {
+    auto* combo = as<QComboBox>();
+    return combo ? combo->count() : 0;
+}
+
+QString Control::listItem(int i) const {
+    auto* combo = as<QComboBox>();
+    return combo ? combo->itemText(i) : QString();
+}
+
+int Control::listIndex() const {
+    auto* combo = as<QComboBox>();
+    return combo ? combo->currentIndex() : -1;
+}
+
+void Control::setListIndex(int i) {
+    if (auto* combo = as<QComboBox>())
+        combo->setCurrentIndex(i);
+}
+
+void Control::setEditable(bool editable) {
+    if (auto* combo = as<QComboBox>())
+        combo->setEditable(editable);
+}
+
+void Control::setOnClick(std::function<void()> handler) {
+    if (auto* label = dynamic_cast<ClickableLabel*>(widget_.data()))
+        label->onClick = std::move(handler);
+    else if (auto* picture = dynamic_cast<PictureBoxWidget*>(widget_.data()))
+        picture->onClick = std::move(handler);
+    else if (auto* button = as<QAbstractButton>()) {
+        QObject::disconnect(button, &QAbstractButton::clicked, nullptr, nullptr);
+        if (handler)
+            QObject::connect(button, &QAbstractButton::clicked, button,
+                             [h = std::move(handler)] { h(); });
+    }
+}
+
+void Control::setOnPaint(std::function<void(QPainter&)> handler) {
+    if (auto* picture = dynamic_cast<PictureBoxWidget*>(widget_.data()))
+        picture->onPaint = std::move(handler);
+    else if (auto* frame = dynamic_cast<FrameWidget*>(widget_.data()))
+        frame->onPaint = std::move(handler);
+    if (widget_)
+        widget_->update();
+}
+
+std::vector<Control*> Control::children() const {
+    return form_->controlsOf(this);
+}
+
+void Control::copyPropertiesFrom(const Control& other) {
+    tag_ = other.tag_;
+    if (kind_ == ControlKind::Line)
+        setLine(other.line_);
+    else
+        setRect(other.rect_);
+    setFont(other.font_);
+    foreColor_ = other.foreColor_;
+    backColor_ = other.backColor_;
+    applyColors();
+    setAlignment(other.alignment_);
+    setBorderStyle(other.borderStyle_);
+    setBorderColor(other.borderColor_);
+    setBorderWidth(other.borderWidth_);
+    setFillColor(other.fillColor_);
+    setLocked(other.locked());
+    setEnabled(other.enabled());
+    if (kind_ != ControlKind::TextBox && kind_ != ControlKind::ComboBox)
+        setText(other.text());
+}
+
+// ---- TwipForm ------------------------------------------------------------
+
+TwipForm::TwipForm(QWidget* parent) : QDialog(parent) {
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(MakeFont(FontSpec{}));
+}
+
+TwipForm::~TwipForm() {
+    while (!controls_.empty())
+        controls_.pop_back();
+}
+
+QWidget* TwipForm::containerWidget(const Control* container) {
+    return container ? container->widget() : this;
+}
+
+Control& TwipForm::insert(std::unique_ptr<Control> control) {
+    const bool isArray = control->index_ >= 0;
+    for (const auto& existing : controls_) {
+        if (existing->name_ != control->name_)
+            continue;
+        if (existing->isArrayElement() != isArray || existing->index_ == control->index_)
+            throw std::invalid_argument("control exists: " + control->name_.toStdString());
+    }
+    controls_.push_back(std::move(control));
+    return *controls_.back();
+}
+
+Control& TwipForm::add(ControlKind kind, const QString& name, const TwipRect& rect,
+                       Control* container, int index) {
+    if (container && !container->isContainer())
+        throw std::invalid_argument("not a container: " + container->name().toStdString());
+    Control& control =
+        insert(std::unique_ptr<Control>(new Control(this, kind, name, index, container)));
+    QWidget* widget = CreateWidget(kind, control.multiLine_, containerWidget(container));
+    widget->setObjectName(index >= 0 ? name + QLatin1Char('_') + QString::number(index) : name);
+    widget->setProperty("quillorGraphical", IsGraphical(kind));
+    widget->setFont(MakeFont(control.font_));
+    control.widget_ = widget;
+    control.setBorderStyle(control.borderStyle_);
+    control.applyColors();
+    if (kind == ControlKind::Line)
+        control.setLine({rect.left, rect.top, rect.left + rect.width, rect.top + rect.height});
+    else
+        control.setRect(rect);
+    Stack(widget, kind);
+    widget->setVisible(true);
+    return control;
+}
+
+Control& TwipForm::addLine(const QString& name, const TwipLine& line, Control* container,
+                           int index) {
+    Control& control = add(ControlKind::Line, name, {}, container, index);
+    control.setLine(line);
+    return control;
+}
+
+Control& TwipForm::addMultiLineTextBox(const QString& name, const TwipRect& rect,
+                                       Control* container, int index) {
+    if (container && !container->isContainer())
+        throw std::invalid_argument("not a container: " + container->name().toStdString());
+    Control& control = insert(
+        std::unique_ptr<Control>(new Control(this, ControlKind::TextBox, name, index, container)));
+    control.multiLine_ = true;
+    auto* edit = new QPlainTextEdit(containerWidget(container));
+    edit->setObjectName(index >= 0 ? name + QLatin1Char('_') + QString::number(index) : name);
+    edit->setFont(MakeFont(control.font_));
+    control.widget_ = edit;
+    control.applyColors();
+    control.setRect(rect);
+    Stack(edit, ControlKind::TextBox);
+    edit->setVisible(true);
+    return control;
+}
+
+Control* TwipForm::find(const QString& name, int index) const {
+    for (const auto& control : controls_)
+        if (control->name_ == name && control->index_ == index)
+            return control.get();
+    return nullptr;
+}
+
+Control& TwipForm::control(const QString& name, int index) const {
+    if (Control* found = find(name, index))
+        return *found;
+    throw std::out_of_range("no control " + name.toStdString() + "(" + std::to_string(index) + ")");
+}
+
+std::vector<int> TwipForm::arrayIndexes(const QString& name) const {
+    std::vector<int> indexes;
+    for (const auto& control : controls_)
+        if (control->name_ == name && control->index_ >= 0)
+            indexes.push_back(control->index_);
+    std::sort(indexes.begin(), indexes.end());
+    return indexes;
+}
+
+Control& TwipForm::load(const QString& name, int index) {
+    const std::vector<int> indexes = arrayIndexes(name);
+    if (indexes.empty())
+        throw std::invalid_argument("no control array " + name.toStdString());
+    if (index < 0 || std::binary_search(indexes.begin(), indexes.end(), index))
+        throw std::invalid_argument("element already loaded: " + name.toStdString());
+    const Control& model = control(name, indexes.front());
+    Control& element = model.multiLine_
+                           ? addMultiLineTextBox(name, model.rect_, model.container_, index)
+                           : add(model.kind_, name, model.rect_, model.container_, index);
+    element.copyPropertiesFrom(model);
+    element.setVisible(false);
+    return element;
+}
+
+void TwipForm::unload(const QString& name, int index) {
+    Control* target = find(name, index);
+    if (!target || index < 0)
+        throw std::invalid_argument("no loaded element " + name.toStdString());
+    // Controls inside an unloaded container go with it.
+    std::vector<const Control*> doomed{target};
+    for (const auto& control : controls_)
+        if (std::any_of(doomed.begin(), doomed.end(),
+                        [&](const Control* d) { return control->container_ == d; }))
+            doomed.push_back(control.get());
+    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
+        std::erase_if(controls_, [&](const auto& c) { return c.get() == *it; });
+}
+
+std::vector<Control*> TwipForm::controlsOf(const Control* container) const {
+    std::vector<Control*> result;
+    for (const auto& control : controls_)
+        if (control->container_ == container)
+            result.push_back(control.get());
+    return result;
+}
+
+std::vector<Control*> TwipForm::allControls() const {
+    std::vector<Control*> result;
+    for (const auto& control : controls_)
+        result.push_back(control.get());
+    return result;
+}
+
+void TwipForm::setClientSize(int widthTwips, int heightTwips) {
+    const QSize size(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
+    if (resizable_) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(size);
+    } else {
+        setFixedSize(size);
+    }
+}
+
+int TwipForm::scaleWidth() const {
+    return PixelsToTwips(width());
+}
+int TwipForm::scaleHeight() const {
+    return PixelsToTwips(height());
+}
+
+void TwipForm::setResizable(bool resizable) {
+    resizable_ = resizable;
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowMaximizeButtonHint, resizable);
+    setWindowFlags(flags);
+    setClientSize(scaleWidth(), scaleHeight());
+}
+
+void TwipForm::centreOnScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+void TwipForm::placeUpperThird() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 3);
+}
+
+void TwipForm::paintEvent(QPaintEvent* event) {
+    if (onPaint_) {
+        QPainter painter(this);
+        ScaleToTwips(painter);
+        onPaint_(painter);
+    }
+    QDialog::paintEvent(event);
+}
+
+void TwipForm::keyPressEvent(QKeyEvent* event) {
+    // Escape does not close a form; Enter presses no button by itself.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace platform::ui

@@ -1,0 +1,196 @@
+#include "platform/ui/twipform.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using platform::ui::Control;
+using platform::ui::ControlKind;
+using platform::ui::TwipForm;
+
+namespace {
+
+QStringList Names(const std::vector<Control*>& controls) {
+    QStringList names;
+    for (const Control* c : controls)
+        names << (c->isArrayElement() ? c->name() + "(" + QString::number(c->index()) + ")"
+                                      : c->name());
+    return names;
+}
+
+TEST(TwipForm, PlacesControlsInTwipsAtFifteenTwipsAPixel) {
+    TwipForm form;
+    form.setClientSize(6660, 4020);
+    EXPECT_EQ(form.size(), QSize(444, 268));
+    Control& button = form.add(ControlKind::CommandButton, "Command2", {5430, 3480, 915, 315});
+    EXPECT_EQ(button.widget()->geometry(), QRect(362, 232, 61, 21));
+    button.setLeft(5437); // not a whole pixel: the twip value is kept exactly
+    EXPECT_EQ(button.left(), 5437);
+    EXPECT_EQ(button.widget()->x(), 362);
+    EXPECT_EQ(form.scaleWidth(), 6660);
+}
+
+TEST(TwipForm, ControlsInsideAContainerArePlacedRelativeToIt) {
+    TwipForm form;
+    Control& picture =
+        form.add(ControlKind::PictureBox, "Picture1", {270, 1590, 6030, 1485}, nullptr, 1);
+    Control& button =
+        form.add(ControlKind::CommandButton, "Command1", {2190, 540, 1605, 405}, &picture, 4);
+    EXPECT_EQ(button.widget()->parentWidget(), picture.widget());
+    EXPECT_EQ(button.widget()->pos(), QPoint(146, 36));
+    EXPECT_EQ(button.widget()->objectName(), "Command1_4");
+    EXPECT_EQ(picture.widget()->objectName(), "Picture1_1");
+    EXPECT_THROW(form.add(ControlKind::Label, "x", {}, &button), std::invalid_argument);
+}
+
+TEST(TwipForm, WalksEachContainerInCreationOrderIncludingLinesAndShapes) {
+    TwipForm form;
+    form.add(ControlKind::Label, "Label1", {0, 0, 100, 100});
+    Control& frame = form.add(ControlKind::Frame, "Frame1", {0, 0, 3000, 3000});
+    form.addLine("Line1", {10, 20, 500, 20}, &frame);
+    form.add(ControlKind::Shape, "Shape1", {0, 0, 200, 200}, &frame);
+    form.add(ControlKind::TextBox, "Text1", {0, 0, 200, 200}, &frame, 0);
+    form.add(ControlKind::Label, "Label2", {0, 0, 100, 100});
+    form.add(ControlKind::Label, "Label3", {0, 0, 100, 100}, &frame);
+
+    EXPECT_EQ(Names(form.controlsOf(nullptr)), QStringList({"Label1", "Frame1", "Label2"}));
+    EXPECT_EQ(Names(frame.children()), QStringList({"Line1", "Shape1", "Text1(0)", "Label3"}));
+    EXPECT_EQ(form.allControls().size(), 7u);
+}
+
+TEST(TwipForm, LineKeepsItsEndPointsAndBoundingBox) {
+    TwipForm form;
+    Control& line = form.addLine("Line1", {3000, 900, 300, 900});
+    EXPECT_EQ(line.kind(), ControlKind::Line);
+    EXPECT_EQ(line.line().x1, 3000);
+    EXPECT_EQ(line.line().x2, 300);
+    EXPECT_EQ(line.left(), 300);
+    EXPECT_EQ(line.width(), 2700);
+    EXPECT_EQ(line.height(), 0);
+}
+
+TEST(TwipForm, LoadCopiesTheLowestElementHiddenAndUnloadRemovesIt) {
+    TwipForm form;
+    Control& first = form.add(ControlKind::Label, "Label3", {100, 200, 1500, 300}, nullptr, 0);
+    first.setText("名称");
+    first.setTag("7");
+    first.setFontBold(true);
+    first.setForeColor(QColor(255, 0, 0));
+
+    Control& loaded = form.load("Label3", 3);
+    EXPECT_FALSE(loaded.visible());
+    EXPECT_EQ(loaded.text(), "名称");
+    EXPECT_EQ(loaded.tag(), "7");
+    EXPECT_TRUE(loaded.font().bold);
+    EXPECT_EQ(loaded.foreColor(), QColor(255, 0, 0));
+    EXPECT_EQ(loaded.left(), 100);
+    EXPECT_EQ(loaded.widget()->objectName(), "Label3_3");
+    EXPECT_EQ(form.arrayIndexes("Label3"), (std::vector<int>{0, 3}));
+    EXPECT_THROW(form.load("Label3", 3), std::invalid_argument);
+    EXPECT_THROW(form.load("NoSuch", 1), std::invalid_argument);
+
+    QPointer<QWidget> widget = loaded.widget();
+    form.unload("Label3", 3);
+    EXPECT_TRUE(widget.isNull());
+    EXPECT_EQ(form.find("Label3", 3), nullptr);
+    EXPECT_EQ(form.arrayIndexes("Label3"), std::vector<int>{0});
+    form.load("Label3", 3); // the index can be loaded again
+    EXPECT_NE(form.find("Label3", 3), nullptr);
+}
+
+TEST(TwipForm, UnloadingAContainerTakesItsControlsAlong) {
+    TwipForm form;
+    form.add(ControlKind::PictureBox, "Pic", {0, 0, 1000, 1000}, nullptr, 0);
+    Control& second = form.load("Pic", 1);
+    form.add(ControlKind::Label, "Inner", {0, 0, 100, 100}, &second);
+    form.unload("Pic", 1);
+    EXPECT_EQ(form.find("Inner"), nullptr);
+    EXPECT_EQ(form.allControls().size(), 1u);
+}
+
+TEST(TwipForm, NamesAreEitherPlainControlsOrArrays) {
+    TwipForm form;
+    form.add(ControlKind::Label, "Label4", {});
+    EXPECT_THROW(form.add(ControlKind::Label, "Label4", {}, nullptr, 0), std::invalid_argument);
+    EXPECT_THROW(form.add(ControlKind::Label, "Label4", {}), std::invalid_argument);
+    EXPECT_THROW(form.control("Label4", 2), std::out_of_range);
+}
+
+TEST(TwipForm, VisibleIsTheControlsOwnProperty) {
+    TwipForm form;
+    Control& label = form.add(ControlKind::Label, "Label1", {});
+    EXPECT_TRUE(label.visible()); // although the form is not shown
+    label.setVisible(false);
+    form.show();
+    EXPECT_FALSE(label.widget()->isVisible());
+    label.setVisible(true);
+    EXPECT_TRUE(label.widget()->isVisible());
+}
+
+TEST(TwipForm, TextOfEachKind) {
+    TwipForm form;
+    Control& multi = form.addMultiLineTextBox("Text1", {0, 0, 2000, 2000});
+    multi.setText("a\r\nb\r\n");
+    EXPECT_EQ(multi.text(), "a\r\nb\r\n");
+    Control& combo = form.add(ControlKind::ComboBox, "Combo1", {});
+    combo.addItem("1 甲");
+    combo.addItem("2 乙");
+    combo.setText("2 乙");
+    EXPECT_EQ(combo.listIndex(), 1);
+    EXPECT_EQ(combo.listCount(), 2);
+    EXPECT_EQ(combo.listItem(0), "1 甲");
+    Control& option = form.add(ControlKind::OptionButton, "Option1", {});
+    option.setText("男");
+    option.setChecked(true);
+    EXPECT_TRUE(option.checked());
+    Control& frame = form.add(ControlKind::Frame, "Frame1", {});
+    frame.setText("说明");
+    EXPECT_EQ(frame.text(), "说明");
+}
+
+TEST(TwipForm, ClickHandlersReachButtonsLabelsAndPictureBoxes) {
+    TwipForm form;
+    int clicks = 0;
+    Control& button = form.add(ControlKind::CommandButton, "Command1", {0, 0, 900, 300});
+    Control& label = form.add(ControlKind::Label, "Label4", {0, 600, 900, 300});
+    Control& picture = form.add(ControlKind::PictureBox, "Picture1", {0, 900, 900, 300});
+    for (Control* c : {&button, &label, &picture})
+        c->setOnClick([&] { ++clicks; });
+    form.show();
+    for (Control* c : {&button, &label, &picture})
+        QTest::mouseClick(c->widget(), Qt::LeftButton);
+    EXPECT_EQ(clicks, 3);
+    button.setOnClick({}); // replacing the handler drops the old one
+    QTest::mouseClick(button.widget(), Qt::LeftButton);
+    EXPECT_EQ(clicks, 3);
+}
+
+TEST(TwipForm, PaintHandlersDrawInTwips) {
+    TwipForm form;
+    form.setClientSize(1500, 1500);
+    QRect seen;
+    form.setOnPaint([&](QPainter& painter) {
+        painter.fillRect(QRect(0, 0, 750, 1500), Qt::red);
+        seen = painter.transform().mapRect(QRect(0, 0, 1500, 1500));
+    });
+    const QImage image = form.grab().toImage();
+    EXPECT_EQ(seen.width(), 100);
+    EXPECT_EQ(image.pixelColor(10, 50), QColor(Qt::red));
+    EXPECT_NE(image.pixelColor(90, 50), QColor(Qt::red));
+}
+
+TEST(TwipForm, EscapeDoesNotCloseAForm) {
+    TwipForm form;
+    form.show();
+    QSignalSpy rejected(&form, &QDialog::rejected);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_EQ(rejected.count(), 0);
+    EXPECT_TRUE(form.isVisible());
+}
+
+} // namespace
