@@ -1,0 +1,455 @@
+#include "platform/db.h"
+
+#include "util/utf8.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+namespace platform::db {
+namespace {
+
+constexpr const char* kRowIdColumn = "quillor_rowid_";
+
+struct StatementCloser {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
+
+[[noreturn]] void ThrowSqlite(sqlite3* db, const std::string& context) {
+    throw DbError(context + ": " + (db ? sqlite3_errmsg(db) : "database not open"));
+}
+
+Statement Prepare(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(raw);
+        ThrowSqlite(db, sql);
+    }
+    return Statement(raw);
+}
+
+std::string NumberText(double v) {
+    std::array<char, 64> buffer{};
+    auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v);
+    return ec == std::errc() ? std::string(buffer.data(), end) : std::string();
+}
+
+Value ReadColumn(sqlite3_stmt* stmt, int column) {
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return Value(sqlite3_column_double(stmt, column));
+    case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        return Value(std::string(text ? text : "", sqlite3_column_bytes(stmt, column)));
+    }
+    case SQLITE_BLOB: {
+        const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+        return Value(Blob(bytes, bytes + sqlite3_column_bytes(stmt, column)));
+    }
+    default:
+        return Value();
+    }
+}
+
+void Bind(sqlite3_stmt* stmt, int index, const Value& value) {
+    switch (value.type()) {
+    case Value::Type::Null:
+        sqlite3_bind_null(stmt, index);
+        break;
+    case Value::Type::Integer:
+        sqlite3_bind_int64(stmt, index, static_cast<sqlite3_int64>(*value.toNumber()));
+        break;
+    case Value::Type::Real:
+        sqlite3_bind_double(stmt, index, *value.toNumber());
+        break;
+    case Value::Type::Text: {
+        const std::string text = value.toText();
+        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        break;
+    }
+    case Value::Type::Binary:
+        sqlite3_bind_blob(stmt, index, value.blob()->data(), static_cast<int>(value.blob()->size()),
+                          SQLITE_TRANSIENT);
+        break;
+    }
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+// "select * from ..." gets the row id in front so that rows can be written back.
+std::optional<std::string> WithRowId(const std::string& sql) {
+    std::size_t start = sql.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos || !util::EqualsIgnoreAsciiCase(sql.substr(start, 6), "select"))
+        return std::nullopt;
+    std::size_t star = sql.find_first_not_of(" \t\r\n", start + 6);
+    if (star == std::string::npos || sql[star] != '*')
+        return std::nullopt;
+    return sql.substr(0, start) + "select rowid as " + kRowIdColumn + ", " + sql.substr(star);
+}
+
+std::string ParameterOf(const std::string& connectionString, const std::string& key) {
+    std::size_t pos = 0;
+    while (pos < connectionString.size()) {
+        std::size_t end = connectionString.find(';', pos);
+        if (end == std::string::npos)
+            end = connectionString.size();
+        const std::string part = connectionString.substr(pos, end - pos);
+        const std::size_t eq = part.find('=');
+        if (eq != std::string::npos && util::EqualsIgnoreAsciiCase(part.substr(0, eq), key))
+            return part.substr(eq + 1);
+        pos = end + 1;
+    }
+    return {};
+}
+
+bool HasSqliteHeader(const std::filesystem::path& path) {
+    static constexpr char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
+                                        'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+    std::ifstream in(path, std::ios::binary);
+    std::array<char, 16> head{};
+    return in && in.read(head.data(), head.size()) && std::equal(head.begin(), head.end(), kMagic);
+}
+
+} // namespace
+
+// ---- Value ---------------------------------------------------------------
+
+std::string Value::toText() const {
+    switch (type()) {
+    case Type::Null:
+        return {};
+    case Type::Integer:
+        return std::to_string(std::get<std::int64_t>(data_));
+    case Type::Real:
+        return NumberText(std::get<double>(data_));
+    case Type::Text:
+        return std::get<std::string>(data_);
+    case Type::Binary: {
+        const Blob& b = std::get<Blob>(data_);
+        return std::string(b.begin(), b.end());
+    }
+    }
+    return {};
+}
+
+std::optional<double> Value::toNumber() const {
+    switch (type()) {
+    case Type::Integer:
+        return static_cast<double>(std::get<std::int64_t>(data_));
+    case Type::Real:
+        return std::get<double>(data_);
+    case Type::Text: {
+        const std::string& text = std::get<std::string>(data_);
+        const std::size_t first = text.find_first_not_of(' ');
+        const std::size_t last = text.find_last_not_of(' ');
+        if (first == std::string::npos)
+            return std::nullopt;
+        const char* begin = text.data() + first;
+        const char* end = text.data() + last + 1;
+        if (*begin == '+')
+            ++begin;
+        double result = 0;
+        auto [ptr, ec] = std::from_chars(begin, end, result);
+        if (ec != std::errc() || ptr != end || !std::isfinite(result))
+            return std::nullopt;
+        return result;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// ---- Connection ----------------------------------------------------------
+
+void Connection::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+sqlite3* Connection::handle() const { return handle_.get(); }
+
+void Connection::Open(const std::string&, const std::string&) {
+    Close();
+    const std::string file = ParameterOf(ConnectionString, "Dbq");
+    const std::string folder = ParameterOf(ConnectionString, "DefaultDir");
+    if (file.empty())
+        throw DbError("connection string names no database file");
+    std::filesystem::path path = util::PathFromUtf8(file);
+    if (path.is_relative() && !folder.empty())
+        path = util::PathFromUtf8(folder) / path;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        throw DbError("database file not found: " + util::PathToUtf8(path));
+    // A file that is not one of ours is refused before SQLite sees it, so it is
+    // never written to (SQLite would take an empty file as an empty database).
+    if (!HasSqliteHeader(path))
+        throw DbError("not a template database: " + util::PathToUtf8(path));
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(util::PathToUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE,
+                                   nullptr);
+    std::unique_ptr<sqlite3, Closer> db(raw);
+    if (rc != SQLITE_OK)
+        ThrowSqlite(raw, "cannot open " + util::PathToUtf8(path));
+    sqlite3_busy_timeout(raw, 2000);
+    // Reading the schema proves the file is a readable database.
+    Prepare(raw, "select count(*) from sqlite_master");
+    handle_ = std::move(db);
+    path_ = path;
+}
+
+void Connection::Close() {
+    handle_.reset();
+    path_.clear();
+}
+
+// ---- Recordset -----------------------------------------------------------
+
+struct Recordset::Rows {
+    sqlite3* db = nullptr;
+    std::vector<std::string> names;
+    std::vector<std::string> tables;  // source table of each column, empty if computed
+    std::vector<std::string> origins; // source column of each column
+    std::vector<std::vector<Value>> values;
+    std::vector<std::int64_t> rowIds; // empty when rows cannot be written back
+};
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+
+void Recordset::Open(const std::string& sql, Connection& connection, CursorType, LockType lock) {
+    Close();
+    sqlite3* db = connection.handle();
+    if (!db)
+        throw DbError("connection is not open");
+    Statement stmt;
+    bool hasRowId = false;
+    if (auto withRowId = WithRowId(sql); withRowId && lock == LockType::Optimistic) {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, withRowId->c_str(), -1, &raw, nullptr) == SQLITE_OK) {
+            stmt.reset(raw);
+            hasRowId = true;
+        } else {
+            sqlite3_finalize(raw);
+        }
+    }
+    if (!stmt)
+        stmt = Prepare(db, sql);
+
+    auto rows = std::make_shared<Rows>();
+    rows->db = db;
+    const int first = hasRowId ? 1 : 0;
+    const int columns = sqlite3_column_count(stmt.get());
+    for (int c = first; c < columns; ++c) {
+        rows->names.emplace_back(sqlite3_column_name(stmt.get(), c));
+        const char* table = sqlite3_column_table_name(stmt.get(), c);
+        const char* origin = sqlite3_column_origin_name(stmt.get(), c);
+        rows->tables.emplace_back(table ? table : "");
+        rows->origins.emplace_back(origin ? origin : "");
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        if (hasRowId)
+            rows->rowIds.push_back(sqlite3_column_int64(stmt.get(), 0));
+        std::vector<Value> row;
+        row.reserve(columns - first);
+        for (int c = first; c < columns; ++c)
+            row.push_back(ReadColumn(stmt.get(), c));
+        rows->values.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        ThrowSqlite(db, sql);
+    rows_ = std::move(rows);
+    position_ = 0;
+    lock_ = lock;
+    pending_.clear();
+}
+
+void Recordset::Close() {
+    rows_.reset();
+    position_ = 0;
+    pending_.clear();
+}
+
+bool Recordset::IsOpen() const { return rows_ != nullptr; }
+
+void Recordset::requireOpen() const {
+    if (!rows_)
+        throw DbError("recordset is not open");
+}
+
+void Recordset::requireRow() const {
+    requireOpen();
+    if (Eof())
+        throw DbError("no current row");
+}
+
+bool Recordset::Eof() const {
+    requireOpen();
+    return position_ >= rows_->values.size();
+}
+
+void Recordset::MoveNext() {
+    requireRow();
+    pending_.clear();
+    ++position_;
+}
+
+void Recordset::MoveFirst() {
+    requireOpen();
+    pending_.clear();
+    position_ = 0;
+}
+
+void Recordset::MoveLast() {
+    requireOpen();
+    pending_.clear();
+    position_ = rows_->values.empty() ? 0 : rows_->values.size() - 1;
+}
+
+long Recordset::RecordCount() const {
+    requireOpen();
+    return static_cast<long>(rows_->values.size());
+}
+
+Recordset Recordset::Clone() const {
+    requireOpen();
+    Recordset copy;
+    copy.rows_ = rows_;
+    copy.lock_ = lock_;
+    return copy;
+}
+
+int Recordset::FieldCount() const {
+    requireOpen();
+    return static_cast<int>(rows_->names.size());
+}
+
+Field Recordset::Fields(int index) {
+    requireOpen();
+    if (index < 0 || index >= FieldCount())
+        throw DbError("field index out of range: " + std::to_string(index));
+    return Field(this, index);
+}
+
+Field Recordset::Fields(const std::string& name) {
+    requireOpen();
+    for (std::size_t c = 0; c < rows_->names.size(); ++c)
+        if (util::EqualsIgnoreAsciiCase(rows_->names[c], name))
+            return Field(this, static_cast<int>(c));
+    throw DbError("no such column: " + name);
+}
+
+void Recordset::Update() {
+    requireRow();
+    if (pending_.empty())
+        return;
+    if (lock_ == LockType::ReadOnly || rows_->rowIds.empty())
+        throw DbError("recordset is read-only");
+    const std::string& table = rows_->tables[pending_.front()];
+    std::string sql = "update " + QuoteIdentifier(table) + " set ";
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        if (rows_->tables[pending_[i]] != table || rows_->origins[pending_[i]].empty())
+            throw DbError("column cannot be updated: " + rows_->names[pending_[i]]);
+        sql += (i ? ", " : "") + QuoteIdentifier(rows_->origins[pending_[i]]) + "=?";
+    }
+    sql += " where rowid=?";
+    Statement stmt = Prepare(rows_->db, sql);
+    const auto& row = rows_->values[position_];
+    for (std::size_t i = 0; i < pending_.size(); ++i)
+        Bind(stmt.get(), static_cast<int>(i + 1), row[pending_[i]]);
+    sqlite3_bind_int64(stmt.get(), static_cast<int>(pending_.size() + 1), rows_->rowIds[position_]);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+        ThrowSqlite(rows_->db, "update " + table);
+    pending_.clear();
+}
+
+// ---- Field ---------------------------------------------------------------
+
+const std::string& Field::Name() const { return rs_->rows_->names[column_]; }
+
+const Value& Field::GetValue() const {
+    rs_->requireRow();
+    return rs_->rows_->values[rs_->position_][column_];
+}
+
+void Field::SetValue(Value v) {
+    rs_->requireRow();
+    if (rs_->lock_ == LockType::ReadOnly)
+        throw DbError("recordset is read-only");
+    // Clones share the rows; writes go to this cursor's row only.
+    if (rs_->rows_.use_count() > 1)
+        rs_->rows_ = std::make_shared<Recordset::Rows>(*rs_->rows_);
+    rs_->rows_->values[rs_->position_][column_] = std::move(v);
+    if (std::find(rs_->pending_.begin(), rs_->pending_.end(), column_) == rs_->pending_.end())
+        rs_->pending_.push_back(column_);
+}
+
+// ---- BinaryStream --------------------------------------------------------
+
+void BinaryStream::Open() {
+    open_ = true;
+    bytes_.clear();
+}
+
+void BinaryStream::Write(const Value& value) {
+    if (!open_)
+        throw DbError("stream is not open");
+    if (const Blob* b = value.blob()) {
+        bytes_.insert(bytes_.end(), b->begin(), b->end());
+    } else if (value.type() == Value::Type::Text) {
+        const std::string text = value.toText();
+        bytes_.insert(bytes_.end(), text.begin(), text.end());
+    } else {
+        throw DbError("value is not long binary data");
+    }
+}
+
+void BinaryStream::SaveToFile(const std::filesystem::path& path, bool overwrite) const {
+    if (!open_)
+        throw DbError("stream is not open");
+    std::error_code ec;
+    if (!overwrite && std::filesystem::exists(path, ec))
+        throw DbError("file exists: " + util::PathToUtf8(path));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes_.data()),
+              static_cast<std::streamsize>(bytes_.size()));
+    out.close();
+    if (!out)
+        throw DbError("cannot write " + util::PathToUtf8(path));
+}
+
+void BinaryStream::Close() {
+    open_ = false;
+    bytes_.clear();
+}
+
+std::string SqlQuote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
+} // namespace platform::db

@@ -1,0 +1,159 @@
+#pragma once
+// Access to the template database: one connection, recordsets over query
+// results, fields read and assigned by name or position, and a binary stream
+// that writes a long binary value to a file. Stored as SQLite; the file keeps
+// the name the program has always used.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+
+namespace platform::db {
+
+class DbError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+using Blob = std::vector<unsigned char>;
+
+class Value {
+public:
+    enum class Type { Null, Integer, Real, Text, Binary };
+
+    Value() = default;
+    Value(std::nullptr_t) {}
+    Value(int v) : data_(static_cast<std::int64_t>(v)) {}
+    Value(std::int64_t v) : data_(v) {}
+    Value(double v) : data_(v) {}
+    Value(std::string v) : data_(std::move(v)) {}
+    Value(const char* v) : data_(std::string(v)) {}
+    Value(Blob v) : data_(std::move(v)) {}
+
+    Type type() const { return static_cast<Type>(data_.index()); }
+    bool isNull() const { return type() == Type::Null; }
+
+    // Text form of the value; empty for null. Numbers in plain decimal.
+    std::string toText() const;
+    // The value as a number: integers and reals as they are, texts that are
+    // wholly numeric; nullopt for null, binary and other texts.
+    std::optional<double> toNumber() const;
+    const Blob* blob() const { return std::get_if<Blob>(&data_); }
+
+    bool operator==(const Value&) const = default;
+
+private:
+    std::variant<std::monostate, std::int64_t, double, std::string, Blob> data_;
+};
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // "Driver={...};Dbq=<file>;DefaultDir=<folder>;Uid=Admin;Pwd=;"
+    std::string ConnectionString;
+
+    // Opens the file named by Dbq (relative to DefaultDir). Throws DbError when
+    // the file is missing or is not a template database; nothing is written.
+    void Open(const std::string& user = "", const std::string& password = "");
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+    const std::filesystem::path& DatabasePath() const { return path_; }
+    sqlite3* handle() const;
+
+private:
+    struct Closer {
+        void operator()(sqlite3* db) const;
+    };
+    std::unique_ptr<sqlite3, Closer> handle_;
+    std::filesystem::path path_;
+};
+
+enum class CursorType { ForwardOnly, Keyset };
+enum class LockType { ReadOnly, Optimistic };
+
+class Recordset;
+
+// A column of the current row of a recordset.
+class Field {
+public:
+    const std::string& Name() const;
+    const Value& GetValue() const;
+    // Assigns the value in the current row; Update writes it to the database.
+    void SetValue(Value v);
+
+private:
+    friend class Recordset;
+    Field(Recordset* rs, int column) : rs_(rs), column_(column) {}
+    Recordset* rs_;
+    int column_;
+};
+
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+
+    void Open(const std::string& sql, Connection& connection,
+              CursorType cursor = CursorType::Keyset, LockType lock = LockType::Optimistic);
+    void Close();
+    bool IsOpen() const;
+
+    bool Eof() const;
+    void MoveNext();
+    void MoveFirst();
+    void MoveLast();
+    long RecordCount() const;
+    // An independent cursor over the same rows, positioned on the first row.
+    Recordset Clone() const;
+
+    int FieldCount() const;
+    Field Fields(int index);
+    // Finds a column by name (ASCII letters compare without case); throws
+    // DbError when the recordset has no such column.
+    Field Fields(const std::string& name);
+    // Writes the assigned values of the current row to the database at once.
+    void Update();
+
+private:
+    friend class Field;
+    struct Rows;
+    void requireOpen() const;
+    void requireRow() const;
+    std::shared_ptr<Rows> rows_;
+    std::size_t position_ = 0;
+    LockType lock_ = LockType::ReadOnly;
+    std::vector<int> pending_;
+};
+
+// Collects long binary values and saves them to a file byte for byte.
+class BinaryStream {
+public:
+    void Open();
+    void Write(const Value& value);
+    // Throws DbError when the file exists and overwrite is false, or on I/O errors.
+    void SaveToFile(const std::filesystem::path& path, bool overwrite = true) const;
+    void Close();
+
+private:
+    bool open_ = false;
+    Blob bytes_;
+};
+
+// The text a value is written into SQL with: plain decimal or quoted text
+// with single quotes doubled.
+std::string SqlQuote(const std::string& text);
+
+} // namespace platform::db

@@ -1,0 +1,99 @@
+#include "platform/gbk.h"
+
+#include "util/utf8.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <fstream>
+#include <memory>
+
+namespace platform {
+namespace {
+
+struct IconvCloser {
+    void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+};
+using Iconv = std::unique_ptr<void, IconvCloser>;
+
+Iconv OpenIconv(const char* to, const char* from) {
+    iconv_t cd = iconv_open(to, from);
+    return Iconv(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
+}
+
+// Converts the whole input; nullopt on the first unconvertible sequence.
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view input) {
+    Iconv cd = OpenIconv(to, from);
+    if (!cd)
+        return std::nullopt;
+    std::string out(input.size() * 4 + 8, '\0');
+    char* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    char* dst = out.data();
+    std::size_t outLeft = out.size();
+    if (iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &dst, &outLeft) ==
+        static_cast<std::size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return Convert("GBK", "UTF-8", utf8); }
+
+std::string Utf8ToGbkLossless(std::string_view utf8) {
+    if (auto whole = Utf8ToGbk(utf8))
+        return *whole;
+    std::string out;
+    for (char32_t ch : util::ToU32(utf8)) {
+        const std::string one = util::ToUtf8(ch);
+        if (auto gbk = Convert("GBK", "UTF-8", one))
+            out += *gbk;
+        else if (auto gb18030 = Convert("GB18030", "UTF-8", one))
+            out += *gb18030;
+        else
+            out += '?';
+    }
+    return out;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    if (auto whole = Convert("UTF-8", "GBK", gbk))
+        return *whole;
+    std::string out;
+    std::size_t i = 0;
+    while (i < gbk.size()) {
+        const auto lead = static_cast<unsigned char>(gbk[i]);
+        const std::size_t width = lead < 0x80 ? 1 : 2;
+        auto piece = i + width <= gbk.size() ? Convert("UTF-8", "GBK", gbk.substr(i, width))
+                                             : std::nullopt;
+        if (piece) {
+            out += *piece;
+            i += width;
+        } else {
+            out += util::ToUtf8(char32_t{0xFFFD});
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::size_t GbkByteLength(std::string_view utf8) { return Utf8ToGbkLossless(utf8).size(); }
+
+bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Text) {
+    std::string withCrLf;
+    withCrLf.reserve(utf8Text.size() + 16);
+    for (std::size_t i = 0; i < utf8Text.size(); ++i) {
+        if (utf8Text[i] == '\n' && (i == 0 || utf8Text[i - 1] != '\r'))
+            withCrLf += '\r';
+        withCrLf += utf8Text[i];
+    }
+    const std::string bytes = Utf8ToGbkLossless(withCrLf);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+} // namespace platform

@@ -1,0 +1,72 @@
+#pragma once
+// Start-up: the globals every window shares, the one connection to the
+// template database and the catalogue of application items.
+
+#include "platform/db.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One row of 资料模板 as loaded at start-up.
+struct ApplicationItem {
+    std::int16_t 序号 = 0;
+    std::int16_t 子项序号 = 0;
+    std::string 子项名称;
+    std::string 申请事项名称;
+    std::string 申请事项简称;
+    std::string 存储路径;
+    std::string 文件标识;
+    std::int16_t 项目名称标识 = 0;
+};
+
+extern std::int16_t PrinterCount;
+extern std::unique_ptr<platform::db::Connection> TemplateConnection;
+extern std::int16_t CategoryCode;
+extern std::string CategoryTitle;
+extern std::string CategoryShortName;
+extern std::int16_t ItemCount;
+extern std::int16_t SubItemCount;
+extern std::vector<ApplicationItem> ItemTable;
+extern std::int16_t SelectedItem;
+extern std::string SubItemName;
+extern std::int16_t ReloadPending;
+extern std::string WorkManifestPath;
+extern std::string StorageFolder;
+extern std::string ShownFolder;
+extern std::int16_t SizeLimitMb;
+extern std::string PickedFolder;
+extern std::uint8_t PickerMode;
+
+// The folder of the running program (where 系统模板.mdb and TempXml.XML lie).
+const std::filesystem::path& ProgramFolder();
+void SetProgramFolder(const std::filesystem::path& folder);
+
+// Name of the template database file in the program folder.
+inline constexpr const char* kTemplateDatabaseName = "系统模板.mdb";
+
+// Puts every global back to its state before start-up (tests run Main often).
+void ResetGlobals();
+
+struct StartupHooks {
+    // Counts the printers; 0 when none. Defaults to the prompter's count.
+    std::function<int()> countPrinters;
+    // Turns a database file of another format into the program's own before it
+    // is opened; false when it cannot (the file is then unreadable).
+    std::function<bool(const std::filesystem::path& database)> prepareDatabase;
+};
+
+// The start-up checks in order; true when the main window may be shown. Every
+// fatal case has been reported to the user through the prompter.
+bool Main(const std::filesystem::path& programFolder, const StartupHooks& hooks = {});
+bool OpenTemplateDatabase();
+bool LoadCatalogue();
+
+// Connection string for the template database in `folder`.
+std::string TemplateConnectionString(const std::string& programFolderText);
+
+// Row of 资料模板 of the selected item, as every window reads it.
+std::string SelectedItemQuery();
