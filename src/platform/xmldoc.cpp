@@ -1,0 +1,492 @@
+#include "platform/xmldoc.h"
+
+#include <libxml/encoding.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xpath.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <system_error>
+#include <unordered_map>
+
+namespace platform {
+namespace {
+
+struct DocDeleter {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+struct XPathContextDeleter {
+    void operator()(xmlXPathContext* ctx) const { xmlXPathFreeContext(ctx); }
+};
+struct XPathCompDeleter {
+    void operator()(xmlXPathCompExpr* comp) const { xmlXPathFreeCompExpr(comp); }
+};
+struct XPathObjectDeleter {
+    void operator()(xmlXPathObject* obj) const { xmlXPathFreeObject(obj); }
+};
+struct ParserCtxtDeleter {
+    void operator()(xmlParserCtxt* ctx) const { xmlFreeParserCtxt(ctx); }
+};
+struct XmlCharDeleter {
+    void operator()(xmlChar* text) const { xmlFree(text); }
+};
+
+using DocPtr = std::unique_ptr<xmlDoc, DocDeleter>;
+using XPathContextPtr = std::unique_ptr<xmlXPathContext, XPathContextDeleter>;
+using XPathCompPtr = std::unique_ptr<xmlXPathCompExpr, XPathCompDeleter>;
+using XPathObjectPtr = std::unique_ptr<xmlXPathObject, XPathObjectDeleter>;
+using ParserCtxtPtr = std::unique_ptr<xmlParserCtxt, ParserCtxtDeleter>;
+using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharDeleter>;
+
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+void IgnoreGenericError(void*, const char*, ...) {}
+void IgnoreStructuredError(void*, xmlErrorPtr) {}
+
+// libxml2 keeps its error handlers per thread; the encoding alias is global.
+void PrepareLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        // Windows tools write GBK characters into files declared GB2312.
+        xmlAddEncodingAlias("GBK", "GB2312");
+    });
+    thread_local bool handlersInstalled = false;
+    if (!handlersInstalled) {
+        xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
+        xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+        handlersInstalled = true;
+    }
+}
+
+const xmlChar* Xc(const char* text) {
+    return reinterpret_cast<const xmlChar*>(text);
+}
+
+std::string FromXc(const xmlChar* text) {
+    return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+}
+
+std::string TakeXc(xmlChar* text) {
+    XmlCharPtr owned(text);
+    return FromXc(owned.get());
+}
+
+std::filesystem::path Utf8ToPath(const std::string& utf8) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string PathToUtf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+bool IsXmlChar(char32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Decodes one UTF-8 sequence at text[pos]; returns its length, or 0 when invalid.
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& out) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    std::size_t length = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+        out = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, out = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, out = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, out = lead & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80)
+            return 0;
+        out = (out << 6) | (byte(pos + i) & 0x3F);
+    }
+    if (out < minimum || out > 0x10FFFF || (out >= 0xD800 && out <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// Text that XML can carry: invalid UTF-8 becomes U+FFFD, forbidden characters go.
+std::string XmlSafe(std::string_view text) {
+    std::string safe;
+    safe.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t c = 0;
+        const std::size_t length = DecodeUtf8(text, pos, c);
+        if (length == 0) {
+            safe += "\xEF\xBF\xBD";
+            ++pos;
+            continue;
+        }
+        if (IsXmlChar(c))
+            safe.append(text.substr(pos, length));
+        pos += length;
+    }
+    return safe;
+}
+
+bool IsValidName(std::string_view name) {
+    const std::string text(name);
+    return !text.empty() && xmlValidateName(Xc(text.c_str()), 0) == 0;
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Writes next to the target and renames over it, so a failed write never leaves
+// a half-written file in place of a good one.
+bool ReplaceFileContent(const std::filesystem::path& path, const char* data, std::size_t size) {
+    std::filesystem::path temp = path;
+    temp += ".saving~";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out.write(data, static_cast<std::streamsize>(size));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temp, path, error);
+    if (error) {
+        std::filesystem::remove(temp, error);
+        return false;
+    }
+    return true;
+}
+
+bool IsAncestorOrSelf(xmlNode* candidate, xmlNode* node) {
+    for (xmlNode* n = node; n != nullptr; n = n->parent)
+        if (n == candidate)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// One parsed tree plus what selecting in it needs: an XPath context and the
+// compiled paths (the manifest code asks the same few paths thousands of times),
+// and the elements created or removed but not (or no longer) in the tree.
+struct XmlDocument::Impl {
+    DocPtr doc;
+    XPathContextPtr xpath;
+    std::unordered_map<std::string, XPathCompPtr> compiled;
+    std::vector<xmlNode*> detached;
+
+    explicit Impl(DocPtr d) : doc(std::move(d)) { doc->_private = this; }
+
+    ~Impl() {
+        // Free the detached subtrees before the document whose dictionary they use.
+        std::vector<xmlNode*> roots;
+        for (xmlNode* node : detached)
+            if (node->parent == nullptr &&
+                std::find(roots.begin(), roots.end(), node) == roots.end())
+                roots.push_back(node);
+        for (xmlNode* node : roots)
+            xmlFreeNode(node);
+        xpath.reset();
+        compiled.clear();
+    }
+
+    static std::unique_ptr<Impl> Empty() {
+        return std::make_unique<Impl>(DocPtr(xmlNewDoc(Xc("1.0"))));
+    }
+
+    xmlXPathCompExpr* compile(std::string_view path) {
+        auto found = compiled.find(std::string(path));
+        if (found != compiled.end())
+            return found->second.get();
+        XPathCompPtr comp(xmlXPathCompile(Xc(std::string(path).c_str())));
+        xmlXPathCompExpr* raw = comp.get();
+        compiled.emplace(std::string(path), std::move(comp));
+        return raw;
+    }
+
+    std::vector<xmlNode*> select(xmlNode* context, std::string_view path) {
+        std::vector<xmlNode*> result;
+        xmlXPathCompExpr* comp = compile(path);
+        if (comp == nullptr)
+            return result;
+        if (!xpath)
+            xpath.reset(xmlXPathNewContext(doc.get()));
+        if (!xpath)
+            return result;
+        xpath->node = context;
+        XPathObjectPtr found(xmlXPathCompiledEval(comp, xpath.get()));
+        xpath->node = nullptr;
+        if (!found || found->type != XPATH_NODESET || found->nodesetval == nullptr)
+            return result;
+        const xmlNodeSet* set = found->nodesetval;
+        result.reserve(static_cast<std::size_t>(set->nodeNr));
+        for (int i = 0; i < set->nodeNr; ++i)
+            if (set->nodeTab[i]->type != XML_NAMESPACE_DECL)
+                result.push_back(set->nodeTab[i]);
+        return result;
+    }
+};
+
+namespace {
+
+XmlDocument::Impl* ImplOf(const xmlNode* node) {
+    return node && node->doc ? static_cast<XmlDocument::Impl*>(node->doc->_private) : nullptr;
+}
+
+} // namespace
+
+// ---- XmlNode ----
+
+std::string XmlNode::name() const {
+    return node_ ? FromXc(node_->name) : std::string();
+}
+
+std::vector<XmlNode> XmlNode::selectNodes(std::string_view xpath) const {
+    std::vector<XmlNode> nodes;
+    XmlDocument::Impl* impl = ImplOf(node_);
+    if (impl == nullptr)
+        return nodes;
+    for (xmlNode* node : impl->select(node_, xpath))
+        nodes.push_back(XmlNode(node));
+    return nodes;
+}
+
+XmlNode XmlNode::selectSingleNode(std::string_view xpath) const {
+    XmlDocument::Impl* impl = ImplOf(node_);
+    if (impl == nullptr)
+        return XmlNode();
+    const std::vector<xmlNode*> nodes = impl->select(node_, xpath);
+    return nodes.empty() ? XmlNode() : XmlNode(nodes.front());
+}
+
+std::string XmlNode::text() const {
+    return node_ ? TakeXc(xmlNodeGetContent(node_)) : "";
+}
+
+void XmlNode::setText(std::string_view text) const {
+    if (node_ == nullptr)
+        return;
+    const std::string safe = XmlSafe(text);
+    if (node_->type != XML_ELEMENT_NODE) {
+        xmlNodeSetContentLen(node_, nullptr, 0);
+        xmlNodeAddContentLen(node_, Xc(safe.c_str()), static_cast<int>(safe.size()));
+        return;
+    }
+    xmlNodeSetContent(node_, nullptr); // frees the old children
+    if (!safe.empty())
+        xmlAddChild(node_,
+                    xmlNewDocTextLen(node_->doc, Xc(safe.c_str()), static_cast<int>(safe.size())));
+}
+
+std::optional<std::string> XmlNode::attribute(std::string_view name) const {
+    if (node_ == nullptr || node_->type != XML_ELEMENT_NODE)
+        return std::nullopt;
+    const std::string key(name);
+    for (xmlAttr* attr = node_->properties; attr != nullptr; attr = attr->next)
+        if (key == FromXc(attr->name) ||
+            (attr->ns && attr->ns->prefix &&
+             key == FromXc(attr->ns->prefix) + ":" + FromXc(attr->name)))
+            return TakeXc(xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr)));
+    return std::nullopt;
+}
+
+std::string XmlNode::getAttribute(std::string_view name) const {
+    return attribute(name).value_or(std::string());
+}
+
+void XmlNode::setAttribute(std::string_view name, std::string_view value) const {
+    if (node_ == nullptr || node_->type != XML_ELEMENT_NODE || !IsValidName(name))
+        return;
+    const std::string key(name);
+    const std::string safe = XmlSafe(value);
+    xmlSetProp(node_, Xc(key.c_str()), Xc(safe.c_str()));
+}
+
+std::size_t XmlNode::attributeCount() const {
+    if (node_ == nullptr || node_->type != XML_ELEMENT_NODE)
+        return 0;
+    std::size_t count = 0;
+    for (xmlNs* ns = node_->nsDef; ns != nullptr; ns = ns->next)
+        ++count;
+    for (xmlAttr* attr = node_->properties; attr != nullptr; attr = attr->next)
+        ++count;
+    return count;
+}
+
+namespace {
+
+// Position index among the namespace declarations, then the attributes.
+template <typename OnNamespace, typename OnAttribute>
+std::string AtPosition(xmlNode* node, std::size_t index, OnNamespace onNs, OnAttribute onAttr) {
+    if (node == nullptr || node->type != XML_ELEMENT_NODE)
+        return {};
+    for (xmlNs* ns = node->nsDef; ns != nullptr; ns = ns->next, --index)
+        if (index == 0)
+            return onNs(ns);
+    for (xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next, --index)
+        if (index == 0)
+            return onAttr(attr);
+    return {};
+}
+
+} // namespace
+
+std::string XmlNode::attributeName(std::size_t index) const {
+    return AtPosition(
+        node_, index,
+        [](xmlNs* ns) { return ns->prefix ? "xmlns:" + FromXc(ns->prefix) : std::string("xmlns"); },
+        [](xmlAttr* attr) {
+            const std::string local = FromXc(attr->name);
+            return attr->ns && attr->ns->prefix ? FromXc(attr->ns->prefix) + ":" + local : local;
+        });
+}
+
+std::string XmlNode::attributeValue(std::size_t index) const {
+    return AtPosition(
+        node_, index, [](xmlNs* ns) { return FromXc(ns->href); },
+        [](xmlAttr* attr) { return TakeXc(xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr))); });
+}
+
+XmlNode XmlNode::appendChild(XmlNode child) const {
+    xmlNode* c = child.node_;
+    if (node_ == nullptr || c == nullptr || c->type != XML_ELEMENT_NODE ||
+        (node_->type != XML_ELEMENT_NODE && node_->type != XML_DOCUMENT_NODE) ||
+        c->doc != node_->doc || IsAncestorOrSelf(c, node_))
+        return XmlNode();
+    XmlDocument::Impl* impl = ImplOf(node_);
+    if (impl != nullptr)
+        std::erase(impl->detached, c); // the tree owns it from now on
+    xmlUnlinkNode(c);
+    xmlAddChild(node_, c);
+    return child;
+}
+
+bool XmlNode::removeChild(XmlNode child) const {
+    xmlNode* c = child.node_;
+    if (node_ == nullptr || c == nullptr || c->parent != node_ || c->type == XML_ATTRIBUTE_NODE)
+        return false;
+    XmlDocument::Impl* impl = ImplOf(node_);
+    if (impl != nullptr)
+        std::erase(impl->detached, c);
+    xmlUnlinkNode(c);
+    xmlFreeNode(c);
+    return true;
+}
+
+XmlNode XmlNode::parent() const {
+    return node_ && node_->parent && node_->parent->type == XML_ELEMENT_NODE
+               ? XmlNode(node_->parent)
+               : XmlNode();
+}
+
+// ---- XmlDocument ----
+
+XmlDocument::XmlDocument() {
+    PrepareLibrary();
+    impl_ = Impl::Empty();
+}
+
+XmlDocument::~XmlDocument() = default;
+XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
+XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
+
+bool XmlDocument::load(const std::filesystem::path& path) {
+    PrepareLibrary();
+    impl_ = Impl::Empty();
+    std::string content;
+    if (!ReadWholeFile(path, content) || content.size() > static_cast<std::size_t>(INT_MAX))
+        return false;
+    ParserCtxtPtr parser(xmlNewParserCtxt());
+    if (!parser)
+        return false;
+    const std::string url = PathToUtf8(path);
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), content.data(), static_cast<int>(content.size()),
+                                 url.c_str(), nullptr, kParseOptions));
+    if (!doc || xmlDocGetRootElement(doc.get()) == nullptr)
+        return false;
+    impl_ = std::make_unique<Impl>(std::move(doc));
+    return true;
+}
+
+bool XmlDocument::load(const std::string& utf8Path) {
+    return load(Utf8ToPath(utf8Path));
+}
+
+bool XmlDocument::save(const std::filesystem::path& path) const {
+    if (!impl_ || xmlDocGetRootElement(impl_->doc.get()) == nullptr)
+        return false;
+    xmlChar* raw = nullptr;
+    int size = 0;
+    const char* encoding = reinterpret_cast<const char*>(impl_->doc->encoding);
+    xmlDocDumpFormatMemoryEnc(impl_->doc.get(), &raw, &size, encoding, 0);
+    XmlCharPtr text(raw);
+    if (!text || size <= 0)
+        return false;
+    return ReplaceFileContent(path, reinterpret_cast<const char*>(text.get()),
+                              static_cast<std::size_t>(size));
+}
+
+bool XmlDocument::save(const std::string& utf8Path) const {
+    return save(Utf8ToPath(utf8Path));
+}
+
+XmlNode XmlDocument::documentElement() const {
+    return impl_ ? XmlNode(xmlDocGetRootElement(impl_->doc.get())) : XmlNode();
+}
+
+XmlNode XmlDocument::createElement(std::string_view name) {
+    if (!impl_)
+        impl_ = Impl::Empty();
+    if (!IsValidName(name))
+        return XmlNode();
+    const std::string key(name);
+    xmlNode* node = xmlNewDocNode(impl_->doc.get(), nullptr, Xc(key.c_str()), nullptr);
+    if (node == nullptr)
+        return XmlNode();
+    impl_->detached.push_back(node);
+    return XmlNode(node);
+}
+
+void XmlDocument::setDocumentElement(XmlNode element) {
+    if (!impl_ || element.isNull() || element.node_->doc != impl_->doc.get() ||
+        element.node_->type != XML_ELEMENT_NODE || element.node_->parent != nullptr)
+        return;
+    std::erase(impl_->detached, element.node_);
+    xmlNode* old = xmlDocSetRootElement(impl_->doc.get(), element.node_);
+    if (old != nullptr)
+        xmlFreeNode(old);
+}
+
+std::string XmlDocument::encoding() const {
+    return impl_ ? FromXc(impl_->doc->encoding) : std::string();
+}
+
+} // namespace platform

@@ -1,0 +1,111 @@
+#pragma once
+// XML document object model with XPath selection, over libxml2.
+//
+// XmlDocument owns one parsed tree; XmlNode is a cheap, non-owning handle into
+// it that stays valid while the document lives and the node is in it (a node
+// removed with removeChild is freed: forget its handles).
+//
+// Saving writes the tree with the encoding the document declares (UTF-8,
+// GB2312, GBK, ...). Files declared GB2312 are read and written as GBK, which
+// is what the tools writing them really produce; a character the declared
+// encoding cannot hold is written as a character reference, so nothing is lost.
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _xmlNode;
+
+namespace platform {
+
+class XmlNode {
+  public:
+    XmlNode() = default;
+
+    bool isNull() const { return node_ == nullptr; }
+    explicit operator bool() const { return node_ != nullptr; }
+    bool operator==(const XmlNode& other) const = default;
+
+    std::string name() const;
+
+    // XPath relative to this node; an invalid path selects nothing.
+    XmlNode selectSingleNode(std::string_view xpath) const;
+    std::vector<XmlNode> selectNodes(std::string_view xpath) const;
+
+    // Concatenated text content of the node and its descendants.
+    std::string text() const;
+    // Replaces the whole content by this text, taken literally (no entity or
+    // markup parsing). Characters XML cannot carry (control characters other
+    // than tab, line feed and carriage return, invalid UTF-8) are dropped or
+    // replaced by U+FFFD, so the saved file always parses again.
+    void setText(std::string_view text) const;
+
+    std::optional<std::string> attribute(std::string_view name) const;
+    std::string getAttribute(std::string_view name) const; // empty when absent
+    bool hasAttribute(std::string_view name) const { return attribute(name).has_value(); }
+    void setAttribute(std::string_view name, std::string_view value) const;
+
+    // Attributes by position, counting namespace declarations first, then the
+    // attributes proper in document order.
+    std::size_t attributeCount() const;
+    std::string attributeName(std::size_t index) const;  // empty when out of range
+    std::string attributeValue(std::size_t index) const; // empty when out of range
+
+    // Adds an element of the same document as the last child (moving it when it
+    // already has a place). Returns the child, or a null node when refused (not an
+    // element, another document, or the child is this node or one of its ancestors).
+    XmlNode appendChild(XmlNode child) const;
+    // Removes a direct child with its content and frees it. False when it is not
+    // a child of this node.
+    bool removeChild(XmlNode child) const;
+
+    XmlNode parent() const;
+
+  private:
+    friend class XmlDocument;
+    explicit XmlNode(_xmlNode* node) : node_(node) {}
+    _xmlNode* node_ = nullptr;
+};
+
+class XmlDocument {
+  public:
+    XmlDocument(); // an empty document without root element
+    ~XmlDocument();
+    XmlDocument(XmlDocument&&) noexcept;
+    XmlDocument& operator=(XmlDocument&&) noexcept;
+    XmlDocument(const XmlDocument&) = delete;
+    XmlDocument& operator=(const XmlDocument&) = delete;
+
+    // Replaces the content by the file's tree. On failure (missing file, not
+    // well-formed, unknown encoding) the document is left empty, without root
+    // element, and false is returned. Nothing is printed.
+    bool load(const std::filesystem::path& path);
+    bool load(const std::string& utf8Path);
+    bool load(const char* utf8Path) { return load(std::string(utf8Path)); }
+
+    // Writes the tree with its declared encoding. False when the document has
+    // no root element or the file cannot be written.
+    bool save(const std::filesystem::path& path) const;
+    bool save(const std::string& utf8Path) const;
+    bool save(const char* utf8Path) const { return save(std::string(utf8Path)); }
+
+    XmlNode documentElement() const;
+    // A new element of this document, not yet placed in the tree.
+    XmlNode createElement(std::string_view name);
+    // Makes element the root (for documents built from scratch).
+    void setDocumentElement(XmlNode element);
+
+    // Declared encoding, empty when the document declares none.
+    std::string encoding() const;
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace platform

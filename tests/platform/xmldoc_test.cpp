@@ -1,0 +1,250 @@
+#include "platform/xmldoc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+using platform::XmlDocument;
+using platform::XmlNode;
+
+namespace {
+
+fs::path DataFile(const std::string& name) {
+    const char* root = std::getenv("QUILLOR_TEST_DATA");
+    return fs::path(root ? root : "tests/data") / "xml" / name;
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class XmlDocTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quillor_xmldoc_" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path copyOf(const std::string& name) {
+        const fs::path target = dir_ / name;
+        fs::copy_file(DataFile(name), target, fs::copy_options::overwrite_existing);
+        return target;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(XmlDocTest, UnreadableFilesLeaveNoRootAndPrintNothing) {
+    WriteBytes(dir_ / "truncated.xml", "<?xml version=\"1.0\"?><offer><a>");
+    WriteBytes(dir_ / "bad_encoding.xml", "<?xml version=\"1.0\" encoding=\"NO-SUCH\"?><offer/>");
+    const std::vector<fs::path> paths = {dir_ / "missing.xml",      DataFile("empty.xml"),
+                                         DataFile("not_xml.xml"),   dir_ / "truncated.xml",
+                                         dir_ / "bad_encoding.xml", dir_};
+    for (const fs::path& path : paths) {
+        XmlDocument doc;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(doc.load(path)) << path;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << path;
+        EXPECT_TRUE(doc.documentElement().isNull()) << path;
+        EXPECT_FALSE(doc.save(dir_ / "out.xml"));
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.xml"));
+}
+
+TEST_F(XmlDocTest, FailedLoadDropsThePreviousTree) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(DataFile("utf8_manifest.xml")));
+    EXPECT_FALSE(doc.load(dir_ / "missing.xml"));
+    EXPECT_TRUE(doc.documentElement().isNull());
+}
+
+TEST_F(XmlDocTest, ChineseManifestsSurviveAHundredCyclesByteForByte) {
+    for (const char* name : {"gb2312_manifest.xml", "gbk_declared.xml", "utf8_manifest.xml"}) {
+        const fs::path path = copyOf(name);
+        const std::string original = ReadBytes(path);
+        for (int i = 0; i < 100; ++i) {
+            XmlDocument doc;
+            ASSERT_TRUE(doc.load(path)) << name;
+            ASSERT_TRUE(doc.save(path)) << name;
+        }
+        EXPECT_EQ(ReadBytes(path), original) << name;
+        XmlDocument doc;
+        ASSERT_TRUE(doc.load(path));
+        // 镕 is GBK only: it must come through a file declared GB2312 as well.
+        EXPECT_EQ(doc.documentElement().selectSingleNode(".//fjms").text(),
+                  "第一行\n第二行：朱镕基题字 & <注意>");
+        EXPECT_EQ(doc.documentElement().attributeValue(1), "地灾评估-甲级");
+    }
+}
+
+TEST_F(XmlDocTest, CharactersOutsideTheDeclaredEncodingAreKept) {
+    const fs::path path = copyOf("gb2312_manifest.xml");
+    const std::string outside = "心❤ 𠀀 €";
+    {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.load(path));
+        doc.documentElement().selectSingleNode(".//fileTitle").setText(outside);
+        doc.documentElement().selectSingleNode(".//fileList").setAttribute("note", outside);
+        ASSERT_TRUE(doc.save(path));
+        EXPECT_EQ(doc.encoding(), "GB2312");
+    }
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>", 0), 0u);
+    EXPECT_NE(bytes.find("&#"), std::string::npos);
+    for (int i = 0; i < 3; ++i) {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.load(path));
+        EXPECT_EQ(doc.documentElement().selectSingleNode(".//fileTitle").text(), outside);
+        EXPECT_EQ(doc.documentElement().selectSingleNode(".//fileList").getAttribute("note"),
+                  outside);
+        ASSERT_TRUE(doc.save(path));
+    }
+}
+
+TEST_F(XmlDocTest, SetTextIsLiteralAndAlwaysSavesParseably) {
+    const fs::path path = copyOf("utf8_manifest.xml");
+    const std::string literal = "a<b>&amp; &#20013; ]]> \"q\" 'x'\r\nline";
+    const std::string unsafe = std::string("x\x01y\x0Bz") + '\0' + "\xFF" + "w";
+    {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.load(path));
+        XmlNode root = doc.documentElement();
+        root.selectSingleNode(".//fileTitle").setText(literal);
+        root.selectSingleNode(".//fileName").setText(unsafe);
+        root.selectSingleNode(".//fileUrl").setText("");
+        root.selectSingleNode(".//fjms").setText("替换");
+        root.selectSingleNode(".//fileList").setAttribute("a", literal);
+        ASSERT_TRUE(doc.save(path));
+    }
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    XmlNode root = doc.documentElement();
+    EXPECT_EQ(root.selectSingleNode(".//fileTitle").text(), literal);
+    EXPECT_EQ(root.selectSingleNode(".//fileName").text(), "xyz\xEF\xBF\xBDw");
+    EXPECT_EQ(root.selectSingleNode(".//fileUrl").text(), "");
+    EXPECT_EQ(root.selectSingleNode(".//fjms").text(), "替换");
+    EXPECT_EQ(root.selectSingleNode(".//fileList").getAttribute("a"), literal);
+}
+
+TEST_F(XmlDocTest, XPathSelectsDescendantsInDocumentOrder) {
+    WriteBytes(dir_ / "tree.xml", "<offer><attachments><attachment fjid=\"a\"><fjxh>1</fjxh>"
+                                  "<x><fjxh>inner</fjxh></x></attachment><group><attachment "
+                                  "fjid=\"b\"/></group></attachments><attachment fjid=\"out\"/>"
+                                  "<attachments><attachment fjid=\"c\"/></attachments></offer>");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(dir_ / "tree.xml"));
+    XmlNode root = doc.documentElement();
+    std::string keys;
+    for (const XmlNode& node : root.selectNodes(".//attachments//attachment"))
+        keys += node.getAttribute("fjid");
+    EXPECT_EQ(keys, "abc");
+    XmlNode first = root.selectSingleNode(".//attachments//attachment");
+    EXPECT_EQ(first.selectSingleNode(".//fjxh").text(), "1");
+    EXPECT_EQ(first.selectNodes(".//fjxh").size(), 2u);
+    EXPECT_EQ(first.text(), "1inner");
+    EXPECT_TRUE(first.selectSingleNode(".//fileList").isNull());
+    EXPECT_TRUE(root.selectNodes("not a [valid path").empty());
+    EXPECT_TRUE(
+        root.selectSingleNode("offer").isNull()); // children only, root is not its own child
+    EXPECT_TRUE(XmlNode().selectSingleNode(".//x").isNull());
+    EXPECT_EQ(XmlNode().text(), "");
+}
+
+TEST_F(XmlDocTest, AttributesByNameAndPosition) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(DataFile("no_declaration.xml")));
+    XmlNode root = doc.documentElement();
+    EXPECT_EQ(root.attributeCount(), 2u);
+    EXPECT_EQ(root.attributeName(1), "b");
+    EXPECT_EQ(root.attributeValue(1), "标记");
+    EXPECT_EQ(root.attributeValue(2), "");
+    EXPECT_EQ(root.getAttribute("missing"), "");
+    EXPECT_FALSE(root.attribute("missing").has_value());
+    root.setAttribute("empty", "");
+    EXPECT_TRUE(root.hasAttribute("empty"));
+    root.setAttribute("a", "2");
+    EXPECT_EQ(root.attributeValue(0), "2");
+    root.setAttribute("bad name", "x");
+    EXPECT_EQ(root.attributeCount(), 3u);
+
+    XmlDocument ns;
+    ASSERT_TRUE(ns.load(DataFile("namespaced.xml")));
+    EXPECT_EQ(ns.documentElement().attributeName(0), "xmlns:xsi");
+    EXPECT_EQ(ns.documentElement().attributeValue(1), "1");
+    EXPECT_EQ(ns.documentElement().attributeValue(2), "M");
+}
+
+TEST_F(XmlDocTest, AppendAndRemoveChildren) {
+    const fs::path path = copyOf("gb2312_manifest.xml");
+    {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.load(path));
+        XmlNode list = doc.documentElement().selectNodes(".//fileList").at(1);
+        for (const char* n : {"1", "2", "3"}) {
+            XmlNode file = doc.createElement("file");
+            XmlNode xh = doc.createElement("fileXh");
+            xh.setText(n);
+            xh.setAttribute("title", "文件序号");
+            EXPECT_EQ(file.appendChild(xh), xh);
+            EXPECT_EQ(list.appendChild(file), file);
+        }
+        XmlNode second = list.selectNodes(".//file").at(1);
+        EXPECT_FALSE(second.appendChild(list));                  // would make a cycle
+        EXPECT_FALSE(doc.documentElement().removeChild(second)); // not a direct child
+        EXPECT_TRUE(list.removeChild(second));
+        doc.createElement("never-placed"); // freed with the document
+        EXPECT_TRUE(doc.createElement("bad name").isNull());
+        ASSERT_TRUE(doc.save(path));
+    }
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    std::string numbers;
+    for (const XmlNode& xh :
+         doc.documentElement().selectNodes(".//fileList")[1].selectNodes(".//fileXh")) {
+        numbers += xh.text();
+        EXPECT_EQ(xh.getAttribute("title"), "文件序号");
+    }
+    EXPECT_EQ(numbers, "13");
+    EXPECT_EQ(doc.documentElement().selectSingleNode(".//fjmc").text(), "申请函");
+}
+
+TEST_F(XmlDocTest, NodesFromAnotherDocumentAreRefused) {
+    XmlDocument a, b;
+    ASSERT_TRUE(a.load(DataFile("utf8_manifest.xml")));
+    XmlNode foreign = b.createElement("file");
+    EXPECT_TRUE(a.documentElement().appendChild(foreign).isNull());
+}
+
+TEST_F(XmlDocTest, BuiltDocumentSavesAsUtf8) {
+    XmlDocument doc;
+    XmlNode root = doc.createElement("offer");
+    doc.setDocumentElement(root);
+    root.appendChild(doc.createElement("attachments")).setText("中");
+    const fs::path path = dir_ / "新建.xml";
+    ASSERT_TRUE(doc.save(path));
+    XmlDocument again;
+    ASSERT_TRUE(again.load(path));
+    EXPECT_EQ(again.documentElement().selectSingleNode("attachments").text(), "中");
+}
+
+TEST_F(XmlDocTest, SaveIntoMissingFolderFailsAndLeavesNothing) {
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(DataFile("utf8_manifest.xml")));
+    EXPECT_FALSE(doc.save(dir_ / "no" / "such" / "x.xml"));
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
+}
+
+} // namespace
