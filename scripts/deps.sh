@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need.
+# Does nothing when all are present; installs them when run as root.
+set -euo pipefail
+
+PACKAGES=(
+  g++ make cmake pkg-config
+  qt6-base-dev libxkbcommon-dev libfontconfig-dev
+  libsqlite3-dev libxml2-dev libgtest-dev
+  mdbtools mdbtools-dev libmdb3
+  fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk fonts-wqy-zenhei
+  poppler-utils xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Run as root, or: sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
