@@ -1,0 +1,149 @@
+#include "platform/db.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace platform::db;
+namespace fs = std::filesystem;
+
+namespace {
+
+class DbLayer : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / "quillor_db_test";
+    fs::path file = dir / "系统模板.mdb";
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
+        const char* sql = R"(
+            CREATE TABLE 综合词表 (类别 INTEGER, 代码 INTEGER, 名称 TEXT);
+            INSERT INTO 综合词表 VALUES (1, 2, '乙'), (1, 0, '无'), (1, 1, '甲'), (2, 5, NULL);
+            CREATE TABLE 资料模板 (类别 INTEGER, 序号 INTEGER, 数量 TEXT, 比例 REAL, XML模板 BLOB);
+            INSERT INTO 资料模板 VALUES (3, 12, '2.5', 1.5, x'00FF3C41');
+            INSERT INTO 资料模板 VALUES (3, 13, NULL, NULL, NULL);)";
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Connection& open() {
+        connection.ConnectionString = "Driver={Microsoft Access Driver (*.mdb)};Dbq=系统模板.mdb;"
+                                      "DefaultDir=" + dir.string() + ";Uid=Admin;Pwd=;";
+        connection.Open("", "");
+        return connection;
+    }
+    Connection connection;
+};
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+} // namespace
+
+TEST_F(DbLayer, RunsTheQuotedQueriesAndReadsTypedValues) {
+    Recordset rs;
+    rs.Open("select * from 综合词表 where 类别=1 and 代码<>0 order by 代码", open());
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Fields("名称").GetValue().toText(), "甲");
+    EXPECT_EQ(rs.Fields("代码").GetValue().type(), Value::Type::Integer);
+    rs.MoveNext();
+    EXPECT_EQ(rs.Fields(2).GetValue().toText(), "乙");
+    EXPECT_EQ(rs.Fields(2).Name(), "名称");
+    rs.MoveNext();
+    EXPECT_TRUE(rs.Eof());
+
+    Recordset upper;
+    upper.Open("SELECT * FROM 资料模板 WHERE 类别=3 AND 序号=13", connection);
+    EXPECT_TRUE(upper.Fields("数量").GetValue().isNull());
+    EXPECT_TRUE(upper.Fields("XML模板").GetValue().isNull());
+    EXPECT_EQ(upper.Fields("数量").GetValue().toText(), "");
+
+    Recordset item;
+    item.Open("select * from 资料模板 where 类别=3 and 序号=12", connection,
+              CursorType::ForwardOnly, LockType::ReadOnly);
+    EXPECT_EQ(item.Fields("数量").GetValue().type(), Value::Type::Text);
+    EXPECT_EQ(item.Fields("数量").GetValue().toText(), "2.5");
+    EXPECT_EQ(item.Fields("比例").GetValue().toText(), "1.5");
+    EXPECT_EQ(item.Fields("xml模板").GetValue().blob()->size(), 4u); // ASCII part folds case
+    EXPECT_THROW(item.Fields("缺少的列"), DbError);
+}
+
+TEST_F(DbLayer, EmptyResultIsEofAndCountsThroughAClone) {
+    Recordset rs;
+    rs.Open("select * from 综合词表 where 类别=9", open());
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_EQ(rs.RecordCount(), 0);
+    rs.Open("select * from 综合词表 where 类别=1", connection);
+    Recordset clone = rs.Clone();
+    clone.MoveLast();
+    EXPECT_EQ(clone.RecordCount(), 3);
+    EXPECT_EQ(rs.Fields("代码").GetValue().toText(), "2"); // original stays on its row
+}
+
+TEST_F(DbLayer, UpdateWritesTheAssignedValuesAtOnce) {
+    Recordset rs;
+    rs.Open("select * from 资料模板 where 类别=3 and 序号=13", open());
+    rs.Fields("数量").SetValue("O'Brien 名称");
+    rs.Fields("比例").SetValue(2.0);
+    rs.Update();
+    rs.Close();
+
+    Recordset again;
+    again.Open("select * from 资料模板 where 类别=3 and 数量='O''Brien 名称'", connection);
+    ASSERT_FALSE(again.Eof());
+    EXPECT_EQ(again.Fields("序号").GetValue().toText(), "13");
+    EXPECT_EQ(again.Fields("比例").GetValue().toText(), "2");
+    EXPECT_EQ(SqlQuote("O'Brien"), "'O''Brien'");
+
+    Recordset readOnly;
+    readOnly.Open("select * from 资料模板", connection, CursorType::ForwardOnly,
+                  LockType::ReadOnly);
+    EXPECT_THROW(readOnly.Fields("数量").SetValue("x"), DbError);
+}
+
+TEST_F(DbLayer, QueryErrorsAreReportedAsErrors) {
+    Recordset rs;
+    EXPECT_THROW(rs.Open("select * from 不存在的表", open()), DbError);
+    EXPECT_THROW(rs.Open("select * from 资料模板 where 不存在的列=1", connection), DbError);
+    EXPECT_FALSE(rs.IsOpen());
+    EXPECT_THROW(rs.Eof(), DbError);
+}
+
+TEST_F(DbLayer, BinaryStreamSavesLongBinaryByteForByte) {
+    Recordset rs;
+    rs.Open("select * from 资料模板 where 类别=3 and 序号=12", open());
+    BinaryStream stream;
+    stream.Open();
+    stream.Write(rs.Fields("XML模板").GetValue());
+    const fs::path out = dir / "模板.xml";
+    stream.SaveToFile(out);
+    stream.SaveToFile(out); // overwriting is allowed
+    EXPECT_EQ(ReadBytes(out), std::string("\x00\xFF\x3C\x41", 4));
+    EXPECT_THROW(stream.SaveToFile(out, false), DbError);
+    stream.Close();
+}
+
+TEST_F(DbLayer, RefusesFilesThatAreNotTemplateDatabasesWithoutTouchingThem) {
+    for (const std::string& content :
+         {std::string(), std::string("random bytes that are no database at all"),
+          std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20)}) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+        Connection c;
+        c.ConnectionString = "Dbq=系统模板.mdb;DefaultDir=" + dir.string() + ";";
+        EXPECT_THROW(c.Open(), DbError);
+        EXPECT_FALSE(c.IsOpen());
+        EXPECT_EQ(ReadBytes(file), content);
+    }
+    Connection missing;
+    missing.ConnectionString = "Dbq=无.mdb;DefaultDir=" + dir.string() + ";";
+    EXPECT_THROW(missing.Open(), DbError);
+}
