@@ -1,0 +1,229 @@
+#include "startup/mainbas.h"
+
+#include "support/fake_prompter.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using testsupport::ScopedFakePrompter;
+
+namespace {
+
+const char* const kUnreadable = "无法读取系统参数文件,无法运行...";
+const char* const kBadParameters = "系统参数文件错误,无法运行...";
+
+class Startup : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / "quillor_startup_test" / "程序";
+    fs::path database = dir / "系统模板.mdb";
+    ScopedFakePrompter prompter;
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        ResetGlobals();
+        fs::remove_all(dir.parent_path());
+    }
+
+    void exec(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(database.string().c_str(), &db), SQLITE_OK);
+        char* error = nullptr;
+        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+        const std::string message = error ? error : "";
+        sqlite3_free(error);
+        sqlite3_close(db);
+        ASSERT_EQ(rc, SQLITE_OK) << message;
+    }
+    void createTables() {
+        exec("CREATE TABLE 系统参数 (类别 INTEGER, 标题名称 TEXT, 简称 TEXT, 数量 TEXT, 子项 TEXT, "
+             "有效 INTEGER);"
+             "CREATE TABLE 资料模板 (类别 INTEGER, 序号 INTEGER, 子项序号 TEXT, 子项名称 TEXT, "
+             "申请事项名称 TEXT, 申请事项简称 TEXT, 存储路径 TEXT, 文件标识 TEXT, "
+             "项目名称标识 TEXT);");
+    }
+    void parameters(int category, const std::string& count, const std::string& sub, int valid = 1) {
+        exec("INSERT INTO 系统参数 VALUES (" + std::to_string(category) + ",'标题" +
+             std::to_string(category) + "','简称','" + count + "','" + sub + "'," +
+             std::to_string(valid) + ")");
+    }
+    void items(int category, int rows, int firstNumber = 1) {
+        for (int i = 0; i < rows; ++i) {
+            const std::string n = std::to_string(firstNumber + rows - 1 - i); // inserted backwards
+            exec("INSERT INTO 资料模板 VALUES (" + std::to_string(category) + "," + n +
+                 ",'0','子项" + n + "','事项" + n + "','简称" + n + "','/存储/" + n +
+                 "','标识" + n + "','1')");
+        }
+    }
+    bool start() {
+        return Main(dir);
+    }
+    std::string onlyMessage() {
+        EXPECT_EQ(prompter->messages.size(), 1u);
+        if (prompter->messages.empty())
+            return {};
+        EXPECT_EQ(prompter->messages[0].title, "严重错误");
+        EXPECT_EQ(prompter->messages[0].icon, platform::MsgIcon::Critical);
+        EXPECT_EQ(prompter->messages[0].buttons, platform::MsgButtons::Ok);
+        return prompter->messages[0].text;
+    }
+};
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+} // namespace
+
+TEST_F(Startup, LoadsTheCatalogueOfTheSmallestValidCategory) {
+    createTables();
+    parameters(5, "1", "1");
+    parameters(2, "3", "1");
+    parameters(1, "9", "1", 0);
+    items(2, 3);
+    items(5, 1, 40);
+    prompter->printers = 0;
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(prompter->messages.empty());
+    EXPECT_EQ(PrinterCount, 0);
+    EXPECT_EQ(CategoryCode, 2);
+    EXPECT_EQ(CategoryTitle, "标题2");
+    EXPECT_EQ(ItemCount, 3);
+    ASSERT_EQ(ItemTable.size(), 3u);
+    EXPECT_EQ(ItemTable[0].序号, 1);
+    EXPECT_EQ(ItemTable[2].序号, 3);
+    EXPECT_EQ(ItemTable[1].申请事项名称, "事项2");
+    EXPECT_EQ(ItemTable[1].存储路径, "/存储/2");
+    EXPECT_EQ(ItemTable[1].项目名称标识, 1);
+    EXPECT_TRUE(TemplateConnection && TemplateConnection->IsOpen());
+    SelectedItem = 2;
+    EXPECT_EQ(SelectedItemQuery(), "select * from 资料模板 where 类别=2 and 序号=3");
+}
+
+TEST_F(Startup, ReadsCountsAsLeadingNumbersRoundedHalfToEven) {
+    createTables();
+    parameters(2, "2.5", "1");
+    items(2, 2);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ItemCount, 2);
+
+    ResetGlobals();
+    exec("DELETE FROM 系统参数; DELETE FROM 资料模板;");
+    parameters(2, "3.5", "1");
+    items(2, 4);
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ItemCount, 4);
+}
+
+TEST_F(Startup, NullTextAndNumberColumnsLoadAsEmptyAndZero) {
+    createTables();
+    parameters(2, "1", "1");
+    exec("INSERT INTO 资料模板 VALUES (2, 7, NULL, NULL, '事项', '简称', NULL, NULL, NULL)");
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ItemTable[0].子项序号, 0);
+    EXPECT_EQ(ItemTable[0].子项名称, "");
+    EXPECT_EQ(ItemTable[0].存储路径, "");
+    EXPECT_EQ(ItemTable[0].文件标识, "");
+    EXPECT_EQ(ItemTable[0].项目名称标识, 0);
+}
+
+TEST_F(Startup, MissingDatabaseEndsTheProgram) {
+    EXPECT_FALSE(start());
+    EXPECT_EQ(onlyMessage(), "缺少系统必须的参数文件,无法运行...");
+}
+
+TEST_F(Startup, ForeignFilesAreUnreadableAndLeftAsTheyWere) {
+    for (const std::string& content :
+         {std::string(), std::string(4096, '\x5A'),
+          std::string("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00\x00", 24)}) {
+        std::ofstream(database, std::ios::binary | std::ios::trunc) << content;
+        prompter->messages.clear();
+        EXPECT_FALSE(start());
+        EXPECT_EQ(onlyMessage(), kUnreadable);
+        EXPECT_EQ(ReadBytes(database), content);
+        EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), database.filename());
+    }
+}
+
+TEST_F(Startup, InconsistentCataloguesAreUnreadable) {
+    struct Case {
+        std::string count, sub;
+        int rows;
+    };
+    for (const Case& c : std::vector<Case>{{"3", "1", 2},
+                                           {"3", "1", 4},
+                                           {"0", "1", 0},
+                                           {"", "1", 0},
+                                           {"abc", "1", 0},
+                                           {"2", "0", 0},
+                                           {"2", "-1", 0}}) {
+        SCOPED_TRACE(c.count + " x " + c.sub + " with " + std::to_string(c.rows));
+        fs::remove(database);
+        createTables();
+        parameters(2, c.count, c.sub);
+        items(2, c.rows);
+        prompter->messages.clear();
+        EXPECT_FALSE(start());
+        EXPECT_EQ(onlyMessage(), kUnreadable);
+    }
+}
+
+TEST_F(Startup, NoValidCategoryOrNegativeCountIsAParameterError) {
+    createTables();
+    parameters(2, "3", "1", 0);
+    EXPECT_FALSE(start());
+    EXPECT_EQ(onlyMessage(), kBadParameters);
+
+    exec("DELETE FROM 系统参数");
+    parameters(2, "-1", "-2");
+    items(2, 2);
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    EXPECT_EQ(onlyMessage(), kBadParameters);
+}
+
+TEST_F(Startup, QueryAndConversionFailuresAreNamedNotCrashes) {
+    createTables();
+    parameters(2, "1", "1");
+    exec("INSERT INTO 资料模板 VALUES (2, NULL, '0', '', '事项', '简称', '', '', '0')");
+    EXPECT_FALSE(start());
+    std::string text = onlyMessage();
+    EXPECT_NE(text.find("序号"), std::string::npos) << text;
+
+    exec("UPDATE 资料模板 SET 序号=1, 申请事项简称=NULL");
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    text = onlyMessage();
+    EXPECT_NE(text.find("申请事项简称"), std::string::npos) << text;
+
+    exec("DROP TABLE 资料模板");
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    text = onlyMessage();
+    EXPECT_NE(text.find("资料模板"), std::string::npos) << text;
+
+    exec("DELETE FROM 系统参数; INSERT INTO 系统参数 VALUES (NULL,'t','s','1','1',1);");
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    EXPECT_NE(onlyMessage().find("类别"), std::string::npos);
+}
+
+TEST(ConnectionString, DriveRootKeepsItsBackslashOtherFoldersDoNot) {
+    EXPECT_EQ(TemplateConnectionString("C:\\系统模板.mdb"),
+              "Driver={Microsoft Access Driver (*.mdb)};Dbq=系统模板.mdb;DefaultDir=C:\\;"
+              "Uid=Admin;Pwd=;");
+    EXPECT_EQ(TemplateConnectionString("C:\\Prog\\系统模板.mdb"),
+              "Driver={Microsoft Access Driver (*.mdb)};Dbq=系统模板.mdb;DefaultDir=C:\\Prog;"
+              "Uid=Admin;Pwd=;");
+    EXPECT_NE(TemplateConnectionString("/opt/程序/系统模板.mdb").find("DefaultDir=/opt/程序;"),
+              std::string::npos);
+    EXPECT_NE(TemplateConnectionString("/系统模板.mdb").find("DefaultDir=/;"), std::string::npos);
+}
