@@ -125,6 +125,8 @@ std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request
 
 std::optional<std::string> QtPrompter::pickFolder(const std::string& title,
                                                   const std::string& initialDir) {
+    if (folderPicker_)
+        return folderPicker_(title, initialDir);
     return Chosen(QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(initialDir)));
 }
 

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace platform::ui {
 
 // "描述|*.a;*.b|描述2|*.*" → "描述 (*.a *.b);;描述2 (*.*)". A description that
@@ -14,6 +16,11 @@ QString ToQtFilter(const std::string& filter);
 
 class QtPrompter final : public Prompter {
   public:
+    // The program's own folder picker; without one a Qt folder dialog is used.
+    using FolderPicker = std::function<std::optional<std::string>(const std::string& title,
+                                                                  const std::string& initialDir)>;
+    void setFolderPicker(FolderPicker picker) { folderPicker_ = std::move(picker); }
+
     MsgAnswer message(const std::string& text, const std::string& title, MsgIcon icon,
                       MsgButtons buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
@@ -21,6 +28,9 @@ class QtPrompter final : public Prompter {
     std::optional<std::string> pickFolder(const std::string& title,
                                           const std::string& initialDir) override;
     int printerCount() override;
+
+  private:
+    FolderPicker folderPicker_;
 };
 
 } // namespace platform::ui

@@ -181,6 +181,8 @@ QWidget* CreateWidget(ControlKind kind, bool multiLine, QWidget* parent) {
         return new LineWidget(parent);
     case ControlKind::Shape:
         return new ShapeWidget(parent);
+    case ControlKind::Custom:
+        break;
     }
     return new QWidget(parent);
 }
@@ -625,6 +627,22 @@ Control& TwipForm::addMultiLineTextBox(const QString& name, const TwipRect& rect
     return control;
 }
 
+Control& TwipForm::adopt(QWidget* widget, const QString& name, const TwipRect& rect,
+                         Control* container, int index) {
+    if (container && !container->isContainer())
+        throw std::invalid_argument("not a container: " + container->name().toStdString());
+    Control& control = insert(
+        std::unique_ptr<Control>(new Control(this, ControlKind::Custom, name, index, container)));
+    widget->setParent(containerWidget(container));
+    widget->setObjectName(index >= 0 ? name + QLatin1Char('_') + QString::number(index) : name);
+    widget->setFont(MakeFont(control.font_));
+    control.widget_ = widget;
+    control.setRect(rect);
+    Stack(widget, ControlKind::Custom);
+    widget->setVisible(true);
+    return control;
+}
+
 Control* TwipForm::find(const QString& name, int index) const {
     for (const auto& control : controls_)
         if (control->name_ == name && control->index_ == index)
@@ -654,6 +672,8 @@ Control& TwipForm::load(const QString& name, int index) {
     if (index < 0 || std::binary_search(indexes.begin(), indexes.end(), index))
         throw std::invalid_argument("element already loaded: " + name.toStdString());
     const Control& model = control(name, indexes.front());
+    if (model.kind_ == ControlKind::Custom)
+        throw std::invalid_argument("cannot copy " + name.toStdString());
     Control& element = model.multiLine_
                            ? addMultiLineTextBox(name, model.rect_, model.container_, index)
                            : add(model.kind_, name, model.rect_, model.container_, index);

@@ -34,7 +34,8 @@ enum class ControlKind {
     PictureBox, // container with its own painting
     Frame,      // container with a caption and a border
     Line,
-    Shape, // rectangle
+    Shape,  // rectangle
+    Custom, // any other widget (grids, folder and drive lists), see TwipForm::adopt
 };
 
 enum class TextAlign { Left, Right, Center };
@@ -212,6 +213,10 @@ class TwipForm : public QDialog {
                      int index = -1);
     Control& addMultiLineTextBox(const QString& name, const TwipRect& rect,
                                  Control* container = nullptr, int index = -1);
+    // Places a widget of another kind as a control; the form takes it over.
+    // Such controls cannot be loaded as copies.
+    Control& adopt(QWidget* widget, const QString& name, const TwipRect& rect,
+                   Control* container = nullptr, int index = -1);
 
     // Lookup; control() throws std::out_of_range when there is no such control.
     Control* find(const QString& name, int index = -1) const;

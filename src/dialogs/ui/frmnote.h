@@ -1,0 +1,30 @@
+#pragma once
+// FrmNote: the help window with the program's fixed help text.
+
+#include "platform/ui/twipform.h"
+
+#include <QPointer>
+
+namespace dialogs {
+
+class FrmNote final : public platform::ui::TwipForm {
+    Q_OBJECT
+  public:
+    explicit FrmNote(QWidget* parent = nullptr);
+
+    void Form_Load();
+    void Form_Activate();
+    void Form_Resize();
+
+    platform::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
+
+  protected:
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+// Shows the help window modeless, keeping it in `window`; when it is already
+// open it comes to the front instead.
+FrmNote& ShowHelpWindow(QPointer<FrmNote>& window, QWidget* parent);
+
+} // namespace dialogs

@@ -1,0 +1,64 @@
+#include "util/ui/fonts.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <memory>
+#include <system_error>
+
+namespace util::ui {
+namespace {
+
+struct PatternFree {
+    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternFree>;
+
+const FcChar8* AsFc(const std::string& text) {
+    return reinterpret_cast<const FcChar8*>(text.c_str());
+}
+
+} // namespace
+
+std::filesystem::path ExecutableFolder(const char* argv0) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && !self.empty())
+        return self.parent_path();
+    if (!argv0 || !*argv0)
+        return std::filesystem::current_path(error);
+    return std::filesystem::absolute(argv0, error).parent_path();
+}
+
+std::filesystem::path FindFontAliasFile(const std::filesystem::path& executableFolder) {
+    for (const auto& candidate : {executableFolder / "fonts" / kFontAliasFileName,
+                                  executableFolder.parent_path() / "fonts" / kFontAliasFileName}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error))
+            return candidate;
+    }
+    return {};
+}
+
+bool LoadFontAliases(const std::filesystem::path& aliasFile) {
+    if (aliasFile.empty() || !FcInit())
+        return false;
+    const std::string file = aliasFile.string();
+    return FcConfigParseAndLoad(FcConfigGetCurrent(), AsFc(file), FcTrue) == FcTrue;
+}
+
+std::string ResolvedFamily(const std::string& faceName) {
+    Pattern pattern(FcPatternCreate());
+    if (!pattern)
+        return {};
+    FcPatternAddString(pattern.get(), FC_FAMILY, AsFc(faceName));
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    Pattern match(FcFontMatch(nullptr, pattern.get(), &result));
+    FcChar8* family = nullptr;
+    if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch)
+        return {};
+    return reinterpret_cast<const char*>(family);
+}
+
+} // namespace util::ui

@@ -1,0 +1,26 @@
+#pragma once
+// The Windows face names the windows use (宋体, 楷体_GB2312, 仿宋_GB2312, 黑体)
+// resolve through a fontconfig alias file shipped with the program.
+
+#include <filesystem>
+#include <string>
+
+namespace util::ui {
+
+inline constexpr const char* kFontAliasFileName = "quillor-fonts.conf";
+
+// Folder of the running executable, found before any QApplication exists.
+std::filesystem::path ExecutableFolder(const char* argv0);
+
+// The alias file beside the program (fonts/ next to it or one folder up);
+// empty when there is none.
+std::filesystem::path FindFontAliasFile(const std::filesystem::path& executableFolder);
+
+// Adds the aliases to the current fontconfig configuration. Call before the
+// QApplication is created. False when the file is missing or invalid.
+bool LoadFontAliases(const std::filesystem::path& aliasFile);
+
+// The family fontconfig picks for a face name (as windows would get it).
+std::string ResolvedFamily(const std::string& faceName);
+
+} // namespace util::ui
