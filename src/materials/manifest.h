@@ -1,0 +1,129 @@
+#pragma once
+// The attachment manifest: the XML document listing the materials of an
+// application item (`attachment`, key `fjid`) and, for each, its file entries
+// (`file`) with their links (`fileUrl`).
+//
+// Every operation loads the file it is given, works on the tree and saves it
+// back only when it changed something; nothing is kept between operations.
+// Elements and attributes the program does not touch, and the declared
+// encoding, survive. A missing or unreadable file is reported through the
+// prompter ("XML文件不存在-" + path, or the short "XML文件不存在") and the
+// operation returns its empty result; every other failing step is skipped.
+//
+// Where the materials window fills a grid, the operations return rows; the
+// window shows them as they are.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace materials {
+
+// The link of a stored file starts with this prefix: "Local:\\" (8 characters).
+inline constexpr const char* kLocalPrefix = "Local:\\\\";
+// File name of the stored copy in a package folder.
+inline constexpr const char* kStoredCopyName = "APLPKG.XML";
+// Name of the material whose file entries the user may add, delete and retitle.
+inline constexpr const char* kOtherMaterialsName = "其他材料";
+// Base of the names that "增加文件" and renumbering give: this text + number.
+inline constexpr const char* kGeneratedEntryName = "其他新增材料";
+
+// One material as the material grid shows it.
+struct MaterialRow {
+    std::string number;    // fjxh
+    std::string name;      // fjmc
+    std::string fileCount; // dzjs, as stored
+    std::string key;       // fjid; empty when the attribute is missing
+    std::string kb;        // total KB of its linked files (getFjKb), "" when none
+};
+
+// One file entry as the file grid shows it.
+struct FileRow {
+    std::string number;      // fileXh
+    std::string name;        // fileName
+    std::string title;       // fileTitle
+    std::string link;        // fileUrl
+    std::string kb;          // getFileKb of the link
+    std::string description; // filems
+};
+
+// ---- package mark and stored copies ----
+
+// Text of the second attribute of `offer`; "" when there is none or the file
+// cannot be read (then after the short message).
+std::string ReadPackageMark(const std::string& path);
+// The package mark test against the item's 文件标识: mark occurs in it (the
+// empty mark occurs in every text).
+bool PackageMarkAccepted(const std::string& mark, const std::string& fileMark);
+// Path of the stored copy in a package folder.
+std::filesystem::path StoredCopyPath(const std::string& folder);
+// Whether `folder` holds a stored copy that is readable and whose mark passes
+// the test. An unreadable stored copy is refused (after the short message),
+// so it can never replace a working copy.
+bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark);
+// When the folder holds an accepted package, copies its stored copy over the
+// working copy and returns true.
+bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
+                    const std::string& workPath);
+
+// ---- links and sizes ----
+
+// Path on disk of a link: nothing for the empty link; a local-prefix link
+// lies in storageFolder / materialName / (link without the prefix) and resolves
+// to nothing when there is no storage folder or when the material name or the
+// rest of the link could lead elsewhere (separators, drive colon, "." or "..").
+// Any other link is the source path as the user chose it.
+std::optional<std::filesystem::path> ResolveLink(const std::string& link,
+                                                 const std::string& materialName,
+                                                 const std::string& storageFolder);
+// Size of the linked file in whole KB, rounded up; "" for no link, a missing
+// file or an empty one.
+std::string getFileKb(const std::string& link, const std::string& materialName,
+                      const std::string& storageFolder);
+// Total KB of a material's linked files; "" when 0 or the material is not found.
+std::string getFjKb(const std::string& fjid, const std::string& path,
+                    const std::string& storageFolder);
+// Total MB of the package from the KB column of the material grid, rounded up.
+std::int32_t getTotalMb(const std::vector<std::string>& kbColumn);
+
+// ---- reading ----
+
+// The `fjms` text of a material with every LF turned into CR LF.
+std::string ReadTips(const std::string& fjid, const std::string& path);
+// All materials (kb left empty); nullopt when the file cannot be read.
+std::optional<std::vector<MaterialRow>> ReadFjlb(const std::string& path);
+// The file entries of a material; nullopt when the file cannot be read or no
+// material has this key (the grid then keeps what it shows).
+std::optional<std::vector<FileRow>> ReadWjlb(const std::string& fjid, const std::string& path,
+                                             const std::string& storageFolder);
+// ReadFjlb with the KB column filled, in one reading of the file: each row's kb
+// is getFjKb of the row's key (so rows sharing a key show the first one's).
+std::optional<std::vector<MaterialRow>> ReadMaterialsWithSizes(const std::string& path,
+                                                               const std::string& storageFolder);
+
+// The old-layout rule of a material list: old unless the sub-item is "变更" or
+// some material's name contains "单位情况简表" (an empty list counts as old).
+bool IsOldLayout(const std::vector<MaterialRow>& rows, const std::string& subItemName);
+// The old-layout rule of the first file entry shown after opening.
+bool EntryMarksOldLayout(const std::string& subItemName, const std::string& entryTitle);
+
+// ---- changing ----
+
+// Sets the link of the entry numbered xh (compared as text). True when saved.
+bool saveWjlbUrl(const std::string& fjid, const std::string& xh, const std::string& url,
+                 const std::string& path);
+// Sets title, name and description of the entry to the same text.
+bool saveWjlbTitle(const std::string& fjid, const std::string& xh, const std::string& title,
+                   const std::string& path);
+// Counts the entries with a non-empty link, stores the count in `dzjs`, returns it.
+std::int16_t readAndsaveFilecount(const std::string& fjid, const std::string& path);
+// Appends an entry numbered n to the material's first `fileList`.
+bool addWjlb(const std::string& fjid, int n, const std::string& name, const std::string& title,
+             const std::string& path);
+// Removes the entry numbered xh from the first `fileList`, moves the higher
+// numbers down by one and gives every remaining entry the generated name.
+bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& path);
+
+} // namespace materials

@@ -1,0 +1,356 @@
+#include "materials/manifest.h"
+
+#include "materials/manifest_fixture.h"
+#include "platform/xmldoc.h"
+#include "support/fake_prompter.h"
+
+#include <gtest/gtest.h>
+
+using namespace materials;
+using namespace materials_test;
+using testsupport::ScopedFakePrompter;
+
+namespace {
+
+std::string Text(const std::string& path, const char* xpath, std::size_t index = 0) {
+    platform::XmlDocument doc;
+    if (!doc.load(path))
+        return "<unreadable>";
+    const auto nodes = doc.documentElement().selectNodes(xpath);
+    return index < nodes.size() ? nodes[index].text() : "<none>";
+}
+
+std::string Numbers(const std::vector<FileRow>& rows) {
+    std::string out;
+    for (const FileRow& row : rows)
+        out += row.number + ":" + row.title + ";";
+    return out;
+}
+
+class ManifestTest : public TempFolderTest {
+  protected:
+    ScopedFakePrompter prompter_;
+};
+
+TEST_F(ManifestTest, UnreadableManifestsReportAndChangeNothing) {
+    const std::string missing = U8(dir_ / "missing.XML");
+    const std::string empty = writeManifest("", "empty.XML");
+    const std::string garbage = writeManifest("<offer><attachments>", "garbage.XML");
+    for (const std::string& path : {missing, empty, garbage}) {
+        prompter_->messages.clear();
+        EXPECT_EQ(ReadTips("1", path), "");
+        EXPECT_FALSE(ReadFjlb(path).has_value());
+        EXPECT_FALSE(ReadWjlb("1", path, "").has_value());
+        EXPECT_FALSE(ReadMaterialsWithSizes(path, "").has_value());
+        EXPECT_FALSE(saveWjlbUrl("1", "1", "x", path));
+        EXPECT_FALSE(saveWjlbTitle("1", "1", "x", path));
+        EXPECT_EQ(readAndsaveFilecount("1", path), 0);
+        EXPECT_EQ(getFjKb("1", path, ""), "");
+        ASSERT_EQ(prompter_->messages.size(), 8u);
+        for (const auto& m : prompter_->messages) {
+            EXPECT_EQ(m.text, "XML文件不存在-" + path);
+            EXPECT_EQ(m.title, "提示");
+            EXPECT_EQ(m.icon, platform::MsgIcon::Exclamation);
+        }
+        prompter_->messages.clear();
+        EXPECT_FALSE(addWjlb("1", 1, "a", "a", path));
+        EXPECT_FALSE(delWjlb("1", "1", path));
+        EXPECT_EQ(ReadPackageMark(path), "");
+        ASSERT_EQ(prompter_->messages.size(), 3u);
+        for (const auto& m : prompter_->messages) {
+            EXPECT_EQ(m.text, "XML文件不存在");
+            EXPECT_EQ(m.title, "");
+            EXPECT_EQ(m.buttons, platform::MsgButtons::Ok);
+        }
+    }
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_EQ(ReadBytes(garbage), "<offer><attachments>");
+}
+
+TEST_F(ManifestTest, MalformedStructuresAreSkippedQuietly) {
+    const char* variants[] = {
+        "<root><attachments><attachment fjid='1'><fjmc>a</fjmc></attachment></attachments></root>",
+        "<offer mark='x'/>",
+        "<offer a='1' b='2'><attachment fjid='1'><fileList/></attachment></offer>",
+        "<offer><attachments><attachment><fjmc>无键</fjmc><fileList><file><fileXh>1</fileXh>"
+        "<fileUrl>x</fileUrl></file></fileList></attachment><attachment fjid='1'><fjmc>无表"
+        "</fjmc></attachment></attachments></offer>",
+    };
+    for (const char* content : variants) {
+        const std::string path = writeManifest(content);
+        const std::string before = ReadBytes(path);
+        EXPECT_EQ(readAndsaveFilecount("1", path), 0) << content;
+        EXPECT_EQ(readAndsaveFilecount("", path), 0) << content;
+        EXPECT_FALSE(saveWjlbUrl("1", "1", "c:\\a.doc", path));
+        EXPECT_FALSE(saveWjlbTitle("1", "1", "t", path));
+        EXPECT_FALSE(addWjlb("1", 1, "n", "t", path));
+        EXPECT_FALSE(delWjlb("1", "1", path));
+        EXPECT_EQ(ReadTips("1", path), "");
+        EXPECT_FALSE(ReadWjlb("2", path, "").has_value());
+        EXPECT_EQ(ReadBytes(path), before) << content;
+    }
+    EXPECT_TRUE(prompter_->messages.empty());
+    // The material without a key still lists, with an empty key column.
+    const auto rows = ReadFjlb(U8(dir_ / "TempXml.XML"));
+    ASSERT_EQ(rows->size(), 2u);
+    EXPECT_EQ((*rows)[0].name, "无键");
+    EXPECT_EQ((*rows)[0].key, "");
+}
+
+TEST_F(ManifestTest, PackageMarkAndAcceptance) {
+    EXPECT_TRUE(PackageMarkAccepted("B", "ABC"));
+    EXPECT_TRUE(PackageMarkAccepted("ABC", "ABC"));
+    EXPECT_TRUE(PackageMarkAccepted("", "ABC"));
+    EXPECT_TRUE(PackageMarkAccepted("", ""));
+    EXPECT_FALSE(PackageMarkAccepted("ABCD", "ABC"));
+    EXPECT_FALSE(PackageMarkAccepted("b", "ABC"));
+
+    EXPECT_EQ(ReadPackageMark(copyManifest("standard.xml")), "DZ-PG");
+    const fs::path good = dir_ / "good", oneAttribute = dir_ / "one", broken = dir_ / "broken";
+    fs::copy_file(ManifestData("standard.xml"),
+                  (fs::create_directories(good), good / "APLPKG.XML"));
+    WriteBytes(oneAttribute / "APLPKG.XML", "<offer ver='1'><attachments/></offer>");
+    WriteBytes(broken / "APLPKG.XML", "not xml");
+    EXPECT_EQ(ReadPackageMark(U8(oneAttribute / "APLPKG.XML")), "");
+    EXPECT_TRUE(HoldsAcceptedPackage(U8(good), "评估 DZ-PG 甲级"));
+    EXPECT_FALSE(HoldsAcceptedPackage(U8(good), "DZ-P"));
+    EXPECT_TRUE(HoldsAcceptedPackage(U8(oneAttribute), "任何"));
+    EXPECT_FALSE(HoldsAcceptedPackage(U8(dir_ / "none"), "任何"));
+    EXPECT_FALSE(HoldsAcceptedPackage("", "任何"));
+    prompter_->messages.clear();
+    // An unreadable stored copy must never replace the working copy.
+    EXPECT_FALSE(HoldsAcceptedPackage(U8(broken), "任何"));
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "XML文件不存在");
+
+    const std::string work = writeManifest("old");
+    EXPECT_FALSE(TakeStoredCopy(U8(broken), "任何", work));
+    EXPECT_EQ(ReadBytes(work), "old");
+    EXPECT_TRUE(TakeStoredCopy(U8(good), "DZ-PG", work));
+    EXPECT_EQ(ReadBytes(work), ReadBytes(ManifestData("standard.xml")));
+}
+
+TEST_F(ManifestTest, TipsTurnLineFeedsIntoCrLf) {
+    const std::string path = writeManifest(
+        "<offer><attachments><attachment fjid='a'><fjms>a\nb</fjms></attachment>"
+        "<attachment fjid='b'><fjms>a&#13;\nb</fjms></attachment><attachment fjid='c'/>"
+        "<attachment fjid='a'><fjms>second</fjms></attachment></attachments></offer>");
+    EXPECT_EQ(ReadTips("a", path), "a\r\nb");
+    EXPECT_EQ(ReadTips("b", path), "a\r\r\nb");
+    EXPECT_EQ(ReadTips("c", path), "");
+    EXPECT_EQ(ReadTips("z", path), "");
+}
+
+TEST_F(ManifestTest, ListsMaterialsAndEntries) {
+    const std::string path = copyManifest("standard.xml");
+    const auto materials = ReadFjlb(path);
+    ASSERT_TRUE(materials);
+    ASSERT_EQ(materials->size(), 3u);
+    EXPECT_EQ((*materials)[1].number, "2");
+    EXPECT_EQ((*materials)[1].name, "单位情况简表");
+    EXPECT_EQ((*materials)[1].fileCount, "0");
+    EXPECT_EQ((*materials)[2].key, "9");
+    const auto files = ReadWjlb("2", path, "");
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files->size(), 2u);
+    EXPECT_EQ((*files)[0].name, "单位情况简表(盖章)");
+    EXPECT_EQ((*files)[1].description, "附表说明");
+    EXPECT_FALSE(ReadWjlb("7", path, "").has_value());
+
+    EXPECT_FALSE(IsOldLayout(*materials, ""));
+    EXPECT_TRUE(IsOldLayout({(*materials)[0], (*materials)[2]}, "新办"));
+    EXPECT_FALSE(IsOldLayout({(*materials)[0]}, "变更"));
+    EXPECT_TRUE(IsOldLayout({}, "变更"));
+    EXPECT_TRUE(EntryMarksOldLayout("变更", "营业执照（副本）"));
+    EXPECT_FALSE(EntryMarksOldLayout("变更", "营业执照(副本)"));
+    EXPECT_FALSE(EntryMarksOldLayout("新办", "营业执照"));
+}
+
+TEST_F(ManifestTest, LinksAndTitlesFindTheFirstEntryByNumberText) {
+    const std::string path = writeManifest(
+        "<offer><attachments><attachment fjid='1'><dzjs>5</dzjs><fileList>"
+        "<file><fileXh>01</fileXh><fileName/><fileTitle/><fileUrl/><filems/></file>"
+        "<file><fileXh>1</fileXh><fileName/><fileTitle/><fileUrl/><filems/></file>"
+        "<file><fileXh>1</fileXh><fileName/><fileTitle/><fileUrl/><filems/></file>"
+        "</fileList></attachment><attachment fjid='1'><fileList><file><fileXh>1</fileXh>"
+        "<fileUrl/></file></fileList></attachment></attachments></offer>");
+    EXPECT_TRUE(saveWjlbUrl("1", "1", "C:\\扫描\\营业执照.JPG", path));
+    EXPECT_EQ(Text(path, "//fileUrl", 0), "");
+    EXPECT_EQ(Text(path, "//fileUrl", 1), "C:\\扫描\\营业执照.JPG");
+    EXPECT_EQ(Text(path, "//fileUrl", 2), "");
+    EXPECT_EQ(Text(path, "//fileUrl", 3), "");
+    EXPECT_EQ(readAndsaveFilecount("1", path), 1);
+    EXPECT_EQ(Text(path, "//dzjs"), "1");
+
+    const std::string before = ReadBytes(path);
+    EXPECT_FALSE(saveWjlbUrl("1", "7", "x", path));
+    EXPECT_FALSE(saveWjlbUrl("1", "1", "C:\\扫描\\营业执照.JPG", path)); // same link: no write
+    EXPECT_EQ(ReadBytes(path), before);
+
+    EXPECT_TRUE(saveWjlbTitle("1", "01", "新标题", path));
+    EXPECT_EQ(Text(path, "//fileTitle", 0), "新标题");
+    EXPECT_EQ(Text(path, "//fileName", 0), "新标题");
+    EXPECT_EQ(Text(path, "//filems", 0), "新标题");
+    EXPECT_EQ(Text(path, "//fileTitle", 1), "");
+
+    EXPECT_TRUE(saveWjlbUrl("1", "1", "", path));
+    EXPECT_EQ(readAndsaveFilecount("1", path), 0);
+    EXPECT_EQ(Text(path, "//dzjs"), "0");
+}
+
+TEST_F(ManifestTest, CountIncludesVanishedFilesAndSurvivesMissingDzjs) {
+    const std::string path =
+        writeManifest("<offer><attachments><attachment fjid='1'><fileList>"
+                      "<file><fileXh>1</fileXh><fileUrl>/no/such/file.pdf</fileUrl></file>"
+                      "<file><fileXh>2</fileXh><fileUrl>Local:\\\\x.pdf</fileUrl></file>"
+                      "<file><fileXh>3</fileXh><fileUrl></fileUrl></file></fileList></attachment>"
+                      "</attachments></offer>");
+    const std::string before = ReadBytes(path);
+    EXPECT_EQ(readAndsaveFilecount("1", path), 2);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(getFjKb("1", path, U8(dir_)), "");
+}
+
+TEST_F(ManifestTest, AddAppendsACompleteEntry) {
+    const std::string path = copyManifest("standard.xml");
+    EXPECT_TRUE(addWjlb("9", 4, "其他新增材料4", "其他新增材料4", path));
+    const auto rows = ReadWjlb("9", path, "");
+    ASSERT_EQ(rows->size(), 4u);
+    EXPECT_EQ(rows->back().number, "4");
+    EXPECT_EQ(rows->back().name, "其他新增材料4");
+    EXPECT_EQ(rows->back().link, "");
+    platform::XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    const platform::XmlNode added = doc.documentElement().selectNodes(".//file").back();
+    std::string layout;
+    for (const platform::XmlNode& child : added.selectNodes("*"))
+        layout += child.name() + "=" + child.getAttribute("title") + ";";
+    EXPECT_EQ(layout, "fileXh=文件序号;fileName=文件标准文件名;fileTitle=文件标题;"
+                      "fileUrl=文件路径;filems=文件描述;");
+}
+
+TEST_F(ManifestTest, DeleteRenumbersAsNumbersAndRenames) {
+    std::string twelve = "<offer><attachments><attachment fjid='9'><fileList>";
+    for (int i = 1; i <= 12; ++i)
+        twelve += "<file><fileXh>" + std::to_string(i) +
+                  "</fileXh><fileName>n</fileName>"
+                  "<fileTitle>自定义</fileTitle><fileUrl>u" +
+                  std::to_string(i) + "</fileUrl><filems>m</filems></file>";
+    const std::string path =
+        writeManifest(twelve + "</fileList></attachment></attachments></offer>");
+    EXPECT_TRUE(delWjlb("9", "9", path));
+    const auto rows = ReadWjlb("9", path, "");
+    ASSERT_EQ(rows->size(), 11u);
+    EXPECT_EQ((*rows)[7].number, "8");
+    EXPECT_EQ((*rows)[8].number, "9");
+    EXPECT_EQ((*rows)[8].link, "u10");
+    EXPECT_EQ((*rows)[10].number, "11");
+    EXPECT_EQ((*rows)[10].name, "其他新增材料11");
+    EXPECT_EQ((*rows)[0].title, "其他新增材料1");
+    EXPECT_EQ((*rows)[0].description, "m");
+
+    const std::string three = copyManifest("standard.xml");
+    EXPECT_TRUE(saveWjlbTitle("9", "1", "改过的标题", three));
+    EXPECT_TRUE(delWjlb("9", "2", three));
+    EXPECT_EQ(Numbers(*ReadWjlb("9", three, "")), "1:其他新增材料1;2:其他新增材料2;");
+    EXPECT_TRUE(delWjlb("9", "1", three));
+    EXPECT_TRUE(delWjlb("9", "1", three));
+    EXPECT_TRUE(ReadWjlb("9", three, "")->empty());
+    const std::string empty = ReadBytes(three);
+    EXPECT_FALSE(delWjlb("9", "1", three));
+    EXPECT_EQ(ReadBytes(three), empty);
+}
+
+TEST_F(ManifestTest, OperationsKeepEncodingAndUntouchedContent) {
+    const std::string path = copyManifest("gb2312.xml");
+    const std::string link = "D:\\资料\\❤镕\\营业执照.pdf";
+    EXPECT_TRUE(saveWjlbUrl("1", "1", link, path));
+    EXPECT_EQ(readAndsaveFilecount("1", path), 1);
+    EXPECT_TRUE(addWjlb("9", 4, "其他新增材料4", "其他新增材料4", path));
+    EXPECT_TRUE(saveWjlbTitle("9", "4", "说明书（镕）", path));
+    EXPECT_TRUE(delWjlb("9", "1", path));
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>", 0), 0u);
+    EXPECT_EQ(ReadWjlb("1", path, "")->front().link, link);
+    EXPECT_EQ(ReadTips("1", path), "申请函要求（朱镕基）\r\n加盖公章");
+    EXPECT_EQ(ReadWjlb("9", path, "")->back().description, "说明书（镕）");
+    EXPECT_EQ(ReadPackageMark(path), "DZ-PG");
+    platform::XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    EXPECT_EQ(doc.documentElement().getAttribute("extra"), "保留");
+    EXPECT_EQ(doc.documentElement().selectSingleNode(".//header/title").text(),
+              "地质灾害危险性评估资质申请");
+    EXPECT_EQ(doc.documentElement().selectSingleNode(".//attachment").getAttribute("kind"), "必交");
+    EXPECT_NE(bytes.find("<!-- "), std::string::npos);
+}
+
+TEST_F(ManifestTest, LocalLinksStayInsideTheStorageFolder) {
+    const std::string storage = U8(dir_ / "pkg");
+    makeFile("pkg/申请函/申请函.pdf", 1025);
+    makeFile("secret.pdf", 5000);
+    makeFile("pkg/secret.pdf", 5000);
+    EXPECT_EQ(getFileKb("Local:\\\\申请函.pdf", "申请函", storage), "2");
+    EXPECT_EQ(getFileKb("Local:\\\\申请函.pdfLocal:\\\\", "申请函", storage), "2");
+    for (const char* link : {"Local:\\\\..\\secret.pdf", "Local:\\\\../secret.pdf", "Local:\\\\..",
+                             "Local:\\\\. .", "Local:\\\\", "Local:\\\\C:secret.pdf"})
+        EXPECT_FALSE(ResolveLink(link, "申请函", storage).has_value()) << link;
+    for (const char* name : {"..", "../..", "a/..", "..\\", "", "申请函\\..", ". ."})
+        EXPECT_FALSE(ResolveLink("Local:\\\\secret.pdf", name, storage).has_value()) << name;
+    EXPECT_FALSE(ResolveLink("Local:\\\\申请函.pdf", "申请函", "").has_value());
+    EXPECT_EQ(*ResolveLink("/abs/源文件.doc", "申请函", storage), fs::path("/abs/源文件.doc"));
+    EXPECT_FALSE(ResolveLink("", "申请函", storage).has_value());
+    EXPECT_EQ(getFileKb("Local:\\\\a..b.pdf", "申请函", storage), ""); // allowed name, no file
+}
+
+TEST_F(ManifestTest, SizesRoundUpToWholeKbAndMb) {
+    EXPECT_EQ(getFileKb(makeFile("one", 1), "m", ""), "1");
+    EXPECT_EQ(getFileKb(makeFile("kb", 1024), "m", ""), "1");
+    EXPECT_EQ(getFileKb(makeFile("kb1", 1025), "m", ""), "2");
+    EXPECT_EQ(getFileKb(makeFile("zero", 0), "m", ""), "");
+    EXPECT_EQ(getFileKb(U8(dir_ / "gone"), "m", ""), "");
+    EXPECT_EQ(getFileKb(U8(dir_), "m", ""), ""); // a folder is no file
+    EXPECT_EQ(getTotalMb({"1024"}), 1);
+    EXPECT_EQ(getTotalMb({"1000", "25"}), 2);
+    EXPECT_EQ(getTotalMb({"", ""}), 0);
+    EXPECT_EQ(getTotalMb({}), 0);
+}
+
+// The one-pass reading must show exactly what ReadFjlb plus one getFjKb per row shows.
+TEST_F(ManifestTest, OnePassViewMatchesPerMaterialReading) {
+    const std::string storage = U8(dir_ / "pkg");
+    const std::string a = makeFile("src/a.doc", 3000);
+    makeFile("pkg/乙/s.pdf", 2048);
+    const std::string path = writeManifest(
+        "<offer><attachments>"
+        "<attachment fjid='1'><fjxh>1</fjxh><fjmc>甲</fjmc><dzjs>2</dzjs><fileList>"
+        "<file><fileUrl>" +
+        a + "</fileUrl></file><file><fileUrl>" + a +
+        "</fileUrl></file></fileList></attachment>"
+        "<attachment fjid='2'><fjxh>2</fjxh><fjmc>乙</fjmc><fileList><file><fileUrl>"
+        "Local:\\\\s.pdf</fileUrl></file><file><fileUrl>/gone.pdf</fileUrl></file></fileList>"
+        "</attachment>"
+        "<attachment fjid='1'><fjmc>重复键</fjmc><fileList><file><fileUrl>Local:\\\\s.pdf"
+        "</fileUrl></file></fileList></attachment>"
+        "<attachment><fjmc>无键</fjmc><fileList><file><fileUrl>" +
+        a +
+        "</fileUrl></file></fileList></attachment>"
+        "<attachment fjid=''><fjmc>空键</fjmc><fileList/></attachment>"
+        "<attachment fjid='3'><fjmc>..</fjmc><fileList><file><fileUrl>Local:\\\\s.pdf"
+        "</fileUrl></file></fileList></attachment></attachments></offer>");
+    const auto view = ReadMaterialsWithSizes(path, storage);
+    const auto listed = ReadFjlb(path);
+    ASSERT_TRUE(view && listed);
+    ASSERT_EQ(view->size(), listed->size());
+    for (std::size_t i = 0; i < view->size(); ++i) {
+        EXPECT_EQ((*view)[i].name, (*listed)[i].name);
+        EXPECT_EQ((*view)[i].key, (*listed)[i].key);
+        EXPECT_EQ((*view)[i].kb, getFjKb((*listed)[i].key, path, storage)) << i;
+    }
+    EXPECT_EQ((*view)[0].kb, "6");
+    EXPECT_EQ((*view)[1].kb, "2");
+    EXPECT_EQ((*view)[2].kb, "6"); // shares the first material's key
+    EXPECT_EQ((*view)[3].kb, "");
+    EXPECT_EQ((*view)[5].kb, "");
+}
+
+} // namespace
