@@ -1,0 +1,74 @@
+#include "util/frmutil.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace platform::db;
+
+namespace {
+
+class ListRecorder : public util::ListControl {
+public:
+    void Clear() override { items.clear(); }
+    void AddItem(const std::string& text) override { items.push_back(text); }
+    std::vector<std::string> items{"stale"};
+};
+
+class DatabaseUtilities : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / "quillor_frmutil_db";
+    Connection connection;
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((dir / "t.mdb").string().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "CREATE TABLE 综合词表 (类别 INTEGER, 代码 INTEGER, 名称 TEXT);"
+                               "INSERT INTO 综合词表 VALUES (1,0,'全省'),(1,2,'宁波市'),"
+                               "(1,1,'杭州市'),(2,1,'其他'),(1,3,NULL);",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+        connection.ConnectionString = "Dbq=t.mdb;DefaultDir=" + dir.string() + ";";
+        connection.Open();
+    }
+    void TearDown() override {
+        connection.Close();
+        fs::remove_all(dir);
+    }
+};
+
+} // namespace
+
+TEST_F(DatabaseUtilities, FillFromDictionarySkipsCodeZeroAndOrdersByCode) {
+    ListRecorder list;
+    util::FillFromDictionary(1, list, 2, connection);
+    EXPECT_EQ(list.items, (std::vector<std::string>{"1 杭州市", "2 宁波市", "3 "}));
+    util::FillFromDictionary(1, list, 1, connection);
+    EXPECT_EQ(list.items, (std::vector<std::string>{"杭州市", "宁波市", ""}));
+    util::FillFromDictionary(9, list, 1, connection);
+    EXPECT_TRUE(list.items.empty());
+}
+
+TEST_F(DatabaseUtilities, RecordCountFieldLookupAndFieldText) {
+    Recordset rs;
+    rs.Open("select * from 综合词表 where 类别=1", connection);
+    EXPECT_EQ(util::GetRecordCount(rs), 4);
+    EXPECT_EQ(util::FieldText(rs.Fields("代码")), "0"); // position unchanged by the count
+    EXPECT_TRUE(util::HasField("名称", rs));
+    EXPECT_FALSE(util::HasField("文件大小", rs));
+    rs.MoveLast();
+    EXPECT_EQ(util::FieldText(rs.Fields("名称")), "");
+
+    Recordset empty;
+    empty.Open("select * from 综合词表 where 类别=7", connection);
+    EXPECT_EQ(util::GetRecordCount(empty), 0);
+    empty.Close();
+    EXPECT_EQ(util::GetRecordCount(empty), -1);
+}
