@@ -1,0 +1,61 @@
+#include "printing/print_action.h"
+
+#include "platform/prompter.h"
+#include "printing/print_table.h"
+
+namespace printing {
+namespace {
+
+constexpr double kTwipsPerMm = 1440.0 / 25.4;
+constexpr double kMinPageWidthMm = 209;
+constexpr double kMinPageHeightMm = 296;
+
+const char* const kNoPrinterText =
+    "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。";
+const char* const kWrongPageText = "打印机页面设置不正确(应设置为A4[纵向]大小)...";
+
+class BusyScope {
+  public:
+    explicit BusyScope(const BusyPointer& busy) : busy_(busy) {
+        if (busy_)
+            busy_(true);
+    }
+    ~BusyScope() {
+        if (busy_)
+            busy_(false);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    const BusyPointer& busy_;
+};
+
+} // namespace
+
+bool IsA4PortraitPage(const platform::Printer& printer) {
+    return printer.pageWidth() >= kTwipsPerMm * kMinPageWidthMm &&
+           printer.pageHeight() >= kTwipsPerMm * kMinPageHeightMm;
+}
+
+bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+               int containerIndex, float scaleY, const BusyPointer& busy) {
+    auto& prompter = platform::CurrentPrompter();
+    if (prompter.printerCount() == 0) {
+        // An empty title shows the application's own name.
+        prompter.message(kNoPrinterText, "", platform::MsgIcon::None, platform::MsgButtons::Ok);
+        return false;
+    }
+    SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
+    if (!IsA4PortraitPage(printer)) {
+        platform::Notify(kWrongPageText, "错误", platform::MsgIcon::Exclamation);
+        return false;
+    }
+    BusyScope busyPointer(busy);
+    PageScaleX = kPrintScaleX;
+    PageScaleY = scaleY;
+    PrintControls(printer, windowControls, "Pic2", containerIndex);
+    return true;
+}
+
+} // namespace printing

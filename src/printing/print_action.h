@@ -1,0 +1,26 @@
+#pragma once
+// The print action behind the "打 印" buttons: checks that a printer exists and
+// that the page is A4 portrait, then prints the window's container "Pic2" with
+// the given control-array index onto one page.
+
+#include "platform/printer.h"
+#include "printing/print_control.h"
+
+#include <functional>
+#include <vector>
+
+namespace printing {
+
+inline constexpr float kPrintScaleX = 1.2f;
+
+// Shows or hides the busy mouse pointer.
+using BusyPointer = std::function<void(bool busy)>;
+
+// Returns true when the page was printed; false after one of the two messages.
+bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+               int containerIndex, float scaleY, const BusyPointer& busy = {});
+
+// Whether the printer's sheet is at least A4 portrait (209 × 296 mm).
+bool IsA4PortraitPage(const platform::Printer& printer);
+
+} // namespace printing

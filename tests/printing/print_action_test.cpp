@@ -1,0 +1,108 @@
+#include "fake_control.h"
+#include "printing/print_action.h"
+#include "printing/print_table.h"
+#include "printing/recording_printer.h"
+#include "support/fake_prompter.h"
+
+#include <gtest/gtest.h>
+
+using namespace printing;
+using printing::testing::FakeWindow;
+
+namespace {
+
+const char* const kNoPrinter =
+    "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。";
+const char* const kWrongPage = "打印机页面设置不正确(应设置为A4[纵向]大小)...";
+
+class PrintActionTest : public ::testing::Test {
+  protected:
+    PrintActionTest() { window.add(ControlKind::Label, 1000, 1000, 2000, 300, "申请书"); }
+    bool printForm(int index = 0, float scaleY = 1.65f) {
+        return PrintForm(printer, window.controls(), index, scaleY,
+                         [this](bool busy) { busyCalls.push_back(busy); });
+    }
+
+    testsupport::ScopedFakePrompter prompter;
+    FakeWindow window;
+    RecordingPrinter printer;
+    std::vector<bool> busyCalls;
+};
+
+} // namespace
+
+TEST_F(PrintActionTest, NoPrinterShowsThePlainMessageAndPrintsNothing) {
+    prompter->printers = 0;
+    printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
+    EXPECT_FALSE(printForm());
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_EQ(prompter->messages[0].text, kNoPrinter);
+    EXPECT_EQ(prompter->messages[0].title, "");
+    EXPECT_EQ(prompter->messages[0].icon, platform::MsgIcon::None);
+    EXPECT_EQ(prompter->messages[0].buttons, platform::MsgButtons::Ok);
+    EXPECT_TRUE(printer.texts.empty());
+    EXPECT_EQ(printer.jobsEnded, 0);
+    EXPECT_EQ(printer.paperSize(), platform::PaperLetter); // page left alone
+    EXPECT_TRUE(busyCalls.empty());
+}
+
+TEST_F(PrintActionTest, SetsA4PortraitAndPrintsWithTheCallersScale) {
+    printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
+    PageScaleY = 9;
+    EXPECT_TRUE(printForm(0, 1.45f));
+    EXPECT_TRUE(prompter->messages.empty());
+    EXPECT_EQ(printer.paperSize(), platform::PaperA4);
+    EXPECT_EQ(printer.orientation(), platform::OrientationPortrait);
+    EXPECT_EQ(PageScaleX, 1.2f);
+    EXPECT_EQ(PageScaleY, 1.45f);
+    EXPECT_DOUBLE_EQ(printer.find("申请书").y, PageY(1000) + (BoxHeight(300) - 300.0375) / 2);
+    EXPECT_EQ(printer.jobsEnded, 1);
+    EXPECT_EQ(busyCalls, (std::vector<bool>{true, false}));
+}
+
+TEST_F(PrintActionTest, PrintsOnlyTheCallersContainerIndex) {
+    EXPECT_TRUE(printForm(1));
+    EXPECT_TRUE(printer.visibleTexts().empty());
+    EXPECT_EQ(printer.jobsEnded, 1);
+}
+
+TEST_F(PrintActionTest, LandscapeThatCannotBeChangedIsRefused) {
+    printer.forcePage(platform::PaperA4, platform::OrientationLandscape);
+    printer.locked = true;
+    EXPECT_FALSE(printForm());
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_EQ(prompter->messages[0].text, kWrongPage);
+    EXPECT_EQ(prompter->messages[0].title, "错误");
+    EXPECT_EQ(prompter->messages[0].icon, platform::MsgIcon::Exclamation);
+    EXPECT_TRUE(printer.texts.empty());
+    EXPECT_TRUE(busyCalls.empty());
+}
+
+TEST_F(PrintActionTest, PageCheckAcceptsA4PortraitAndLargerPaperOnly) {
+    RecordingPrinter page;
+    EXPECT_TRUE(IsA4PortraitPage(page));
+    page.forcePage(platform::PaperA3, platform::OrientationPortrait);
+    EXPECT_TRUE(IsA4PortraitPage(page));
+    page.forcePage(platform::PaperA4, platform::OrientationLandscape);
+    EXPECT_FALSE(IsA4PortraitPage(page));
+    page.forcePage(platform::PaperLetter, platform::OrientationPortrait);
+    EXPECT_FALSE(IsA4PortraitPage(page)); // 279 mm high
+    page.forcePage(platform::PaperB5, platform::OrientationPortrait);
+    EXPECT_FALSE(IsA4PortraitPage(page));
+}
+
+TEST_F(PrintActionTest, LockedLargerPaperStillPrints) {
+    printer.forcePage(platform::PaperA3, platform::OrientationPortrait);
+    printer.locked = true;
+    EXPECT_TRUE(printForm());
+    EXPECT_EQ(printer.paperSize(), platform::PaperA3);
+    EXPECT_NO_THROW(printer.find("申请书"));
+}
+
+TEST_F(PrintActionTest, SetPrinterPageDoesNothingWithoutPrinters) {
+    prompter->printers = 0;
+    printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
+    SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
+    EXPECT_EQ(printer.paperSize(), platform::PaperLetter);
+    EXPECT_EQ(printer.orientation(), platform::OrientationLandscape);
+}
