@@ -212,9 +212,9 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
                       const std::string& storageFolder) {
     const std::optional<std::filesystem::path> path =
         ResolveLink(link, materialName, storageFolder);
-    if (!path || !util::FileExists(util::PathToUtf8(*path)))
-        return {};
     std::error_code error;
+    if (!path || !std::filesystem::is_regular_file(*path, error))
+        return {};
     const std::uintmax_t bytes = std::filesystem::file_size(*path, error);
     if (error)
         return {};

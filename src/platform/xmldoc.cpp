@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <system_error>
 #include <unordered_map>
@@ -151,10 +150,15 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error))
         return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size > static_cast<std::uintmax_t>(INT_MAX))
+        return false;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    content.resize(static_cast<std::size_t>(size));
+    in.read(content.data(), static_cast<std::streamsize>(size));
+    content.resize(static_cast<std::size_t>(in.gcount()));
     return !in.bad();
 }
 
@@ -422,7 +426,7 @@ bool XmlDocument::load(const std::filesystem::path& path) {
     PrepareLibrary();
     impl_ = Impl::Empty();
     std::string content;
-    if (!ReadWholeFile(path, content) || content.size() > static_cast<std::size_t>(INT_MAX))
+    if (!ReadWholeFile(path, content))
         return false;
     ParserCtxtPtr parser(xmlNewParserCtxt());
     if (!parser)
