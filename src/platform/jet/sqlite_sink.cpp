@@ -51,6 +51,15 @@ struct SqliteSink::Impl {
     std::unique_ptr<sqlite3_stmt, StmtFinalizer> insert;
     bool committed = false;
 
+    // Closes without committing and removes what was written.
+    void discard() {
+        insert.reset();
+        db.reset();
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+        std::filesystem::remove(file.string() + "-journal", ignored);
+    }
+
     [[noreturn]] void fail(const std::string& what) const {
         throw ImportError(what + ": " + (db ? sqlite3_errmsg(db.get()) : "SQLite"));
     }
@@ -93,24 +102,24 @@ SqliteSink::SqliteSink(const std::filesystem::path& file) : impl_(std::make_uniq
     std::error_code ec;
     if (std::filesystem::exists(file, ec) || ec)
         throw ImportError("输出文件已存在: " + file.string());
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(Utf8Path(file).c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    impl_->db.reset(raw);
-    if (rc != SQLITE_OK)
-        impl_->fail("无法创建 SQLite 文件 " + file.string());
-    impl_->exec("PRAGMA synchronous=FULL");
-    impl_->exec("BEGIN");
+    try {
+        sqlite3* raw = nullptr;
+        const int rc = sqlite3_open_v2(Utf8Path(file).c_str(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        impl_->db.reset(raw);
+        if (rc != SQLITE_OK)
+            impl_->fail("无法创建 SQLite 文件 " + file.string());
+        impl_->exec("PRAGMA synchronous=FULL");
+        impl_->exec("BEGIN");
+    } catch (...) {
+        impl_->discard();
+        throw;
+    }
 }
 
 SqliteSink::~SqliteSink() {
-    if (impl_->committed)
-        return;
-    impl_->insert.reset();
-    impl_->db.reset();
-    std::error_code ignored;
-    std::filesystem::remove(impl_->file, ignored);
-    std::filesystem::remove(impl_->file.string() + "-journal", ignored);
+    if (!impl_->committed)
+        impl_->discard();
 }
 
 void SqliteSink::beginTable(const std::string& name, const std::vector<ColumnInfo>& columns) {
