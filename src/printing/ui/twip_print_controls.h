@@ -1,0 +1,41 @@
+#pragma once
+// The controls of a twip form as the print engine sees them, and the print
+// action for a form's "打 印" button.
+
+#include "platform/printer.h"
+#include "printing/print_control.h"
+
+#include <memory>
+#include <vector>
+
+namespace platform::ui {
+class Control;
+class TwipForm;
+} // namespace platform::ui
+
+namespace printing::ui {
+
+// Views of every control of the form in creation order; they refer to the
+// form's controls and must not outlive them.
+class TwipPrintControls {
+  public:
+    explicit TwipPrintControls(const platform::ui::TwipForm& form);
+    ~TwipPrintControls();
+    TwipPrintControls(const TwipPrintControls&) = delete;
+    TwipPrintControls& operator=(const TwipPrintControls&) = delete;
+
+    const std::vector<PrintControl*>& controls() const { return pointers_; }
+
+  private:
+    std::vector<std::unique_ptr<PrintControl>> views_;
+    std::vector<PrintControl*> pointers_;
+};
+
+// The print action of a form: container "Pic2" with the given index, vertical
+// scale `scaleY`, on the system's default printer, with the busy pointer.
+bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY);
+// The same on a given printer (a PDF file, a printer set up by the window).
+bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
+                   platform::Printer& printer);
+
+} // namespace printing::ui
