@@ -1,0 +1,86 @@
+#include "platform/instance_lock.h"
+
+#include "support/fake_prompter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using platform::InstanceLock;
+
+namespace {
+
+class InstanceLockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ =
+            fs::temp_directory_path() / ("quillor_lock_" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+
+TEST_F(InstanceLockTest, SecondClaimIsRefusedWithAMessageUntilTheFirstEnds) {
+    testsupport::ScopedFakePrompter prompter;
+    auto first = platform::ClaimProgramFolder(dir_);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(prompter->messages.empty());
+    fs::create_directories(dir_ / "其他文件夹");
+    EXPECT_TRUE(platform::ClaimProgramFolder(dir_ / "其他文件夹")); // another folder is free
+
+    EXPECT_FALSE(platform::ClaimProgramFolder(dir_));
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_EQ(prompter->messages[0].text, platform::kAlreadyRunningMessage);
+    EXPECT_EQ(prompter->messages[0].title, "提示");
+    EXPECT_EQ(fs::directory_entry(dir_ / "TempXml.XML").exists(), false); // touched nothing
+
+    first.reset();
+    EXPECT_TRUE(platform::ClaimProgramFolder(dir_));
+}
+
+TEST_F(InstanceLockTest, MissingFolderRunsUnguardedWithoutMessage) {
+    testsupport::ScopedFakePrompter prompter;
+    InstanceLock::Outcome outcome{};
+    EXPECT_FALSE(InstanceLock::TryAcquire(dir_ / "no" / "x.lock", &outcome));
+    EXPECT_EQ(outcome, InstanceLock::Outcome::Unavailable);
+    EXPECT_TRUE(platform::ClaimProgramFolder(dir_ / "no"));
+    EXPECT_TRUE(prompter->messages.empty());
+}
+
+#ifndef _WIN32
+TEST_F(InstanceLockTest, KilledHolderNeverLocksTheUserOut) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto lock = InstanceLock::TryAcquire(dir_ / platform::kInstanceLockName);
+        const char flag = lock ? '1' : '0';
+        (void)!write(ready[1], &flag, 1);
+        pause(); // held until killed
+        _exit(0);
+    }
+    char flag = 0;
+    ASSERT_EQ(read(ready[0], &flag, 1), 1);
+    ASSERT_EQ(flag, '1');
+    InstanceLock::Outcome outcome{};
+    EXPECT_FALSE(InstanceLock::TryAcquire(dir_ / platform::kInstanceLockName, &outcome));
+    EXPECT_EQ(outcome, InstanceLock::Outcome::HeldElsewhere);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_TRUE(InstanceLock::TryAcquire(dir_ / platform::kInstanceLockName));
+}
+#endif
+
+} // namespace
