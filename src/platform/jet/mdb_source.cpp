@@ -364,9 +364,13 @@ bool TableReader::next(std::vector<Value>& row) {
     if (d.rowsRead == declaredRows())
         d.damaged("的行数超过表定义记录的 " + std::to_string(declaredRows()) + " 行");
     d.crackCurrentRow();
-    row.resize(d.mdbColumns.size());
-    for (std::size_t i = 0; i < d.mdbColumns.size(); ++i)
-        row[i] = d.convert(*d.mdbColumns[i], d.fields[i]);
+    row.assign(d.mdbColumns.size(), Value{});
+    for (std::size_t i = 0; i < d.mdbColumns.size(); ++i) {
+        const MdbField& field = d.fields[i];
+        if (field.colnum < 0 || static_cast<std::size_t>(field.colnum) >= d.mdbColumns.size())
+            d.damaged("第 " + std::to_string(d.rowsRead + 1) + " 行的列号无效");
+        row[field.colnum] = d.convert(*d.mdbColumns[field.colnum], field);
+    }
     ++d.rowsRead;
     return true;
 }

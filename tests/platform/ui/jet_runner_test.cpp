@@ -241,6 +241,40 @@ TEST_F(JetRunnerTest, DamagedTemplatesFailWithinLimitsAndLeaveFolderUnchanged) {
     EXPECT_TRUE(prompter->messages.empty());
 }
 
+TEST_F(JetRunnerTest, CharacterOutsideTheBmpIsStoredWholeAndReported) {
+    // 杭州 in the word list becomes U+20000, a surrogate pair of the same length.
+    std::string bytes = ReadFile(FixtureMdb());
+    const std::string from("\x6D\x67\xDE\x5D", 4), to("\x40\xD8\x00\xDC", 4);
+    const auto at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, from.size(), to);
+    const fs::path in = folder.path() / "in.mdb", out = folder.path() / "out.sqlite";
+    WriteFile(in, bytes);
+    std::string detail;
+
+    ASSERT_TRUE(Import(in, out, detail)) << detail;
+
+    EXPECT_NE(detail.find("综合词表.名称 第 2 行 含 1 个基本多文种平面以外的字符"),
+              std::string::npos)
+        << detail;
+    EXPECT_EQ(Query(OpenDb(out).get(), "SELECT 名称 FROM 综合词表 WHERE 代码=330100"),
+              (std::vector<Row>{{"TEXT:\U00020000市"}}));
+}
+
+TEST_F(JetRunnerTest, StrayCharsetSettingsOfTheParentDoNotReachTheImport) {
+    qputenv("MDBICONV", "ASCII");
+    qputenv("MDB_JET3_CHARSET", "ASCII");
+    const fs::path out = folder.path() / "out.sqlite";
+    std::string detail;
+    const bool imported = Import(FixtureMdb(), out, detail);
+    qunsetenv("MDBICONV");
+    qunsetenv("MDB_JET3_CHARSET");
+
+    ASSERT_TRUE(imported) << detail;
+    EXPECT_EQ(Query(OpenDb(out).get(), "SELECT 标题名称 FROM 系统参数"),
+              (std::vector<Row>{{"TEXT:水土保持方案审批"}}));
+}
+
 TEST_F(JetRunnerTest, ImporterRefusesToOverwriteAndNeedsTwoPaths) {
     const fs::path out = folder.path() / "out.sqlite";
     WriteFile(out, "keep me");
