@@ -16,7 +16,7 @@ namespace platform::ui {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
-constexpr double kTwipsPerPoint = 20.0;
+constexpr double kTwipsPerMm = kTwipsPerInch / 25.4;
 // Draw widths count dots of a 600 dpi printer, whatever the device resolution.
 constexpr double kTwipsPerDot = kTwipsPerInch / 600.0;
 constexpr int kUserPaper = 256;
@@ -80,11 +80,11 @@ void QtPrinter::setOrientation(int code) {
 }
 
 double QtPrinter::pageWidth() const {
-    return printer_->pageLayout().fullRect(QPageLayout::Point).width() * kTwipsPerPoint;
+    return printer_->pageLayout().fullRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
 }
 
 double QtPrinter::pageHeight() const {
-    return printer_->pageLayout().fullRect(QPageLayout::Point).height() * kTwipsPerPoint;
+    return printer_->pageLayout().fullRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
 }
 
 // The painter works in twips, so a font needs the point size that gives the
