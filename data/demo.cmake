@@ -16,10 +16,14 @@ list(TRANSFORM QUILLOR_DEMO_SQL PREPEND ${QUILLOR_DEMO_SOURCE_DIR}/ OUTPUT_VARIA
 # the program.
 set(QUILLOR_DEMO_DB ${CMAKE_BINARY_DIR}/demo/系统模板.mdb)
 
+# The generator writes an ASCII-named file (its arguments need not survive a
+# non-Unicode command line); CMake gives it the program's file name.
 add_custom_command(
   OUTPUT ${QUILLOR_DEMO_DB}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/demo
-  COMMAND quillor-makedb ${QUILLOR_DEMO_DB} ${QUILLOR_DEMO_SOURCE_DIR} ${QUILLOR_DEMO_SQL}
+  COMMAND quillor-makedb ${CMAKE_BINARY_DIR}/demo/generated.sqlite ${QUILLOR_DEMO_SOURCE_DIR}
+          ${QUILLOR_DEMO_SQL}
+  COMMAND ${CMAKE_COMMAND} -E rename ${CMAKE_BINARY_DIR}/demo/generated.sqlite ${QUILLOR_DEMO_DB}
   DEPENDS quillor-makedb ${demo_sql_paths} ${QUILLOR_DEMO_TEMPLATES}
   COMMENT "Generating the demo template database"
   VERBATIM)

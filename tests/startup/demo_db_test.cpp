@@ -1,6 +1,8 @@
 // The demo template database that ships beside the program: it must load
 // and be consistent in every item a user can choose.
 
+#include "startup/mainbas.h"
+#include "support/fake_prompter.h"
 #include "support/fixture_db.h"
 
 #include <gtest/gtest.h>
@@ -167,12 +169,17 @@ TEST_F(DemoDbTest, EverySelectionFormsACompleteTable) {
         SCOPED_TRACE(s.Describe());
         const auto fields = Fields(s);
         ASSERT_FALSE(fields.empty());
+        std::vector<long long> orders;
+        std::vector<long long> oneToN;
+        for (const FieldDef& f : fields) {
+            orders.push_back(f.order);
+            oneToN.push_back(static_cast<long long>(oneToN.size() + 1));
+        }
+        EXPECT_EQ(orders, oneToN) << "排序号 must run 1 to N";
         double rowWidth = 0;
         double rowHeight = -1;
         std::set<std::string> names;
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const FieldDef& f = fields[i];
-            EXPECT_EQ(f.order, static_cast<long long>(i + 1)) << f.label;
+        for (const FieldDef& f : fields) {
             if (!f.name.empty()) {
                 EXPECT_TRUE(names.insert(f.name).second) << "field name twice: " << f.name;
             }
@@ -291,6 +298,24 @@ TEST_F(DemoDbTest, SizeLimitsAndDocumentTemplates) {
         }
         EXPECT_EQ(depth, 0) << "row " << r[0].Text() << ": unbalanced groups";
     }
+}
+
+// The program's own start-up accepts the demo as it ships.
+TEST_F(DemoDbTest, StartUpLoadsTheWholeCatalogue) {
+    testsupport::TempDir program;
+    std::filesystem::copy_file(db_.path(), program.File("系统模板.mdb"));
+    testsupport::ScopedFakePrompter prompter;
+    const bool started = Main(program.path());
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(prompter->messages.empty());
+    EXPECT_EQ(CategoryCode, category_);
+    EXPECT_EQ(ItemCount, itemCount_);
+    ASSERT_EQ(ItemTable.size(), items_.size());
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        EXPECT_EQ(ItemTable[i].序号, items_[i].seq);
+        EXPECT_EQ(ItemTable[i].子项名称, items_[i].subName);
+    }
+    ResetGlobals();
 }
 
 // ------------------------------------------------------------ manifests
