@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include "startup/ui/app_main.h"
+
+int main(int argc, char** argv) {
+    return startup::RunProgram(argc, argv);
+}

@@ -76,6 +76,7 @@ int DriveOf(const std::vector<Drive>& drives, const QString& path) {
 }
 
 FolderList::FolderList(QWidget* parent) : QListWidget(parent) {
+    setIconSize(QSize(16, 16));
     connect(this, &QListWidget::itemActivated, this, &FolderList::openItem);
     setPath(QDir::currentPath());
 }

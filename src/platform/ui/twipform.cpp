@@ -145,6 +145,12 @@ class ShapeWidget final : public QWidget {
     }
 };
 
+QPlainTextEdit* NewMultiLineEdit(QWidget* parent) {
+    auto* edit = new QPlainTextEdit(parent);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return edit;
+}
+
 bool IsGraphical(ControlKind kind) {
     return kind == ControlKind::Label || kind == ControlKind::Line || kind == ControlKind::Shape;
 }
@@ -160,7 +166,7 @@ QWidget* CreateWidget(ControlKind kind, bool multiLine, QWidget* parent) {
     }
     case ControlKind::TextBox:
         if (multiLine)
-            return new QPlainTextEdit(parent);
+            return NewMultiLineEdit(parent);
         return new QLineEdit(parent);
     case ControlKind::ComboBox:
         return new QComboBox(parent);
@@ -341,9 +347,10 @@ QString Control::text() const {
 }
 
 void Control::setText(const QString& text) {
-    if (auto* label = as<QLabel>())
+    if (auto* label = as<QLabel>()) {
         label->setText(text);
-    else if (auto* edit = as<QLineEdit>())
+        fitToText();
+    } else if (auto* edit = as<QLineEdit>())
         edit->setText(text);
     else if (auto* edit = as<QPlainTextEdit>())
         edit->setPlainText(FromCrLf(text));
@@ -363,6 +370,22 @@ void Control::setFont(const FontSpec& font) {
     font_ = font;
     if (widget_)
         widget_->setFont(MakeFont(font_));
+    fitToText();
+}
+
+void Control::setAutoSize(bool autoSize) {
+    autoSize_ = autoSize;
+    if (auto* label = as<QLabel>())
+        label->setWordWrap(!autoSize);
+    fitToText();
+}
+
+void Control::fitToText() {
+    auto* label = as<QLabel>();
+    if (!autoSize_ || !label)
+        return;
+    const QSize size = label->sizeHint();
+    setRect({rect_.left, rect_.top, PixelsToTwips(size.width()), PixelsToTwips(size.height())});
 }
 
 void Control::setFontName(const QString& name) {
@@ -541,6 +564,7 @@ void Control::copyPropertiesFrom(const Control& other) {
     backColor_ = other.backColor_;
     applyColors();
     setAlignment(other.alignment_);
+    setAutoSize(other.autoSize_);
     setBorderStyle(other.borderStyle_);
     setBorderColor(other.borderColor_);
     setBorderWidth(other.borderWidth_);
@@ -616,7 +640,7 @@ Control& TwipForm::addMultiLineTextBox(const QString& name, const TwipRect& rect
     Control& control = insert(
         std::unique_ptr<Control>(new Control(this, ControlKind::TextBox, name, index, container)));
     control.multiLine_ = true;
-    auto* edit = new QPlainTextEdit(containerWidget(container));
+    auto* edit = NewMultiLineEdit(containerWidget(container));
     edit->setObjectName(index >= 0 ? name + QLatin1Char('_') + QString::number(index) : name);
     edit->setFont(MakeFont(control.font_));
     control.widget_ = edit;

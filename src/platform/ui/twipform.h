@@ -137,6 +137,9 @@ class Control {
     void setBackColor(const QColor& color);
     TextAlign alignment() const { return alignment_; }
     void setAlignment(TextAlign alignment);
+    // Labels: the size follows the caption (one line unless it holds line breaks).
+    bool autoSize() const { return autoSize_; }
+    void setAutoSize(bool autoSize);
     // 0 = no border, 1 = fixed single (labels, text boxes, picture boxes).
     int borderStyle() const { return borderStyle_; }
     void setBorderStyle(int style);
@@ -197,6 +200,8 @@ class Control {
     int borderWidth_ = 1;
     QColor fillColor_;
     bool multiLine_ = false;
+    bool autoSize_ = false;
+    void fitToText();
 };
 
 class TwipForm : public QDialog {

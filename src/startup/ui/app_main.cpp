@@ -1,0 +1,48 @@
+#include "startup/ui/app_main.h"
+
+#include "dialogs/ui/selpath.h"
+#include "platform/ui/qt_prompter.h"
+#include "startup/mainbas.h"
+#include "startup/ui/frmmain.h"
+#include "util/ui/fonts.h"
+
+#include <QApplication>
+
+#include <memory>
+
+namespace startup {
+
+namespace {
+
+void InstallPrompter() {
+    auto prompter = std::make_shared<platform::ui::QtPrompter>();
+    prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
+        return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
+    });
+    platform::SetPrompter(prompter);
+}
+
+} // namespace
+
+int RunProgram(int argc, char** argv,
+               const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
+    const std::filesystem::path programFolder =
+        util::ui::ExecutableFolder(argc > 0 ? argv[0] : nullptr);
+    // Font aliases must be known before Qt reads the font configuration.
+    util::ui::LoadFontAliases(util::ui::FindFontAliasFile(programFolder));
+
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    InstallPrompter();
+    if (!Main(programFolder))
+        return 1;
+
+    FrmMain window;
+    QObject::connect(&window, &FrmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
+    window.show();
+    if (mainWindowShown)
+        mainWindowShown(window);
+    return app.exec();
+}
+
+} // namespace startup

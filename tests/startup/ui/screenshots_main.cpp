@@ -1,0 +1,92 @@
+// Renders every window of the program offscreen into PNG files, so that a
+// reviewer can look at each window without running the program.
+//
+//   quillor-screenshots [output folder] [program folder with 系统模板.mdb]
+//
+// Defaults: screenshots/ and demo/ beside this program.
+
+#include "dialogs/ui/frmnote.h"
+#include "dialogs/ui/selpath.h"
+#include "startup/mainbas.h"
+#include "startup/ui/frmmain.h"
+#include "util/ui/fonts.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMenu>
+#include <QPainter>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+bool Save(const QPixmap& picture, const QDir& folder, const QString& name) {
+    const QString file = folder.filePath(name + ".png");
+    const bool saved = picture.save(file);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+    return saved;
+}
+
+// The main window with its sub-item menu open over the button that has one.
+QPixmap MainWindowWithMenu(startup::FrmMain& window) {
+    QPixmap menuPicture;
+    int button = -1;
+    for (int i = 0; i < startup::kItemButtons && button < 0; ++i)
+        if (window.control("Command1", i).visible() && window.control("Command1", i).tag() != "0")
+            button = i;
+    if (button < 0)
+        return {};
+    window.setMenuPopup([&](QMenu& menu, const QPoint&) -> QAction* {
+        menu.adjustSize();
+        menuPicture = menu.grab();
+        return nullptr;
+    });
+    window.Command1_Click(button);
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    const QWidget* source = window.control("Command1", button).widget();
+    painter.drawPixmap(source->mapTo(&window, QPoint(source->width() / 2, source->height())),
+                       menuPicture);
+    return picture;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path here = util::ui::ExecutableFolder(argv[0]);
+    util::ui::LoadFontAliases(util::ui::FindFontAliasFile(here));
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1])
+                            : QString::fromStdString((here / "screenshots").string()));
+    const std::filesystem::path programFolder =
+        argc > 2 ? std::filesystem::path(argv[2]) : here / "demo";
+    QDir().mkpath(out.path());
+    if (!Main(programFolder)) {
+        std::fprintf(stderr, "start-up failed on %s\n", programFolder.string().c_str());
+        return 1;
+    }
+
+    bool ok = true;
+    {
+        startup::FrmMain window([](QWidget*) {});
+        window.show();
+        ok &= Save(window.grab(), out, "FrmMain");
+        ok &= Save(MainWindowWithMenu(window), out, "FrmMain_sub_menu");
+    }
+    {
+        dialogs::FrmNote note;
+        note.show();
+        ok &= Save(note.grab(), out, "FrmNote");
+    }
+    {
+        PickedFolder = programFolder.string();
+        dialogs::SELPATH picker;
+        picker.show();
+        ok &= Save(picker.grab(), out, "SELPATH");
+    }
+    return ok ? 0 : 1;
+}
