@@ -19,7 +19,6 @@
 #include <iconv.h>
 
 #include <cctype>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -118,7 +117,7 @@ class RtfWriter {
   public:
     std::string Convert(const std::string& text) {
         out_ = "{\\rtf1\\ansi\\ansicpg936\\deff0\n"
-               "{\\fonttbl{\\f0\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}\n"
+               "{\\fonttbl{\\f0\\fnil\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}\n" // 宋体
                "\\paperw11906\\paperh16838\\margl1440\\margr1440\\margt1440\\margb1440\n"
                "\\f0\\fs24\n";
         std::istringstream lines(text);

@@ -102,30 +102,30 @@ struct ItemRow {
     int category = 3;
     int seq = 1;
     Cell subGroup = 0;
-    std::string subName;
+    std::string subName{};
     std::string name = "测试事项";
     std::string shortName = "测试";
-    Cell storagePath; // 存储路径, null by default
+    Cell storagePath{}; // 存储路径, null by default
     std::string fileMark = "TEST-1";
     Cell nameFlag = 0;            // 项目名称标识
     Cell xml = DefaultManifest(); // XML模板 bytes
-    Cell doc;                     // DOC模板 bytes, null by default
+    Cell doc{};                   // DOC模板 bytes, null by default
     Cell sizeLimit = 200;         // 文件大小
-    Columns extra;
+    Columns extra{};
 };
 
 // A row of 项目基本信息; defaults give a shared, optional text field of
 // 2 + 3 row units and one line.
 struct FieldRow {
     int category = 3;
-    std::string subName;
+    std::string subName{};
     int seq = 0;
     int order = 1;
     std::string name = "字段"; // empty: caption row
     std::string label = "字段";
     Cell kind = 0;
-    Cell value; // 字段值
-    Cell memo;  // 备注值
+    Cell value{}; // 字段值
+    Cell memo{};  // 备注值
     Cell length = 50;
     Cell fieldWidth = "3";
     Cell labelWidth = "2";
@@ -133,10 +133,10 @@ struct FieldRow {
     Cell align = 0;
     Cell lines = 1;
     Cell required = 0;
-    Cell dictionary;  // 词典编码
-    Cell inheritFrom; // 继承字段名
-    Cell editable;    // 是否可编辑
-    Columns extra;
+    Cell dictionary{};  // 词典编码
+    Cell inheritFrom{}; // 继承字段名
+    Cell editable{};    // 是否可编辑
+    Columns extra{};
 };
 
 // A UTF-8 manifest whose <offer> carries mark as its second attribute and
