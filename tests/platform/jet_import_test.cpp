@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,10 +32,9 @@ class TempFolder {
   public:
     TempFolder() {
         static std::atomic<int> counter{0};
+        static const unsigned run = std::random_device{}();
         path_ = fs::temp_directory_path() /
-                ("quillor_jet_import_" +
-                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                 std::to_string(counter++));
+                ("quillor_jet_import_" + std::to_string(run) + "_" + std::to_string(counter++));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }

@@ -311,6 +311,16 @@ TEST_F(JetRunnerTest, ChildOverItsTimeIsKilled) {
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(6));
     EXPECT_NE(detail.find("时限"), std::string::npos) << detail;
 }
+TEST_F(JetRunnerTest, ChildKilledBySignalIsAFailure) {
+    const fs::path victim = folder.path() / "victim.sh";
+    WriteFile(victim, "#!/bin/sh\necho started\nkill -KILL $$\n");
+    fs::permissions(victim, fs::perms::owner_all);
+    std::string detail;
+
+    EXPECT_FALSE(platform::ui::MakeChildImportRunner(victim)(FixtureMdb(), "out.sqlite", detail));
+
+    EXPECT_NE(detail.find("异常终止"), std::string::npos) << detail;
+}
 #endif
 
 TEST(JetRunner, MissingImporterProgramIsAFailure) {
