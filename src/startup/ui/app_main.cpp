@@ -1,6 +1,9 @@
 #include "startup/ui/app_main.h"
 
 #include "dialogs/ui/selpath.h"
+#include "platform/instance_lock.h"
+#include "platform/jet_import.h"
+#include "platform/ui/jet_runner.h"
 #include "platform/ui/qt_prompter.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
@@ -22,6 +25,13 @@ void InstallPrompter() {
     platform::SetPrompter(prompter);
 }
 
+// An Access/Jet template database is converted once into the program's own store.
+bool PrepareDatabase(const std::filesystem::path& database) {
+    const platform::JetImportOutcome outcome =
+        platform::ConvertJetTemplate(database, platform::ui::MakeChildImportRunner());
+    return outcome.status != platform::JetImportStatus::Failed;
+}
+
 } // namespace
 
 int RunProgram(int argc, char** argv,
@@ -34,7 +44,12 @@ int RunProgram(int argc, char** argv,
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     InstallPrompter();
-    if (!Main(programFolder))
+    const auto lock = platform::ClaimProgramFolder(programFolder);
+    if (!lock)
+        return 0; // another instance works in this folder; the user has been told
+    StartupHooks hooks;
+    hooks.prepareDatabase = PrepareDatabase;
+    if (!Main(programFolder, hooks))
         return 1;
 
     FrmMain window;

@@ -2,6 +2,11 @@
 
 #include "startup/mainbas.h"
 
+#if __has_include("materials/ui/FrmFjgl.h")
+#include "materials/ui/FrmFjgl.h"
+#define QUILLOR_HAS_MATERIALS_WINDOW 1
+#endif
+
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -10,6 +15,9 @@
 namespace startup {
 
 void ShowMaterialsWindowFor(QWidget* parent) {
+#ifdef QUILLOR_HAS_MATERIALS_WINDOW
+    materials::ui::ShowMaterialsWindow(parent);
+#else
     QDialog placeholder(parent);
     placeholder.setObjectName(QStringLiteral("MaterialsPlaceholder"));
     placeholder.setWindowTitle(QStringLiteral("申报资料管理（尚未完成的窗口）"));
@@ -26,6 +34,7 @@ void ShowMaterialsWindowFor(QWidget* parent) {
     QObject::connect(close, &QPushButton::clicked, &placeholder, &QDialog::accept);
     layout->addWidget(close);
     placeholder.exec();
+#endif
 }
 
 } // namespace startup
