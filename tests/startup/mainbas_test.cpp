@@ -1,13 +1,12 @@
 #include "startup/mainbas.h"
 
 #include "support/fake_prompter.h"
+#include "support/fixture_db.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 using testsupport::ScopedFakePrompter;
@@ -19,50 +18,46 @@ const char* const kBadParameters = "系统参数文件错误,无法运行...";
 
 class Startup : public ::testing::Test {
 protected:
-    fs::path dir = fs::temp_directory_path() / "quillor_startup_test" / "程序";
+    testsupport::TempDir temp;
+    fs::path dir = temp.File("程序");
     fs::path database = dir / "系统模板.mdb";
     ScopedFakePrompter prompter;
+    std::unique_ptr<testsupport::FixtureDb> db;
 
-    void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        ResetGlobals();
-        fs::remove_all(dir.parent_path());
-    }
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { ResetGlobals(); }
 
-    void exec(const std::string& sql) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(database.string().c_str(), &db), SQLITE_OK);
-        char* error = nullptr;
-        const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-        const std::string message = error ? error : "";
-        sqlite3_free(error);
-        sqlite3_close(db);
-        ASSERT_EQ(rc, SQLITE_OK) << message;
-    }
+    void exec(const std::string& sql) { db->Exec(sql); }
     void createTables() {
-        exec("CREATE TABLE 系统参数 (类别 INTEGER, 标题名称 TEXT, 简称 TEXT, 数量 TEXT, 子项 TEXT, "
-             "有效 INTEGER);"
-             "CREATE TABLE 资料模板 (类别 INTEGER, 序号 INTEGER, 子项序号 TEXT, 子项名称 TEXT, "
-             "申请事项名称 TEXT, 申请事项简称 TEXT, 存储路径 TEXT, 文件标识 TEXT, "
-             "项目名称标识 TEXT);");
+        db.reset();
+        db = std::make_unique<testsupport::FixtureDb>(database);
     }
     void parameters(int category, const std::string& count, const std::string& sub, int valid = 1) {
-        exec("INSERT INTO 系统参数 VALUES (" + std::to_string(category) + ",'标题" +
-             std::to_string(category) + "','简称','" + count + "','" + sub + "'," +
-             std::to_string(valid) + ")");
+        db->AddParameters({.category = category,
+                           .title = "标题" + std::to_string(category),
+                           .shortName = "简称",
+                           .count = count,
+                           .subCount = sub,
+                           .valid = valid});
     }
+    // Rows are inserted in descending 序号 so that the loader has to order them.
     void items(int category, int rows, int firstNumber = 1) {
-        for (int i = 0; i < rows; ++i) {
-            const std::string n = std::to_string(firstNumber + rows - 1 - i); // inserted backwards
-            exec("INSERT INTO 资料模板 VALUES (" + std::to_string(category) + "," + n +
-                 ",'0','子项" + n + "','事项" + n + "','简称" + n + "','/存储/" + n +
-                 "','标识" + n + "','1')");
+        for (int i = rows - 1; i >= 0; --i) {
+            const std::string n = std::to_string(firstNumber + i);
+            db->AddItem({.category = category,
+                         .seq = firstNumber + i,
+                         .subGroup = "0",
+                         .subName = "子项" + n,
+                         .name = "事项" + n,
+                         .shortName = "简称" + n,
+                         .storagePath = "/存储/" + n,
+                         .fileMark = "标识" + n,
+                         .nameFlag = "1"});
         }
     }
     bool start() {
+        if (db)
+            db->Close();
         return Main(dir);
     }
     std::string onlyMessage() {
@@ -76,10 +71,6 @@ protected:
     }
 };
 
-std::string ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 } // namespace
 
@@ -126,7 +117,8 @@ TEST_F(Startup, ReadsCountsAsLeadingNumbersRoundedHalfToEven) {
 TEST_F(Startup, NullTextAndNumberColumnsLoadAsEmptyAndZero) {
     createTables();
     parameters(2, "1", "1");
-    exec("INSERT INTO 资料模板 VALUES (2, 7, NULL, NULL, '事项', '简称', NULL, NULL, NULL)");
+    db->AddItem({.category = 2, .seq = 7, .subGroup = nullptr, .name = "事项", .shortName = "简称",
+                 .fileMark = "", .nameFlag = nullptr, .extra = {{"子项名称", nullptr}, {"文件标识", nullptr}}});
     ASSERT_TRUE(start());
     EXPECT_EQ(ItemTable[0].子项序号, 0);
     EXPECT_EQ(ItemTable[0].子项名称, "");
@@ -148,7 +140,7 @@ TEST_F(Startup, ForeignFilesAreUnreadableAndLeftAsTheyWere) {
         prompter->messages.clear();
         EXPECT_FALSE(start());
         EXPECT_EQ(onlyMessage(), kUnreadable);
-        EXPECT_EQ(ReadBytes(database), content);
+        EXPECT_EQ(testsupport::ReadFile(database), content);
         EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), database.filename());
     }
 }
@@ -166,7 +158,6 @@ TEST_F(Startup, InconsistentCataloguesAreUnreadable) {
                                            {"2", "0", 0},
                                            {"2", "-1", 0}}) {
         SCOPED_TRACE(c.count + " x " + c.sub + " with " + std::to_string(c.rows));
-        fs::remove(database);
         createTables();
         parameters(2, c.count, c.sub);
         items(2, c.rows);
@@ -193,7 +184,7 @@ TEST_F(Startup, NoValidCategoryOrNegativeCountIsAParameterError) {
 TEST_F(Startup, QueryAndConversionFailuresAreNamedNotCrashes) {
     createTables();
     parameters(2, "1", "1");
-    exec("INSERT INTO 资料模板 VALUES (2, NULL, '0', '', '事项', '简称', '', '', '0')");
+    db->AddItem({.category = 2, .extra = {{"序号", nullptr}}});
     EXPECT_FALSE(start());
     std::string text = onlyMessage();
     EXPECT_NE(text.find("序号"), std::string::npos) << text;
@@ -210,7 +201,7 @@ TEST_F(Startup, QueryAndConversionFailuresAreNamedNotCrashes) {
     text = onlyMessage();
     EXPECT_NE(text.find("资料模板"), std::string::npos) << text;
 
-    exec("DELETE FROM 系统参数; INSERT INTO 系统参数 VALUES (NULL,'t','s','1','1',1);");
+    exec("UPDATE 系统参数 SET 类别=NULL");
     prompter->messages.clear();
     EXPECT_FALSE(start());
     EXPECT_NE(onlyMessage().find("类别"), std::string::npos);

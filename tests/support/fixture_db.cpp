@@ -1,5 +1,7 @@
 #include "fixture_db.h"
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 #include <atomic>
@@ -264,6 +266,20 @@ void FixtureDb::Insert(const std::string& table, const Columns& values) {
     }
 }
 
+namespace {
+// Extra columns replace the defaults of the same name and add the others.
+void MergeExtra(Columns& values, const Columns& extra) {
+    for (const auto& entry : extra) {
+        auto same = std::find_if(values.begin(), values.end(),
+                                 [&](const auto& v) { return v.first == entry.first; });
+        if (same != values.end())
+            same->second = entry.second;
+        else
+            values.push_back(entry);
+    }
+}
+} // namespace
+
 void FixtureDb::AddParameters(const ParamRow& row) {
     Insert("系统参数", {{"类别", row.category},
                         {"标题名称", row.title},
@@ -279,7 +295,7 @@ void FixtureDb::AddItem(const ItemRow& row) {
         {"子项名称", row.subName},     {"申请事项名称", row.name}, {"申请事项简称", row.shortName},
         {"存储路径", row.storagePath}, {"文件标识", row.fileMark}, {"项目名称标识", row.nameFlag},
         {"XML模板", row.xml},          {"DOC模板", row.doc},       {"文件大小", row.sizeLimit}};
-    values.insert(values.end(), row.extra.begin(), row.extra.end());
+    MergeExtra(values, row.extra);
     Insert("资料模板", values);
 }
 
@@ -296,7 +312,7 @@ void FixtureDb::AddField(const FieldRow& row) {
         {"字段高度", row.height},    {"对齐方式", row.align},      {"是否显示线段", row.lines},
         {"必填项", row.required},    {"词典编码", row.dictionary}, {"继承字段名", row.inheritFrom},
         {"是否可编辑", row.editable}};
-    values.insert(values.end(), row.extra.begin(), row.extra.end());
+    MergeExtra(values, row.extra);
     Insert("项目基本信息", values);
 }
 

@@ -1,12 +1,10 @@
 #include "util/frmutil.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
+#include "support/fixture_db.h"
 
-#include <filesystem>
 #include <vector>
 
-namespace fs = std::filesystem;
 using namespace platform::db;
 
 namespace {
@@ -20,27 +18,19 @@ public:
 
 class DatabaseUtilities : public ::testing::Test {
 protected:
-    fs::path dir = fs::temp_directory_path() / "quillor_frmutil_db";
+    testsupport::TempDir dir;
     Connection connection;
 
     void SetUp() override {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open((dir / "t.mdb").string().c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TABLE 综合词表 (类别 INTEGER, 代码 INTEGER, 名称 TEXT);"
-                               "INSERT INTO 综合词表 VALUES (1,0,'全省'),(1,2,'宁波市'),"
-                               "(1,1,'杭州市'),(2,1,'其他'),(1,3,NULL);",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
-        sqlite3_close(db);
-        connection.ConnectionString = "Dbq=t.mdb;DefaultDir=" + dir.string() + ";";
+        testsupport::FixtureDb db(dir.File("t.mdb"));
+        db.AddWord(1, 0, "全省");
+        db.AddWord(1, 2, "宁波市");
+        db.AddWord(1, 1, "杭州市");
+        db.AddWord(2, 1, "其他");
+        db.Insert("综合词表", {{"类别", 1}, {"代码", 3}, {"名称", nullptr}});
+        db.Close();
+        connection.ConnectionString = "Dbq=t.mdb;DefaultDir=" + dir.path().string() + ";";
         connection.Open();
-    }
-    void TearDown() override {
-        connection.Close();
-        fs::remove_all(dir);
     }
 };
 
