@@ -10,7 +10,10 @@
 #include "util/ui/fonts.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace startup {
@@ -32,6 +35,31 @@ bool PrepareDatabase(const std::filesystem::path& database) {
     return outcome.status != platform::JetImportStatus::Failed;
 }
 
+// Runs `action` once, right after the first paint of `window` has finished.
+class AfterFirstPaint final : public QObject {
+  public:
+    AfterFirstPaint(QWidget& window, std::function<void()> action)
+        : QObject(&window), action_(std::move(action)) {
+        window.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && action_) {
+            QTimer::singleShot(0, this, std::exchange(action_, {}));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> action_;
+};
+
+void CountPrinters() {
+    const int printers = platform::CurrentPrompter().printerCount();
+    PrinterCount = static_cast<std::int16_t>(std::clamp(printers, 0, 32767));
+}
+
 } // namespace
 
 int RunProgram(int argc, char** argv,
@@ -49,11 +77,16 @@ int RunProgram(int argc, char** argv,
         return 0; // another instance works in this folder; the user has been told
     StartupHooks hooks;
     hooks.prepareDatabase = PrepareDatabase;
+    // Asking the print system takes longer than the rest of the start-up: the
+    // printers are counted as soon as the main window has been painted, before
+    // the user can do anything that prints.
+    hooks.countPrinters = [] { return 0; };
     if (!Main(programFolder, hooks))
         return 1;
 
     FrmMain window;
     QObject::connect(&window, &FrmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
+    new AfterFirstPaint(window, CountPrinters);
     window.show();
     if (mainWindowShown)
         mainWindowShown(window);
