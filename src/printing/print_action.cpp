@@ -1,5 +1,7 @@
 #include "printing/print_action.h"
 
+#include "startup/mainbas.h"
+
 #include "platform/prompter.h"
 #include "printing/print_table.h"
 
@@ -40,10 +42,9 @@ bool IsA4PortraitPage(const platform::Printer& printer) {
 
 bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
                int containerIndex, float scaleY, const BusyPointer& busy) {
-    auto& prompter = platform::CurrentPrompter();
-    if (prompter.printerCount() == 0) {
+    if (PrinterCount == 0) {
         // An empty title shows the application's own name.
-        prompter.message(kNoPrinterText, "", platform::MsgIcon::None, platform::MsgButtons::Ok);
+        platform::CurrentPrompter().message(kNoPrinterText, "", platform::MsgIcon::None, platform::MsgButtons::Ok);
         return false;
     }
     SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);

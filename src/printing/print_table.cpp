@@ -1,5 +1,7 @@
 #include "printing/print_table.h"
 
+#include "startup/mainbas.h"
+
 #include "platform/prompter.h"
 #include "printing/print_tag.h"
 
@@ -499,7 +501,7 @@ void PrintControls(platform::Printer& target, const std::vector<PrintControl*>& 
 }
 
 void SetPrinterPage(platform::Printer& target, int paperSize, int orientation) {
-    if (ReadOr([] { return platform::CurrentPrompter().printerCount(); }, 0) == 0)
+    if (PrinterCount == 0)
         return;
     TryStep([&] {
         if (target.paperSize() != paperSize)

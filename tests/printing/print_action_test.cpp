@@ -1,3 +1,4 @@
+#include "startup/mainbas.h"
 #include "fake_control.h"
 #include "printing/print_action.h"
 #include "printing/print_table.h"
@@ -17,7 +18,11 @@ const char* const kWrongPage = "打印机页面设置不正确(应设置为A4[�
 
 class PrintActionTest : public ::testing::Test {
   protected:
-    PrintActionTest() { window.add(ControlKind::Label, 1000, 1000, 2000, 300, "申请书"); }
+    PrintActionTest() {
+        PrinterCount = 1;
+        window.add(ControlKind::Label, 1000, 1000, 2000, 300, "申请书");
+    }
+    ~PrintActionTest() override { PrinterCount = 0; }
     bool printForm(int index = 0, float scaleY = 1.65f) {
         return PrintForm(printer, window.controls(), index, scaleY,
                          [this](bool busy) { busyCalls.push_back(busy); });
@@ -32,7 +37,7 @@ class PrintActionTest : public ::testing::Test {
 } // namespace
 
 TEST_F(PrintActionTest, NoPrinterShowsThePlainMessageAndPrintsNothing) {
-    prompter->printers = 0;
+    PrinterCount = 0;
     printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
     EXPECT_FALSE(printForm());
     ASSERT_EQ(prompter->messages.size(), 1u);
@@ -100,7 +105,7 @@ TEST_F(PrintActionTest, LockedLargerPaperStillPrints) {
 }
 
 TEST_F(PrintActionTest, SetPrinterPageDoesNothingWithoutPrinters) {
-    prompter->printers = 0;
+    PrinterCount = 0;
     printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
     SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
     EXPECT_EQ(printer.paperSize(), platform::PaperLetter);

@@ -1,5 +1,6 @@
 // Real output: the Qt printer writes a PDF; poppler's tools read it back.
 
+#include "startup/mainbas.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
 #include "support/fake_prompter.h"
@@ -97,6 +98,7 @@ TEST_F(PrintPdfTest, SampleFormPrintsItsChineseTextsWithEmbeddedFonts) {
     printing::testing::SampleForm sample;
     {
         platform::ui::QtPrinter printer(pdf);
+        PrinterCount = 1; // a PDF file is always there to print on
         printer.setOrientation(platform::OrientationLandscape); // the action turns it back
         ASSERT_TRUE(printing::ui::PrintTwipForm(sample.form, 0, 1.65f, printer));
         EXPECT_EQ(printer.orientation(), platform::OrientationPortrait);

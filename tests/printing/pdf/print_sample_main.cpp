@@ -2,6 +2,7 @@
 // command line, through the Qt printer and the form print action; with a second
 // file name, also saves a picture of the window for comparison.
 
+#include "startup/mainbas.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
 #include "support/fake_prompter.h"
@@ -15,7 +16,8 @@ int RunProgram(int argc, char** argv) {
         std::fprintf(stderr, "usage: quillor-print-sample OUT.pdf [WINDOW.png]\n");
         return 2;
     }
-    testsupport::ScopedFakePrompter prompter; // a PDF file is always there to print on
+    testsupport::ScopedFakePrompter prompter;
+    PrinterCount = 1; // a PDF file is always there to print on
     printing::testing::SampleForm sample;
     if (argc == 3) {
         sample.form.show();

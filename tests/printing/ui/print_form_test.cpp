@@ -1,5 +1,6 @@
 // The print action on a real twip form, drawn on the recording printer.
 
+#include "startup/mainbas.h"
 #include "platform/ui/twipform.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
@@ -32,6 +33,8 @@ class PointerWatchingPrinter : public RecordingPrinter {
 
 class PrintFormTest : public ::testing::Test {
   protected:
+    PrintFormTest() { PrinterCount = 1; }
+    ~PrintFormTest() override { PrinterCount = 0; }
     bool print() { return ui::PrintTwipForm(sample.form, 0, 1.65f, printer); }
     bool printed(const std::string& text) const {
         for (const auto& t : printer.texts)
@@ -117,7 +120,7 @@ TEST_F(PrintFormTest, ShowsTheBusyPointerWhilePrinting) {
 }
 
 TEST_F(PrintFormTest, NoPrinterOnTheSystemPrinterPathShowsTheMessage) {
-    prompter->printers = 0;
+    PrinterCount = 0;
     EXPECT_FALSE(ui::PrintTwipForm(sample.form, 0, 1.65f));
     ASSERT_EQ(prompter->messages.size(), 1u);
     EXPECT_EQ(prompter->messages[0].icon, platform::MsgIcon::None);
