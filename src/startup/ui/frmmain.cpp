@@ -68,7 +68,9 @@ FrmMain::FrmMain(MaterialsOpener openMaterials, QWidget* parent)
     Form_Load();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+    delete help_.data();
+}
 
 void FrmMain::createControls() {
     Control& banner = add(ControlKind::PictureBox, "Picture1", {-60, 0, 8625, 585}, nullptr, 0);
