@@ -1,0 +1,114 @@
+#pragma once
+// FrmFjgl, the materials window: the materials of the selected application
+// item (grid MedFlex1), the file entries of the selected material (MedFlex2),
+// the requirements text, the storage folder and the package size against its
+// limit. Linking a file, clearing a link, adding, deleting and retitling
+// entries change the working copy of the manifest at once.
+
+#include "materials/ui/flexgrid.h"
+#include "platform/ui/twipform.h"
+
+#include <QColor>
+
+#include <string>
+
+class QWidget;
+
+namespace materials::ui {
+
+class FrmFjgl final : public platform::ui::TwipForm {
+    Q_OBJECT
+  public:
+    explicit FrmFjgl(QWidget* parent = nullptr);
+    ~FrmFjgl() override;
+
+    // Opening, activation and closing.
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+
+    void InitGrids();
+    void ReadWjlb(const std::string& fjid, const std::string& path);
+    void addBackColor();
+
+    void MedFlex1_Click();
+    void MedFlex2_Click();
+    void MedFlex2_DblClick();
+    void MedFlex2_KeyPress(int keyAscii);
+    void Text1_KeyPress(int keyAscii);
+    void Text1_LostFocus();
+
+    void CmdSave_Click(int index);
+    void Command1_Click();
+    void Label2_Click();
+    void Label3_Click(int index);
+
+    void selectWjlbFile();
+    void CmdRemoveFJ_Click();
+    void addBut_Click();
+    void delBut_Click();
+
+    FlexGrid& MedFlex1() const { return *control(QStringLiteral("MedFlex1")).as<FlexGrid>(); }
+    FlexGrid& MedFlex2() const { return *control(QStringLiteral("MedFlex2")).as<FlexGrid>(); }
+    platform::ui::Control& tips() const { return control(QStringLiteral("tips")); }
+    platform::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
+    platform::ui::Control& Text2(int i) const { return control(QStringLiteral("Text2"), i); }
+    platform::ui::Control& Label2() const { return control(QStringLiteral("Label2")); }
+    platform::ui::Control& Label3(int i) const { return control(QStringLiteral("Label3"), i); }
+    platform::ui::Control& MsgPic() const { return control(QStringLiteral("MsgPic")); }
+    platform::ui::Control& CmdSave(int i) const { return control(QStringLiteral("CmdSave"), i); }
+    platform::ui::Control& Command1() const { return control(QStringLiteral("Command1")); }
+    platform::ui::Control& addBut() const { return control(QStringLiteral("addBut")); }
+    platform::ui::Control& delBut() const { return control(QStringLiteral("delBut")); }
+    platform::ui::Control& CmdRemoveFJ() const { return control(QStringLiteral("CmdRemoveFJ")); }
+    platform::ui::Control& browseBut() const { return control(QStringLiteral("browseBut")); }
+
+    bool oldManifest() const { return OldManifest != 0; }
+    int editRow() const { return EditRow; }
+
+    static const QColor HasFilesColor; // RGB(204,204,255): materials with files at load
+    static const QColor LinkedColor;   // RGB(234,234,255): a file linked while open
+
+  protected:
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void createControls();
+    void createMaterialFrame();
+    void createFileFrame();
+    void createTipsFrame();
+    void createStorageAndSize();
+    void createHintPanel();
+    void createInstructions();
+    void createButtons();
+
+    void loadWorkingCopy();
+    // InitGrids, the material list (ReadFjlb), addBackColor and the size column,
+    // from one reading of the manifest.
+    void showMaterials(const std::string& path);
+    void showFolder(const std::string& folder);
+    void selectFirstMaterial();
+    void showTotal();
+    void refreshMaterial();
+    void clearShadingIfEmpty();
+    void selectMaterialRow();
+    void commitTitle();
+    void hideMsgPic();
+    void openPackage();
+    std::string currentKey() const;
+    bool isOtherMaterials() const;
+
+    std::int16_t OldManifest = 0;
+    int EditRow = -1;
+    bool editing_ = false;
+    bool unloaded_ = false;
+    bool activatedOnce_ = false;
+};
+
+// Shows the materials window of the selected item (SelectedItem) modally.
+void ShowMaterialsWindow(QWidget* parent);
+
+} // namespace materials::ui
