@@ -5,8 +5,7 @@ class QWidget;
 
 namespace startup {
 
-// Shows the materials window modally over `parent`. Until that window is part
-// of the program, a placeholder dialog names the chosen item instead.
+// Shows the materials window of SelectedItem modally over `parent`.
 void ShowMaterialsWindowFor(QWidget* parent);
 
 } // namespace startup

@@ -7,6 +7,7 @@
 
 #include "dialogs/ui/frmnote.h"
 #include "dialogs/ui/selpath.h"
+#include "materials/ui/FrmFjgl.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
 #include "util/ui/fonts.h"
@@ -81,6 +82,14 @@ int main(int argc, char** argv) {
         dialogs::FrmNote note;
         note.show();
         ok &= Save(note.grab(), out, "FrmNote");
+    }
+    {
+        SelectedItem = 0;
+        SubItemName.clear();
+        ReloadPending = -1;
+        materials::ui::FrmFjgl materials;
+        materials.show();
+        ok &= Save(materials.grab(), out, "FrmFjgl");
     }
     {
         PickedFolder = programFolder.string();
