@@ -151,14 +151,10 @@ MdbSource::MdbSource(const std::filesystem::path& file) : impl_(std::make_unique
         mdb_iconv_init(&mdb);
         impl_->jet3Decoder.emplace(impl_->codePage);
     }
-    mdb_set_bind_size(&mdb, kChunkSize);
 }
 
 MdbSource::~MdbSource() = default;
 
-bool MdbSource::isJet3() const {
-    return impl_->mdb->f->jet_version == MDB_VER_JET3;
-}
 const std::string& MdbSource::textCodePage() const {
     return impl_->codePage;
 }

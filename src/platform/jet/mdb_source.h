@@ -63,7 +63,6 @@ class MdbSource {
     MdbSource(const MdbSource&) = delete;
     MdbSource& operator=(const MdbSource&) = delete;
 
-    bool isJet3() const;
     const std::string& textCodePage() const; // empty for Jet 4 and later
     std::vector<std::string> userTables();
 
