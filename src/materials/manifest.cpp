@@ -155,6 +155,53 @@ std::string GeneratedName(const std::string& number) {
     return kGeneratedEntryName + number;
 }
 
+std::string TipsOf(const XmlDocument& doc, const std::string& fjid) {
+    return ReplaceLfByCrLf(ChildText(FindMaterial(doc, fjid), ".//fjms"));
+}
+
+std::optional<std::vector<FileRow>> FileRowsOf(const XmlDocument& doc, const std::string& fjid,
+                                               const std::string& storageFolder) {
+    const XmlNode material = FindMaterial(doc, fjid);
+    if (material.isNull())
+        return std::nullopt;
+    const std::string materialName = ChildText(material, ".//fjmc");
+    std::vector<FileRow> rows;
+    for (const XmlNode& file : FileEntries(material)) {
+        FileRow row{ChildText(file, ".//fileXh"),
+                    ChildText(file, ".//fileName"),
+                    ChildText(file, ".//fileTitle"),
+                    ChildText(file, ".//fileUrl"),
+                    {},
+                    ChildText(file, ".//filems")};
+        row.kb = getFileKb(row.link, materialName, storageFolder);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+// Each row's kb is what getFjKb gives for the row's key: the size of the first
+// material with that key, so later materials sharing a key show the first one's.
+std::vector<MaterialRow> MaterialRowsWithSizes(const XmlDocument& doc,
+                                               const std::string& storageFolder) {
+    const std::vector<XmlNode> materials = Materials(doc);
+    std::unordered_map<std::string, std::string> kbByKey;
+    for (const XmlNode& material : materials) {
+        const std::optional<std::string> key = material.attribute("fjid");
+        if (key && !kbByKey.contains(*key))
+            kbByKey.emplace(*key, KbText(MaterialKb(material, storageFolder)));
+    }
+    std::vector<MaterialRow> rows;
+    rows.reserve(materials.size());
+    for (const XmlNode& material : materials) {
+        MaterialRow row = RowOf(material);
+        const auto found = kbByKey.find(row.key);
+        if (found != kbByKey.end())
+            row.kb = found->second;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 } // namespace
 
 // ---- package mark and stored copies ----
@@ -243,9 +290,7 @@ std::int32_t getTotalMb(const std::vector<std::string>& kbColumn) {
 
 std::string ReadTips(const std::string& fjid, const std::string& path) {
     const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
-    if (!doc)
-        return {};
-    return ReplaceLfByCrLf(ChildText(FindMaterial(*doc, fjid), ".//fjms"));
+    return doc ? TipsOf(*doc, fjid) : std::string();
 }
 
 std::optional<std::vector<MaterialRow>> ReadFjlb(const std::string& path) {
@@ -261,49 +306,28 @@ std::optional<std::vector<MaterialRow>> ReadFjlb(const std::string& path) {
 std::optional<std::vector<FileRow>> ReadWjlb(const std::string& fjid, const std::string& path,
                                              const std::string& storageFolder) {
     const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
-    if (!doc)
-        return std::nullopt;
-    const XmlNode material = FindMaterial(*doc, fjid);
-    if (material.isNull())
-        return std::nullopt;
-    const std::string materialName = ChildText(material, ".//fjmc");
-    std::vector<FileRow> rows;
-    for (const XmlNode& file : FileEntries(material)) {
-        FileRow row{ChildText(file, ".//fileXh"),
-                    ChildText(file, ".//fileName"),
-                    ChildText(file, ".//fileTitle"),
-                    ChildText(file, ".//fileUrl"),
-                    {},
-                    ChildText(file, ".//filems")};
-        row.kb = getFileKb(row.link, materialName, storageFolder);
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    return doc ? FileRowsOf(*doc, fjid, storageFolder) : std::nullopt;
 }
 
 std::optional<std::vector<MaterialRow>> ReadMaterialsWithSizes(const std::string& path,
                                                                const std::string& storageFolder) {
     const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    return doc ? std::optional(MaterialRowsWithSizes(*doc, storageFolder)) : std::nullopt;
+}
+
+std::optional<OpeningView> ReadOpeningView(const std::string& path,
+                                           const std::string& storageFolder) {
+    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return std::nullopt;
-    const std::vector<XmlNode> materials = Materials(*doc);
-    // getFjKb finds the first material with a key: later ones sharing it show its size.
-    std::unordered_map<std::string, std::string> kbByKey;
-    for (const XmlNode& material : materials) {
-        const std::optional<std::string> key = material.attribute("fjid");
-        if (key && !kbByKey.contains(*key))
-            kbByKey.emplace(*key, KbText(MaterialKb(material, storageFolder)));
+    OpeningView view;
+    view.materials = MaterialRowsWithSizes(*doc, storageFolder);
+    if (!view.materials.empty()) {
+        const std::string& key = view.materials.front().key;
+        view.firstFiles = FileRowsOf(*doc, key, storageFolder);
+        view.firstTips = TipsOf(*doc, key);
     }
-    std::vector<MaterialRow> rows;
-    rows.reserve(materials.size());
-    for (const XmlNode& material : materials) {
-        MaterialRow row = RowOf(material);
-        const auto found = kbByKey.find(row.key);
-        if (found != kbByKey.end())
-            row.kb = found->second;
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    return view;
 }
 
 bool IsOldLayout(const std::vector<MaterialRow>& rows, const std::string& subItemName) {

@@ -103,6 +103,17 @@ std::optional<std::vector<FileRow>> ReadWjlb(const std::string& fjid, const std:
 std::optional<std::vector<MaterialRow>> ReadMaterialsWithSizes(const std::string& path,
                                                                const std::string& storageFolder);
 
+// What the materials window shows when it opens, from one reading of the file:
+// the material list with sizes (ReadMaterialsWithSizes) and, for the first
+// material, its entries (ReadWjlb) and requirements text (ReadTips).
+struct OpeningView {
+    std::vector<MaterialRow> materials;
+    std::optional<std::vector<FileRow>> firstFiles; // nullopt: no material found by its key
+    std::string firstTips;
+};
+std::optional<OpeningView> ReadOpeningView(const std::string& path,
+                                           const std::string& storageFolder);
+
 // The old-layout rule of a material list: old unless the sub-item is "变更" or
 // some material's name contains "单位情况简表" (an empty list counts as old).
 bool IsOldLayout(const std::vector<MaterialRow>& rows, const std::string& subItemName);

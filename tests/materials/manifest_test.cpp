@@ -346,11 +346,35 @@ TEST_F(ManifestTest, OnePassViewMatchesPerMaterialReading) {
         EXPECT_EQ((*view)[i].key, (*listed)[i].key);
         EXPECT_EQ((*view)[i].kb, getFjKb((*listed)[i].key, path, storage)) << i;
     }
+    const auto opening = ReadOpeningView(path, storage);
+    ASSERT_TRUE(opening);
+    EXPECT_EQ(opening->materials.size(), view->size());
+    EXPECT_EQ(opening->materials[2].kb, (*view)[2].kb);
+    ASSERT_TRUE(opening->firstFiles);
+    EXPECT_EQ(opening->firstFiles->size(), 2u);
+    EXPECT_EQ(opening->firstFiles->at(1).kb, ReadWjlb("1", path, storage)->at(1).kb);
+    EXPECT_EQ(opening->firstTips, ReadTips("1", path));
     EXPECT_EQ((*view)[0].kb, "6");
     EXPECT_EQ((*view)[1].kb, "2");
     EXPECT_EQ((*view)[2].kb, "6"); // shares the first material's key
     EXPECT_EQ((*view)[3].kb, "");
     EXPECT_EQ((*view)[5].kb, "");
+}
+
+TEST_F(ManifestTest, OpeningViewFollowsTheFirstRowsKeyLikeASelection) {
+    // The first material has no key: its row shows "" as key, which selects the
+    // first material whose key is the empty text.
+    const std::string path = writeManifest(
+        "<offer><attachments><attachment><fjmc>无键</fjmc><fjms>甲</fjms></attachment>"
+        "<attachment fjid=''><fjmc>空键</fjmc><fjms>乙</fjms><fileList><file><fileXh>7</fileXh>"
+        "</file></fileList></attachment></attachments></offer>");
+    const auto view = ReadOpeningView(path, "");
+    ASSERT_TRUE(view && view->firstFiles);
+    EXPECT_EQ(view->firstTips, "乙");
+    EXPECT_EQ(view->firstFiles->at(0).number, "7");
+    const std::string none = writeManifest("<offer><attachments/></offer>", "none.XML");
+    EXPECT_TRUE(ReadOpeningView(none, "")->materials.empty());
+    EXPECT_FALSE(ReadOpeningView(none, "")->firstFiles);
 }
 
 } // namespace

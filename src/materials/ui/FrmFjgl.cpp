@@ -279,11 +279,11 @@ void FrmFjgl::Form_Load() {
     WorkManifestPath = ProgramFile("TempXml.XML");
     loadWorkingCopy();
     showFolder(ShownFolder);
-    showMaterials(WorkManifestPath);
+    const std::optional<OpeningView> view = showMaterials(WorkManifestPath);
     EditRow = -1;
     SizeLimitMb = SizeLimit();
     Label3(1).setText(QString::number(SizeLimitMb));
-    selectFirstMaterial();
+    selectFirstMaterial(view);
     showTotal();
 }
 
@@ -310,12 +310,12 @@ void FrmFjgl::loadWorkingCopy() {
     }
 }
 
-// InitGrids, ReadFjlb, addBackColor and the size column, from one reading.
-void FrmFjgl::showMaterials(const std::string& path) {
+std::optional<OpeningView> FrmFjgl::showMaterials(const std::string& path) {
     InitGrids();
-    const auto rows = ReadMaterialsWithSizes(path, StorageFolder);
-    if (!rows)
-        return;
+    std::optional<OpeningView> view = ReadOpeningView(path, StorageFolder);
+    if (!view)
+        return view;
+    const std::vector<MaterialRow>* rows = &view->materials;
     FlexGrid& grid = MedFlex1();
     grid.setRows(static_cast<int>(rows->size()) + 1);
     for (int r = 1; r < grid.rows(); ++r) {
@@ -331,6 +331,7 @@ void FrmFjgl::showMaterials(const std::string& path) {
     addBackColor();
     for (int r = 1; r < grid.rows(); ++r)
         grid.setTextMatrix(r, kFjKb, Q((*rows)[static_cast<std::size_t>(r - 1)].kb));
+    return view;
 }
 
 void FrmFjgl::showFolder(const std::string& folder) {
@@ -339,14 +340,19 @@ void FrmFjgl::showFolder(const std::string& folder) {
         edit->setCursorPosition(0); // the start of a long path says more than its end
 }
 
-void FrmFjgl::selectFirstMaterial() {
+// Row 1 selected in full, shown as MedFlex1_Click shows it, with the entries
+// and tips that the opening reading already took from the manifest.
+void FrmFjgl::selectFirstMaterial(const std::optional<OpeningView>& view) {
     FlexGrid& grid = MedFlex1();
-    if (grid.rows() < 2)
+    if (!view || grid.rows() < 2)
         return;
     grid.setRow(1);
     grid.setCol(0);
     grid.setColSel(grid.cols() - 1);
-    MedFlex1_Click();
+    MedFlex2().setRows(1);
+    tips().setText(QString());
+    fillFileGrid(view->firstFiles);
+    showSelectedMaterial(view->firstTips);
 }
 
 void FrmFjgl::showTotal() {
@@ -424,7 +430,12 @@ void FrmFjgl::InitGrids() {
 }
 
 void FrmFjgl::ReadWjlb(const std::string& fjid, const std::string& path) {
-    const auto rows = materials::ReadWjlb(fjid, path, StorageFolder);
+    fillFileGrid(materials::ReadWjlb(fjid, path, StorageFolder));
+}
+
+// The file grid from the entries of one material; nothing changes when the
+// material was not found.
+void FrmFjgl::fillFileGrid(const std::optional<std::vector<FileRow>>& rows) {
     if (!rows)
         return;
     FlexGrid& grid = MedFlex2();
@@ -471,7 +482,13 @@ void FrmFjgl::MedFlex1_Click() {
     tips().setText(QString());
     const std::string key = currentKey();
     ReadWjlb(key, WorkManifestPath);
-    tips().setText(Q(ReadTips(key, WorkManifestPath)));
+    showSelectedMaterial(ReadTips(key, WorkManifestPath));
+}
+
+// Selecting a material once its entries are listed: the tips, the template
+// link, the file grid's first column and the buttons of 其他材料.
+void FrmFjgl::showSelectedMaterial(const std::string& tipsText) {
+    tips().setText(Q(tipsText));
     Label2().setVisible(tips().text().contains(QStringLiteral("点击下载")));
     if (MedFlex2().rows() > 1)
         MedFlex2().setCol(kFileXh);
@@ -718,8 +735,7 @@ void FrmFjgl::openPackage() {
         if (TakeStoredCopy(PickedFolder, CurrentItem().文件标识, WorkManifestPath)) {
             StorageFolder = ShownFolder = PickedFolder;
             showFolder(PickedFolder);
-            showMaterials(WorkManifestPath);
-            selectFirstMaterial();
+            selectFirstMaterial(showMaterials(WorkManifestPath));
             showTotal();
         } else {
             platform::Notify("指定目录非有效的申报资料存储路径...", "提示",

@@ -5,12 +5,15 @@
 // limit. Linking a file, clearing a link, adding, deleting and retitling
 // entries change the working copy of the manifest at once.
 
+#include "materials/manifest.h"
 #include "materials/ui/flexgrid.h"
 #include "platform/ui/twipform.h"
 
 #include <QColor>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -87,10 +90,12 @@ class FrmFjgl final : public platform::ui::TwipForm {
 
     void loadWorkingCopy();
     // InitGrids, the material list (ReadFjlb), addBackColor and the size column,
-    // from one reading of the manifest.
-    void showMaterials(const std::string& path);
+    // from one reading of the manifest; returns that reading for the selection.
+    std::optional<OpeningView> showMaterials(const std::string& path);
     void showFolder(const std::string& folder);
-    void selectFirstMaterial();
+    void selectFirstMaterial(const std::optional<OpeningView>& view);
+    void fillFileGrid(const std::optional<std::vector<FileRow>>& rows);
+    void showSelectedMaterial(const std::string& tipsText);
     void showTotal();
     void refreshMaterial();
     void clearShadingIfEmpty();
