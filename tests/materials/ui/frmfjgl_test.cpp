@@ -524,6 +524,17 @@ TEST_F(FrmFjglTest, EditingTitlesInPlace) {
     EXPECT_EQ(Work("//attachment[3]//fileTitle", 0), "说明");
 }
 
+TEST_F(FrmFjglTest, MovingThroughTheMaterialsWithTheKeyboardSelectsThem) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    QTest::keyClick(&Materials(), Qt::Key_Down);
+    EXPECT_EQ(Materials().row(), 2);
+    EXPECT_EQ(Files().rows(), 3);
+    EXPECT_EQ(Cell(Files(), 2, 2), "附表(二)");
+    QTest::keyClick(&Materials(), Qt::Key_Down);
+    EXPECT_EQ(Files().rows(), 1);
+    EXPECT_TRUE(w.addBut().enabled());
+}
+
 TEST_F(FrmFjglTest, TipsOfEntriesAndTheTemplateLink) {
     FrmFjgl& w = Open(Item(Manifest(
         "TEST", {{"营业执照", {{"执照", "/x/y.pdf"}}}, {"单位情况简表", {{"简表(一)", ""}}}})));
