@@ -88,6 +88,7 @@ int main(int argc, char** argv) {
         SubItemName.clear();
         ReloadPending = -1;
         materials::ui::FrmFjgl materials;
+        materials.Form_Load();
         materials.show();
         ok &= Save(materials.grab(), out, "FrmFjgl");
     }
