@@ -420,8 +420,10 @@ void Control::applyColors() {
     if (!widget_)
         return;
     QPalette palette = widget_->palette();
-    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        palette.setColor(role, foreColor_);
+    // Disabled controls keep the style's grey text so that they look disabled.
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+            palette.setColor(group, role, foreColor_);
     if (backColor_.isValid()) {
         for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
             palette.setColor(role, backColor_);
