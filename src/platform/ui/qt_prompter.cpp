@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace platform::ui {
 namespace {
@@ -78,18 +77,15 @@ QString StartPath(const FileDialogRequest& request) {
 } // namespace
 
 QString ToQtFilter(const std::string& filter) {
+    // The patterns that match are those after the description; the dialogs
+    // hide Qt's "(patterns)" suffix so the user sees the description as given
+    // (which may show patterns of its own, e.g. "申报材料(*.doc,*.xls,*.jpeg,*.pdf)").
     const QStringList parts = Q(filter).split(QLatin1Char('|'));
-    static const QRegularExpression showsPatterns(QStringLiteral("\\([^()]*\\)\\s*$"));
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString& description = parts[i];
-        if (showsPatterns.match(description).hasMatch()) {
-            entries << description;
-            continue;
-        }
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        entries << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        entries << parts[i] + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -112,7 +108,8 @@ MsgAnswer QtPrompter::message(const std::string& text, const std::string& title,
 std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request) {
     const QString title = request.title.empty() ? QStringLiteral("打开") : Q(request.title);
     return Chosen(QFileDialog::getOpenFileName(DialogParent(), title, StartPath(request),
-                                               ToQtFilter(request.filter)));
+                                               ToQtFilter(request.filter), nullptr,
+                                               QFileDialog::HideNameFilterDetails));
 }
 
 std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request) {
@@ -120,7 +117,8 @@ std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request
     const QString title = request.title.empty() ? QStringLiteral("另存为") : Q(request.title);
     return Chosen(QFileDialog::getSaveFileName(DialogParent(), title, StartPath(request),
                                                ToQtFilter(request.filter), nullptr,
-                                               QFileDialog::DontConfirmOverwrite));
+                                               QFileDialog::DontConfirmOverwrite |
+                                                   QFileDialog::HideNameFilterDetails));
 }
 
 std::optional<std::string> QtPrompter::pickFolder(const std::string& title,

@@ -9,8 +9,13 @@ TEST(QtPrompterFilter, ConvertsEntriesAndPatternLists) {
     EXPECT_EQ(ToQtFilter("图片|*.jpg;*.bmp|所有文件|*.*"), "图片 (*.jpg *.bmp);;所有文件 (*.*)");
 }
 
-TEST(QtPrompterFilter, KeepsADescriptionThatShowsItsPatterns) {
-    EXPECT_EQ(ToQtFilter("报盘模板文件(*.DOC)|*.DOC"), "报盘模板文件(*.DOC)");
+TEST(QtPrompterFilter, MatchesThePatternListNotTheDescription) {
+    EXPECT_EQ(ToQtFilter("报盘模板文件(*.DOC)|*.DOC"), "报盘模板文件(*.DOC) (*.DOC)");
+    // The description lists its patterns with commas, which Qt would take as one pattern.
+    EXPECT_EQ(ToQtFilter("申报材料(*.doc,*.xls,*.jpeg,*.pdf)|*.doc;*.xls;*.jpg;*.jpeg;*.pdf|"
+                         "所有文件(*.*)|*.*"),
+              "申报材料(*.doc,*.xls,*.jpeg,*.pdf) (*.doc *.xls *.jpg *.jpeg *.pdf);;"
+              "所有文件(*.*) (*.*)");
 }
 
 TEST(QtPrompterFilter, IgnoresAnIncompleteTrailingEntry) {
