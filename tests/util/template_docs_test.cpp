@@ -107,6 +107,7 @@ TEST_F(TemplateDocsTest, DownloadOntoAnExistingFileAsksFirst) {
     EXPECT_EQ(ReadFile(target), "old");
     ASSERT_EQ(prompter->messages.size(), 1u);
     EXPECT_EQ(prompter->messages[0].text, "文件已经存在,是否覆盖?");
+    EXPECT_EQ(prompter->messages[0].title, "提示");
     EXPECT_EQ(prompter->messages[0].icon, platform::MsgIcon::Question);
     EXPECT_EQ(prompter->messages[0].buttons, platform::MsgButtons::YesNo);
 

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -83,6 +84,20 @@ TEST_F(SelpathTest, AnUnreadableDriveIsReportedAndTheFolderKept) {
     EXPECT_EQ(picker.Drive1().currentIndex(), 0);
 }
 
+TEST_F(SelpathTest, AFolderThatCannotBeOpenedIsReportedAndTheFolderKept) {
+    testsupport::ScopedFakePrompter prompter;
+    SELPATH picker(nullptr, [this] { return drives(); });
+    auto items = picker.Dir1().findItems("乙", Qt::MatchEndsWith);
+    ASSERT_EQ(items.size(), 1);
+    ASSERT_TRUE(QDir(start).rmdir("乙")); // gone since it was listed
+    emit picker.Dir1().itemActivated(items.front());
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_EQ(prompter->messages[0].text, "驱动器选择错误...");
+    EXPECT_EQ(prompter->messages[0].title, "错误");
+    EXPECT_EQ(picker.Dir1().path(), start);
+    EXPECT_EQ(picker.Label1().text(), start);
+}
+
 TEST_F(SelpathTest, AMissingStartFolderFallsBackToTheDefault) {
     PickedFolder = "/没有/这个/目录";
     SELPATH picker(nullptr, [this] { return drives(); });
@@ -99,6 +114,18 @@ TEST_F(SelpathTest, CallerProtocolGoesThroughThePrompter) {
     EXPECT_TRUE(dialogs::PickFolder());
     EXPECT_EQ(PickerMode, 0);
     EXPECT_EQ(PickedFolder, "/新/目录");
+}
+
+TEST(ListDrives, StartWithTheRootOrTheFirstDriveLetter) {
+    const std::vector<Drive> drives = dialogs::ListDrives();
+    ASSERT_FALSE(drives.empty());
+#ifdef Q_OS_WIN
+    EXPECT_TRUE(drives.front().root.endsWith(":/"));
+#else
+    EXPECT_EQ(drives.front().root, "/");
+#endif
+    for (const Drive& drive : drives)
+        EXPECT_TRUE(QFileInfo(drive.root).isDir()) << drive.root.toStdString();
 }
 
 TEST(DriveOf, PicksTheLongestMatchingRoot) {

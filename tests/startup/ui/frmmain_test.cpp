@@ -10,6 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using startup::FrmMain;
@@ -197,6 +198,49 @@ TEST_F(FrmMainTest, HelpLinkOpensOneHelpWindow) {
     EXPECT_TRUE(first->isVisible());
     window->Label4_Click();
     EXPECT_EQ(window->helpWindow(), first);
+    // A window of its own (an owned dialog would stay on top of the main
+    // window), yet it goes with the main window.
+    EXPECT_EQ(first->parentWidget(), nullptr);
+    EXPECT_TRUE(first->isWindow());
+    QPointer<QWidget> help = first;
+    window.reset();
+    EXPECT_TRUE(help.isNull());
+}
+
+TEST_F(FrmMainTest, ControlsStandWhereTheLayoutPutsThem) {
+    Catalogue(9);
+    auto window = Window();
+    auto rectOf = [&](const char* name, int index = -1) {
+        const auto& c = window->control(name, index);
+        return std::vector<int>{c.left(), c.top(), c.width(), c.height()};
+    };
+    EXPECT_EQ(rectOf("Picture1", 0), (std::vector<int>{-60, 0, 8625, 585}));
+    EXPECT_EQ(rectOf("Picture1", 1), (std::vector<int>{270, 1590, 6030, 1485}));
+    EXPECT_EQ(rectOf("Label2", 1), (std::vector<int>{300, 750, 5895, 585}));
+    EXPECT_EQ(rectOf("Command2"), (std::vector<int>{5430, 3480, 915, 315}));
+    EXPECT_EQ(rectOf("Command1", 0), (std::vector<int>{270, 60, 1605, 405}));
+    EXPECT_EQ(rectOf("Command1", 7), (std::vector<int>{2190, 1020, 1605, 405}));
+
+    const auto& title = window->control("Label1", 1);
+    const auto& shadow = window->control("Label1", 0);
+    EXPECT_EQ(std::make_pair(title.left(), title.top()), std::make_pair(300, 120));
+    EXPECT_EQ(std::make_pair(shadow.left(), shadow.top()), std::make_pair(330, 150));
+    EXPECT_EQ(shadow.foreColor(), QColor(235, 235, 235));
+    EXPECT_EQ(shadow.font().name, "楷体_GB2312");
+    EXPECT_TRUE(shadow.font().bold);
+    EXPECT_EQ(title.container(), window->find("Picture1", 0));
+    // The red title lies over its grey shadow.
+    const auto inBanner = window->controlsOf(window->find("Picture1", 0));
+    EXPECT_LT(std::find(inBanner.begin(), inBanner.end(), &shadow),
+              std::find(inBanner.begin(), inBanner.end(), &title));
+
+    const auto& link = window->control("Label4");
+    EXPECT_EQ(link.text(), "使用说明");
+    EXPECT_EQ(std::make_pair(link.left(), link.top()), std::make_pair(5670, 780));
+    EXPECT_EQ(link.foreColor(), QColor(255, 0, 0));
+    EXPECT_EQ(link.font().name, "宋体");
+    EXPECT_EQ(link.font().size, 9);
+    EXPECT_EQ(window->SUB_MENU().title(), "子项菜单");
 }
 
 TEST_F(FrmMainTest, ExitDeletesTheWorkingManifestAndClosesTheConnection) {
