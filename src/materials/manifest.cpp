@@ -405,26 +405,31 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
     const XmlNode list = FindMaterial(*doc, fjid).selectSingleNode(".//fileList");
     if (list.isNull())
         return false;
+    // Without an entry of this number nothing is removed, so nothing is
+    // renumbered or renamed either (that would leave numbers twice over).
+    const std::vector<XmlNode> files = list.selectNodes(".//file");
+    const auto target = std::find_if(files.begin(), files.end(), [&](const XmlNode& file) {
+        return ChildText(file, ".//fileXh") == xh;
+    });
+    if (target == files.end())
+        return false;
     const double d = util::LeadingNumber(xh);
-    bool removed = false;
-    bool renamed = false;
-    for (const XmlNode& file : list.selectNodes(".//file")) {
-        const std::string numberText = ChildText(file, ".//fileXh");
-        if (!removed && numberText == xh) {
-            file.parent().removeChild(file);
-            removed = true;
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (it == target)
             continue;
-        }
+        const std::string numberText = ChildText(*it, ".//fileXh");
         const double k = util::LeadingNumber(numberText);
         std::string number = numberText;
         if (k > d) {
             number = DecimalText(k - 1);
-            renamed = SetChildText(file, ".//fileXh", number) || renamed;
+            SetChildText(*it, ".//fileXh", number);
         }
-        renamed = SetChildText(file, ".//fileName", GeneratedName(number)) || renamed;
-        renamed = SetChildText(file, ".//fileTitle", GeneratedName(number)) || renamed;
+        SetChildText(*it, ".//fileName", GeneratedName(number));
+        SetChildText(*it, ".//fileTitle", GeneratedName(number));
     }
-    return SaveIf(removed || renamed, *doc, path);
+    // Removed last: entries nested in it are freed with it.
+    target->parent().removeChild(*target);
+    return doc->save(path);
 }
 
 } // namespace materials

@@ -261,6 +261,28 @@ TEST_F(ManifestTest, DeleteRenumbersAsNumbersAndRenames) {
     EXPECT_EQ(ReadBytes(three), empty);
 }
 
+// A number that no entry has (compared as text) removes nothing, so nothing
+// may be renumbered or renamed either: "01" must not shift 2 and 3 onto 1 and 2.
+TEST_F(ManifestTest, DeleteOfAMissingNumberChangesNothing) {
+    const std::string path = copyManifest("standard.xml");
+    EXPECT_TRUE(saveWjlbTitle("9", "1", "改过的标题", path));
+    const std::string before = ReadBytes(path);
+    for (const char* xh : {"01", "0", "7", ""})
+        EXPECT_FALSE(delWjlb("9", xh, path)) << xh;
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadWjlb("9", path, "")->front().title, "改过的标题");
+}
+
+TEST_F(ManifestTest, DeleteOfAnEntryHoldingNestedEntriesRemovesThemWithIt) {
+    const std::string path = writeManifest(
+        "<offer><attachments><attachment fjid='9'><fileList>"
+        "<file><fileXh>1</fileXh><fileName/><fileTitle/><file><fileXh>2</fileXh><fileName/>"
+        "<fileTitle/></file></file><file><fileXh>3</fileXh><fileName/><fileTitle/></file>"
+        "</fileList></attachment></attachments></offer>");
+    EXPECT_TRUE(delWjlb("9", "1", path));
+    EXPECT_EQ(Numbers(*ReadWjlb("9", path, "")), "2:其他新增材料2;");
+}
+
 TEST_F(ManifestTest, OperationsKeepEncodingAndUntouchedContent) {
     const std::string path = copyManifest("gb2312.xml");
     const std::string link = "D:\\资料\\❤镕\\营业执照.pdf";
