@@ -449,7 +449,11 @@ bool XmlDocument::save(const std::filesystem::path& path) const {
         return false;
     xmlChar* raw = nullptr;
     int size = 0;
-    const char* encoding = reinterpret_cast<const char*>(impl_->doc->encoding);
+    // A document that declares no encoding is UTF-8 (or UTF-16 by its byte
+    // order mark): written as UTF-8, its text stays text instead of becoming
+    // character references.
+    const char* declared = reinterpret_cast<const char*>(impl_->doc->encoding);
+    const char* encoding = declared ? declared : "UTF-8";
     xmlDocDumpFormatMemoryEnc(impl_->doc.get(), &raw, &size, encoding, 0);
     XmlCharPtr text(raw);
     if (!text || size <= 0)

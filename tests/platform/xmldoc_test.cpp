@@ -240,6 +240,21 @@ TEST_F(XmlDocTest, BuiltDocumentSavesAsUtf8) {
     EXPECT_EQ(again.documentElement().selectSingleNode("attachments").text(), "中");
 }
 
+TEST_F(XmlDocTest, UndeclaredEncodingSavesChineseAsUtf8Text) {
+    const fs::path path = dir_ / "无声明.xml";
+    WriteBytes(path, "\xEF\xBB\xBF<offer a='1' b='标识'><fjmc>营业执照</fjmc></offer>");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    doc.documentElement().selectSingleNode("fjmc").setText("申请函");
+    ASSERT_TRUE(doc.save(path));
+    const std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("<fjmc>申请函</fjmc>"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("b=\"标识\""), std::string::npos) << bytes;
+    XmlDocument again;
+    ASSERT_TRUE(again.load(path));
+    EXPECT_EQ(again.documentElement().attributeValue(1), "标识");
+}
+
 TEST_F(XmlDocTest, SaveIntoMissingFolderFailsAndLeavesNothing) {
     XmlDocument doc;
     ASSERT_TRUE(doc.load(DataFile("utf8_manifest.xml")));
