@@ -1,11 +1,14 @@
 #include "util/ui/fonts.h"
 
+#ifdef QUILLOR_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
+#endif
 
 #include <memory>
 #include <system_error>
 
 namespace util::ui {
+#ifdef QUILLOR_HAVE_FONTCONFIG
 namespace {
 
 struct PatternFree {
@@ -18,6 +21,7 @@ const FcChar8* AsFc(const std::string& text) {
 }
 
 } // namespace
+#endif
 
 std::filesystem::path ExecutableFolder(const char* argv0) {
     std::error_code error;
@@ -39,6 +43,7 @@ std::filesystem::path FindFontAliasFile(const std::filesystem::path& executableF
     return {};
 }
 
+#ifdef QUILLOR_HAVE_FONTCONFIG
 bool LoadFontAliases(const std::filesystem::path& aliasFile) {
     if (aliasFile.empty() || !FcInit())
         return false;
@@ -60,5 +65,16 @@ std::string ResolvedFamily(const std::string& faceName) {
         return {};
     return reinterpret_cast<const char*>(family);
 }
+
+#else
+// Windows has the faces under their own names: nothing to alias.
+bool LoadFontAliases(const std::filesystem::path&) {
+    return true;
+}
+
+std::string ResolvedFamily(const std::string& faceName) {
+    return faceName;
+}
+#endif
 
 } // namespace util::ui
