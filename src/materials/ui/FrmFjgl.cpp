@@ -312,6 +312,7 @@ void FrmFjgl::loadWorkingCopy() {
 
 std::optional<OpeningView> FrmFjgl::showMaterials(const std::string& path) {
     InitGrids();
+    enableEntryButtons(); // no material is current until one is selected
     std::optional<OpeningView> view = ReadOpeningView(path, StorageFolder);
     if (!view)
         return view;
@@ -374,6 +375,8 @@ void FrmFjgl::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
+    editing_ = false; // a title being edited goes with the working copy
+    EditRow = -1;
     if (!WorkManifestPath.empty())
         DeleteFileIfExists(WorkManifestPath);
 }
@@ -473,8 +476,14 @@ std::string FrmFjgl::currentKey() const {
     return S(MedFlex1().textMatrix(MedFlex1().row(), kFjid));
 }
 
+// The entry actions work on the current material's row; the header row is none.
+bool FrmFjgl::hasCurrentMaterial() const {
+    return MedFlex1().row() >= 1;
+}
+
 bool FrmFjgl::isOtherMaterials() const {
-    return MedFlex1().textMatrix(MedFlex1().row(), kFjmc) == QString::fromUtf8(kOtherMaterialsName);
+    return hasCurrentMaterial() &&
+           MedFlex1().textMatrix(MedFlex1().row(), kFjmc) == QString::fromUtf8(kOtherMaterialsName);
 }
 
 void FrmFjgl::MedFlex1_Click() {
@@ -493,6 +502,10 @@ void FrmFjgl::showSelectedMaterial(const std::string& tipsText) {
     if (MedFlex2().rows() > 1)
         MedFlex2().setCol(kFileXh);
     MedFlex2_Click();
+    enableEntryButtons();
+}
+
+void FrmFjgl::enableEntryButtons() {
     const bool other = isOtherMaterials();
     addBut().setEnabled(other);
     delBut().setEnabled(other);
@@ -540,7 +553,7 @@ void FrmFjgl::selectMaterialRow() {
 
 void FrmFjgl::selectWjlbFile() {
     FlexGrid& files = MedFlex2();
-    if (files.row() < 1)
+    if (files.row() < 1 || !hasCurrentMaterial())
         return;
     platform::FileDialogRequest request;
     request.filter = kFileFilter;
@@ -560,7 +573,7 @@ void FrmFjgl::selectWjlbFile() {
 
 void FrmFjgl::CmdRemoveFJ_Click() {
     FlexGrid& files = MedFlex2();
-    if (files.rows() < 2 || files.row() < 1)
+    if (files.rows() < 2 || files.row() < 1 || !hasCurrentMaterial())
         return;
     const int row = files.row();
     if (files.textMatrix(row, kFileUrl).isEmpty()) {
@@ -581,6 +594,8 @@ void FrmFjgl::CmdRemoveFJ_Click() {
 }
 
 void FrmFjgl::addBut_Click() {
+    if (!hasCurrentMaterial())
+        return;
     FlexGrid& files = MedFlex2();
     files.setRows(files.rows() + 1);
     for (int r = 1; r < files.rows(); ++r)
@@ -600,7 +615,7 @@ void FrmFjgl::addBut_Click() {
 void FrmFjgl::delBut_Click() {
     FlexGrid& files = MedFlex2();
     // Without a data row there is nothing to delete (and the header must stay).
-    if (files.rows() < 2 || files.row() < 1)
+    if (files.rows() < 2 || files.row() < 1 || !hasCurrentMaterial())
         return;
     const bool yes = platform::CurrentPrompter().message(
                          "是否确定删除？删除后无法恢复！", "提示", platform::MsgIcon::Question,

@@ -104,7 +104,9 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void hideMsgPic();
     void openPackage();
     std::string currentKey() const;
+    bool hasCurrentMaterial() const;
     bool isOtherMaterials() const;
+    void enableEntryButtons();
 
     std::int16_t OldManifest = 0;
     int EditRow = -1;

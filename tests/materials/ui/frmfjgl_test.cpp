@@ -615,3 +615,58 @@ TEST_F(FrmFjglTest, ClosingDeletesTheWorkingCopy) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FrmFjglTest, ClosingWhileEditingATitleReportsNothing) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    SelectMaterial(3);
+    w.addBut_Click();
+    Files().setRow(1);
+    Files().setCol(2);
+    w.MedFlex2_DblClick();
+    ASSERT_TRUE(w.Text1().visible());
+    w.Text1().as<QLineEdit>()->setText("章程");
+    w.close(); // the window's close box: the working copy goes, the edit with it
+    EXPECT_TRUE(prompter_->messages.empty());
+    EXPECT_FALSE(fs::exists(program_ / "TempXml.XML"));
+}
+
+TEST_F(FrmFjglTest, WithoutMaterialsTheEntryButtonsAreDisabled) {
+    auto item = Item("");
+    item.xml = nullptr;
+    FrmFjgl& w = Open(item);
+    EXPECT_FALSE(w.addBut().enabled());
+    EXPECT_FALSE(w.delBut().enabled());
+}
+
+TEST_F(FrmFjglTest, OpeningAPackageWithoutMaterialsLeavesNoActionOnTheOldOne) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    SelectMaterial(3);
+    ASSERT_TRUE(w.addBut().enabled());
+    const fs::path empty = dir_ / "空包";
+    WriteBytes(empty / "APLPKG.XML", Manifest("TEST", {}));
+    prompter_->folderAnswers.push_back(U8(empty));
+    w.CmdSave_Click(1);
+    ASSERT_EQ(Materials().rows(), 1);
+    EXPECT_FALSE(w.addBut().enabled());
+    EXPECT_FALSE(w.delBut().enabled());
+    // Even when called, nothing reaches the header row or the manifest.
+    const std::string before = ReadBytes(WorkManifestPath);
+    const auto reported = prompter_->messages.size();
+    w.addBut_Click();
+    prompter_->openAnswers.push_back(makeFile("c.pdf", 10));
+    Files().setRow(1);
+    Files().setCol(4);
+    w.MedFlex2_Click();
+    w.delBut_Click();
+    EXPECT_EQ(Files().rows(), 1);
+    EXPECT_EQ(Cell(Materials(), 0, 2), "报件数");
+    EXPECT_EQ(Cell(Materials(), 0, 3), "文件(KB)");
+    EXPECT_EQ(ReadBytes(WorkManifestPath), before);
+    EXPECT_EQ(prompter_->messages.size(), reported);
+}
+
+} // namespace
