@@ -12,6 +12,20 @@ using printing::testing::FakeWindow;
 
 namespace {
 
+// Counts the paper set-up changes the engine asks for.
+class CountingPrinter : public RecordingPrinter {
+  public:
+    int paperChanges = 0, orientationChanges = 0;
+    void setPaperSize(int code) override {
+        ++paperChanges;
+        RecordingPrinter::setPaperSize(code);
+    }
+    void setOrientation(int code) override {
+        ++orientationChanges;
+        RecordingPrinter::setOrientation(code);
+    }
+};
+
 const char* const kNoPrinter =
     "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。";
 const char* const kWrongPage = "打印机页面设置不正确(应设置为A4[纵向]大小)...";
@@ -110,4 +124,19 @@ TEST_F(PrintActionTest, SetPrinterPageDoesNothingWithoutPrinters) {
     SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
     EXPECT_EQ(printer.paperSize(), platform::PaperLetter);
     EXPECT_EQ(printer.orientation(), platform::OrientationLandscape);
+}
+
+TEST_F(PrintActionTest, SetPrinterPageChangesOnlyWhatDiffers) {
+    CountingPrinter page;
+    SetPrinterPage(page, platform::PaperA4, platform::OrientationPortrait);
+    EXPECT_EQ(page.paperChanges + page.orientationChanges, 0);
+    page.forcePage(platform::PaperA4, platform::OrientationLandscape);
+    SetPrinterPage(page, platform::PaperA4, platform::OrientationPortrait);
+    EXPECT_EQ(page.paperChanges, 0);
+    EXPECT_EQ(page.orientationChanges, 1);
+    page.forcePage(platform::PaperLetter, platform::OrientationPortrait);
+    SetPrinterPage(page, platform::PaperA4, platform::OrientationPortrait);
+    EXPECT_EQ(page.paperChanges, 1);
+    EXPECT_EQ(page.orientationChanges, 1);
+    EXPECT_EQ(page.paperSize(), platform::PaperA4);
 }

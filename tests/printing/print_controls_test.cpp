@@ -90,6 +90,42 @@ TEST_F(PrintControlsTest, LabelsWithoutFontCodePrintInFangSong) {
     EXPECT_EQ(s.font.size, 12);
 }
 
+TEST_F(PrintControlsTest, LabelFontCodesKeepTheLabelsOwnFont) {
+    auto& bold = window.add(ControlKind::Label, 540, 1260, 1290, 200, "粗体", "ZB");
+    bold.font = "黑体";
+    window.add(ControlKind::Label, 540, 1600, 1290, 200, "楷体", "ZN楷体_GB2312");
+    print();
+    const auto& b = printer.find("粗体");
+    EXPECT_EQ(b.font.name, "黑体");
+    EXPECT_NEAR(b.font.size, kEnlarged, 1e-9);
+    EXPECT_TRUE(b.font.bold);
+    const auto& k = printer.find("楷体");
+    EXPECT_EQ(k.font.name, "楷体_GB2312");
+    EXPECT_NEAR(k.font.size, kEnlarged, 1e-9);
+}
+
+TEST_F(PrintControlsTest, CodesActOnlyOnTheKindsTheyServe) {
+    // Labels know neither P nor XL.
+    window.add(ControlKind::Label, 1000, 1000, 3000, 300, "标签", "P,XL");
+    // Combo boxes ignore X, D and F, and print even when hidden.
+    auto& hidden =
+        window.add(ControlKind::ComboBox, 1000, 2000, 3000, 300, "2008-5-1", "X,D,F,[V]");
+    hidden.shown = false;
+    // They take the font codes and the margins.
+    window.add(ControlKind::ComboBox, 1000, 3000, 3000, 300, "甲", "ZN黑体,ZS9,ZB,ML100");
+    print();
+    EXPECT_NO_THROW(printer.find("标签"));
+    const auto& date = printer.find("2008-5-1");
+    EXPECT_EQ(date.x, pageX(1000) + 20);
+    EXPECT_EQ(date.font.size, 10.5);
+    const auto& coded = printer.find("甲");
+    EXPECT_EQ(coded.font.name, "黑体");
+    EXPECT_EQ(coded.font.size, 9);
+    EXPECT_TRUE(coded.font.bold);
+    EXPECT_DOUBLE_EQ(coded.x, pageX(1100) + 20);
+    EXPECT_TRUE(printer.lines.empty());
+}
+
 TEST_F(PrintControlsTest, OptionButtonsAndCheckBoxesPrintMarkedCaptions) {
     auto& option = window.add(ControlKind::OptionButton, 330, 920, 1200, 240, "单位申请", "X,ZS20");
     option.on = true;

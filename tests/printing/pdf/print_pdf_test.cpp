@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -58,6 +59,25 @@ std::optional<QRectF> WordBox(const QString& pdf, const QString& word) {
         return std::nullopt;
     double x0 = m.captured(1).toDouble(), y0 = m.captured(2).toDouble();
     return QRectF(QPointF(x0, y0), QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()));
+}
+
+// The top 1500 × 2500 dots of the page rendered at 600 dpi in grey levels.
+QImage RenderAt600Dpi(const QString& pdf, const QString& stem) {
+    RunTool("pdftoppm", {"-r", "600", "-gray", "-W", "1500", "-H", "2500", pdf, stem});
+    QDir dir = QFileInfo(stem).dir();
+    QStringList pages = dir.entryList({QFileInfo(stem).fileName() + "*.pgm"});
+    if (pages.isEmpty())
+        return {};
+    return QImage(dir.filePath(pages.front()));
+}
+
+// Rows of dark pixels in one column between two rows of the image.
+int DarkRows(const QImage& page, int column, int fromRow, int toRow) {
+    int dark = 0;
+    for (int row = fromRow; row < toRow; ++row)
+        if (qGray(page.pixel(column, row)) < 128)
+            ++dark;
+    return dark;
 }
 
 class PrintPdfTest : public ::testing::Test {
@@ -118,4 +138,21 @@ TEST_F(PrintPdfTest, SampleFormPrintsItsChineseTextsWithEmbeddedFonts) {
     // Text1(0) is centred in its box from x 1860 to 3285 (window twips).
     double boxLeft = (1.2 * 1860 + 1000) / 20, boxRight = (1.2 * 3285 + 1000) / 20;
     EXPECT_NEAR(name->center().x(), (boxLeft + boxRight) / 2, 1.5);
+}
+
+TEST_F(PrintPdfTest, LineWidthCountsDotsOfA600DpiPrinter) {
+    QString pdf = pdfPath("lines.pdf");
+    {
+        platform::ui::QtPrinter printer(pdf);
+        printer.setDrawWidth(12);
+        printer.line(1440, 2880, 4320, 2880); // 2 inches down: row 1200 at 600 dpi
+        printer.setDrawWidth(2);
+        printer.line(1440, 5760, 4320, 5760); // row 2400
+        printer.endDoc();
+    }
+    QImage page = RenderAt600Dpi(pdf, pdfPath("lines"));
+    ASSERT_FALSE(page.isNull());
+    EXPECT_NEAR(DarkRows(page, 1200, 1150, 1250), 12, 1);
+    EXPECT_NEAR(DarkRows(page, 1200, 2350, 2450), 2, 1);
+    EXPECT_EQ(DarkRows(page, 580, 1150, 1250), 0); // it starts at 1 inch (cap: 6 dots)
 }
