@@ -1,5 +1,6 @@
 # quillor-import-mdb: the Access/Jet importer, run by the program as a child
 # process (and usable by hand). Lies beside quillor in the build folder.
+find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBMDB REQUIRED IMPORTED_TARGET libmdb)
 set(JET_DIR ${CMAKE_SOURCE_DIR}/src/platform/jet)
 
