@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -64,6 +65,46 @@ class ClickableLabel final : public QLabel {
             onClick)
             onClick();
     }
+
+    // The windows were designed for faces whose line is about one em high.
+    // Some faces standing in for them (the Noto CJK ones) add a large line gap
+    // above the characters, which would push the text out of a label sized for
+    // the original face: such faces are set with the compact line instead.
+    void paintEvent(QPaintEvent* event) override {
+        const QFontMetricsF metrics(font());
+        const qreal em = QFontInfo(font()).pixelSize();
+        const qreal compactSpacing = std::ceil(em * kCompactLineEms);
+        if (text().isEmpty() || metrics.lineSpacing() <= compactSpacing) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        drawFrame(&painter);
+        painter.setPen(
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+        const QRectF box = contentsRect();
+        const qreal baseline = std::min(metrics.ascent(), em * kCompactAscentEms);
+        QTextOption option(alignment() & Qt::AlignHorizontal_Mask);
+        option.setWrapMode(wordWrap() ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                      : QTextOption::NoWrap);
+        qreal top = box.top();
+        for (const QString& paragraph : text().split(QLatin1Char('\n'))) {
+            QTextLayout layout(paragraph, font(), this);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(box.width());
+                line.setPosition(QPointF(0, top + baseline - line.ascent()));
+                top += compactSpacing;
+            }
+            layout.endLayout();
+            layout.draw(&painter, QPointF(box.left(), 0));
+        }
+    }
+
+  private:
+    static constexpr qreal kCompactLineEms = 1.2;
+    static constexpr qreal kCompactAscentEms = 0.95;
 };
 
 class PictureBoxWidget final : public QFrame {

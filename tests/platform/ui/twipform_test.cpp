@@ -194,3 +194,35 @@ TEST(TwipForm, EscapeDoesNotCloseAForm) {
 }
 
 } // namespace
+
+namespace {
+// Rows of the picture that hold dark (text) pixels: first and last, or -1.
+std::pair<int, int> InkRows(const QImage& image) {
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 100) {
+                if (first < 0)
+                    first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+} // namespace
+
+TEST(TwipForm, LabelsInFacesWithATallLineKeepTheirTextInsideTheLabel) {
+    TwipForm form;
+    form.setClientSize(3000, 1000);
+    // 195 twips: the height the windows give one line of 9-point text.
+    Control& label = form.add(ControlKind::Label, "Label1", {100, 100, 1500, 195});
+    label.setFont({QStringLiteral("Noto Serif CJK SC"), 9.0});
+    label.setText(QStringLiteral("姓名"));
+    label.setBackColor(Qt::white);
+    form.show();
+    const QImage picture = label.widget()->grab().toImage();
+    const auto [first, last] = InkRows(picture);
+    ASSERT_GE(first, 0);
+    // The characters are whole: their lowest strokes stand clear of the bottom edge.
+    EXPECT_LT(last, picture.height() - 1) << first << "-" << last << " of " << picture.height();
+}
