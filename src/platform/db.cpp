@@ -65,7 +65,7 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& value) {
         sqlite3_bind_null(stmt, index);
         break;
     case Value::Type::Integer:
-        sqlite3_bind_int64(stmt, index, static_cast<sqlite3_int64>(*value.toNumber()));
+        sqlite3_bind_int64(stmt, index, static_cast<sqlite3_int64>(*value.integer()));
         break;
     case Value::Type::Real:
         sqlite3_bind_double(stmt, index, *value.toNumber());
@@ -77,8 +77,12 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& value) {
         break;
     }
     case Value::Type::Binary:
-        sqlite3_bind_blob(stmt, index, value.blob()->data(), static_cast<int>(value.blob()->size()),
-                          SQLITE_TRANSIENT);
+        // An empty blob has no data pointer, which SQLite would store as null.
+        if (value.blob()->empty())
+            sqlite3_bind_zeroblob(stmt, index, 0);
+        else
+            sqlite3_bind_blob(stmt, index, value.blob()->data(),
+                              static_cast<int>(value.blob()->size()), SQLITE_TRANSIENT);
         break;
     }
 }
@@ -104,19 +108,40 @@ std::optional<std::string> WithRowId(const std::string& sql) {
     return sql.substr(0, start) + "select rowid as " + kRowIdColumn + ", " + sql.substr(star);
 }
 
+bool IsConnectionKeyword(const std::string& part) {
+    const std::size_t eq = part.find('=');
+    if (eq == std::string::npos)
+        return false;
+    const std::string key = part.substr(0, eq);
+    for (const char* known : {"Driver", "Dbq", "DefaultDir", "Uid", "Pwd"})
+        if (util::EqualsIgnoreAsciiCase(key, known))
+            return true;
+    return false;
+}
+
+// A folder or file name may itself hold ";": a piece that does not start with
+// one of the keywords continues the value before it.
 std::string ParameterOf(const std::string& connectionString, const std::string& key) {
+    std::optional<std::string> value;
     std::size_t pos = 0;
     while (pos < connectionString.size()) {
         std::size_t end = connectionString.find(';', pos);
         if (end == std::string::npos)
             end = connectionString.size();
         const std::string part = connectionString.substr(pos, end - pos);
-        const std::size_t eq = part.find('=');
-        if (eq != std::string::npos && util::EqualsIgnoreAsciiCase(part.substr(0, eq), key))
-            return part.substr(eq + 1);
         pos = end + 1;
+        if (!IsConnectionKeyword(part)) {
+            if (value)
+                *value += ";" + part;
+            continue;
+        }
+        if (value)
+            break;
+        const std::size_t eq = part.find('=');
+        if (util::EqualsIgnoreAsciiCase(part.substr(0, eq), key))
+            value = part.substr(eq + 1);
     }
-    return {};
+    return value.value_or(std::string());
 }
 
 bool HasSqliteHeader(const std::filesystem::path& path) {
@@ -163,7 +188,7 @@ std::optional<double> Value::toNumber() const {
             return std::nullopt;
         const char* begin = text.data() + first;
         const char* end = text.data() + last + 1;
-        if (*begin == '+')
+        if (*begin == '+' && end - begin > 1 && begin[1] != '-')
             ++begin;
         double result = 0;
         auto [ptr, ec] = std::from_chars(begin, end, result);
@@ -178,12 +203,16 @@ std::optional<double> Value::toNumber() const {
 
 // ---- Connection ----------------------------------------------------------
 
-void Connection::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+void Connection::Closer::operator()(sqlite3* db) const {
+    sqlite3_close_v2(db);
+}
 
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
-sqlite3* Connection::handle() const { return handle_.get(); }
+sqlite3* Connection::handle() const {
+    return handle_.get();
+}
 
 void Connection::Open(const std::string&, const std::string&) {
     Close();
@@ -202,8 +231,8 @@ void Connection::Open(const std::string&, const std::string&) {
     if (!HasSqliteHeader(path))
         throw DbError("not a template database: " + util::PathToUtf8(path));
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(util::PathToUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(util::PathToUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK)
         ThrowSqlite(raw, "cannot open " + util::PathToUtf8(path));
@@ -289,7 +318,9 @@ void Recordset::Close() {
     pending_.clear();
 }
 
-bool Recordset::IsOpen() const { return rows_ != nullptr; }
+bool Recordset::IsOpen() const {
+    return rows_ != nullptr;
+}
 
 void Recordset::requireOpen() const {
     if (!rows_)
@@ -384,7 +415,10 @@ void Recordset::Update() {
 
 // ---- Field ---------------------------------------------------------------
 
-const std::string& Field::Name() const { return rs_->rows_->names[column_]; }
+const std::string& Field::Name() const {
+    rs_->requireOpen();
+    return rs_->rows_->names[column_];
+}
 
 const Value& Field::GetValue() const {
     rs_->requireRow();

@@ -18,14 +18,14 @@ struct sqlite3;
 namespace platform::db {
 
 class DbError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 using Blob = std::vector<unsigned char>;
 
 class Value {
-public:
+  public:
     enum class Type { Null, Integer, Real, Text, Binary };
 
     Value() = default;
@@ -46,15 +46,16 @@ public:
     // wholly numeric; nullopt for null, binary and other texts.
     std::optional<double> toNumber() const;
     const Blob* blob() const { return std::get_if<Blob>(&data_); }
+    const std::int64_t* integer() const { return std::get_if<std::int64_t>(&data_); }
 
     bool operator==(const Value&) const = default;
 
-private:
+  private:
     std::variant<std::monostate, std::int64_t, double, std::string, Blob> data_;
 };
 
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -71,7 +72,7 @@ public:
     const std::filesystem::path& DatabasePath() const { return path_; }
     sqlite3* handle() const;
 
-private:
+  private:
     struct Closer {
         void operator()(sqlite3* db) const;
     };
@@ -86,13 +87,13 @@ class Recordset;
 
 // A column of the current row of a recordset.
 class Field {
-public:
+  public:
     const std::string& Name() const;
     const Value& GetValue() const;
     // Assigns the value in the current row; Update writes it to the database.
     void SetValue(Value v);
 
-private:
+  private:
     friend class Recordset;
     Field(Recordset* rs, int column) : rs_(rs), column_(column) {}
     Recordset* rs_;
@@ -100,7 +101,7 @@ private:
 };
 
 class Recordset {
-public:
+  public:
     Recordset();
     ~Recordset();
     Recordset(Recordset&&) noexcept;
@@ -127,7 +128,7 @@ public:
     // Writes the assigned values of the current row to the database at once.
     void Update();
 
-private:
+  private:
     friend class Field;
     struct Rows;
     void requireOpen() const;
@@ -140,14 +141,14 @@ private:
 
 // Collects long binary values and saves them to a file byte for byte.
 class BinaryStream {
-public:
+  public:
     void Open();
     void Write(const Value& value);
     // Throws DbError when the file exists and overwrite is false, or on I/O errors.
     void SaveToFile(const std::filesystem::path& path, bool overwrite = true) const;
     void Close();
 
-private:
+  private:
     bool open_ = false;
     Blob bytes_;
 };

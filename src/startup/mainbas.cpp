@@ -46,17 +46,25 @@ std::string DatabasePathText() {
     return util::PathToUtf8(ProgramFolder() / util::PathFromUtf8(kTemplateDatabaseName));
 }
 
+std::int16_t ColumnInt16(double number, const char* column) {
+    try {
+        return util::RoundToInt16(number);
+    } catch (const util::ConversionError& error) {
+        throw util::ConversionError(std::string("column ") + column + ": " + error.what());
+    }
+}
+
 // 类别 and 序号: the value itself as a number; null or text is a failure.
 std::int16_t DirectInt16(platform::db::Recordset& rs, const char* column) {
     const auto number = rs.Fields(column).GetValue().toNumber();
     if (!number)
         throw util::ConversionError(std::string("column ") + column + " is not a number");
-    return util::RoundToInt16(*number);
+    return ColumnInt16(*number, column);
 }
 
 // 数量, 子项, 子项序号, 项目名称标识: the leading number of the field's text.
 std::int16_t LeadingInt16(platform::db::Recordset& rs, const char* column) {
-    return util::RoundToInt16(util::LeadingNumber(util::FieldText(rs.Fields(column))));
+    return ColumnInt16(util::LeadingNumber(util::FieldText(rs.Fields(column))), column);
 }
 
 std::string RequiredText(platform::db::Recordset& rs, const char* column) {
@@ -91,8 +99,12 @@ bool DatabaseReady(const StartupHooks& hooks) {
 
 } // namespace
 
-const std::filesystem::path& ProgramFolder() { return ProgramFolderStorage(); }
-void SetProgramFolder(const std::filesystem::path& folder) { ProgramFolderStorage() = folder; }
+const std::filesystem::path& ProgramFolder() {
+    return ProgramFolderStorage();
+}
+void SetProgramFolder(const std::filesystem::path& folder) {
+    ProgramFolderStorage() = folder;
+}
 
 void ResetGlobals() {
     PrinterCount = 0;
@@ -137,6 +149,8 @@ bool OpenTemplateDatabase() {
 }
 
 bool LoadCatalogue() {
+    if (!TemplateConnection)
+        throw platform::db::DbError("template database is not open");
     platform::db::Recordset parameters;
     parameters.Open("select * from 系统参数 WHERE 有效=1 ORDER BY 类别", *TemplateConnection);
     if (parameters.Eof())
@@ -151,19 +165,19 @@ bool LoadCatalogue() {
     const long size = static_cast<long>(ItemCount) * SubItemCount;
     if (size < 1)
         return false;
-    ItemTable.assign(static_cast<std::size_t>(size), ApplicationItem{});
-
+    // Entries are added row by row: a damaged 数量 or 子项 can ask for up to a
+    // billion entries, which only the row count check may refuse.
+    ItemTable.clear();
     platform::db::Recordset items;
     items.Open("select * from 资料模板 where 类别=" + std::to_string(CategoryCode) +
                    " ORDER BY 序号",
                *TemplateConnection);
-    long i = 0;
-    for (; !items.Eof(); items.MoveNext(), ++i) {
-        if (i >= size)
+    for (; !items.Eof(); items.MoveNext()) {
+        if (static_cast<long>(ItemTable.size()) >= size)
             return false;
-        ItemTable[static_cast<std::size_t>(i)] = ReadItem(items);
+        ItemTable.push_back(ReadItem(items));
     }
-    return i == size;
+    return static_cast<long>(ItemTable.size()) == size;
 }
 
 std::string SelectedItemQuery() {

@@ -65,8 +65,8 @@ bool Main(const std::filesystem::path& programFolder, const StartupHooks& hooks 
 bool OpenTemplateDatabase();
 bool LoadCatalogue();
 
-// Connection string for the template database in `folder`.
-std::string TemplateConnectionString(const std::string& programFolderText);
+// Connection string for the template database at `databasePath`.
+std::string TemplateConnectionString(const std::string& databasePath);
 
 // Row of 资料模板 of the selected item, as every window reads it.
 std::string SelectedItemQuery();

@@ -38,7 +38,9 @@ std::string ReplaceOnePass(const std::string& text, const std::string& searched,
     return out + text.substr(pos);
 }
 
-std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
+std::size_t LastSeparator(const std::string& path) {
+    return path.find_last_of("\\/");
+}
 
 } // namespace
 
@@ -133,7 +135,9 @@ bool HasField(const std::string& name, platform::db::Recordset& recordset) {
     return false;
 }
 
-std::string FieldText(const platform::db::Field& field) { return field.GetValue().toText(); }
+std::string FieldText(const platform::db::Field& field) {
+    return field.GetValue().toText();
+}
 
 std::int16_t AnsiByteLength(const std::string& text) {
     return static_cast<std::int16_t>(std::min<std::size_t>(platform::GbkByteLength(text), 32767));
@@ -147,14 +151,17 @@ std::string ReplaceAll(const std::string& text, const std::string& searched,
         return ReplaceOnePass(text, searched, replacement);
     // Rescanning from the start finds occurrences the replacements form with
     // the text around them; any new one overlaps the last replacement, so the
-    // scan can resume just before it.
+    // scan can resume just before it. Some pairs form new occurrences for ever
+    // ("ab" by "bbaa" in "aab"): the number of rescans is bounded by the
+    // original text, after which one pass finishes the job.
     std::string out = text;
     std::size_t from = 0;
+    const std::size_t maxRounds = text.size() * 4 + 1024;
     for (std::size_t rounds = 0;; ++rounds) {
         const std::size_t hit = out.find(searched, from);
         if (hit == std::string::npos)
             return out;
-        if (rounds > out.size() * 4 + 1024)
+        if (rounds > maxRounds)
             return ReplaceOnePass(out, searched, replacement);
         out = out.substr(0, hit) + replacement + out.substr(hit + searched.size());
         from = hit >= searched.size() ? hit - searched.size() + 1 : 0;

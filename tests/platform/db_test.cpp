@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 using namespace platform::db;
 namespace fs = std::filesystem;
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class DbLayer : public ::testing::Test {
-protected:
+  protected:
     fs::path dir = fs::temp_directory_path() / "quillor_db_test";
     fs::path file = dir / "系统模板.mdb";
 
@@ -35,7 +36,8 @@ protected:
 
     Connection& open() {
         connection.ConnectionString = "Driver={Microsoft Access Driver (*.mdb)};Dbq=系统模板.mdb;"
-                                      "DefaultDir=" + dir.string() + ";Uid=Admin;Pwd=;";
+                                      "DefaultDir=" +
+                                      dir.string() + ";Uid=Admin;Pwd=;";
         connection.Open("", "");
         return connection;
     }
@@ -108,6 +110,76 @@ TEST_F(DbLayer, UpdateWritesTheAssignedValuesAtOnce) {
     readOnly.Open("select * from 资料模板", connection, CursorType::ForwardOnly,
                   LockType::ReadOnly);
     EXPECT_THROW(readOnly.Fields("数量").SetValue("x"), DbError);
+}
+
+TEST_F(DbLayer, UpdateKeepsEmptyBinaryAndLargeIntegersExact) {
+    Recordset rs;
+    rs.Open("select * from 资料模板 where 类别=3 and 序号=13", open());
+    rs.Fields("XML模板").SetValue(Blob{});
+    rs.Fields("数量").SetValue(std::int64_t{9007199254740993});
+    rs.Update();
+
+    Recordset again;
+    again.Open("select * from 资料模板 where 类别=3 and 序号=13", connection);
+    const Value& xml = again.Fields("XML模板").GetValue();
+    ASSERT_EQ(xml.type(), Value::Type::Binary);
+    EXPECT_TRUE(xml.blob()->empty());
+    EXPECT_EQ(again.Fields("数量").GetValue().toText(), "9007199254740993");
+}
+
+TEST_F(DbLayer, FieldFormQueriesRunWithQuotedNames) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.string().c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, R"(
+        CREATE TABLE 项目基本信息 (类别 INTEGER, 子项 TEXT, 序号 INTEGER, 排序号 INTEGER,
+                                  字段名称 TEXT, 字段值 TEXT);
+        INSERT INTO 项目基本信息 VALUES (3, 'O''Neil 变更', 0, 2, '单位''名称', 'a'),
+                                       (3, 'O''Neil 变更', 12, 1, '资料填报时间', 'b'),
+                                       (3, '其他', 12, 3, '资料填报时间', 'c'),
+                                       (3, 'O''Neil 变更', 13, 4, '资料填报时间', 'd');)",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+
+    const std::string prefix =
+        "select * from 项目基本信息 where 类别=3 and 子项=" + SqlQuote("O'Neil 变更");
+    Recordset rs;
+    rs.Open(prefix + " and (序号=0 or 序号=12) order by 排序号", open());
+    std::vector<std::string> values;
+    for (; !rs.Eof(); rs.MoveNext())
+        values.push_back(rs.Fields("字段值").GetValue().toText());
+    EXPECT_EQ(values, (std::vector<std::string>{"b", "a"}));
+
+    rs.Open(prefix + " and (序号=12 or 序号=0) and 字段名称=" + SqlQuote("单位'名称"), connection);
+    ASSERT_FALSE(rs.Eof());
+    rs.Fields("字段值").SetValue("改");
+    rs.Update();
+    rs.Open("SELECT * FROM 项目基本信息 WHERE 字段值='改' AND 序号<>12 ORDER BY 排序号",
+            connection);
+    EXPECT_EQ(rs.Fields("字段名称").GetValue().toText(), "单位'名称");
+}
+
+TEST_F(DbLayer, MisuseIsAnErrorNotACrash) {
+    Recordset rs;
+    rs.Open("select * from 综合词表", open());
+    Field name = rs.Fields(0);
+    rs.Close();
+    EXPECT_THROW(name.Name(), DbError);
+    EXPECT_THROW(name.GetValue(), DbError);
+    EXPECT_FALSE(Value("+-3").toNumber().has_value());
+    EXPECT_EQ(Value(" +3 ").toNumber(), 3.0);
+}
+
+TEST_F(DbLayer, FolderNamesMayHoldSemicolons) {
+    const fs::path odd = dir / "a;b;";
+    fs::create_directories(odd);
+    fs::copy_file(file, odd / "系统模板.mdb");
+    Connection c;
+    c.ConnectionString =
+        "Driver={Microsoft Access Driver (*.mdb)};Dbq=系统模板.mdb;DefaultDir=" + odd.string() +
+        ";Uid=Admin;Pwd=;";
+    ASSERT_NO_THROW(c.Open());
+    EXPECT_EQ(c.DatabasePath(), odd / "系统模板.mdb");
 }
 
 TEST_F(DbLayer, QueryErrorsAreReportedAsErrors) {

@@ -17,7 +17,7 @@ const char* const kUnreadable = "无法读取系统参数文件,无法运行..."
 const char* const kBadParameters = "系统参数文件错误,无法运行...";
 
 class Startup : public ::testing::Test {
-protected:
+  protected:
     testsupport::TempDir temp;
     fs::path dir = temp.File("程序");
     fs::path database = dir / "系统模板.mdb";
@@ -71,7 +71,6 @@ protected:
     }
 };
 
-
 } // namespace
 
 TEST_F(Startup, LoadsTheCatalogueOfTheSmallestValidCategory) {
@@ -117,8 +116,14 @@ TEST_F(Startup, ReadsCountsAsLeadingNumbersRoundedHalfToEven) {
 TEST_F(Startup, NullTextAndNumberColumnsLoadAsEmptyAndZero) {
     createTables();
     parameters(2, "1", "1");
-    db->AddItem({.category = 2, .seq = 7, .subGroup = nullptr, .name = "事项", .shortName = "简称",
-                 .fileMark = "", .nameFlag = nullptr, .extra = {{"子项名称", nullptr}, {"文件标识", nullptr}}});
+    db->AddItem({.category = 2,
+                 .seq = 7,
+                 .subGroup = nullptr,
+                 .name = "事项",
+                 .shortName = "简称",
+                 .fileMark = "",
+                 .nameFlag = nullptr,
+                 .extra = {{"子项名称", nullptr}, {"文件标识", nullptr}}});
     ASSERT_TRUE(start());
     EXPECT_EQ(ItemTable[0].子项序号, 0);
     EXPECT_EQ(ItemTable[0].子项名称, "");
@@ -130,12 +135,30 @@ TEST_F(Startup, NullTextAndNumberColumnsLoadAsEmptyAndZero) {
 TEST_F(Startup, MissingDatabaseEndsTheProgram) {
     EXPECT_FALSE(start());
     EXPECT_EQ(onlyMessage(), "缺少系统必须的参数文件,无法运行...");
+
+    fs::create_directories(database); // a folder by that name cannot be read as a file
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    EXPECT_EQ(onlyMessage(), "缺少系统必须的参数文件,无法运行...");
+}
+
+TEST_F(Startup, ProgramFolderWithSemicolonsInItsName) {
+    dir = temp.File("程;序;");
+    database = dir / "系统模板.mdb";
+    fs::create_directories(dir);
+    createTables();
+    parameters(2, "1", "1");
+    items(2, 1);
+    EXPECT_TRUE(start());
+    EXPECT_TRUE(prompter->messages.empty());
+    EXPECT_EQ(ItemTable.size(), 1u);
 }
 
 TEST_F(Startup, ForeignFilesAreUnreadableAndLeftAsTheyWere) {
     for (const std::string& content :
          {std::string(), std::string(4096, '\x5A'),
-          std::string("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00\x00", 24)}) {
+          std::string("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00\x00", 24),
+          std::string("SQLite format 3\0", 16) + std::string(4080, '\xA5')}) {
         std::ofstream(database, std::ios::binary | std::ios::trunc) << content;
         prompter->messages.clear();
         EXPECT_FALSE(start());
@@ -156,7 +179,8 @@ TEST_F(Startup, InconsistentCataloguesAreUnreadable) {
                                            {"", "1", 0},
                                            {"abc", "1", 0},
                                            {"2", "0", 0},
-                                           {"2", "-1", 0}}) {
+                                           {"2", "-1", 0},
+                                           {"30000", "30000", 3}}) {
         SCOPED_TRACE(c.count + " x " + c.sub + " with " + std::to_string(c.rows));
         createTables();
         parameters(2, c.count, c.sub);
@@ -187,13 +211,27 @@ TEST_F(Startup, QueryAndConversionFailuresAreNamedNotCrashes) {
     db->AddItem({.category = 2, .extra = {{"序号", nullptr}}});
     EXPECT_FALSE(start());
     std::string text = onlyMessage();
+    EXPECT_EQ(text.rfind("读取系统参数文件时出错,无法运行...", 0), 0u) << text;
     EXPECT_NE(text.find("序号"), std::string::npos) << text;
 
-    exec("UPDATE 资料模板 SET 序号=1, 申请事项简称=NULL");
+    exec("UPDATE 资料模板 SET 序号=1, 申请事项名称=NULL");
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    text = onlyMessage();
+    EXPECT_NE(text.find("申请事项名称"), std::string::npos) << text;
+
+    exec("UPDATE 资料模板 SET 申请事项名称='事项', 申请事项简称=NULL");
     prompter->messages.clear();
     EXPECT_FALSE(start());
     text = onlyMessage();
     EXPECT_NE(text.find("申请事项简称"), std::string::npos) << text;
+
+    exec("UPDATE 资料模板 SET 申请事项简称='简称'; UPDATE 系统参数 SET 数量='40000'");
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
+    text = onlyMessage();
+    EXPECT_NE(text.find("数量"), std::string::npos) << text;
+    exec("UPDATE 系统参数 SET 数量='1'");
 
     exec("DROP TABLE 资料模板");
     prompter->messages.clear();

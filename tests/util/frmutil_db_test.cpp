@@ -1,7 +1,7 @@
 #include "util/frmutil.h"
 
-#include <gtest/gtest.h>
 #include "support/fixture_db.h"
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -10,14 +10,14 @@ using namespace platform::db;
 namespace {
 
 class ListRecorder : public util::ListControl {
-public:
+  public:
     void Clear() override { items.clear(); }
     void AddItem(const std::string& text) override { items.push_back(text); }
     std::vector<std::string> items{"stale"};
 };
 
 class DatabaseUtilities : public ::testing::Test {
-protected:
+  protected:
     testsupport::TempDir dir;
     Connection connection;
 
@@ -55,6 +55,11 @@ TEST_F(DatabaseUtilities, RecordCountFieldLookupAndFieldText) {
     EXPECT_FALSE(util::HasField("文件大小", rs));
     rs.MoveLast();
     EXPECT_EQ(util::FieldText(rs.Fields("名称")), "");
+
+    Recordset items;
+    items.Open("select * from 资料模板", connection);
+    EXPECT_TRUE(util::HasField("xml模板", items)); // ASCII letters compare upper-cased
+    EXPECT_TRUE(util::HasField("文件大小", items));
 
     Recordset empty;
     empty.Open("select * from 综合词表 where 类别=7", connection);

@@ -68,6 +68,10 @@ TEST(ReplaceAll, EndsWhenTheReplacementHoldsTheSearchedText) {
     // Rescanning picks up occurrences formed by a replacement and its context.
     EXPECT_EQ(ReplaceAll("abb", "ab", "a"), "a");
     EXPECT_EQ(ReplaceAll("abc", "z", "y"), "abc");
+    // Each replacement forms a new occurrence further on: it must still end.
+    const std::string grown = ReplaceAll("甲甲乙", "甲乙", "乙乙甲甲");
+    EXPECT_LT(grown.size(), 100000u);
+    EXPECT_EQ(grown.rfind("乙乙", 0), 0u);
 }
 
 TEST(CountOccurrences, CountsOverlappingMatches) {
@@ -90,7 +94,7 @@ struct Box {
     std::uint32_t rgb;
 };
 class RecordingTarget : public FillTarget {
-public:
+  public:
     RecordingTarget(double w, double h) : w_(w), h_(h) {}
     double InnerWidth() const override { return w_; }
     double InnerHeight() const override { return h_; }
@@ -99,7 +103,7 @@ public:
     }
     std::vector<Box> boxes;
 
-private:
+  private:
     double w_, h_;
 };
 } // namespace
@@ -121,6 +125,6 @@ TEST(PaintGradient, PaintsEightyBandsEndingAtTheEndColour) {
     RecordingTarget wide(800, 100);
     float r2 = 255, g2 = 0, b2 = 0;
     PaintGradient(wide, r2, g2, b2, 0, 0, 0, 0);
-    EXPECT_EQ(wide.boxes[0].x2, 11); // round(800 / 80 + 1)
+    EXPECT_EQ(wide.boxes[0].x2, 11);   // round(800 / 80 + 1)
     EXPECT_EQ(wide.boxes[79].rgb, 0u); // components below zero are held at zero
 }
