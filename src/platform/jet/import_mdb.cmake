@@ -7,7 +7,7 @@ set(JET_DIR ${CMAKE_SOURCE_DIR}/src/platform/jet)
 # Value conversions without libmdb (also linked into the tests).
 add_library(quillor_jet_text STATIC ${JET_DIR}/jet_text.cpp)
 target_include_directories(quillor_jet_text PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(quillor_jet_text PUBLIC Iconv::Iconv)
+target_link_libraries(quillor_jet_text PUBLIC quillor_core Iconv::Iconv)
 
 # The import itself (also linked into the benchmark).
 add_library(quillor_jet_import STATIC

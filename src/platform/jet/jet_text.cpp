@@ -1,5 +1,7 @@
 #include "platform/jet/jet_text.h"
 
+#include "util/utf8.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -14,24 +16,6 @@ namespace jet {
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Expands the compressed form (after its FF FE mark) into UTF-16 code units.
 std::vector<char16_t> Decompress(const unsigned char* data, std::size_t size) {
@@ -78,14 +62,15 @@ std::string Utf16ToUtf8(const std::vector<char16_t>& units, TextIssues& issues) 
         if (u == 0)
             break;
         if (IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-            AppendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            out += util::ToUtf8(static_cast<char32_t>(0x10000 + ((char32_t(u) - 0xD800) << 10) +
+                                                      (units[i + 1] - 0xDC00)));
             ++issues.supplementary;
             ++i;
         } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            AppendUtf8(out, kReplacementCharacter);
+            out += util::ToUtf8(kReplacementCharacter);
             ++issues.replaced;
         } else {
-            AppendUtf8(out, u);
+            out += util::ToUtf8(char32_t{u});
         }
     }
     return out;
