@@ -93,16 +93,16 @@ QString ToQtFilter(const std::string& filter) {
 MsgAnswer QtPrompter::message(const std::string& text, const std::string& title, MsgIcon icon,
                               MsgButtons buttons) {
     QMessageBox box(ToQt(icon), Q(title), Q(text), QMessageBox::NoButton, DialogParent());
-    const std::vector<ButtonSpec> specs = ButtonsOf(buttons);
-    for (const ButtonSpec& spec : specs)
-        box.addButton(spec.button)->setText(QString::fromUtf8(spec.caption));
-    box.setDefaultButton(specs.front().button);
+    const std::vector<ButtonSpec> choices = ButtonsOf(buttons);
+    for (const ButtonSpec& choice : choices)
+        box.addButton(choice.button)->setText(QString::fromUtf8(choice.caption));
+    box.setDefaultButton(choices.front().button);
     box.exec();
     const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
-    for (const ButtonSpec& spec : specs)
-        if (spec.button == clicked)
-            return spec.answer;
-    return specs.back().answer;
+    for (const ButtonSpec& choice : choices)
+        if (choice.button == clicked)
+            return choice.answer;
+    return choices.back().answer;
 }
 
 std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request) {

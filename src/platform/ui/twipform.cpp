@@ -35,12 +35,12 @@ int PixelsToTwips(int pixels) {
     return static_cast<int>(std::lround(pixels * TwipsPerPixel()));
 }
 
-QFont MakeFont(const FontSpec& spec) {
-    QFont font(spec.name);
-    font.setPointSizeF(spec.size > 0 ? spec.size : 9.0);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+QFont MakeFont(const FontSpec& wanted) {
+    QFont font(wanted.name);
+    font.setPointSizeF(wanted.size > 0 ? wanted.size : 9.0);
+    font.setBold(wanted.bold);
+    font.setItalic(wanted.italic);
+    font.setUnderline(wanted.underline);
     return font;
 }
 

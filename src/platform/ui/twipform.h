@@ -67,7 +67,7 @@ double TwipsPerPixel();
 int TwipsToPixels(int twips);
 int PixelsToTwips(int pixels);
 // A QFont of the given name, size in points and style.
-QFont MakeFont(const FontSpec& spec);
+QFont MakeFont(const FontSpec& wanted);
 
 class TwipForm;
 
