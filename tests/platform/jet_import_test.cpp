@@ -4,16 +4,13 @@
 #include "platform/jet_import.h"
 
 #include "support/fake_prompter.h"
+#include "support/fixture_db.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,34 +25,9 @@ fs::path U8(const std::string& name) {
     return fs::path(std::u8string(name.begin(), name.end()));
 }
 
-class TempFolder {
-  public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        static const unsigned run = std::random_device{}();
-        path_ = fs::temp_directory_path() /
-                ("quillor_jet_import_" + std::to_string(run) + "_" + std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-void WriteFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using TempFolder = testsupport::TempDir;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 // Every file of the folder with its content.
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {

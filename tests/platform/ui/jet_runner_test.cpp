@@ -7,6 +7,7 @@
 #include "platform/ui/jet_runner.h"
 
 #include "support/fake_prompter.h"
+#include "support/fixture_db.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -14,15 +15,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -51,34 +48,9 @@ fs::path FixtureExpected() {
     return FromEnvironment("QUILLOR_TEST_DATA") / "jet" / "template_jet4.expected.sqlite";
 }
 
-class TempFolder {
-  public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("quillor_jet_runner_" + std::to_string(QCoreApplication::applicationPid()) + "_" +
-                 std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
+using TempFolder = testsupport::TempDir;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
