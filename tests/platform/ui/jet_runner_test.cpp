@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
