@@ -286,6 +286,10 @@ void Recordset::Open(const std::string& sql, Connection& connection, CursorType,
     auto rows = std::make_shared<Rows>();
     rows->db = db;
     const int first = hasRowId ? 1 : 0;
+    // The columns are read after the first step: a schema changed by another
+    // connection since this one last looked is noticed there, and the
+    // statement is compiled anew, so names and values always agree.
+    int rc = sqlite3_step(stmt.get());
     const int columns = sqlite3_column_count(stmt.get());
     for (int c = first; c < columns; ++c) {
         rows->names.emplace_back(sqlite3_column_name(stmt.get(), c));
@@ -294,8 +298,7 @@ void Recordset::Open(const std::string& sql, Connection& connection, CursorType,
         rows->tables.emplace_back(table ? table : "");
         rows->origins.emplace_back(origin ? origin : "");
     }
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt.get())) {
         if (hasRowId)
             rows->rowIds.push_back(sqlite3_column_int64(stmt.get(), 0));
         std::vector<Value> row;
@@ -474,6 +477,41 @@ void BinaryStream::SaveToFile(const std::filesystem::path& path, bool overwrite)
 void BinaryStream::Close() {
     open_ = false;
     bytes_.clear();
+}
+
+// ---- Transaction ---------------------------------------------------------
+
+Transaction::Transaction(Connection& connection) : db_(connection.handle()) {
+    if (!db_)
+        throw DbError("transaction: database not open");
+    if (sqlite3_get_autocommit(db_) == 0)
+        throw DbError("transaction: a transaction is already open");
+    if (sqlite3_exec(db_, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK)
+        ThrowSqlite(db_, "begin transaction");
+    open_ = true;
+}
+
+Transaction::~Transaction() {
+    Rollback();
+}
+
+void Transaction::Commit() {
+    if (!open_)
+        throw DbError("commit: no open transaction");
+    if (sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string message = sqlite3_errmsg(db_);
+        Rollback();
+        throw DbError("commit: " + message);
+    }
+    open_ = false;
+}
+
+void Transaction::Rollback() {
+    if (!open_)
+        return;
+    open_ = false;
+    if (sqlite3_get_autocommit(db_) == 0)
+        sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
 }
 
 std::string SqlQuote(const std::string& text) {

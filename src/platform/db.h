@@ -153,6 +153,26 @@ class BinaryStream {
     Blob bytes_;
 };
 
+// All writes between construction and Commit form one unit: a transaction
+// that is not committed is rolled back when the object goes, so an exception
+// thrown half-way through a save leaves the database as it was.
+class Transaction {
+  public:
+    // Throws DbError when the connection is closed or already in a transaction.
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Makes the writes permanent; throws DbError when the database refuses.
+    void Commit();
+    void Rollback();
+
+  private:
+    sqlite3* db_;
+    bool open_ = false;
+};
+
 // The text a value is written into SQL with: plain decimal or quoted text
 // with single quotes doubled.
 std::string SqlQuote(const std::string& text);

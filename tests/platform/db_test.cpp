@@ -112,6 +112,30 @@ TEST_F(DbLayer, UpdateWritesTheAssignedValuesAtOnce) {
     EXPECT_THROW(readOnly.Fields("数量").SetValue("x"), DbError);
 }
 
+TEST_F(DbLayer, TransactionKeepsAllWritesOrNone) {
+    const auto write = [this](const char* value, bool commit) {
+        Transaction transaction(open());
+        Recordset rs;
+        rs.Open("select * from 资料模板 where 序号=13", connection);
+        rs.Fields("数量").SetValue(value);
+        rs.Update();
+        EXPECT_THROW(Transaction nested(connection), DbError);
+        if (commit)
+            transaction.Commit();
+    };
+    const auto stored = [this] {
+        Recordset rs;
+        rs.Open("select * from 资料模板 where 序号=13", connection);
+        return rs.Fields("数量").GetValue().toText();
+    };
+    write("kept", true);
+    EXPECT_EQ(stored(), "kept");
+    write("dropped", false); // leaves scope without Commit, as an exception would
+    EXPECT_EQ(stored(), "kept");
+    Connection closed;
+    EXPECT_THROW(Transaction none(closed), DbError);
+}
+
 TEST_F(DbLayer, UpdateKeepsEmptyBinaryAndLargeIntegersExact) {
     Recordset rs;
     rs.Open("select * from 资料模板 where 类别=3 and 序号=13", open());
