@@ -1,9 +1,13 @@
 #include "materials/ui/FrmFjgl.h"
 
 #include "dialogs/ui/selpath.h"
+#include "fieldforms/completeness.h"
+#include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "platform/prompter.h"
+#include "printing/ui/Fj_List.h"
+#include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "util/convert.h"
 #include "util/template_docs.h"
@@ -162,8 +166,7 @@ void FrmFjgl::createFileFrame() {
     for (const Button& b : buttons)
         add(ControlKind::CommandButton, QString::fromUtf8(b.name), b.rect, &frame)
             .setText(QString::fromUtf8(b.caption));
-    // The list printer comes with the materials list window.
-    browseBut().setEnabled(false);
+    browseBut().setOnClick([this] { browseBut_Click(); });
     addBut().setOnClick([this] { addBut_Click(); });
     delBut().setOnClick([this] { delBut_Click(); });
     CmdRemoveFJ().setOnClick([this] { CmdRemoveFJ_Click(); });
@@ -244,9 +247,6 @@ void FrmFjgl::createButtons() {
         button.setOnClick([this, i] { CmdSave_Click(i); });
         left += widths[i] + 90;
     }
-    // Saving, the two forms and the list printer come with their own windows.
-    for (int i : {0, 2, 3})
-        CmdSave(i).setEnabled(false);
 }
 
 void FrmFjgl::createInstructions() {
@@ -732,15 +732,31 @@ void FrmFjgl::Label2_Click() {
 void FrmFjgl::CmdSave_Click(int index) {
     hideMsgPic();
     switch (index) {
+    case 0:
+        SaveSubmission();
+        break;
     case 1:
         openPackage();
+        break;
+    case 2:
+        // The basic information is filled in only after the application form.
+        if (fieldforms::CheckCompleteness(fieldforms::kApplicationForm))
+            fieldforms::ui::ShowBasicInformationForm(this);
+        break;
+    case 3:
+        printing::ui::ShowApplicationForm(this);
         break;
     case 4:
         close();
         break;
     default:
-        break; // saving and the two forms come with their own windows
+        break;
     }
+}
+
+void FrmFjgl::browseBut_Click() {
+    hideMsgPic();
+    printing::ui::ShowMaterialsList(this);
 }
 
 void FrmFjgl::openPackage() {

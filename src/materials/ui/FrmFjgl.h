@@ -42,6 +42,9 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void Text1_LostFocus();
 
     void CmdSave_Click(int index);
+    void browseBut_Click();
+    // "保存": checks both forms and writes the package into the shown folder.
+    void SaveSubmission();
     void Command1_Click();
     void Label2_Click();
     void Label3_Click(int index);

@@ -1,0 +1,7 @@
+#include "fieldforms/ui/XZJBTab.h"
+
+namespace fieldforms::ui {
+
+void ShowBasicInformationForm(QWidget*) {}
+
+} // namespace fieldforms::ui
