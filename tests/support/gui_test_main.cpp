@@ -1,9 +1,12 @@
-#include <QApplication>
+#include "platform/ui/error_barrier.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    // The program's own application object, so window tests run behind the
+    // same error barrier as the program.
+    platform::ui::GuardedApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

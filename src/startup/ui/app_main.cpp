@@ -3,6 +3,7 @@
 #include "dialogs/ui/selpath.h"
 #include "platform/instance_lock.h"
 #include "platform/jet_import.h"
+#include "platform/ui/error_barrier.h"
 #include "platform/ui/jet_runner.h"
 #include "platform/ui/qt_prompter.h"
 #include "startup/mainbas.h"
@@ -69,7 +70,7 @@ int RunProgram(int argc, char** argv,
     // Font aliases must be known before Qt reads the font configuration.
     util::ui::LoadFontAliases(util::ui::FindFontAliasFile(programFolder));
 
-    QApplication app(argc, argv);
+    platform::ui::GuardedApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     InstallPrompter();
     const auto lock = platform::ClaimProgramFolder(programFolder);
