@@ -2,6 +2,7 @@
 
 #include "materials/modfjgl.h"
 #include "platform/prompter.h"
+#include "platform/temp_copy.h"
 #include "platform/xmldoc.h"
 #include "util/convert.h"
 #include "util/frmutil.h"
@@ -338,6 +339,34 @@ bool IsOldLayout(const std::vector<MaterialRow>& rows, const std::string& subIte
 
 bool EntryMarksOldLayout(const std::string& subItemName, const std::string& entryTitle) {
     return subItemName == "变更" && entryTitle.find(')') == std::string::npos;
+}
+
+// ---- the materials list ----
+
+std::optional<std::vector<std::string>> ReadLinkedTitles(const std::string& path) {
+    if (!util::FileExists(path)) {
+        ReportMissing(path, MissingMessage::WithPath);
+        return std::nullopt;
+    }
+    // Read from a snapshot, so the list is one consistent state of the file.
+    XmlDocument doc;
+    {
+        const std::optional<platform::TempCopy> copy =
+            platform::TempCopy::Of(util::PathFromUtf8(path), kListCopyStem);
+        if (!copy || !doc.load(copy->path())) {
+            ReportMissing(path, MissingMessage::WithPath);
+            return std::nullopt;
+        }
+    }
+    std::vector<std::string> titles;
+    for (const XmlNode& material : Materials(doc)) {
+        if (!(util::LeadingNumber(ChildText(material, ".//dzjs")) > 0))
+            continue;
+        for (const XmlNode& file : FileEntries(material))
+            if (!ChildText(file, ".//fileUrl").empty())
+                titles.push_back(ChildText(file, ".//fileTitle"));
+    }
+    return titles;
 }
 
 // ---- changing ----

@@ -120,6 +120,20 @@ bool IsOldLayout(const std::vector<MaterialRow>& rows, const std::string& subIte
 // The old-layout rule of the first file entry shown after opening.
 bool EntryMarksOldLayout(const std::string& subItemName, const std::string& entryTitle);
 
+// ---- the materials list ----
+
+// Stem of the temporary copy the list is read from (in the system's temporary
+// folder, under a unique name; removed afterwards).
+inline constexpr const char* kListCopyStem = "TEMPBP";
+
+// The titles of the linked files, in document order, as the materials list
+// numbers them: the entries with a non-empty link of every material whose
+// `dzjs` is a number above 0 (a material counted 0, or without a count, adds
+// nothing even when it holds links). Read from a private temporary copy of
+// the file. nullopt after "XML文件不存在-" + path when the file is missing or
+// unreadable.
+std::optional<std::vector<std::string>> ReadLinkedTitles(const std::string& path);
+
 // ---- changing ----
 
 // Sets the link of the entry numbered xh (compared as text). True when saved.

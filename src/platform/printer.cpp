@@ -47,6 +47,12 @@ void Printer::line(double x1, double y1, double x2, double y2) {
     drawLine(x1, y1, x2, y2, drawWidth_);
 }
 
+void Printer::newPage() {
+    startNewPage();
+    currentX_ = 0;
+    currentY_ = 0;
+}
+
 void Printer::endDoc() {
     finishJob();
 }

@@ -74,6 +74,10 @@ class Printer {
     // A black line of the current draw width.
     void line(double x1, double y1, double x2, double y2);
 
+    // Ends the current page and starts the next one of the same job; the
+    // position goes back to the top-left corner. Throws PrinterError on a
+    // device that cannot start a further page.
+    void newPage();
     // Ends the job: the page goes to the device. Aborts it instead with killDoc.
     void endDoc();
     void killDoc();
@@ -84,6 +88,7 @@ class Printer {
     virtual void drawText(double x, double y, const PrinterFont& font, const std::string& text) = 0;
     virtual void drawLine(double x1, double y1, double x2, double y2, int drawWidth) = 0;
     virtual void finishJob() = 0;
+    virtual void startNewPage() { throw PrinterError("no further page"); }
     virtual void abortJob() = 0;
     // Called after the font changed, for devices that keep a font object.
     virtual void fontChanged() {}

@@ -10,6 +10,8 @@
 
 namespace platform {
 
+class Printer;
+
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
@@ -32,6 +34,13 @@ public:
     virtual std::optional<std::string> pickFolder(const std::string& title,
                                                   const std::string& initialDir) = 0;
     virtual int printerCount() = 0;
+    // The printer set-up dialog for `printer` (which printer, paper,
+    // orientation); what the user chooses stays with that printer object.
+    // False when the user cancelled. Without a dialog: cancelled.
+    virtual bool printerSetup(Printer& printer) {
+        (void)printer;
+        return false;
+    }
 };
 
 // The prompter the program uses now. Never null after SetPrompter.

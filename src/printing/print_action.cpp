@@ -42,21 +42,26 @@ bool IsA4PortraitPage(const platform::Printer& printer) {
 
 bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
                int containerIndex, float scaleY, const BusyPointer& busy) {
+    return PrintFormPages(printer, windowControls, containerIndex, scaleY, 1, {}, busy) > 0;
+}
+
+int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+                   int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
+                   const BusyPointer& busy) {
     if (PrinterCount == 0) {
         // An empty title shows the application's own name.
         platform::CurrentPrompter().message(kNoPrinterText, "", platform::MsgIcon::None, platform::MsgButtons::Ok);
-        return false;
+        return 0;
     }
     SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
     if (!IsA4PortraitPage(printer)) {
         platform::Notify(kWrongPageText, "错误", platform::MsgIcon::Exclamation);
-        return false;
+        return 0;
     }
     BusyScope busyPointer(busy);
     PageScaleX = kPrintScaleX;
     PageScaleY = scaleY;
-    PrintControls(printer, windowControls, "Pic2", containerIndex);
-    return true;
+    return PrintControlPages(printer, windowControls, "Pic2", containerIndex, pageCount, prepare);
 }
 
 } // namespace printing

@@ -5,6 +5,7 @@
 
 #include "platform/printer.h"
 #include "printing/print_control.h"
+#include "printing/print_table.h"
 
 #include <functional>
 #include <vector>
@@ -19,6 +20,14 @@ using BusyPointer = std::function<void(bool busy)>;
 // Returns true when the page was printed; false after one of the two messages.
 bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
                int containerIndex, float scaleY, const BusyPointer& busy = {});
+
+// The same for a window whose content runs over `pageCount` pages of one job
+// (`prepare` fills the controls for each page). Returns the number of pages
+// printed: 0 after one of the two messages, fewer than pageCount when the
+// printer could not start a further page.
+int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+                   int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
+                   const BusyPointer& busy = {});
 
 // Whether the printer's sheet is at least A4 portrait (209 × 296 mm).
 bool IsA4PortraitPage(const platform::Printer& printer);

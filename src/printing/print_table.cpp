@@ -5,6 +5,7 @@
 #include "platform/prompter.h"
 #include "printing/print_tag.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <optional>
@@ -486,18 +487,33 @@ int FitText(platform::Printer& target, double boxWidth, double boxHeight, double
 
 void PrintControls(platform::Printer& target, const std::vector<PrintControl*>& controls,
                    const std::string& containerName, int containerIndex) {
+    PrintControlPages(target, controls, containerName, containerIndex, 1, {});
+}
+
+int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*>& controls,
+                      const std::string& containerName, int containerIndex, int pageCount,
+                      const PreparePage& prepare) {
     TryStep([&] { target.print(""); });
     int drawWidth = ReadOr([&] { return target.drawWidth(); }, 1);
     TryStep([&] { target.setDrawWidth(kRulingDrawWidth); });
     auto inside =
         ReadOr([&] { return ControlsInContainer(controls, containerName, containerIndex); },
                std::vector<PrintControl*>());
-    for (auto* c : inside)
-        TryStep([&] { PrintText(target, *c); });
-    for (auto* c : inside)
-        TryStep([&] { PrintRuling(target, *c); });
+    int printed = 0;
+    for (int page = 0; page < std::max(pageCount, 1); ++page) {
+        if (page > 0 && !TryStep([&] { target.newPage(); }))
+            break;
+        if (prepare)
+            TryStep([&] { prepare(page); });
+        for (auto* c : inside)
+            TryStep([&] { PrintText(target, *c); });
+        for (auto* c : inside)
+            TryStep([&] { PrintRuling(target, *c); });
+        ++printed;
+    }
     TryStep([&] { target.endDoc(); });
     TryStep([&] { target.setDrawWidth(drawWidth); });
+    return printed;
 }
 
 void SetPrinterPage(platform::Printer& target, int paperSize, int orientation) {

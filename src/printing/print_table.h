@@ -8,6 +8,7 @@
 #include "platform/printer.h"
 #include "printing/print_control.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,19 @@ int FitText(platform::Printer& target, double boxWidth, double boxHeight, double
 // skipped; the job is always ended and every control keeps its geometry.
 void PrintControls(platform::Printer& target, const std::vector<PrintControl*>& controls,
                    const std::string& containerName, int containerIndex);
+
+// Called before each page of a job of several pages with the page number
+// (from 0), to put that page's content into the controls.
+using PreparePage = std::function<void(int page)>;
+
+// The same for `pageCount` pages of one job: before each page `prepare` fills
+// the controls, every page after the first starts with a new page, and the
+// job is ended once. Returns the number of pages printed; printing stops
+// early when the printer cannot start a further page (the rest would be
+// drawn over the page before).
+int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*>& controls,
+                      const std::string& containerName, int containerIndex, int pageCount,
+                      const PreparePage& prepare);
 
 // Sets paper size and orientation, each only when it differs; a refusal is
 // ignored. Does nothing when the system has no printer.

@@ -92,11 +92,11 @@ void RecordingPrinter::drawText(double x, double y, const platform::PrinterFont&
                                 const std::string& text) {
     if (failingTexts.count(text))
         throw platform::PrinterError("cannot draw " + text);
-    texts.push_back({++drawings_, text, x, y, font});
+    texts.push_back({++drawings_, text, x, y, font, pagesStarted});
 }
 
 void RecordingPrinter::drawLine(double x1, double y1, double x2, double y2, int drawWidth) {
-    lines.push_back({++drawings_, x1, y1, x2, y2, drawWidth});
+    lines.push_back({++drawings_, x1, y1, x2, y2, drawWidth, pagesStarted});
 }
 
 } // namespace printing

@@ -22,12 +22,14 @@ struct PrintedText {
     std::string text;
     double x = 0, y = 0;
     platform::PrinterFont font;
+    int page = 0; // page of the job it was drawn on, from 0
 };
 
 struct PrintedLine {
     int order = 0;
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     int drawWidth = 0;
+    int page = 0;
 };
 
 class RecordingPrinter : public platform::Printer {
@@ -36,6 +38,7 @@ class RecordingPrinter : public platform::Printer {
     std::vector<PrintedLine> lines;
     int jobsEnded = 0;
     int jobsKilled = 0;
+    int pagesStarted = 0;               // newPage calls in the current job
     bool locked = false;                // refuses every paper or orientation change
     std::set<std::string> failingTexts; // drawing these throws PrinterError
 
@@ -64,7 +67,11 @@ class RecordingPrinter : public platform::Printer {
     void drawText(double x, double y, const platform::PrinterFont& font,
                   const std::string& text) override;
     void drawLine(double x1, double y1, double x2, double y2, int drawWidth) override;
-    void finishJob() override { ++jobsEnded; }
+    void finishJob() override {
+        ++jobsEnded;
+        pagesStarted = 0;
+    }
+    void startNewPage() override { ++pagesStarted; }
     void abortJob() override { ++jobsKilled; }
 
   private:

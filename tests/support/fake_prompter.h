@@ -2,9 +2,11 @@
 // Scripted prompter for tests: records every request and gives queued answers.
 // A request without a queued answer gets Ok/Yes-first defaults and cancelled dialogs.
 
+#include "platform/printer.h"
 #include "platform/prompter.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +29,11 @@ public:
     std::deque<platform::MsgAnswer> answers;
     std::deque<std::optional<std::string>> openAnswers, saveAnswers, folderAnswers;
     int printers = 1;
+    // Printer set-up: how often it was asked for, the answers (none queued:
+    // cancelled) and what the "user" changes on the printer when confirming.
+    int printerSetupRequests = 0;
+    std::deque<bool> printerSetupAnswers;
+    std::function<void(platform::Printer&)> printerSetupChoice;
 
     platform::MsgAnswer message(const std::string& text, const std::string& title,
                                 platform::MsgIcon icon, platform::MsgButtons buttons) override {
@@ -53,6 +60,16 @@ public:
         return pop(folderAnswers);
     }
     int printerCount() override { return printers; }
+    bool printerSetup(platform::Printer& printer) override {
+        ++printerSetupRequests;
+        if (printerSetupAnswers.empty())
+            return false;
+        const bool confirmed = printerSetupAnswers.front();
+        printerSetupAnswers.pop_front();
+        if (confirmed && printerSetupChoice)
+            printerSetupChoice(printer);
+        return confirmed;
+    }
 
 private:
     static std::optional<std::string> pop(std::deque<std::optional<std::string>>& q) {

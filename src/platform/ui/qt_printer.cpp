@@ -145,6 +145,12 @@ void QtPrinter::finishJob() {
         throw PrinterError("cannot end the print job");
 }
 
+void QtPrinter::startNewPage() {
+    painter(); // the first page is begun even when nothing was drawn on it
+    if (!printer_->newPage())
+        throw PrinterError("cannot start a new page");
+}
+
 void QtPrinter::abortJob() {
     if (painter_ && painter_->isActive()) {
         printer_->abort();

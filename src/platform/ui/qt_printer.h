@@ -41,6 +41,7 @@ class QtPrinter final : public Printer {
     void drawText(double x, double y, const PrinterFont& font, const std::string& text) override;
     void drawLine(double x1, double y1, double x2, double y2, int drawWidth) override;
     void finishJob() override;
+    void startNewPage() override;
     void abortJob() override;
 
   private:

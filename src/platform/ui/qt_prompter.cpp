@@ -1,9 +1,12 @@
 #include "platform/ui/qt_prompter.h"
 
+#include "platform/ui/qt_printer.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
 
@@ -126,6 +129,18 @@ std::optional<std::string> QtPrompter::pickFolder(const std::string& title,
     if (folderPicker_)
         return folderPicker_(title, initialDir);
     return Chosen(QFileDialog::getExistingDirectory(DialogParent(), Q(title), Q(initialDir)));
+}
+
+bool QtPrompter::printerSetup(Printer& printer) {
+    auto* qtPrinter = dynamic_cast<QtPrinter*>(&printer);
+    if (!qtPrinter)
+        return false;
+    // A set-up dialog: printer, paper and orientation; no page range, no
+    // selection, no printing to a file.
+    QPrintDialog dialog(&qtPrinter->device(), DialogParent());
+    dialog.setWindowTitle(QStringLiteral("打印设置"));
+    dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 int QtPrompter::printerCount() {

@@ -28,6 +28,8 @@ class QtPrompter final : public Prompter {
     std::optional<std::string> pickFolder(const std::string& title,
                                           const std::string& initialDir) override;
     int printerCount() override;
+    // Qt's print dialog on a QtPrinter; any other printer has no dialog.
+    bool printerSetup(Printer& printer) override;
 
   private:
     FolderPicker folderPicker_;

@@ -1,11 +1,71 @@
 #pragma once
-// Fj_List, the materials list window ("申请材料清单").
+// Fj_List, the materials list window ("申请材料清单"): the header of the
+// application and the numbered titles of the linked files, in a ruled table
+// of 28 rows inside the picture box Pic2(1) that is printed. A list longer
+// than one table runs over further pages with the same header and numbering
+// continued; the window pages through them and prints them all.
+
+#include "platform/printer.h"
+#include "platform/ui/twipform.h"
+
+#include <memory>
+#include <string>
+#include <vector>
 
 class QWidget;
 
 namespace printing::ui {
 
+class Fj_List final : public platform::ui::TwipForm {
+    Q_OBJECT
+  public:
+    explicit Fj_List(QWidget* parent = nullptr);
+    ~Fj_List() override;
+
+    // Places the window and fills it from the database and the working copy.
+    void Form_Load();
+    void LoadListHeader();
+    void LoadListFiles(const std::string& path);
+
+    // 0 "打 印", 1 "退 出", 2 "设 置...".
+    void Command1_Click(int index);
+    // The page buttons: 0 the page before, 1 the page after.
+    void PageBut_Click(int index);
+
+    int pageCount() const;
+    int shownPage() const { return page_; }
+    void showPage(int page);
+
+    // The printer the window sets up and prints on (the system's default
+    // printer until another is given).
+    platform::Printer& printer();
+    void usePrinter(std::unique_ptr<platform::Printer> printer);
+
+    platform::ui::Control& Pic2() const { return control(QStringLiteral("Pic2"), 1); }
+    platform::ui::Control& T1LAB(int i) const { return control(QStringLiteral("T1LAB"), i); }
+    platform::ui::Control& XHLab(int i) const { return control(QStringLiteral("XHLab"), i); }
+    platform::ui::Control& FJLab(int i) const { return control(QStringLiteral("FJLab"), i); }
+    platform::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
+    platform::ui::Control& PageBut(int i) const { return control(QStringLiteral("PageBut"), i); }
+    platform::ui::Control& PageLab() const { return control(QStringLiteral("PageLab")); }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void createHeader(platform::ui::Control& pic);
+    void createTable(platform::ui::Control& pic);
+    void createButtons();
+    void fillRows(int page);
+    void print();
+
+    std::vector<std::string> titles_;
+    int page_ = 0;
+    std::unique_ptr<platform::Printer> printer_;
+};
+
 // Shows the list of the selected item's linked files modally over `parent`.
+// When loading fails, the failure is reported and the window is not shown.
 void ShowMaterialsList(QWidget* parent);
 
 } // namespace printing::ui

@@ -115,6 +115,13 @@ bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float
     return PrintForm(printer, controls.controls(), containerIndex, scaleY, ShowBusyPointer);
 }
 
+int PrintTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
+                       platform::Printer& printer, int pageCount, const PreparePage& prepare) {
+    TwipPrintControls controls(form);
+    return PrintFormPages(printer, controls.controls(), containerIndex, scaleY, pageCount, prepare,
+                          ShowBusyPointer);
+}
+
 bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY) {
     platform::ui::QtPrinter printer;
     return PrintTwipForm(form, containerIndex, scaleY, printer);

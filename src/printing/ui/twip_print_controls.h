@@ -4,6 +4,7 @@
 
 #include "platform/printer.h"
 #include "printing/print_control.h"
+#include "printing/print_table.h"
 
 #include <memory>
 #include <vector>
@@ -37,5 +38,8 @@ bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float
 // The same on a given printer (a PDF file, a printer set up by the window).
 bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
                    platform::Printer& printer);
+// A form whose content runs over several pages of one job (PrintFormPages).
+int PrintTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
+                       platform::Printer& printer, int pageCount, const PreparePage& prepare);
 
 } // namespace printing::ui
