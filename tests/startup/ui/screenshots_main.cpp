@@ -7,15 +7,21 @@
 
 #include "dialogs/ui/frmnote.h"
 #include "dialogs/ui/selpath.h"
+#include "materials/manifest.h"
 #include "materials/ui/FrmFjgl.h"
+#include "platform/ui/qt_printer.h"
+#include "printing/ui/Fj_List.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
+#include "util/template_docs.h"
 #include "util/ui/fonts.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -51,6 +57,60 @@ QPixmap MainWindowWithMenu(startup::FrmMain& window) {
     painter.drawPixmap(source->mapTo(&window, QPoint(source->width() / 2, source->height())),
                        menuPicture);
     return picture;
+}
+
+// A working copy of the selected item with every entry linked and, in
+// 其他材料, enough further entries for a second page of the materials list.
+bool LinkEveryEntry(const std::string& path, int wanted) {
+    if (!util::ExtractXmlTemplate(path))
+        return false;
+    const auto materials = materials::ReadFjlb(path);
+    if (!materials)
+        return false;
+    int linked = 0;
+    for (const materials::MaterialRow& material : *materials) {
+        auto entries = materials::ReadWjlb(material.key, path, "");
+        if (material.name == materials::kOtherMaterialsName)
+            for (int n = static_cast<int>(entries ? entries->size() : 0) + 1; linked + n <= wanted;
+                 ++n)
+                materials::addWjlb(material.key, n, "其他新增材料" + std::to_string(n),
+                                   "补充说明材料" + std::to_string(n), path);
+        entries = materials::ReadWjlb(material.key, path, "");
+        for (const materials::FileRow& entry : entries.value_or(std::vector<materials::FileRow>())) {
+            materials::saveWjlbUrl(material.key, entry.number,
+                                   "D:\\申报材料\\" + entry.title + ".pdf", path);
+            ++linked;
+        }
+        materials::readAndsaveFilecount(material.key, path);
+    }
+    return true;
+}
+
+// The materials list window, its second page, and its printout as PDF and PNG pages.
+bool MaterialsList(const QDir& out) {
+    QTemporaryDir work;
+    SelectedItem = 0;
+    SubItemName.clear();
+    WorkManifestPath = QDir(work.path()).filePath("TempXml.XML").toStdString();
+    if (!LinkEveryEntry(WorkManifestPath, 32))
+        return false;
+    printing::ui::Fj_List list;
+    list.Form_Load();
+    list.show();
+    bool ok = Save(list.grab(), out, "Fj_List");
+    list.PageBut_Click(1);
+    ok &= Save(list.grab(), out, "Fj_List_page2");
+    list.PageBut_Click(0);
+    const QString pdf = out.filePath("Fj_List_print.pdf");
+    list.usePrinter(std::make_unique<platform::ui::QtPrinter>(pdf));
+    const std::int16_t printers = PrinterCount;
+    PrinterCount = 1; // a PDF file is always there to print on
+    list.Command1_Click(0);
+    PrinterCount = printers;
+    const int rendered = QProcess::execute(
+        "pdftoppm", {"-png", "-r", "100", pdf, out.filePath("Fj_List_print")});
+    std::printf("%s %s\n", rendered == 0 ? "wrote" : "FAILED", qPrintable(pdf));
+    return ok && rendered == 0;
 }
 
 } // namespace
@@ -98,5 +158,6 @@ int main(int argc, char** argv) {
         picker.show();
         ok &= Save(picker.grab(), out, "SELPATH");
     }
+    ok &= MaterialsList(out);
     return ok ? 0 : 1;
 }
