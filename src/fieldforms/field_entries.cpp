@@ -89,7 +89,8 @@ int FindListEntry(const std::vector<std::string>& entries, const std::string& va
         return -1;
     const double number = util::LeadingNumber(value);
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (HasSpace(entries[i]) && util::IsNumericText(entries[i].substr(0, entries[i].find(' '))) &&
+        if (HasSpace(entries[i]) &&
+            util::IsNumericText(entries[i].substr(0, entries[i].find(' '))) &&
             util::LeadingNumber(entries[i]) == number)
             return static_cast<int>(i);
     return -1;
@@ -124,8 +125,7 @@ std::optional<CalendarDate> ParseDate(std::string_view text) {
     if (!ReadNumber(rest, 4, date.year) || text.size() - rest.size() != 4)
         return std::nullopt;
     if (Skip(rest, "年")) {
-        if (!ReadNumber(rest, 2, date.month) || !Skip(rest, "月") ||
-            !ReadNumber(rest, 2, date.day))
+        if (!ReadNumber(rest, 2, date.month) || !Skip(rest, "月") || !ReadNumber(rest, 2, date.day))
             return std::nullopt;
         Skip(rest, "日");
     } else {

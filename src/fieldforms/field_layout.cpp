@@ -33,8 +33,8 @@ int WholeNumber(double value) {
 std::int64_t Round(double twips, const FieldDefinition& row) {
     const double rounded = std::nearbyint(twips);
     if (!std::isfinite(rounded) || std::abs(rounded) > static_cast<double>(kMaxTwips)) {
-        const std::string which = row.name.empty() ? "标题行【" + row.caption + "】"
-                                                   : "字段【" + row.name + "】";
+        const std::string which =
+            row.name.empty() ? "标题行【" + row.caption + "】" : "字段【" + row.name + "】";
         throw LayoutError(which + "的尺寸超出范围，无法排列表格");
     }
     return static_cast<std::int64_t>(rounded);
@@ -69,7 +69,8 @@ class Builder {
             Round(static_cast<double>(kLabelLineHeight) * util::CaptionLineCount(row.caption), row);
         const double rowHeight = 90.0 + kLineHeight * row.height;
         bottom_ = Round(static_cast<double>(y_) + rowHeight, row);
-        const std::int64_t top = Round(static_cast<double>(y_) + 30 + (rowHeight - height) / 2, row);
+        const std::int64_t top =
+            Round(static_cast<double>(y_) + 30 + (rowHeight - height) / 2, row);
         const std::int64_t width = NotNegative(Round(kRowUnit * row.labelWidth, row));
         return {x_, top, width, height};
     }

@@ -55,22 +55,22 @@ class LayoutError : public std::runtime_error {
 // One row of 项目基本信息 as the form reads it. Number columns are read
 // through their text: empty text, null or text that is no number count as 0.
 struct FieldDefinition {
-    double order = 0;         // 排序号
-    std::string name;         // 字段名称; empty: a caption row
-    std::string caption;      // 显示名称
-    int kind = 0;             // 字段类型; -1 for a value that is no whole number
-    std::string value;        // 字段值
-    std::string memo;         // 备注值
-    double length = 0;        // 字段长度
-    double fieldWidth = 0;    // 字段宽度, row units
-    double labelWidth = 0;    // 显示宽度, row units
-    double height = 0;        // 字段高度, tenths of a line
-    int alignment = 0;        // 对齐方式: 0 left, 1 right, 2 centre
-    bool lines = false;       // 是否显示线段 = 1
-    bool required = false;    // 必填项 = 1
-    double dictionary = 0;    // 词典编码
-    std::string inheritFrom;  // 继承字段名
-    bool editable = false;    // 是否可编辑 not 0 (consulted for inherited fields)
+    double order = 0;        // 排序号
+    std::string name;        // 字段名称; empty: a caption row
+    std::string caption;     // 显示名称
+    int kind = 0;            // 字段类型; -1 for a value that is no whole number
+    std::string value;       // 字段值
+    std::string memo;        // 备注值
+    double length = 0;       // 字段长度
+    double fieldWidth = 0;   // 字段宽度, row units
+    double labelWidth = 0;   // 显示宽度, row units
+    double height = 0;       // 字段高度, tenths of a line
+    int alignment = 0;       // 对齐方式: 0 left, 1 right, 2 centre
+    bool lines = false;      // 是否显示线段 = 1
+    bool required = false;   // 必填项 = 1
+    double dictionary = 0;   // 词典编码
+    std::string inheritFrom; // 继承字段名
+    bool editable = false;   // 是否可编辑 not 0 (consulted for inherited fields)
 
     bool isCaption() const { return name.empty(); }
     bool isList() const { return kind == kList; }
@@ -129,13 +129,13 @@ struct ClosedHeights {
 // The whole layout. The position of an element in its list is its index in
 // the window's control array, and each list's size is the number its Tag keeps.
 struct FormLayout {
-    std::vector<PlacedLabel> labels;             // Label1
-    std::vector<PlacedLabel> captions;           // Label2
-    std::vector<PlacedInput> textBoxes;          // Text1
-    std::vector<PlacedInput> lists;              // Combo1
-    std::vector<TwipSegment> verticalLines;      // LineV
-    std::vector<TwipSegment> horizontalLines;    // LineH
-    std::optional<ClosedHeights> closed;         // none: designed heights stay
+    std::vector<PlacedLabel> labels;          // Label1
+    std::vector<PlacedLabel> captions;        // Label2
+    std::vector<PlacedInput> textBoxes;       // Text1
+    std::vector<PlacedInput> lists;           // Combo1
+    std::vector<TwipSegment> verticalLines;   // LineV
+    std::vector<TwipSegment> horizontalLines; // LineH
+    std::optional<ClosedHeights> closed;      // none: designed heights stay
 };
 
 // Lays the rows out in the order given; `count` is N, the number of the last

@@ -40,7 +40,8 @@ FieldDefinition Field(double order, double label, double input, int kind = 0,
 // The worked example: a full-width caption, then a text field and a list
 // field of 2 + 3 units each, N = 3.
 TEST(FieldLayout, ReproducesTheWorkedExampleToTheTwip) {
-    const FormLayout layout = LayoutFieldForm({Caption(1, 10), Field(2, 2, 3), Field(3, 2, 3, 4)}, 3);
+    const FormLayout layout =
+        LayoutFieldForm({Caption(1, 10), Field(2, 2, 3), Field(3, 2, 3, 4)}, 3);
 
     ASSERT_EQ(layout.captions.size(), 1u);
     EXPECT_EQ(layout.captions[0].box, (TwipBox{150, 860, 7500, 200}));
@@ -114,7 +115,7 @@ TEST(FieldLayout, RoundsHalvesToEven) {
     FieldDefinition list = Field(1, 5, 5, 4);
     list.height = 11.5;
     EXPECT_EQ(LayoutFieldForm({list}, 9).horizontalLines[0].y1, 1150); // 1150.5
-    list.height = 12.5;                                                 // 27 × 12.5 = 337.5
+    list.height = 12.5;                                                // 27 × 12.5 = 337.5
     EXPECT_EQ(LayoutFieldForm({list}, 9).horizontalLines[0].y1, 1178); // 1177.5
 }
 

@@ -108,7 +108,8 @@ void XZJBTab::createControls() {
             {kPictureLeft, kPictureTop, kPictureWidth, kDesignedPictureHeight}, nullptr, 0);
     picture.setBackColor(Qt::white);
 
-    Control& title = add(ControlKind::Label, QStringLiteral("Label5"), {0, 210, 8145, 375}, &picture);
+    Control& title =
+        add(ControlKind::Label, QStringLiteral("Label5"), {0, 210, 8145, 375}, &picture);
     title.setFont(FontSpec{QStringLiteral("楷体_GB2312"), 18.0, true});
     title.setAlignment(TextAlign::Center);
     title.setText(QStringLiteral("项目基本信息表"));
@@ -117,14 +118,16 @@ void XZJBTab::createControls() {
         {kFrameLeft, kFrameTop, kFrameWidth, kDesignedFrameHeight}, &picture);
 
     for (const QString& name : {kLabel1, kLabel2}) {
-        Control& label = add(ControlKind::Label, name, {kFrameLeft, kFrameTop, 1500, 200}, &picture, 0);
+        Control& label =
+            add(ControlKind::Label, name, {kFrameLeft, kFrameTop, 1500, 200}, &picture, 0);
         label.setAlignment(TextAlign::Center);
     }
-    Control& text = add(ControlKind::TextBox, kText1, {kFrameLeft, kFrameTop, 2190, 270}, &picture, 0);
+    Control& text =
+        add(ControlKind::TextBox, kText1, {kFrameLeft, kFrameTop, 2190, 270}, &picture, 0);
     text.setBackColor(kInputColor);
     watchTextBox(text, 0);
-    Control& combo =
-        add(ControlKind::ComboBox, kCombo1, {kFrameLeft, kFrameTop, 2190, kComboHeight}, &picture, 0);
+    Control& combo = add(ControlKind::ComboBox, kCombo1,
+                         {kFrameLeft, kFrameTop, 2190, kComboHeight}, &picture, 0);
     combo.setEditable(false);
     watchList(combo, 0);
     addLine(kLineV, {kFrameLeft, kFrameTop, kFrameLeft, kFrameTop}, &picture, 0);
@@ -281,11 +284,13 @@ void XZJBTab::BuildFieldForm() {
     }
     for (std::size_t i = 0; i < layout.verticalLines.size(); ++i) {
         const TwipSegment& s = layout.verticalLines[i];
-        nextElement(kLineV, static_cast<int>(i)).setLine({Twips(s.x1), Twips(s.y1), Twips(s.x2), Twips(s.y2)});
+        nextElement(kLineV, static_cast<int>(i))
+            .setLine({Twips(s.x1), Twips(s.y1), Twips(s.x2), Twips(s.y2)});
     }
     for (std::size_t i = 0; i < layout.horizontalLines.size(); ++i) {
         const TwipSegment& s = layout.horizontalLines[i];
-        nextElement(kLineH, static_cast<int>(i)).setLine({Twips(s.x1), Twips(s.y1), Twips(s.x2), Twips(s.y2)});
+        nextElement(kLineH, static_cast<int>(i))
+            .setLine({Twips(s.x1), Twips(s.y1), Twips(s.x2), Twips(s.y2)});
     }
     setTabOrder(layout);
 
@@ -321,9 +326,10 @@ void XZJBTab::setTabOrder(const FormLayout& layout) {
 // everything on it can still be printed.
 void XZJBTab::fitToScreen(int clientHeight) {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const int available = screen ? platform::ui::PixelsToTwips(screen->availableGeometry().height()) -
-                                       kTitleAndBorders
-                                 : std::numeric_limits<int>::max();
+    const int available =
+        screen
+            ? platform::ui::PixelsToTwips(screen->availableGeometry().height()) - kTitleAndBorders
+            : std::numeric_limits<int>::max();
     if (clientHeight <= available) {
         setClientSize(kFormClientWidth, clientHeight);
         return;
@@ -338,10 +344,9 @@ void XZJBTab::fitToScreen(int clientHeight) {
     scroll_->setWidgetResizable(false);
     scroll_->setWidget(Pic2().widget());
     const int bar = scroll_->verticalScrollBar()->sizeHint().width();
-    scroll_->setGeometry(platform::ui::TwipsToPixels(kPictureLeft),
-                         platform::ui::TwipsToPixels(kPictureTop),
-                         platform::ui::TwipsToPixels(kPictureWidth) + bar,
-                         platform::ui::TwipsToPixels(viewHeight));
+    scroll_->setGeometry(
+        platform::ui::TwipsToPixels(kPictureLeft), platform::ui::TwipsToPixels(kPictureTop),
+        platform::ui::TwipsToPixels(kPictureWidth) + bar, platform::ui::TwipsToPixels(viewHeight));
     scroll_->show();
     setClientSize(kFormClientWidth + platform::ui::PixelsToTwips(bar), kPictureTop + viewHeight);
 }
@@ -393,7 +398,8 @@ void XZJBTab::Text1_KeyDown(int, int key) {
 
 bool XZJBTab::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && event->type() == QEvent::KeyPress && qobject_cast<QComboBox*>(widget) == nullptr) {
+    if (widget && event->type() == QEvent::KeyPress &&
+        qobject_cast<QComboBox*>(widget) == nullptr) {
         const auto* key = static_cast<QKeyEvent*>(event);
         Text1_KeyDown(widget->property(kIndexProperty).toInt(), key->key());
     } else if (widget && event->type() == QEvent::FocusIn && scroll_) {
