@@ -166,16 +166,17 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
         r.subName = sub;
         db->AddField(r);
     };
-    row({.order = 1, .name = "单位", .inheritFrom = "单位名称"});
-    row({.order = 2, .name = "自有", .value = "自己的", .inheritFrom = "单位名称", .editable = 0});
-    row({.order = 3, .name = "法人", .inheritFrom = "法人代表", .editable = 1});
-    row({.order = 4,
+    // A long text first: element 0, designed for one line, is made anew.
+    row({.order = 1,
          .name = "概况",
          .label = "甲\r乙\r\n丙",
          .kind = 3,
          .value = "忽略",
          .memo = "第一行\r\n第二行",
          .height = "30"});
+    row({.order = 2, .name = "单位", .inheritFrom = "单位名称"});
+    row({.order = 3, .name = "自有", .value = "自己的", .inheritFrom = "单位名称", .editable = 0});
+    row({.order = 4, .name = "法人", .inheritFrom = "法人代表", .editable = 1});
     row({.order = 5, .name = "缺列", .inheritFrom = "没有这一列"});
     row({.order = 6, .name = "无词表", .kind = 4, .dictionary = 99});
     row({.order = 7, .name = "O'Brien", .value = "x", .length = 0});
@@ -185,19 +186,25 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
     XZJBTab& w = Open();
 
     ASSERT_EQ(w.elementCount("Text1"), 6);
-    // Read-only inherited fields: greyed and disabled, own value first.
-    EXPECT_EQ(w.Text1(0).text(), "某某公司");
-    EXPECT_FALSE(w.Text1(0).enabled());
-    EXPECT_EQ(w.Text1(0).backColor(), QColor(0xF0, 0xF0, 0xF0));
-    EXPECT_EQ(w.Text1(1).text(), "自己的");
-    EXPECT_FALSE(w.Text1(1).enabled());
-    EXPECT_EQ(w.Text1(2).text(), "张三");
-    EXPECT_TRUE(w.Text1(2).enabled());
     // Long text: 备注值 in a box of several lines, under a three-line label.
-    EXPECT_NE(w.Text1(3).as<QPlainTextEdit>(), nullptr);
-    EXPECT_EQ(w.Text1(3).text(), "第一行\r\n第二行");
-    EXPECT_EQ(w.Label1(3).height(), 600);
-    EXPECT_EQ(w.Label1(3).as<QLabel>()->text(), "甲\n乙\n丙");
+    ASSERT_NE(w.Text1(0).as<QPlainTextEdit>(), nullptr);
+    EXPECT_EQ(w.Text1(0).widget()->objectName(), "Text1_0");
+    EXPECT_TRUE(w.Text1(0).visible());
+    EXPECT_EQ(w.Text1(0).text(), "第一行\r\n第二行");
+    EXPECT_EQ(w.Text1(0).height(), 810);
+    EXPECT_EQ(w.Label1(0).height(), 600);
+    EXPECT_EQ(w.Label1(0).as<QLabel>()->text(), "甲\n乙\n丙");
+    EXPECT_FALSE(w.dataChanged());
+    w.Text1(0).as<QPlainTextEdit>()->appendPlainText("第三行");
+    EXPECT_TRUE(w.dataChanged());
+    // Read-only inherited fields: greyed and disabled, own value first.
+    EXPECT_EQ(w.Text1(1).text(), "某某公司");
+    EXPECT_FALSE(w.Text1(1).enabled());
+    EXPECT_EQ(w.Text1(1).backColor(), QColor(0xF0, 0xF0, 0xF0));
+    EXPECT_EQ(w.Text1(2).text(), "自己的");
+    EXPECT_FALSE(w.Text1(2).enabled());
+    EXPECT_EQ(w.Text1(3).text(), "张三");
+    EXPECT_TRUE(w.Text1(3).enabled());
     EXPECT_EQ(w.Text1(4).text(), "");
     EXPECT_EQ(w.Text1(5).text(), "x");
     EXPECT_EQ(w.Text1(5).as<QLineEdit>()->maxLength(), 32767); // 0: no limit
@@ -302,6 +309,21 @@ TEST_F(XZJBTabTest, AFailedSaveWritesNothingAndKeepsTheChanges) {
     EXPECT_TRUE(w.dataChanged());
     EXPECT_EQ(Stored("名称"), "");
     EXPECT_EQ(Stored("等级"), "");
+}
+
+TEST_F(XZJBTabTest, ADatabaseErrorWhileCheckingIsReportedAndNothingSaved) {
+    db->AddField({.order = 1, .name = "名称"});
+    Start();
+    XZJBTab& w = Open();
+    w.Text1(0).setText("新名称");
+    db->DropColumn("项目基本信息", "字段长度");
+    w.Command1_Click(0);
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_EQ(prompter->messages[0].title, "错误");
+    EXPECT_EQ(prompter->messages[0].text,
+              "保存项目基本信息未能完成。\r\n模板数据库错误：no such column: 字段长度");
+    EXPECT_EQ(Stored("名称"), "");
+    EXPECT_TRUE(w.dataChanged());
 }
 
 TEST_F(XZJBTabTest, ClosingAfterAnEditAsksAndDestroysTheCreatedElements) {
