@@ -1,5 +1,7 @@
 #include "platform/ui/twipform.h"
 
+#include "util/line_breaks.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -373,7 +375,7 @@ void Control::setLocked(bool locked) {
 
 QString Control::text() const {
     if (auto* label = as<QLabel>())
-        return label->text();
+        return kind_ == ControlKind::Label ? caption_ : label->text();
     if (auto* edit = as<QLineEdit>())
         return edit->text();
     if (auto* edit = as<QPlainTextEdit>())
@@ -389,7 +391,12 @@ QString Control::text() const {
 
 void Control::setText(const QString& text) {
     if (auto* label = as<QLabel>()) {
-        label->setText(text);
+        // The caption is kept as given; the label shows it broken into lines
+        // at CR LF, CR or LF, so that a caption written with carriage returns
+        // alone breaks as well.
+        caption_ = text;
+        const std::string lines = util::JoinCaptionLines(text.toStdString(), "\n");
+        label->setText(QString::fromStdString(lines));
         fitToText();
     } else if (auto* edit = as<QLineEdit>())
         edit->setText(text);

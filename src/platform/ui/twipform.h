@@ -120,7 +120,8 @@ class Control {
 
     // Caption of labels, buttons, option buttons, check boxes and frames; the
     // text of text boxes and combo boxes. A multi-line text box gives its text
-    // with CR LF line ends and accepts CR LF or LF.
+    // with CR LF line ends and accepts CR LF or LF. A label gives its caption
+    // as set and shows it broken into lines at CR LF, CR alone or LF alone.
     QString text() const;
     void setText(const QString& text);
 
@@ -190,6 +191,7 @@ class Control {
     TwipRect rect_;
     TwipLine line_;
     QString tag_;
+    QString caption_; // labels: the caption as set, line breaks included
     bool visible_ = true;
     FontSpec font_;
     QColor foreColor_ = Qt::black;

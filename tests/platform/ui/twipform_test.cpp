@@ -11,6 +11,7 @@
 
 using platform::ui::Control;
 using platform::ui::ControlKind;
+using platform::ui::PixelsToTwips;
 using platform::ui::TwipForm;
 
 namespace {
@@ -225,4 +226,24 @@ TEST(TwipForm, LabelsInFacesWithATallLineKeepTheirTextInsideTheLabel) {
     ASSERT_GE(first, 0);
     // The characters are whole: their lowest strokes stand clear of the bottom edge.
     EXPECT_LT(last, picture.height() - 1) << first << "-" << last << " of " << picture.height();
+}
+
+TEST(TwipForm, LabelsBreakTheirCaptionAtEveryKindOfLineBreak) {
+    TwipForm form;
+    form.setClientSize(3000, 2000);
+    Control& label = form.add(ControlKind::Label, "Label1", {100, 100, 1500, 600});
+    label.setText(QStringLiteral("第一行\r第二行\r\n第三行"));
+    // The caption is kept as set; the label shows three lines.
+    EXPECT_EQ(label.text(), QStringLiteral("第一行\r第二行\r\n第三行"));
+    auto* shown = label.as<QLabel>();
+    EXPECT_EQ(shown->text(), QStringLiteral("第一行\n第二行\n第三行"));
+    Control& one = form.add(ControlKind::Label, "Label2", {100, 800, 1500, 600});
+    one.setText(QStringLiteral("第一行"));
+    one.setAutoSize(true);
+    label.setAutoSize(true);
+    EXPECT_GE(label.height(), 3 * one.height() - PixelsToTwips(2));
+    // A copy loaded from an array element keeps the caption too.
+    Control& first = form.add(ControlKind::Label, "Label3", {0, 0, 900, 400}, nullptr, 0);
+    first.setText(QStringLiteral("甲\r乙"));
+    EXPECT_EQ(form.load("Label3", 1).text(), QStringLiteral("甲\r乙"));
 }

@@ -7,6 +7,7 @@
 
 #include "dialogs/ui/frmnote.h"
 #include "dialogs/ui/selpath.h"
+#include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
 #include "materials/ui/FrmFjgl.h"
 #include "platform/ui/qt_printer.h"
@@ -159,5 +160,19 @@ int main(int argc, char** argv) {
         ok &= Save(picker.grab(), out, "SELPATH");
     }
     ok &= MaterialsList(out);
+    // The project-basic-information form of every item and sub-item: the
+    // window as it opens, and the whole drawing area when it scrolls.
+    for (std::size_t i = 0; i < ItemTable.size(); ++i) {
+        SelectedItem = static_cast<std::int16_t>(i);
+        const ApplicationItem& item = ItemTable[i];
+        SubItemName = item.子项序号 != 0 ? item.子项名称 : std::string();
+        fieldforms::ui::XZJBTab form;
+        form.Form_Load();
+        form.show();
+        const QString name = QStringLiteral("XZJBTab_%1").arg(item.序号, 2, 10, QLatin1Char('0'));
+        ok &= Save(form.grab(), out, name);
+        if (form.scrollArea())
+            ok &= Save(form.Pic2().widget()->grab(), out, name + QStringLiteral("_whole"));
+    }
     return ok ? 0 : 1;
 }
