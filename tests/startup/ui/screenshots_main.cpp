@@ -8,6 +8,8 @@
 #include "dialogs/ui/frmnote.h"
 #include "dialogs/ui/selpath.h"
 #include "materials/ui/FrmFjgl.h"
+#include "platform/ui/qt_printer.h"
+#include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
 #include "util/ui/fonts.h"
@@ -91,6 +93,39 @@ int main(int argc, char** argv) {
         materials.Form_Load();
         materials.show();
         ok &= Save(materials.grab(), out, "FrmFjgl");
+    }
+    {
+        // The application form with a unit's entries typed in (not saved),
+        // beside the page it prints (XZSPTab_print.pdf; screenshot_print.sh
+        // renders it).
+        SelectedItem = 0;
+        SubItemName.clear();
+        printing::ui::XZSPTab form;
+        form.Form_Load();
+        form.Option1(0).setChecked(true);
+        const char* const unit[] = {"四川省地质工程勘察院",
+                                    "张三",
+                                    "成都市武侯区一环路南一段24号",
+                                    "028-85551234",
+                                    "610041",
+                                    "dzkc@example.cn",
+                                    "李明",
+                                    "510107198003150018",
+                                    "成都市青羊区光华村街1号",
+                                    "13800000000",
+                                    "610072",
+                                    "liming@example.cn"};
+        for (int i = 0; i < 12; ++i)
+            form.Text2(i).setText(QString::fromUtf8(unit[i]));
+        form.Combo1().setListIndex(1);
+        form.Check1(0).setChecked(true);
+        form.Check1(3).setChecked(true);
+        form.show();
+        ok &= Save(form.grab(), out, "XZSPTab");
+        PrinterCount = 1; // a PDF file is always there to print on
+        platform::ui::QtPrinter printer(out.filePath("XZSPTab_print.pdf"));
+        form.usePrinter(&printer);
+        form.Command1_Click(1);
     }
     {
         PickedFolder = programFolder.string();
