@@ -2,6 +2,7 @@
 
 #include "printing/ui/XZSPTab.h"
 
+#include "materials/ui/FrmFjgl.h"
 #include "platform/ui/twipform.h"
 #include "printing/application_form.h"
 #include "printing/print_table.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -38,11 +40,39 @@ void Type(Control& input, const QString& text) {
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
+// Text as an input method commits it, in one piece.
+void Commit(Control& input, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(input.widget(), &event);
+}
+
 void Replace(Control& input, const QString& text) {
     input.as<QLineEdit>()->selectAll();
     QTest::keyClick(input.widget(), Qt::Key_Delete);
     Type(input, text);
 }
+
+// Looks at the application form once it shows modally, then closes it; the
+// timer goes with the object, so nothing fires into a later test.
+class FormCloser {
+  public:
+    explicit FormCloser(std::function<void(XZSPTab&)> look) : look_(std::move(look)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+        timer_.start(10);
+    }
+
+  private:
+    void tick() {
+        if (auto* form = qobject_cast<XZSPTab*>(QApplication::activeModalWidget())) {
+            timer_.stop();
+            look_(*form);
+            form->Command1_Click(2);
+        }
+    }
+    std::function<void(XZSPTab&)> look_;
+    QTimer timer_;
+};
 
 const char* const kUnitName = "某某地质勘查院";
 
@@ -392,6 +422,16 @@ TEST_F(XZSPTabTest, OverlongStoredValuesAreKeptAndTypingStopsAtTheLimit) {
     EXPECT_EQ(w.Text2(4).text(), "610000");
     w.Command1_Click(0);
     EXPECT_EQ(Stored("委托代理人"), std::string(24, 'A'));
+    // The limit counts characters: twenty Chinese ones fit (40 bytes in GBK),
+    // and a character beyond the basic plane is one, never split in half.
+    Replace(w.Text2(6), "");
+    Commit(w.Text2(6), QString(19, QChar(0x5F20)) + QString::fromUtf8("𠀀𠀀"));
+    EXPECT_EQ(w.Text2(6).text(), QString(19, QChar(0x5F20)) + QString::fromUtf8("𠀀"));
+    w.Command1_Click(0);
+    std::string expected;
+    for (int i = 0; i < 19; ++i)
+        expected += "张";
+    EXPECT_EQ(Stored("委托代理人"), expected + "𠀀");
 }
 
 TEST_F(XZSPTabTest, AFailedSaveKeepsTheEditsAndClosingAsks) {
@@ -490,21 +530,8 @@ TEST_F(XZSPTabTest, PrintsWhatTheWindowShowsWithTheOtherGroupEmpty) {
 }
 
 TEST_F(XZSPTabTest, OpeningShowsTheFormModallyOrReportsWhyItCannot) {
-    // Closes the form once it is shown; gives up after a while so that a
-    // form that never shows cannot hang the test.
     bool shown = false;
-    int tries = 0;
-    std::function<void()> closeWhenShown = [&] {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* form = qobject_cast<XZSPTab*>(top); form && form->isVisible()) {
-                shown = form->Label3().text() == "甲级资质新申请";
-                form->Command1_Click(2);
-                return;
-            }
-        if (++tries < 200)
-            QTimer::singleShot(10, closeWhenShown);
-    };
-    QTimer::singleShot(0, closeWhenShown);
+    FormCloser closer([&](XZSPTab& form) { shown = form.Label3().text() == "甲级资质新申请"; });
     SelectedItem = 0;
     printing::ui::ShowApplicationForm(nullptr);
     EXPECT_TRUE(shown);
@@ -516,6 +543,21 @@ TEST_F(XZSPTabTest, OpeningShowsTheFormModallyOrReportsWhyItCannot) {
     ASSERT_EQ(prompter->messages.size(), 1u);
     EXPECT_EQ(prompter->messages[0].title, "错误");
     EXPECT_EQ(prompter->messages[0].text.rfind("打开行政审批申请书未能完成", 0), 0u);
+}
+
+TEST_F(XZSPTabTest, TheMaterialsWindowOpensTheFormAndGuardsTheBasicInformation) {
+    SelectedItem = 0;
+    materials::ui::FrmFjgl materials;
+    materials.Form_Load();
+    bool shown = false;
+    FormCloser closer([&](XZSPTab& form) { shown = form.parentWidget() == &materials; });
+    materials.CmdSave_Click(3); // "行政审批申请书"
+    EXPECT_TRUE(shown);
+    // "项目基本信息" waits for a complete application form.
+    db->Exec("update 资料模板 set 法人代表=NULL where 序号=1");
+    db->Close();
+    materials.CmdSave_Click(2);
+    EXPECT_EQ(Messages(), "行政审批申请书填写不完整...|");
 }
 
 } // namespace
