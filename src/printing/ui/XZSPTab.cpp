@@ -504,7 +504,7 @@ void XZSPTab::Command1_Click(int index) {
     }
 }
 
-bool XZSPTab::Form_QueryUnload() {
+bool XZSPTab::Form_Unload() {
     if (!dataChanged)
         return true;
     return platform::CurrentPrompter().message(
@@ -513,7 +513,7 @@ bool XZSPTab::Form_QueryUnload() {
 }
 
 void XZSPTab::done(int result) {
-    if (!Form_QueryUnload())
+    if (!Form_Unload())
         return;
     TwipForm::done(result);
 }

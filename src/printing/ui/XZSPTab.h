@@ -32,7 +32,7 @@ class XZSPTab final : public platform::ui::TwipForm {
     // 0 "保 存", 1 "打 印", 2 "退 出".
     void Command1_Click(int index);
     // Asks before unsaved changes are dropped; true when the window may close.
-    bool Form_QueryUnload();
+    bool Form_Unload();
 
     // True after any edit since the window was loaded or last saved.
     bool hasUnsavedChanges() const { return dataChanged; }
