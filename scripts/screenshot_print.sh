@@ -15,8 +15,4 @@ mkdir -p "$out" /tmp/runtime-root && chmod 700 /tmp/runtime-root
 XDG_RUNTIME_DIR=/tmp/runtime-root QT_QPA_PLATFORM=offscreen \
   "$build/tests/quillor-print-sample" "$out/print_sample.pdf" "$out/print_window.png"
 pdftoppm -png -r 100 -singlefile "$out/print_sample.pdf" "$out/print_page"
-# The application form's page, printed by quillor-screenshots beside XZSPTab.png.
-if [ -f "$out/XZSPTab_print.pdf" ]; then
-  pdftoppm -png -r 100 -singlefile "$out/XZSPTab_print.pdf" "$out/XZSPTab_print"
-fi
 echo "$out/print_page.png" "$out/print_window.png"

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPainter>
+#include <QProcess>
 
 #include <cstdio>
 #include <functional>
@@ -53,6 +54,49 @@ QPixmap MainWindowWithMenu(startup::FrmMain& window) {
     painter.drawPixmap(source->mapTo(&window, QPoint(source->width() / 2, source->height())),
                        menuPicture);
     return picture;
+}
+
+// The application form with a unit's entries typed in (not saved), beside
+// the page it prints, as PDF and PNG.
+bool ApplicationForm(const QDir& out) {
+    SelectedItem = 0;
+    SubItemName.clear();
+    printing::ui::XZSPTab form;
+    form.Form_Load();
+    form.Option1(0).setChecked(true);
+    const char* const unit[] = {"四川省地质工程勘察院",
+                                "张三",
+                                "成都市武侯区一环路南一段24号",
+                                "028-85551234",
+                                "610041",
+                                "dzkc@example.cn",
+                                "李明",
+                                "510107198003150018",
+                                "成都市青羊区光华村街1号",
+                                "13800000000",
+                                "610072",
+                                "liming@example.cn"};
+    for (int i = 0; i < 12; ++i)
+        form.Text2(i).setText(QString::fromUtf8(unit[i]));
+    form.Combo1().setListIndex(1);
+    form.Check1(0).setChecked(true);
+    form.Check1(3).setChecked(true);
+    form.show();
+    bool ok = Save(form.grab(), out, "XZSPTab");
+    const QString pdf = out.filePath("XZSPTab_print.pdf");
+    {
+        platform::ui::QtPrinter printer(pdf);
+        form.usePrinter(&printer);
+        const std::int16_t printers = PrinterCount;
+        PrinterCount = 1; // a PDF file is always there to print on
+        form.Command1_Click(1);
+        PrinterCount = printers;
+        form.usePrinter(nullptr);
+    }
+    const int rendered = QProcess::execute(
+        "pdftoppm", {"-png", "-r", "100", "-singlefile", pdf, out.filePath("XZSPTab_print")});
+    std::printf("%s %s\n", rendered == 0 ? "wrote" : "FAILED", qPrintable(pdf));
+    return ok && rendered == 0;
 }
 
 } // namespace
@@ -95,43 +139,11 @@ int main(int argc, char** argv) {
         ok &= Save(materials.grab(), out, "FrmFjgl");
     }
     {
-        // The application form with a unit's entries typed in (not saved),
-        // beside the page it prints (XZSPTab_print.pdf; screenshot_print.sh
-        // renders it).
-        SelectedItem = 0;
-        SubItemName.clear();
-        printing::ui::XZSPTab form;
-        form.Form_Load();
-        form.Option1(0).setChecked(true);
-        const char* const unit[] = {"四川省地质工程勘察院",
-                                    "张三",
-                                    "成都市武侯区一环路南一段24号",
-                                    "028-85551234",
-                                    "610041",
-                                    "dzkc@example.cn",
-                                    "李明",
-                                    "510107198003150018",
-                                    "成都市青羊区光华村街1号",
-                                    "13800000000",
-                                    "610072",
-                                    "liming@example.cn"};
-        for (int i = 0; i < 12; ++i)
-            form.Text2(i).setText(QString::fromUtf8(unit[i]));
-        form.Combo1().setListIndex(1);
-        form.Check1(0).setChecked(true);
-        form.Check1(3).setChecked(true);
-        form.show();
-        ok &= Save(form.grab(), out, "XZSPTab");
-        PrinterCount = 1; // a PDF file is always there to print on
-        platform::ui::QtPrinter printer(out.filePath("XZSPTab_print.pdf"));
-        form.usePrinter(&printer);
-        form.Command1_Click(1);
-    }
-    {
         PickedFolder = programFolder.string();
         dialogs::SELPATH picker;
         picker.show();
         ok &= Save(picker.grab(), out, "SELPATH");
     }
+    ok &= ApplicationForm(out);
     return ok ? 0 : 1;
 }
