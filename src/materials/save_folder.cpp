@@ -114,11 +114,6 @@ std::string ListedFiles(const XmlDocument& doc, const fs::path& folder) {
     return lines.text();
 }
 
-// Writes a text file in GBK and flushes it to the disk.
-bool WriteListFile(const fs::path& path, const std::string& text) {
-    return platform::WriteGbkTextFile(path, text) && platform::SyncFile(path);
-}
-
 // ---- the save ----
 
 enum class Action { None, Copy, Carry, Keep, Fail };
@@ -260,6 +255,7 @@ class PackageWriter {
     std::vector<Work> works_;
     std::vector<std::pair<std::size_t, std::string>> clearedNames_; // material, fileName
     std::map<std::string, std::set<std::string>> claims_;           // folder key → name keys
+    std::set<fs::path> placedIn_;                                   // folders that received files
 };
 
 bool PackageWriter::claim(const Material& mat, const std::string& name) {
@@ -388,7 +384,7 @@ bool PackageWriter::copyAll(MadeFolders& made, const fs::path& staging) {
                 done = before + n;
                 scope_.copied(done, std::max(total, done));
             });
-        if (result.ok() && platform::SyncFile(w.staged))
+        if (result.ok())
             continue;
         std::error_code ignored;
         fs::remove(w.staged, ignored);
@@ -400,14 +396,25 @@ bool PackageWriter::copyAll(MadeFolders& made, const fs::path& staging) {
         else
             w.fail(SaveProblem::WriteFailed);
     }
-    return !scope_.cancelled();
+    if (scope_.cancelled())
+        return false;
+    // One wait for all the data at the end: its writing out began as each
+    // file was copied.
+    std::vector<fs::path> copies;
+    for (const Work& w : works_)
+        if (w.action == Action::Copy || w.action == Action::Carry)
+            copies.push_back(w.staged);
+    if (!platform::SyncAll(copies, {}))
+        for (Work& w : works_)
+            if (w.action == Action::Copy || w.action == Action::Carry)
+                w.fail(SaveProblem::WriteFailed);
+    return true;
 }
 
 // Renames the copies onto their standard names. The previous stored copy
 // still names only files that exist: a name it shares with the new package
 // now holds the new content, complete.
 void PackageWriter::placeAll() {
-    std::set<fs::path> touched;
     for (Work& w : works_) {
         if ((w.action != Action::Copy && w.action != Action::Carry) || w.staged.empty())
             continue;
@@ -421,10 +428,8 @@ void PackageWriter::placeAll() {
             w.fail(tooLong ? SaveProblem::EntryName : SaveProblem::WriteFailed);
             continue;
         }
-        touched.insert(materials_[w.material].folder);
+        placedIn_.insert(materials_[w.material].folder);
     }
-    for (const fs::path& folder : touched)
-        platform::SyncFolder(folder);
 }
 
 // The stored copy's links: stored files in the local form, failed entries
@@ -534,8 +539,10 @@ SaveOutcome PackageWriter::run() {
 
     const fs::path newList = staging.path() / kMaterialsListName;
     const fs::path newStored = staging.path() / kStoredCopyName;
-    if (!WriteListFile(newList, head + ListedFiles(doc, folder_)) || !doc.save(newStored) ||
-        !platform::SyncFile(newStored))
+    std::vector<fs::path> folders(placedIn_.begin(), placedIn_.end());
+    folders.push_back(staging.path());
+    if (!platform::WriteGbkTextFile(newList, head + ListedFiles(doc, folder_)) ||
+        !doc.save(newStored) || !platform::SyncAll({newList, newStored}, folders))
         return finish(SaveStatus::FolderNotWritable);
 
     // The list first: until the stored copy is renamed, the previous one
@@ -655,7 +662,7 @@ bool makeFjqd(const std::string& listPath, const std::string& manifestPath) {
     fs::path temp = target;
     temp += ".saving~";
     std::error_code error;
-    if (!WriteListFile(temp, text)) {
+    if (!platform::WriteGbkTextFile(temp, text) || !platform::SyncFile(temp)) {
         fs::remove(temp, error);
         return false;
     }

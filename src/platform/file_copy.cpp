@@ -145,6 +145,16 @@ bool SyncFile(const std::filesystem::path& file) {
     return h.valid() && FlushFileBuffers(h.get()) != 0;
 }
 
+bool SyncAll(const std::vector<std::filesystem::path>& files,
+             const std::vector<std::filesystem::path>& folders) {
+    bool all = true;
+    for (const std::filesystem::path& file : files)
+        all = SyncFile(file) && all;
+    for (const std::filesystem::path& folder : folders)
+        all = SyncFolder(folder) && all;
+    return all;
+}
+
 // NTFS keeps its folder entries in its journal; there is no folder handle to flush.
 bool SyncFolder(const std::filesystem::path&) {
     return true;
@@ -233,6 +243,26 @@ bool SyncFile(const std::filesystem::path& file) {
     return ::fsync(fd.get()) == 0;
 #else
     return ::fdatasync(fd.get()) == 0;
+#endif
+}
+
+bool SyncAll(const std::vector<std::filesystem::path>& files,
+             const std::vector<std::filesystem::path>& folders) {
+#ifdef __linux__
+    // One flush of the file system writes all their data and commits the
+    // journal once.
+    if (files.empty() && folders.empty())
+        return true;
+    const std::filesystem::path& any = !files.empty() ? files.front() : folders.front();
+    Fd fd(::open(any.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    return fd.valid() && ::syncfs(fd.get()) == 0;
+#else
+    bool all = true;
+    for (const std::filesystem::path& file : files)
+        all = SyncFile(file) && all;
+    for (const std::filesystem::path& folder : folders)
+        all = SyncFolder(folder) && all;
+    return all;
 #endif
 }
 

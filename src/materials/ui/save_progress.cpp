@@ -44,8 +44,14 @@ void SaveProgress::stage(SaveStage stage, const std::string& name) {
         break;
     case SaveStage::Place:
     case SaveStage::Commit:
-    case SaveStage::Clean:
         copying_ = false; // past the point where the previous package could stay
+        break;
+    case SaveStage::Clean:
+        copying_ = false;
+        // Removing a large folder tree keeps the window painted, but takes
+        // no input while no dialog holds the window.
+        if (!dialog_)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         break;
     case SaveStage::End:
         dialog_.reset();
