@@ -548,10 +548,11 @@ SaveOutcome PackageWriter::run() {
     // The list first: until the stored copy is renamed, the previous one
     // (with every file it names) is the package.
     scope_.notify(SaveStage::Commit, kStoredCopyName);
-    std::error_code listError, storedError;
-    fs::rename(newList, folder_ / kMaterialsListName, listError);
-    fs::rename(newStored, folder_ / kStoredCopyName, storedError);
-    if (listError || storedError)
+    std::error_code error;
+    fs::rename(newList, folder_ / kMaterialsListName, error);
+    if (!error)
+        fs::rename(newStored, folder_ / kStoredCopyName, error);
+    if (error)
         return finish(SaveStatus::FolderNotWritable);
     platform::SyncFolder(folder_);
 

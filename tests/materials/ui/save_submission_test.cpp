@@ -1,6 +1,7 @@
 #include "materials/manifest.h"
 #include "materials/manifest_fixture.h"
 #include "materials/package_fixture.h"
+#include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
 #include "materials/ui/save_progress.h"
 #include "platform/xmldoc.h"
@@ -114,9 +115,14 @@ TEST_F(SaveSubmissionTest, SavesThePackageRemembersTheFolderAndTellsTheSize) {
     EXPECT_EQ(ReadBytes(fs::path(Default()) / "营业执照" / "营业执照(副本).JPG"),
               std::string(2048, 'x'));
     const char* data = std::getenv("QUILLOR_TEST_DATA");
-    EXPECT_EQ(
-        ReadBytes(fs::path(Default()) / "材料清单.txt"),
-        ReadBytes(fs::path(data ? data : "tests/data") / "materials" / "list_window_save.txt"));
+    const std::string list =
+        ReadBytes(fs::path(data ? data : "tests/data") / "materials" / "list_window_save.txt");
+    EXPECT_EQ(ReadBytes(fs::path(Default()) / "材料清单.txt"), list);
+    // The list written again from the stored copy is the same.
+    EXPECT_TRUE(materials::makeFjqd(U8(dir_ / "清单.txt"), Default() + "/APLPKG.XML"));
+    EXPECT_EQ(ReadBytes(dir_ / "清单.txt"), list);
+    EXPECT_FALSE(materials::makeFjqd(U8(dir_ / "清单.txt"), U8(dir_ / "没有.XML")));
+    EXPECT_EQ(LastMessage(), "XML文件不存在");
     EXPECT_EQ(w.Text2(0).text().toStdString(), Default());
 }
 
