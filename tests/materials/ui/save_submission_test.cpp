@@ -176,7 +176,7 @@ TEST_F(SaveSubmissionTest, ASourceGoneBeforeSavingIsNamedAndTheNextSaveRetriesIt
 }
 
 TEST_F(SaveSubmissionTest, AFolderChosenWithSelectReceivesTheStoredFiles) {
-    FrmFjgl& w = Open();
+    Open();
     Link(1, makeFile("执照.pdf", 100));
     Save();
     // The next window on this item opens the stored copy: links in the local form.
@@ -192,7 +192,6 @@ TEST_F(SaveSubmissionTest, AFolderChosenWithSelectReceivesTheStoredFiles) {
     EXPECT_TRUE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).pdf"));
     EXPECT_EQ(StorageFolder, chosen);
     EXPECT_EQ(db_->Text("select 存储路径 from 资料模板 where 序号=1"), chosen);
-    (void)w;
 }
 
 TEST_F(SaveSubmissionTest, AFolderThatCannotBeWrittenIsReportedAndNotRemembered) {
