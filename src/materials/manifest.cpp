@@ -427,6 +427,12 @@ bool addWjlb(const std::string& fjid, int n, const std::string& name, const std:
     return doc->save(path);
 }
 
+bool NameFollowsNumber(const std::string& name, const std::string& title,
+                       const std::string& number) {
+    const std::string generated = GeneratedName(number);
+    return name == title && (name.empty() || name == generated);
+}
+
 bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& path) {
     const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::Short);
     if (!doc)
@@ -448,13 +454,19 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
             continue;
         const std::string numberText = ChildText(*it, ".//fileXh");
         const double k = util::LeadingNumber(numberText);
+        // Titles the user typed survive the renumbering; only the generated
+        // names follow the numbers.
+        const bool generated = NameFollowsNumber(ChildText(*it, ".//fileName"),
+                                                 ChildText(*it, ".//fileTitle"), numberText);
         std::string number = numberText;
         if (k > d) {
             number = DecimalText(k - 1);
             SetChildText(*it, ".//fileXh", number);
         }
-        SetChildText(*it, ".//fileName", GeneratedName(number));
-        SetChildText(*it, ".//fileTitle", GeneratedName(number));
+        if (generated) {
+            SetChildText(*it, ".//fileName", GeneratedName(number));
+            SetChildText(*it, ".//fileTitle", GeneratedName(number));
+        }
     }
     // Removed last: entries nested in it are freed with it.
     target->parent().removeChild(*target);

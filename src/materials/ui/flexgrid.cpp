@@ -41,6 +41,9 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     horizontalHeader()->setFont(bold);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // The arrow keys move between the cells; Tab and Shift+Tab leave the grid
+    // for the next or previous control of the window.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     connect(this, &QTableWidget::currentCellChanged, this,
             [this](int row, int col, int, int) { onCurrentCellChanged(row, col); });
