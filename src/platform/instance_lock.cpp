@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -17,9 +18,16 @@ namespace platform {
 
 struct InstanceLock::Handle {
     HANDLE file = INVALID_HANDLE_VALUE;
+    bool owner = false; // holds the lock: the file goes when it is released
     ~Handle() {
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file); // also releases the lock
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+        if (owner) {
+            FILE_DISPOSITION_INFO gone = {};
+            gone.DeleteFile = TRUE;
+            SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
+        }
+        CloseHandle(file); // also releases the lock
     }
 };
 
@@ -27,15 +35,17 @@ namespace {
 
 InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
                                  const std::filesystem::path& lockFile) {
-    handle.file = CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE,
+    handle.file = CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle.file == INVALID_HANDLE_VALUE)
         return InstanceLock::Outcome::Unavailable;
     OVERLAPPED whole = {};
     if (LockFileEx(handle.file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                   &whole))
+                   &whole)) {
+        handle.owner = true;
         return InstanceLock::Outcome::Acquired;
+    }
     return GetLastError() == ERROR_LOCK_VIOLATION ? InstanceLock::Outcome::HeldElsewhere
                                                   : InstanceLock::Outcome::Unavailable;
 }
@@ -46,25 +56,52 @@ InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
 
 struct InstanceLock::Handle {
     int fd = -1;
-    ~Handle() {
-        if (fd >= 0)
-            close(fd); // also releases the lock
+    std::filesystem::path path;
+    bool owner = false; // holds the lock: the file goes when it is released
+    ~Handle() { release(); }
+    void release() {
+        if (fd < 0)
+            return;
+        // Removed while still locked, so that nobody locks a file on its way out.
+        if (owner)
+            unlink(path.c_str());
+        close(fd); // also releases the lock
+        fd = -1;
+        owner = false;
     }
 };
 
 namespace {
 
+// Whether the open file is still the one that the path names: the holder
+// removes the file when it ends, and a file locked just as it was removed
+// guards nothing.
+bool StillNamed(int fd, const std::filesystem::path& path) {
+    struct stat opened {};
+    struct stat named {};
+    return fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 // flock locks belong to the open file, so a second opening conflicts even
 // within one process, and the lock dies with the last descriptor.
 InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
                                  const std::filesystem::path& lockFile) {
-    handle.fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (handle.fd < 0)
-        return InstanceLock::Outcome::Unavailable;
-    if (flock(handle.fd, LOCK_EX | LOCK_NB) == 0)
-        return InstanceLock::Outcome::Acquired;
-    return errno == EWOULDBLOCK ? InstanceLock::Outcome::HeldElsewhere
-                                : InstanceLock::Outcome::Unavailable;
+    handle.path = lockFile;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        handle.fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (handle.fd < 0)
+            return InstanceLock::Outcome::Unavailable;
+        if (flock(handle.fd, LOCK_EX | LOCK_NB) != 0)
+            return errno == EWOULDBLOCK ? InstanceLock::Outcome::HeldElsewhere
+                                        : InstanceLock::Outcome::Unavailable;
+        if (StillNamed(handle.fd, lockFile)) {
+            handle.owner = true;
+            return InstanceLock::Outcome::Acquired;
+        }
+        handle.release(); // the previous holder removed it meanwhile: try the new one
+    }
+    return InstanceLock::Outcome::Unavailable;
 }
 
 } // namespace

@@ -93,9 +93,13 @@ QString ToQtFilter(const std::string& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
+QString QtPrompter::titleFor(const std::string& title) const {
+    return title.empty() ? defaultTitle_ : Q(title);
+}
+
 MsgAnswer QtPrompter::message(const std::string& text, const std::string& title, MsgIcon icon,
                               MsgButtons buttons) {
-    QMessageBox box(ToQt(icon), Q(title), Q(text), QMessageBox::NoButton, DialogParent());
+    QMessageBox box(ToQt(icon), titleFor(title), Q(text), QMessageBox::NoButton, DialogParent());
     const std::vector<ButtonSpec> choices = ButtonsOf(buttons);
     for (const ButtonSpec& choice : choices)
         box.addButton(choice.button)->setText(QString::fromUtf8(choice.caption));

@@ -886,15 +886,7 @@ std::vector<Control*> TwipForm::allControls() const {
 void TwipForm::setClientSize(int widthTwips, int heightTwips) {
     const QSize size(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
     clientSize_ = size;
-    if (scroll_) {
-        // Laid out afresh: the next fitting decides again whether it scrolls.
-        scroll_->takeWidget();
-        canvas_->setParent(this);
-        canvas_->move(0, 0);
-        canvas_->show();
-        delete scroll_;
-        scroll_ = nullptr;
-    }
+    unwrap(); // laid out afresh: the fitting decides again whether it scrolls
     canvas_->resize(size);
     if (resizable_) {
         setMinimumSize(0, 0);
@@ -943,8 +935,10 @@ void TwipForm::fitToArea(const QSize& available) {
     }
     const QSize design = clientSize_.isValid() ? clientSize_ : canvas_->size();
     if (design.width() <= room.width() && design.height() <= room.height()) {
-        if (scroll_)
-            setClientSize(PixelsToTwips(design.width()), PixelsToTwips(design.height()));
+        if (scroll_) {
+            unwrap();
+            setFixedSize(design);
+        }
         return;
     }
     if (!scroll_) {
@@ -970,6 +964,18 @@ void TwipForm::fitToArea(const QSize& available) {
                      std::min(room.height(), design.height() + (horizontal ? bar : 0)));
     setFixedSize(size);
     scroll_->setGeometry(rect());
+}
+
+void TwipForm::unwrap() {
+    if (!scroll_)
+        return;
+    scroll_->takeWidget();
+    canvas_->setParent(this);
+    canvas_->move(0, 0);
+    canvas_->resize(clientSize_);
+    canvas_->show();
+    delete scroll_;
+    scroll_ = nullptr;
 }
 
 void TwipForm::fitToScreen() {

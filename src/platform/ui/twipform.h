@@ -290,6 +290,7 @@ class TwipForm : public QDialog {
     Control& insert(std::unique_ptr<Control> control);
     QWidget* containerWidget(const Control* container);
     void fitToScreen();
+    void unwrap();
     void placeWithin(const QRect& available);
 
     std::vector<std::unique_ptr<Control>> controls_; // creation order

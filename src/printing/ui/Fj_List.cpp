@@ -147,6 +147,11 @@ void Fj_List::createButtons() {
     }
     add(ControlKind::Label, QStringLiteral("PageLab"), {2450, 10260, 1700, 195})
         .setAlignment(TextAlign::Center);
+    // Tab goes through the buttons from left to right.
+    QWidget::setTabOrder(Command1(2).widget(), PageBut(0).widget());
+    QWidget::setTabOrder(PageBut(0).widget(), PageBut(1).widget());
+    QWidget::setTabOrder(PageBut(1).widget(), Command1(0).widget());
+    QWidget::setTabOrder(Command1(0).widget(), Command1(1).widget());
 }
 
 // ---- loading ----

@@ -6,9 +6,11 @@
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/jet_runner.h"
 #include "platform/ui/qt_prompter.h"
+#include "platform/ui/qt_translation.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
 #include "util/ui/fonts.h"
+#include "util/utf8.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -23,6 +25,7 @@ namespace {
 
 void InstallPrompter() {
     auto prompter = std::make_shared<platform::ui::QtPrompter>();
+    prompter->setDefaultTitle(ProductTitle());
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
         return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
     });
@@ -72,6 +75,7 @@ int RunProgram(int argc, char** argv,
 
     platform::ui::GuardedApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    platform::ui::LoadQtChinese(app, QString::fromStdString(util::PathToUtf8(programFolder)));
     InstallPrompter();
     const auto lock = platform::ClaimProgramFolder(programFolder);
     if (!lock)

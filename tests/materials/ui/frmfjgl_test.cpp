@@ -7,9 +7,12 @@
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "support/keyboard.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -260,9 +263,10 @@ TEST_F(FrmFjglTest, MissingTemplateIsReportedAndTheWindowStaysUsable) {
     EXPECT_EQ(prompter_->messages[0].title, "提示");
     EXPECT_EQ(Materials().rows(), 1);
     EXPECT_EQ(Files().rows(), 1);
-    w.CmdRemoveFJ_Click();
-    w.delBut_Click();
-    EXPECT_EQ(prompter_->messages.size(), 1u);
+    w.CmdRemoveFJ_Click(); // says there is nothing to clear
+    w.delBut_Click();      // disabled: not 其他材料
+    ASSERT_EQ(prompter_->messages.size(), 2u);
+    EXPECT_EQ(prompter_->messages[1].text, "电子报件列表中没有报件。");
 }
 
 TEST_F(FrmFjglTest, OpenButtonTakesAnAcceptedPackageOrRefusesAndCancels) {
@@ -399,10 +403,12 @@ TEST_F(FrmFjglTest, ClearingALinkAsksAndResetsTheShading) {
     EXPECT_TRUE(fs::exists(dir_ / "a.pdf")); // the file itself stays
     ExpectInStep();
 
-    SelectMaterial(3); // 其他材料 has no entries: nothing to clear, nothing asked
+    SelectMaterial(3); // 其他材料 has no entries: nothing to clear, and the user is told so
     const auto asked = prompter_->messages.size();
     w.CmdRemoveFJ_Click();
-    EXPECT_EQ(prompter_->messages.size(), asked);
+    ASSERT_EQ(prompter_->messages.size(), asked + 1);
+    EXPECT_EQ(prompter_->messages.back().text, "电子报件列表中没有报件。");
+    EXPECT_EQ(prompter_->messages.back().icon, MsgIcon::Information);
 }
 
 TEST_F(FrmFjglTest, AddingAndDeletingEntriesOfOtherMaterials) {
@@ -411,8 +417,10 @@ TEST_F(FrmFjglTest, AddingAndDeletingEntriesOfOtherMaterials) {
     SelectMaterial(3);
     ASSERT_TRUE(w.addBut().enabled());
     ASSERT_TRUE(w.delBut().enabled());
-    w.delBut_Click(); // no entry yet: nothing asked, the header stays
-    EXPECT_TRUE(prompter_->messages.empty());
+    w.delBut_Click(); // no entry yet: nothing asked but a notice, the header stays
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "电子报件列表中没有报件。");
+    prompter_->messages.clear();
     EXPECT_EQ(Files().rows(), 1);
 
     w.addBut_Click();
@@ -665,6 +673,233 @@ TEST_F(FrmFjglTest, OpeningAPackageWithoutMaterialsLeavesNoActionOnTheOldOne) {
     EXPECT_EQ(Cell(Materials(), 0, 3), "文件(KB)");
     EXPECT_EQ(ReadBytes(WorkManifestPath), before);
     EXPECT_EQ(prompter_->messages.size(), reported);
+}
+
+} // namespace
+
+// ---- keyboard, links and small screens ----
+
+namespace {
+
+using testsupport::PressOnFocus;
+using testsupport::ShowActive;
+using testsupport::TabCycle;
+
+TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
+    auto item = Item(Manifest("TEST", kNewLayout));
+    FrmFjgl& w = Open(item);
+    ASSERT_TRUE(ShowActive(w));
+    const QStringList common = {"CmdSave_0", "CmdSave_1", "CmdSave_2", "CmdSave_3", "CmdSave_4"};
+    // 营业执照: the entry buttons of 其他材料 are disabled, no template link.
+    QStringList expected = QStringList{"MedFlex1", "MedFlex2",  "browseBut", "CmdRemoveFJ",
+                                       "tips",     "Text2_0",   "Command1",  "Label3_6"} +
+                           common;
+    EXPECT_EQ(TabCycle(&Materials()), expected);
+    QStringList backwards = expected;
+    std::reverse(backwards.begin() + 1, backwards.end());
+    EXPECT_EQ(TabCycle(&Materials(), true), backwards);
+
+    // 其他材料 with a requirements text that offers the template.
+    platform::XmlDocument doc;
+    ASSERT_TRUE(doc.load(WorkManifestPath));
+    doc.documentElement().selectNodes(".//fjms")[2].setText("点击下载模板");
+    ASSERT_TRUE(doc.save(WorkManifestPath));
+    SelectMaterial(3);
+    expected = QStringList{"MedFlex1", "MedFlex2",    "browseBut", "addBut",   "delBut",
+                           "CmdRemoveFJ", "tips",     "Label2",    "Text2_0",  "Command1",
+                           "Label3_6"} +
+               common;
+    EXPECT_EQ(TabCycle(&Materials()), expected);
+
+    // Ctrl+Tab leaves a grid too; the arrow keys stay inside it.
+    Files().setFocus();
+    EXPECT_EQ(PressOnFocus(Qt::Key_Tab, Qt::ControlModifier)->objectName(), "browseBut");
+    Materials().setFocus();
+    EXPECT_EQ(PressOnFocus(Qt::Key_Up), &Materials());
+    EXPECT_EQ(Materials().row(), 2);
+}
+
+TEST_F(FrmFjglTest, EnterPressesButtonsAndOpensTheLinks) {
+    auto item = Item(Manifest("TEST", {{"营业执照", {{"执照", ""}}}, {"单位情况简表", {}}}));
+    item.doc = testsupport::ToBytes("{\\rtf1}");
+    FrmFjgl& w = Open(item);
+    ASSERT_TRUE(ShowActive(w));
+    // Right after opening the first entry is current: the button acts on it.
+    w.CmdRemoveFJ().widget()->setFocus();
+    PressOnFocus(Qt::Key_Return);
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "[执照]尚未链接附件，请重新选择...");
+    PressOnFocus(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(prompter_->messages.size(), 2u);
+    PressOnFocus(Qt::Key_Return, Qt::ShiftModifier); // not an Enter of its own
+    EXPECT_EQ(prompter_->messages.size(), 2u);
+
+    // The template link opens with Enter and with Space.
+    platform::XmlDocument doc;
+    ASSERT_TRUE(doc.load(WorkManifestPath));
+    doc.documentElement().selectNodes(".//fjms")[0].setText("请点击下载模板");
+    ASSERT_TRUE(doc.save(WorkManifestPath));
+    SelectMaterial(1);
+    ASSERT_TRUE(w.Label2().visible());
+    w.Label2().widget()->setFocus(Qt::TabFocusReason);
+    PressOnFocus(Qt::Key_Return);
+    PressOnFocus(Qt::Key_Space);
+    EXPECT_EQ(prompter_->saveRequests.size(), 2u);
+}
+
+TEST_F(FrmFjglTest, SizeHintsToggleWithRealClicksAndKeys) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    ASSERT_TRUE(ShowActive(w));
+    QWidget* link = w.Label3(6).widget();
+    // Mouse: the click that shows the panel leaves it shown; the next hides it.
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    EXPECT_TRUE(w.MsgPic().visible());
+    EXPECT_TRUE(w.MsgPic().widget()->hasFocus());
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    EXPECT_FALSE(w.MsgPic().visible());
+    // A click elsewhere puts it away: another size label, the panel itself, a grid.
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    QTest::mouseClick(w.Label3(2).widget(), Qt::LeftButton);
+    EXPECT_FALSE(w.MsgPic().visible());
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    QTest::mouseClick(w.MsgPic().widget(), Qt::LeftButton);
+    EXPECT_FALSE(w.MsgPic().visible());
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    ClickFileCell(1, 2);
+    EXPECT_FALSE(w.MsgPic().visible());
+
+    // Keyboard: Enter or Space on the link shows it, Enter, Space or Esc puts it away.
+    for (Qt::Key close : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) {
+        link->setFocus(Qt::TabFocusReason);
+        PressOnFocus(close == Qt::Key_Space ? Qt::Key_Return : Qt::Key_Space);
+        EXPECT_TRUE(w.MsgPic().visible());
+        EXPECT_EQ(PressOnFocus(close), link);
+        EXPECT_FALSE(w.MsgPic().visible());
+    }
+    EXPECT_TRUE(w.isVisible()); // Esc does not close the materials window
+}
+
+TEST_F(FrmFjglTest, EntryButtonsActOnTheFirstEntryOfTheChosenMaterial) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    ASSERT_TRUE(ShowActive(w));
+    Materials().setFocus();
+    PressOnFocus(Qt::Key_Down); // 单位情况简表, chosen from the keyboard
+    ASSERT_EQ(Materials().row(), 2);
+    EXPECT_EQ(Files().row(), 1);
+    w.CmdRemoveFJ_Click();
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "[单位情况简表(盖章)]尚未链接附件，请重新选择...");
+
+    PressOnFocus(Qt::Key_Down); // 其他材料: an added entry is the current one
+    w.addBut_Click();
+    w.addBut_Click();
+    EXPECT_EQ(Files().row(), 2);
+    prompter_->answers.push_back(MsgAnswer::Yes);
+    w.delBut_Click();
+    EXPECT_EQ(prompter_->messages.back().text, "是否确定删除？删除后无法恢复！");
+    EXPECT_EQ(Files().rows(), 2);
+    EXPECT_EQ(Work("//attachment[3]//fileXh", 1), "<none>");
+}
+
+// Deleting renumbers the entries below; a title the applicant typed stays in
+// the grid, in the working copy and after listing the material again.
+TEST_F(FrmFjglTest, DeletingKeepsTheTitlesTheApplicantTyped) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    ASSERT_TRUE(ShowActive(w));
+    SelectMaterial(3);
+    for (int i = 0; i < 4; ++i)
+        w.addBut_Click();
+    for (const auto& [row, title] : {std::pair{2, "章程"}, std::pair{4, "合同"}}) {
+        Files().setRow(row);
+        Files().setCol(2);
+        w.MedFlex2_DblClick();
+        w.Text1().as<QLineEdit>()->setText(QString::fromUtf8(title));
+        QTest::keyClick(w.Text1().widget(), Qt::Key_Return);
+    }
+    Files().setRow(1);
+    prompter_->answers.push_back(MsgAnswer::Yes);
+    w.delBut_Click();
+    const auto titles = [&] {
+        std::string shown;
+        for (int r = 1; r < Files().rows(); ++r)
+            shown += Cell(Files(), r, 0) + ":" + Cell(Files(), r, 2) + ";";
+        return shown;
+    };
+    const std::string expected = "1:章程;2:其他新增材料2;3:合同;";
+    EXPECT_EQ(titles(), expected);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(Work("//attachment[3]//fileTitle", i) + "|" +
+                      Work("//attachment[3]//fileName", i),
+                  std::vector<std::string>({"章程|章程", "其他新增材料2|其他新增材料2",
+                                            "合同|合同"})[i]);
+    SelectMaterial(3);
+    EXPECT_EQ(titles(), expected);
+}
+
+TEST_F(FrmFjglTest, FileDialogOpensWhereTheLastLinkedFileLay) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    std::string memory;
+    w.setLinkFolderMemory(&memory);
+    const auto choose = [&](std::optional<std::string> answer) {
+        prompter_->openAnswers.push_back(std::move(answer));
+        Files().setRow(1);
+        Files().setCol(4);
+        w.MedFlex2_Click();
+        return prompter_->openRequests.back().initialDir;
+    };
+    EXPECT_EQ(choose(std::nullopt), U8(program_)); // nothing linked yet: the program folder
+    EXPECT_EQ(choose(makeFile("扫描/一/a.pdf", 10)), U8(program_));
+    EXPECT_EQ(choose(std::nullopt), U8(dir_ / "扫描" / "一"));
+    EXPECT_EQ(choose(makeFile("b.pdf", 10)), U8(dir_ / "扫描" / "一"));
+    EXPECT_EQ(memory, U8(dir_));
+
+    // The next materials window of the same run starts there as well.
+    window_ = std::make_unique<FrmFjgl>();
+    window_->setLinkFolderMemory(&memory);
+    window_->Form_Load();
+    FrmFjgl& next = *window_;
+    prompter_->openAnswers.push_back(std::nullopt);
+    Files().setRow(1);
+    Files().setCol(4);
+    next.MedFlex2_Click();
+    EXPECT_EQ(prompter_->openRequests.back().initialDir, U8(dir_));
+}
+
+TEST_F(FrmFjglTest, ScrollsOnASmallScreenKeepingItsDesignedLayout) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    const platform::ui::TwipRect save = w.CmdSave(4).rect();
+    // 1366 x 768 at 125 %, less the task bar.
+    const QSize small(1093, 600);
+    w.fitToArea(small);
+    ASSERT_NE(w.fitScroll(), nullptr);
+    const QSize frame = FrmFjgl::FrameAllowance();
+    EXPECT_LE(w.height() + frame.height(), small.height());
+    EXPECT_LE(w.width() + frame.width(), small.width());
+    EXPECT_EQ(w.scaleWidth(), 12720);
+    EXPECT_EQ(w.scaleHeight(), 10020);
+    EXPECT_EQ(w.CmdSave(4).rect().top, save.top); // what printing and layout read stays
+
+    // On a screen large enough it is shown whole again, unscrolled.
+    w.fitToArea(QSize(1920, 1040));
+    EXPECT_EQ(w.fitScroll(), nullptr);
+    EXPECT_EQ(w.size(), QSize(platform::ui::TwipsToPixels(12720),
+                              platform::ui::TwipsToPixels(10020)));
+
+    // Shown small, everything can be scrolled to, and whatever takes the
+    // focus is scrolled into view.
+    ASSERT_TRUE(ShowActive(w));
+    w.fitToArea(small);
+    QScrollBar* bar = w.fitScroll()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QWidget* viewport = w.fitScroll()->viewport();
+    QWidget* instructions = w.control("Node").widget();
+    EXPECT_LE(instructions->mapTo(viewport, QPoint(0, instructions->height())).y(),
+              viewport->height());
+    w.CmdSave(0).widget()->setFocus(Qt::TabFocusReason);
+    bar->setValue(bar->maximum());
+    Materials().setFocus(Qt::TabFocusReason);
+    EXPECT_LT(bar->value(), bar->maximum());
+    EXPECT_GE(Materials().mapTo(viewport, QPoint(0, 0)).y(), 0);
 }
 
 } // namespace
