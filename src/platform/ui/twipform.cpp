@@ -929,8 +929,10 @@ void TwipForm::fitToArea(const QSize& available) {
     const QSize room(std::max(1, available.width() - frame.width()),
                      std::max(1, available.height() - frame.height()));
     if (resizable_) {
-        if (width() > room.width() || height() > room.height())
+        if (width() > room.width() || height() > room.height()) {
             resize(std::min(width(), room.width()), std::min(height(), room.height()));
+            canvas_->resize(size()); // at once, also while the form is hidden
+        }
         return;
     }
     const QSize design = clientSize_.isValid() ? clientSize_ : canvas_->size();

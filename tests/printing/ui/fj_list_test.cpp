@@ -10,6 +10,7 @@
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "support/keyboard.h"
 #include "util/utf8.h"
 
 #include <QApplication>
@@ -336,4 +337,43 @@ TEST_F(FjListTest, ShowMaterialsListShowsTheLoadedWindowOrReportsWhyNot) {
     EXPECT_EQ(prompter->messages[0].title, "错误");
     EXPECT_EQ(prompter->messages[0].text.rfind("打开申请材料清单未能完成。", 0), 0u)
         << prompter->messages[0].text;
+}
+
+TEST_F(FjListTest, ButtonsInOrderFromTheKeyboard) {
+    Fj_List& list = Open(30);
+    ASSERT_TRUE(testsupport::ShowActive(list));
+    // On the first page "上一页" is disabled and skipped.
+    EXPECT_EQ(testsupport::TabCycle(list.Command1(2).widget()),
+              (QStringList{"Command1_2", "PageBut_1", "Command1_0", "Command1_1"}));
+    list.PageBut(1).widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_EQ(list.shownPage(), 1);
+    EXPECT_EQ(testsupport::TabCycle(list.Command1(2).widget()),
+              (QStringList{"Command1_2", "PageBut_0", "Command1_0", "Command1_1"}));
+    list.Command1(1).widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Escape); // not a way out here
+    EXPECT_TRUE(list.isVisible());
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_FALSE(list.isVisible());
+}
+
+TEST_F(FjListTest, ScrollsOnASmallScreenAndPrintsAsDesigned) {
+    Fj_List& list = Open(30);
+    const auto printedPages = [&] {
+        list.Command1_Click(0);
+        std::vector<std::string> texts;
+        for (const auto& t : printer->visibleTexts())
+            texts.push_back(std::to_string(t.page) + ":" + t.text + "@" + std::to_string(t.x) +
+                            "," + std::to_string(t.y));
+        printer->texts.clear();
+        return texts;
+    };
+    const std::vector<std::string> designed = printedPages();
+    ASSERT_FALSE(designed.empty());
+    list.fitToArea(QSize(1093, 600));
+    ASSERT_NE(list.fitScroll(), nullptr);
+    EXPECT_LE(list.height() + Fj_List::FrameAllowance().height(), 600);
+    EXPECT_EQ(list.scaleWidth(), 8265);
+    EXPECT_EQ(list.scaleHeight(), 10650);
+    EXPECT_EQ(printedPages(), designed);
 }
