@@ -284,7 +284,9 @@ TEST_F(ManifestTest, DeleteKeepsTitlesTheUserTyped) {
          "2",
          "1:章程/章程;2:其他新增材料2/其他新增材料2;"},
         // Only one of the two still generated: the user's title is kept with its name.
-        {{{"其他新增材料1", "其他新增材料1"}, {"其他新增材料2", "委托书"}}, "1", "1:其他新增材料2/委托书;"},
+        {{{"其他新增材料1", "其他新增材料1"}, {"其他新增材料2", "委托书"}},
+         "1",
+         "1:其他新增材料2/委托书;"},
         // A generated name of another number was typed by the user.
         {{{"其他新增材料1", "其他新增材料1"}, {"其他新增材料5", "其他新增材料5"}},
          "1",
@@ -295,8 +297,8 @@ TEST_F(ManifestTest, DeleteKeepsTitlesTheUserTyped) {
         int xh = 0;
         for (const Entry& e : c.entries)
             xml += "<file><fileXh>" + std::to_string(++xh) + "</fileXh><fileName>" + e.name +
-                   "</fileName><fileTitle>" + e.title + "</fileTitle><fileUrl/><filems>" +
-                   e.title + "</filems></file>";
+                   "</fileName><fileTitle>" + e.title + "</fileTitle><fileUrl/><filems>" + e.title +
+                   "</filems></file>";
         const std::string path =
             writeManifest(xml + "</fileList></attachment></attachments></offer>");
         ASSERT_TRUE(delWjlb("9", c.deleted, path));

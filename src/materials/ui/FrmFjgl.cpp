@@ -564,8 +564,7 @@ void FrmFjgl::selectWjlbFile() {
     platform::FileDialogRequest request;
     request.filter = kFileFilter;
     // The dialog opens where the last linked file lay (the program folder at first).
-    request.initialDir =
-        linkFolder_->empty() ? util::PathToUtf8(ProgramFolder()) : *linkFolder_;
+    request.initialDir = linkFolder_->empty() ? util::PathToUtf8(ProgramFolder()) : *linkFolder_;
     const std::optional<std::string> chosen = platform::CurrentPrompter().openFile(request);
     if (!chosen || chosen->empty())
         return;

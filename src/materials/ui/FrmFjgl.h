@@ -72,7 +72,9 @@ class FrmFjgl final : public platform::ui::TwipForm {
     // Where the ">>>" file dialog opens: the folder of the last file linked,
     // kept in `folder` (empty: none yet, the program folder). The window keeps
     // its own unless given one that outlives it.
-    void setLinkFolderMemory(std::string* folder) { linkFolder_ = folder ? folder : &ownLinkFolder_; }
+    void setLinkFolderMemory(std::string* folder) {
+        linkFolder_ = folder ? folder : &ownLinkFolder_;
+    }
     const std::string& linkFolder() const { return *linkFolder_; }
 
     bool oldManifest() const { return OldManifest != 0; }

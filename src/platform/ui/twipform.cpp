@@ -71,8 +71,7 @@ bool ReleaseClicks(QWidget& widget, QMouseEvent* event, const std::function<void
     if (!onClick)
         return false;
     event->accept();
-    return event->button() == Qt::LeftButton &&
-           widget.rect().contains(event->position().toPoint());
+    return event->button() == Qt::LeftButton && widget.rect().contains(event->position().toPoint());
 }
 
 // Widgets of the layer that have no click or paint hook of their own in Qt.

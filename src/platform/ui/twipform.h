@@ -11,8 +11,8 @@
 
 #include <QColor>
 #include <QDialog>
-#include <QSize>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 

@@ -691,8 +691,8 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     ASSERT_TRUE(ShowActive(w));
     const QStringList common = {"CmdSave_0", "CmdSave_1", "CmdSave_2", "CmdSave_3", "CmdSave_4"};
     // 营业执照: the entry buttons of 其他材料 are disabled, no template link.
-    QStringList expected = QStringList{"MedFlex1", "MedFlex2",  "browseBut", "CmdRemoveFJ",
-                                       "tips",     "Text2_0",   "Command1",  "Label3_6"} +
+    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ",
+                                       "tips",     "Text2_0",  "Command1",  "Label3_6"} +
                            common;
     EXPECT_EQ(TabCycle(&Materials()), expected);
     QStringList backwards = expected;
@@ -705,10 +705,10 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     doc.documentElement().selectNodes(".//fjms")[2].setText("点击下载模板");
     ASSERT_TRUE(doc.save(WorkManifestPath));
     SelectMaterial(3);
-    expected = QStringList{"MedFlex1", "MedFlex2",    "browseBut", "addBut",   "delBut",
-                           "CmdRemoveFJ", "tips",     "Label2",    "Text2_0",  "Command1",
-                           "Label3_6"} +
-               common;
+    expected =
+        QStringList{"MedFlex1", "MedFlex2", "browseBut", "addBut",   "delBut",  "CmdRemoveFJ",
+                    "tips",     "Label2",   "Text2_0",   "Command1", "Label3_6"} +
+        common;
     EXPECT_EQ(TabCycle(&Materials()), expected);
 
     // Ctrl+Tab leaves a grid too; the arrow keys stay inside it.
@@ -828,10 +828,9 @@ TEST_F(FrmFjglTest, DeletingKeepsTheTitlesTheApplicantTyped) {
     const std::string expected = "1:章程;2:其他新增材料2;3:合同;";
     EXPECT_EQ(titles(), expected);
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(Work("//attachment[3]//fileTitle", i) + "|" +
-                      Work("//attachment[3]//fileName", i),
-                  std::vector<std::string>({"章程|章程", "其他新增材料2|其他新增材料2",
-                                            "合同|合同"})[i]);
+        EXPECT_EQ(
+            Work("//attachment[3]//fileTitle", i) + "|" + Work("//attachment[3]//fileName", i),
+            std::vector<std::string>({"章程|章程", "其他新增材料2|其他新增材料2", "合同|合同"})[i]);
     SelectMaterial(3);
     EXPECT_EQ(titles(), expected);
 }
@@ -882,8 +881,8 @@ TEST_F(FrmFjglTest, ScrollsOnASmallScreenKeepingItsDesignedLayout) {
     // On a screen large enough it is shown whole again, unscrolled.
     w.fitToArea(QSize(1920, 1040));
     EXPECT_EQ(w.fitScroll(), nullptr);
-    EXPECT_EQ(w.size(), QSize(platform::ui::TwipsToPixels(12720),
-                              platform::ui::TwipsToPixels(10020)));
+    EXPECT_EQ(w.size(),
+              QSize(platform::ui::TwipsToPixels(12720), platform::ui::TwipsToPixels(10020)));
 
     // Shown small, everything can be scrolled to, and whatever takes the
     // focus is scrolled into view.

@@ -60,6 +60,11 @@ TEST_F(QtChineseTest, QtsOwnTextsAreChineseWhateverTheLocale) {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "取消");
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Open"), "打开");
     EXPECT_EQ(QCoreApplication::translate("QPrintDialog", "Print"), "打印");
+    // Words of the file dialog that the catalogue lacks.
+    EXPECT_EQ(
+        QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"),
+        "文件夹");
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Unknown"), "Unknown");
     EXPECT_EQ(QLocale().language(), QLocale::Chinese);
     QMessageBox box;
     EXPECT_EQ(box.addButton(QMessageBox::Close)->text(), "关闭");

@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QScrollArea>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
