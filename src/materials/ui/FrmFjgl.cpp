@@ -693,8 +693,14 @@ void FrmFjgl::MedFlex2_DblClick() {
     files.setCol(kFileXh);
 }
 
+// Enter retitles an entry of 其他材料 in the title column and, in the ">>>"
+// column, chooses its file as a click there does.
 void FrmFjgl::MedFlex2_KeyPress(int keyAscii) {
-    if (keyAscii == 13)
+    if (keyAscii != 13)
+        return;
+    if (MedFlex2().col() == kChoose)
+        MedFlex2_Click();
+    else
         MedFlex2_DblClick();
 }
 

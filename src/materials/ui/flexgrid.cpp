@@ -210,6 +210,12 @@ void FlexGrid::keyPressEvent(QKeyEvent* event) {
         emit keyPressed(13);
         return;
     }
+    // Space on the current cell is a click on it, for those who use the keyboard.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (row_ >= 1 && !event->isAutoRepeat())
+            emit clicked();
+        return;
+    }
     QTableWidget::keyPressEvent(event);
 }
 

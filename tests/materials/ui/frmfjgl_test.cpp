@@ -699,6 +699,16 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     std::reverse(backwards.begin() + 1, backwards.end());
     EXPECT_EQ(TabCycle(&Materials(), true), backwards);
 
+    // In the file grid the arrow keys reach ">>>", where Space or Enter chooses a file.
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        Files().setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 3; ++i) // over the hidden name column
+            PressOnFocus(Qt::Key_Right);
+        ASSERT_EQ(Files().col(), 4);
+        PressOnFocus(key);
+    }
+    EXPECT_EQ(prompter_->openRequests.size(), 2u);
+
     // 其他材料 with a requirements text that offers the template.
     platform::XmlDocument doc;
     ASSERT_TRUE(doc.load(WorkManifestPath));
