@@ -582,7 +582,7 @@ void FrmFjgl::selectWjlbFile() {
 
 // The current entry for "清除附件" and "删除文件"; without one the user is
 // told what to choose first.
-bool FrmFjgl::hasCurrentEntry() const {
+bool FrmFjgl::checkEntryChosen() const {
     const FlexGrid& files = MedFlex2();
     if (files.rows() < 2) {
         platform::Notify(kNoEntries, "提示", platform::MsgIcon::Information);
@@ -597,7 +597,7 @@ bool FrmFjgl::hasCurrentEntry() const {
 
 void FrmFjgl::CmdRemoveFJ_Click() {
     FlexGrid& files = MedFlex2();
-    if (!hasCurrentEntry() || !hasCurrentMaterial())
+    if (!checkEntryChosen() || !hasCurrentMaterial())
         return;
     const int row = files.row();
     if (files.textMatrix(row, kFileUrl).isEmpty()) {
@@ -640,7 +640,7 @@ void FrmFjgl::addBut_Click() {
 void FrmFjgl::delBut_Click() {
     FlexGrid& files = MedFlex2();
     // Without a data row there is nothing to delete (and the header must stay).
-    if (!isOtherMaterials() || !hasCurrentEntry())
+    if (!isOtherMaterials() || !checkEntryChosen())
         return;
     const bool yes = platform::CurrentPrompter().message(
                          "是否确定删除？删除后无法恢复！", "提示", platform::MsgIcon::Question,

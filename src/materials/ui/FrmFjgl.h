@@ -117,7 +117,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     std::string currentKey() const;
     bool hasCurrentMaterial() const;
     bool isOtherMaterials() const;
-    bool hasCurrentEntry() const;
+    bool checkEntryChosen() const;
     void enableEntryButtons();
 
     std::int16_t OldManifest = 0;

@@ -60,7 +60,7 @@ FrmMain::FrmMain(MaterialsOpener openMaterials, QWidget* parent)
     : TwipForm(parent), openMaterials_(std::move(openMaterials)),
       popup_([](QMenu& menu, const QPoint& at) { return menu.exec(at); }) {
     if (!openMaterials_)
-        openMaterials_ = [this](QWidget* parent) { ShowMaterialsWindowFor(parent, &linkFolder_); };
+        openMaterials_ = [this](QWidget* owner) { ShowMaterialsWindowFor(owner, &linkFolder_); };
     setObjectName(QStringLiteral("FrmMain"));
     setCaption(ProductTitle());
     setClientSize(6660, 4020);
