@@ -5,12 +5,9 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
-
-#include "support/keyboard.h"
 
 using platform::ui::Control;
 using platform::ui::ControlKind;
@@ -188,122 +185,13 @@ TEST(TwipForm, PaintHandlersDrawInTwips) {
     EXPECT_NE(image.pixelColor(90, 50), QColor(Qt::red));
 }
 
-TEST(TwipForm, EscapeDoesNotCloseAFormUnlessItSaysWhatEscapeDoes) {
+TEST(TwipForm, EscapeDoesNotCloseAForm) {
     TwipForm form;
     form.show();
     QSignalSpy rejected(&form, &QDialog::rejected);
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_EQ(rejected.count(), 0);
     EXPECT_TRUE(form.isVisible());
-    int escapes = 0;
-    form.setEscapeAction([&] { ++escapes; });
-    QTest::keyClick(&form, Qt::Key_Escape);
-    QTest::keyClick(&form, Qt::Key_Escape, Qt::ShiftModifier);
-    EXPECT_EQ(escapes, 1);
-    EXPECT_EQ(rejected.count(), 0);
-}
-
-// Which keys press a focused command button, and which open a link label.
-TEST(TwipForm, EnterPressesAFocusedButtonAndOpensAFocusedLink) {
-    TwipForm form;
-    int pressed = 0, opened = 0;
-    Control& button = form.add(ControlKind::CommandButton, "Command1", {0, 0, 900, 300});
-    button.setOnClick([&] { ++pressed; });
-    Control& link = form.add(ControlKind::Label, "Label1", {0, 600, 900, 300});
-    link.setOnClick([&] { ++opened; });
-    link.setLink(true);
-    ASSERT_TRUE(testsupport::ShowActive(form));
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int presses; // for the button and for the link alike
-    } cases[] = {
-        {Qt::Key_Return, Qt::NoModifier, 1},      {Qt::Key_Enter, Qt::KeypadModifier, 1},
-        {Qt::Key_Space, Qt::NoModifier, 1},       {Qt::Key_Return, Qt::ShiftModifier, 0},
-        {Qt::Key_Return, Qt::ControlModifier, 0}, {Qt::Key_A, Qt::NoModifier, 0},
-    };
-    for (const auto& c : cases) {
-        for (auto [control, count] : {std::pair{&button, &pressed}, std::pair{&link, &opened}}) {
-            control->widget()->setFocus(Qt::TabFocusReason);
-            const int before = *count;
-            QTest::keyClick(control->widget(), c.key, c.modifiers);
-            EXPECT_EQ(*count - before, c.presses) << control->name().toStdString() << " " << c.key;
-        }
-    }
-    // A held key presses once.
-    button.widget()->setFocus();
-    QTest::keyPress(button.widget(), Qt::Key_Return);
-    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(button.widget(), &repeat);
-    EXPECT_EQ(pressed, 4);
-}
-
-TEST(TwipForm, LinksAreReachedWithTabButAClickLeavesTheFocusWhereItIs) {
-    TwipForm form;
-    Control& box = form.add(ControlKind::TextBox, "Text1", {0, 0, 900, 300});
-    Control& link = form.add(ControlKind::Label, "Label1", {0, 600, 900, 300});
-    Control& plain = form.add(ControlKind::Label, "Label2", {0, 900, 900, 300});
-    Control& notes = form.addMultiLineTextBox("Text2", {0, 1200, 900, 900});
-    for (Control* label : {&link, &plain})
-        label->setOnClick([] {});
-    link.setLink(true);
-    ASSERT_TRUE(testsupport::ShowActive(form));
-    EXPECT_TRUE(link.isLink());
-    EXPECT_FALSE(plain.isLink());
-    // A multi-line text box passes Tab on, as every other control does.
-    EXPECT_EQ(testsupport::TabCycle(box.widget()), (QStringList{"Text1", "Label1", "Text2"}));
-    EXPECT_EQ(notes.text(), "");
-    box.widget()->setFocus();
-    QTest::mouseClick(link.widget(), Qt::LeftButton);
-    EXPECT_EQ(QApplication::focusWidget(), box.widget());
-    link.setLink(false);
-    EXPECT_EQ(testsupport::TabCycle(box.widget()), (QStringList{"Text1", "Text2"}));
-}
-
-// A click on a control with a click handler of its own is its click only; a
-// click on a control without one is a click on what lies beneath.
-TEST(TwipForm, AClickGoesToTheContainerOnlyWhenTheControlHasNoHandler) {
-    TwipForm form;
-    QStringList clicks;
-    Control& picture = form.add(ControlKind::PictureBox, "Picture1", {0, 0, 3000, 3000});
-    picture.setOnClick([&] { clicks << "Picture1"; });
-    Control& label = form.add(ControlKind::Label, "Label1", {0, 0, 900, 300}, &picture);
-    Control& plain = form.add(ControlKind::Label, "Label2", {0, 600, 900, 300}, &picture);
-    label.setOnClick([&] { clicks << "Label1"; });
-    form.show();
-    QTest::mouseClick(label.widget(), Qt::LeftButton);
-    QTest::mouseClick(plain.widget(), Qt::LeftButton);
-    EXPECT_EQ(clicks, (QStringList{"Label1", "Picture1"}));
-}
-
-// Fixed forms too large for the screen scroll; resizable ones shrink.
-TEST(TwipForm, FitsItselfIntoTheAvailableArea) {
-    const QSize frame = TwipForm::FrameAllowance();
-    TwipForm fixed;
-    fixed.setClientSize(9000, 9000); // 600 x 600 pixels
-    fixed.fitToArea(QSize(600 + frame.width(), 600 + frame.height()));
-    EXPECT_EQ(fixed.fitScroll(), nullptr);
-    EXPECT_EQ(fixed.size(), QSize(600, 600));
-    fixed.fitToArea(QSize(800, 500));
-    ASSERT_NE(fixed.fitScroll(), nullptr);
-    EXPECT_EQ(fixed.height(), 500 - frame.height());
-    EXPECT_LE(fixed.width(), 800 - frame.width());
-    EXPECT_GT(fixed.width(), 600); // room for the vertical scroll bar
-    EXPECT_EQ(fixed.scaleWidth(), 9000);
-    EXPECT_EQ(fixed.scaleHeight(), 9000);
-    Control& late = fixed.add(ControlKind::CommandButton, "Command1", {0, 8500, 900, 300});
-    EXPECT_TRUE(fixed.fitScroll()->widget()->isAncestorOf(late.widget()));
-    fixed.setClientSize(3000, 3000); // laid out afresh: fits again
-    EXPECT_EQ(fixed.fitScroll(), nullptr);
-    EXPECT_EQ(fixed.size(), QSize(200, 200));
-
-    TwipForm resizable;
-    resizable.setResizable(true);
-    resizable.setClientSize(9000, 9000);
-    resizable.fitToArea(QSize(800, 500));
-    EXPECT_EQ(resizable.fitScroll(), nullptr);
-    EXPECT_EQ(resizable.size(), QSize(600, 500 - frame.height()));
-    EXPECT_EQ(resizable.scaleHeight(), PixelsToTwips(500 - frame.height()));
 }
 
 } // namespace

@@ -356,24 +356,3 @@ TEST_F(FjListTest, ButtonsInOrderFromTheKeyboard) {
     testsupport::PressOnFocus(Qt::Key_Return);
     EXPECT_FALSE(list.isVisible());
 }
-
-TEST_F(FjListTest, ScrollsOnASmallScreenAndPrintsAsDesigned) {
-    Fj_List& list = Open(30);
-    const auto printedPages = [&] {
-        list.Command1_Click(0);
-        std::vector<std::string> texts;
-        for (const auto& t : printer->visibleTexts())
-            texts.push_back(std::to_string(t.page) + ":" + t.text + "@" + std::to_string(t.x) +
-                            "," + std::to_string(t.y));
-        printer->texts.clear();
-        return texts;
-    };
-    const std::vector<std::string> designed = printedPages();
-    ASSERT_FALSE(designed.empty());
-    list.fitToArea(QSize(1093, 600));
-    ASSERT_NE(list.fitScroll(), nullptr);
-    EXPECT_LE(list.height() + Fj_List::FrameAllowance().height(), 600);
-    EXPECT_EQ(list.scaleWidth(), 8265);
-    EXPECT_EQ(list.scaleHeight(), 10650);
-    EXPECT_EQ(printedPages(), designed);
-}
