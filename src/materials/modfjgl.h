@@ -1,7 +1,8 @@
 #pragma once
-// Text helpers of the materials subsystem: standard file names and the number
-// texts of the grids.
+// Helpers of the materials subsystem: standard file names, the number texts
+// of the grids, and the path and folder procedures of the package save.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,32 @@ std::string DecimalText(double value);
 // The text read as a number (leading number, 0 when none) and written back in
 // decimal, as the grids pass entry numbers to the manifest.
 std::string NumberText(std::string_view text);
+
+// ---- paths and folders (split at "\\" and "/", as GetFolderPart does) ----
+
+// The path up to and including its last separator; "" when it has none.
+std::string GetParentFolder(const std::string& path);
+// The text after the last dot of the path when that dot comes after the last
+// separator; "" otherwise (no dot, or a dot only in a folder name).
+std::string GetExtension(const std::string& path);
+// Creates every folder of the path in turn, from the first component on; a
+// folder that exists already or cannot be made is passed over. True when the
+// whole path is a folder afterwards.
+bool MakePath(const std::string& path);
+// Deletes the folder with everything in it, read-only and hidden entries
+// included, depth first; `idle` runs between entries. A link inside is removed
+// as a link and never followed, so nothing outside the folder is touched; a
+// folder that is itself a link is only unlinked. True when the folder is gone
+// afterwards (also when it was not there); failures end it quietly.
+bool DeleteFolderTree(const std::string& folder, const std::function<void()>& idle = {});
+
+// Whether a name read from a manifest (a material's fjmc, an entry's fileName
+// or standard file name) can be used as one file or folder name inside the
+// package folder on every platform the package is read on: not empty, not
+// only dots and spaces ("." and ".." and what Windows trims to them), no
+// separator, drive colon, control character or other character that Windows
+// forbids in names (* ? " < > |), and not a Windows device name (CON, NUL,
+// COM1, ... with or without extension).
+bool IsStorableName(std::string_view name);
 
 } // namespace materials

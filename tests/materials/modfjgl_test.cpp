@@ -1,6 +1,13 @@
 #include "materials/modfjgl.h"
 
+#include "util/utf8.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
 
 using materials::DecimalText;
 using materials::NumberText;
@@ -21,4 +28,68 @@ TEST(StandardName, NumberTexts) {
     EXPECT_EQ(NumberText(""), "0");
     EXPECT_EQ(NumberText("2.5"), "2.5");
     EXPECT_EQ(DecimalText(10), "10");
+}
+
+// ---- paths and folders ----
+
+TEST(PackagePaths, ExtensionParentFolderAndStorableNames) {
+    const std::pair<const char*, const char*> extensions[] = {{"D:\\scan\\page.JPG", "JPG"},
+                                                              {"/home/a/b.tar.gz", "gz"},
+                                                              {"/a/b.c/d", ""},
+                                                              {"C:\\a.b\\c", ""},
+                                                              {"name.", ""},
+                                                              {"noext", ""},
+                                                              {".hidden", "hidden"}};
+    for (const auto& [path, extension] : extensions)
+        EXPECT_EQ(materials::GetExtension(path), extension) << path;
+    const std::pair<const char*, const char*> parents[] = {{"C:\\a\\APLPKG.XML", "C:\\a\\"},
+                                                           {"/p/q/APLPKG.XML", "/p/q/"},
+                                                           {"plain", ""},
+                                                           {"mixed/a\\b", "mixed/a\\"}};
+    for (const auto& [path, parent] : parents)
+        EXPECT_EQ(materials::GetParentFolder(path), parent) << path;
+
+    for (const char* good :
+         {"营业执照", "营业执照.JPG", "a b", "章程.", "CONTRACT.pdf", "COM10", "报告[1]", "~x%"})
+        EXPECT_TRUE(materials::IsStorableName(good)) << good;
+    for (const char* bad :
+         {"",     ".",   "..",  "...", " . ",  "a/b", "a\\b",    "C:",       "a:b",  "a*b", "a?b",
+          "a\"b", "a<b", "a>b", "a|b", "a\tb", "CON", "con.pdf", "LPT1.txt", "nul ", "Com3"})
+        EXPECT_FALSE(materials::IsStorableName(bad)) << bad;
+}
+
+TEST(PackagePaths, MakePathAndDeleteFolderTreeStayInsideTheFolder) {
+    namespace fs = std::filesystem;
+    const auto u8 = [](const fs::path& p) { return util::PathToUtf8(p); };
+    const fs::path root =
+        fs::temp_directory_path() / ("quillor_paths_" + std::to_string(std::random_device{}()));
+    fs::remove_all(root);
+    const std::string deep = u8(root / "甲" / "乙" / "丙");
+    EXPECT_TRUE(materials::MakePath(deep));
+    EXPECT_TRUE(materials::MakePath(deep + "/")); // exists already
+    std::ofstream(root / "文件") << "x";
+    EXPECT_FALSE(materials::MakePath(u8(root / "文件" / "下")));
+
+    // A tree with a read-only file and folder, and links leading out of it.
+    const fs::path outside = root / "外面";
+    fs::create_directories(outside);
+    std::ofstream(outside / "keep.txt") << "keep";
+    std::ofstream(root / "甲" / "乙" / "ro.txt") << "ro";
+    fs::permissions(root / "甲" / "乙" / "ro.txt", fs::perms::owner_read);
+    fs::create_directory_symlink(outside, root / "甲" / "链接");
+    fs::create_symlink(outside / "keep.txt", root / "甲" / "乙" / "丙" / "文件链接");
+    fs::permissions(root / "甲" / "乙", fs::perms::owner_read | fs::perms::owner_exec);
+    int idle = 0;
+    EXPECT_TRUE(materials::DeleteFolderTree(u8(root / "甲"), [&] { ++idle; }));
+    EXPECT_FALSE(fs::exists(root / "甲"));
+    EXPECT_EQ(idle, 5);
+    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
+    // A folder that is itself a link is unlinked only; a file is not a folder.
+    fs::create_directory_symlink(outside, root / "整个链接");
+    EXPECT_TRUE(materials::DeleteFolderTree(u8(root / "整个链接")));
+    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
+    EXPECT_FALSE(materials::DeleteFolderTree(u8(root / "文件")));
+    EXPECT_TRUE(fs::exists(root / "文件"));
+    EXPECT_TRUE(materials::DeleteFolderTree(u8(root / "没有")));
+    fs::remove_all(root);
 }

@@ -6,6 +6,7 @@
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "platform/prompter.h"
+#include "platform/ui/error_barrier.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
@@ -820,7 +821,8 @@ void ShowMaterialsWindow(QWidget* parent) {
     if (SelectedItem < 0 || static_cast<std::size_t>(SelectedItem) >= ItemTable.size())
         return;
     FrmFjgl window(parent);
-    window.Form_Load();
+    if (!platform::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))
+        return;
     window.exec();
 }
 

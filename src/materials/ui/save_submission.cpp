@@ -1,10 +1,41 @@
-// "保存" of the materials window: the package folder is written from the
-// working copy.
+// "保存" of the materials window: both forms checked, the package folder
+// written from the working copy, and the result with the package size.
 
+#include "fieldforms/completeness.h"
+#include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
+#include "materials/ui/save_progress.h"
+#include "platform/prompter.h"
+#include "startup/mainbas.h"
+
+#include <string>
+#include <vector>
 
 namespace materials::ui {
+namespace {
 
-void FrmFjgl::SaveSubmission() {}
+constexpr int kMaterialKbColumn = 3; // "文件(KB)" of MedFlex1
+
+} // namespace
+
+void FrmFjgl::SaveSubmission() {
+    if (!fieldforms::CheckCompleteness(fieldforms::kBothForms))
+        return;
+    SaveOutcome outcome;
+    {
+        SaveProgress progress(this);
+        outcome = SaveFolder(&progress);
+    }
+    if (!outcome.saved())
+        return;
+    StorageFolder = ShownFolder;
+    std::vector<std::string> kb;
+    for (int r = 1; r < MedFlex1().rows(); ++r)
+        kb.push_back(MedFlex1().textMatrix(r, kMaterialKbColumn).toStdString());
+    const SaveMessage message =
+        SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, Text2(0).text().toStdString());
+    platform::CurrentPrompter().message(message.text, message.title, message.icon,
+                                        platform::MsgButtons::Ok);
+}
 
 } // namespace materials::ui

@@ -12,6 +12,7 @@
 #include "materials/ui/FrmFjgl.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/Fj_List.h"
+#include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
 #include "util/template_docs.h"
@@ -114,6 +115,49 @@ bool MaterialsList(const QDir& out) {
     return ok && rendered == 0;
 }
 
+// The application form with a unit's entries typed in (not saved), beside
+// the page it prints, as PDF and PNG.
+bool ApplicationForm(const QDir& out) {
+    SelectedItem = 0;
+    SubItemName.clear();
+    printing::ui::XZSPTab form;
+    form.Form_Load();
+    form.Option1(0).setChecked(true);
+    const char* const unit[] = {"四川省地质工程勘察院",
+                                "张三",
+                                "成都市武侯区一环路南一段24号",
+                                "028-85551234",
+                                "610041",
+                                "dzkc@example.cn",
+                                "李明",
+                                "510107198003150018",
+                                "成都市青羊区光华村街1号",
+                                "13800000000",
+                                "610072",
+                                "liming@example.cn"};
+    for (int i = 0; i < 12; ++i)
+        form.Text2(i).setText(QString::fromUtf8(unit[i]));
+    form.Combo1().setListIndex(1);
+    form.Check1(0).setChecked(true);
+    form.Check1(3).setChecked(true);
+    form.show();
+    bool ok = Save(form.grab(), out, "XZSPTab");
+    const QString pdf = out.filePath("XZSPTab_print.pdf");
+    {
+        platform::ui::QtPrinter printer(pdf);
+        form.usePrinter(&printer);
+        const std::int16_t printers = PrinterCount;
+        PrinterCount = 1; // a PDF file is always there to print on
+        form.Command1_Click(1);
+        PrinterCount = printers;
+        form.usePrinter(nullptr);
+    }
+    const int rendered = QProcess::execute(
+        "pdftoppm", {"-png", "-r", "100", "-singlefile", pdf, out.filePath("XZSPTab_print")});
+    std::printf("%s %s\n", rendered == 0 ? "wrote" : "FAILED", qPrintable(pdf));
+    return ok && rendered == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -174,5 +218,6 @@ int main(int argc, char** argv) {
         if (form.scrollArea())
             ok &= Save(form.Pic2().widget()->grab(), out, name + QStringLiteral("_whole"));
     }
+    ok &= ApplicationForm(out);
     return ok ? 0 : 1;
 }

@@ -1,0 +1,120 @@
+#include "materials/ui/save_progress.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QWidget>
+
+namespace materials::ui {
+namespace {
+
+constexpr int kScale = 1000;
+
+QString Megabytes(std::uint64_t bytes) {
+    return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+} // namespace
+
+SaveProgress::SaveProgress(QWidget* parent, int delayMs) : parent_(parent), delayMs_(delayMs) {}
+
+SaveProgress::~SaveProgress() {
+    restorePointer();
+}
+
+void SaveProgress::restorePointer() {
+    if (busy_)
+        QApplication::restoreOverrideCursor();
+    busy_ = false;
+}
+
+void SaveProgress::stage(SaveStage stage, const std::string& name) {
+    switch (stage) {
+    case SaveStage::Begin:
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        busy_ = true;
+        copying_ = true;
+        clock_.start();
+        break;
+    case SaveStage::Copy:
+        name_ = name;
+        showIfDue();
+        break;
+    case SaveStage::Place:
+    case SaveStage::Commit:
+        copying_ = false; // past the point where the previous package could stay
+        break;
+    case SaveStage::Clean:
+        copying_ = false;
+        // Removing a large folder tree keeps the window painted, but takes
+        // no input while no dialog holds the window.
+        if (!dialog_)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        break;
+    case SaveStage::End:
+        dialog_.reset();
+        restorePointer();
+        return;
+    }
+    showState();
+    handleEvents();
+}
+
+void SaveProgress::copied(std::uint64_t done, std::uint64_t total) {
+    done_ = done;
+    total_ = total;
+    showIfDue();
+    showState();
+    handleEvents();
+}
+
+bool SaveProgress::cancelRequested() {
+    handleEvents();
+    return dialog_ && dialog_->wasCanceled();
+}
+
+void SaveProgress::showIfDue() {
+    if (dialog_ || !copying_ || !clock_.isValid() || clock_.elapsed() < delayMs_)
+        return;
+    dialog_ = std::make_unique<QProgressDialog>(parent_);
+    dialog_->setObjectName(QStringLiteral("SaveProgress"));
+    dialog_->setWindowTitle(QStringLiteral("保存"));
+    dialog_->setWindowModality(Qt::WindowModal);
+    dialog_->setAutoReset(false);
+    dialog_->setAutoClose(false);
+    dialog_->setMinimumDuration(0);
+    dialog_->setRange(0, kScale);
+    dialog_->setMinimumWidth(420);
+    auto* cancel = new QPushButton(QStringLiteral("取消"));
+    cancel->setObjectName(QStringLiteral("SaveProgressCancel"));
+    dialog_->setCancelButton(cancel); // the dialog owns it
+    cancel_ = cancel;
+    dialog_->show();
+}
+
+void SaveProgress::showState() {
+    if (!dialog_)
+        return;
+    if (copying_) {
+        dialog_->setLabelText(QStringLiteral("正在复制：") + QString::fromStdString(name_) +
+                              QStringLiteral("\n已复制 ") + Megabytes(done_) +
+                              QStringLiteral(" / ") + Megabytes(total_) + QStringLiteral(" MB"));
+        dialog_->setValue(total_ == 0 ? 0 : static_cast<int>(done_ * kScale / total_));
+    } else {
+        dialog_->setLabelText(QStringLiteral("正在写入申报资料..."));
+        dialog_->setValue(kScale);
+        if (cancel_)
+            cancel_->setEnabled(false);
+    }
+}
+
+// Only once the dialog shows (window-modal: the materials window takes no
+// input meanwhile) are events handled, so nothing can start a second action.
+void SaveProgress::handleEvents() {
+    if (dialog_)
+        QCoreApplication::processEvents();
+}
+
+} // namespace materials::ui

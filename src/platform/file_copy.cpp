@@ -1,0 +1,276 @@
+#include "platform/file_copy.h"
+
+#include <algorithm>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kDefaultChunk = std::size_t{8} << 20;
+constexpr std::size_t kMaxBuffer = std::size_t{4} << 20;
+
+CopyResult Failed(CopyResult::Failure failure, std::error_code error) {
+    return CopyResult{failure, error};
+}
+
+#ifdef _WIN32
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (valid())
+            CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return h_; }
+    bool close() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(h) != 0;
+    }
+
+  private:
+    HANDLE h_;
+};
+
+std::error_code LastError() {
+    return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+}
+
+#else
+
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    bool valid() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // Closes now and reports what close says (some file systems report
+    // deferred write errors only here).
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+std::error_code Errno(int value) {
+    return std::error_code(value, std::generic_category());
+}
+
+// Errors of copy_file_range that belong to the destination.
+bool IsWriteErrno(int value) {
+    return value == ENOSPC || value == EFBIG || value == EDQUOT || value == EROFS;
+}
+
+// Writes all of the buffer; false with errno set on failure.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+#endif
+
+} // namespace
+
+#ifdef _WIN32
+
+CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::size_t chunkBytes,
+                        const std::function<void(std::uint64_t)>& progress) {
+    const std::size_t chunk = std::min(chunkBytes ? chunkBytes : kDefaultChunk, kMaxBuffer);
+    Handle in(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid())
+        return Failed(CopyResult::Failure::Read, LastError());
+    if (GetFileType(in.get()) != FILE_TYPE_DISK)
+        return Failed(CopyResult::Failure::Read, std::make_error_code(std::errc::not_supported));
+    Handle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid())
+        return Failed(CopyResult::Failure::Write, LastError());
+    std::vector<char> buffer(chunk);
+    std::uint64_t done = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+            return Failed(CopyResult::Failure::Read, LastError());
+        if (got == 0)
+            break;
+        DWORD put = 0;
+        if (!WriteFile(out.get(), buffer.data(), got, &put, nullptr) || put != got)
+            return Failed(CopyResult::Failure::Write, LastError());
+        done += got;
+        if (progress)
+            progress(done);
+    }
+    if (!out.close())
+        return Failed(CopyResult::Failure::Write, LastError());
+    return {};
+}
+
+bool SyncFile(const std::filesystem::path& file) {
+    Handle h(CreateFileW(file.c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return h.valid() && FlushFileBuffers(h.get()) != 0;
+}
+
+bool SyncAll(const std::vector<std::filesystem::path>& files,
+             const std::vector<std::filesystem::path>& folders) {
+    bool all = true;
+    for (const std::filesystem::path& file : files)
+        all = SyncFile(file) && all;
+    for (const std::filesystem::path& folder : folders)
+        all = SyncFolder(folder) && all;
+    return all;
+}
+
+// NTFS keeps its folder entries in its journal; there is no folder handle to flush.
+bool SyncFolder(const std::filesystem::path&) {
+    return true;
+}
+
+#else
+
+CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::size_t chunkBytes,
+                        const std::function<void(std::uint64_t)>& progress) {
+    const std::size_t chunk = chunkBytes ? chunkBytes : kDefaultChunk;
+    // Non-blocking open: a pipe without writer must not hold the save.
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!in.valid())
+        return Failed(CopyResult::Failure::Read, Errno(errno));
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0)
+        return Failed(CopyResult::Failure::Read, Errno(errno));
+    if (!S_ISREG(info.st_mode))
+        return Failed(CopyResult::Failure::Read, Errno(S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP));
+    const int flags = ::fcntl(in.get(), F_GETFL);
+    if (flags >= 0)
+        ::fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
+
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!out.valid())
+        return Failed(CopyResult::Failure::Write, Errno(errno));
+
+    std::uint64_t done = 0;
+    std::vector<char> buffer;
+#ifdef __linux__
+    bool inKernel = true; // copy_file_range: no trip of the data through this process
+#else
+    const bool inKernel = false;
+#endif
+    for (;;) {
+        ssize_t n = 0;
+#ifdef __linux__
+        if (inKernel) {
+            n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, chunk, 0);
+            if (n < 0) {
+                const int error = errno;
+                if (error == EINTR)
+                    continue;
+                if (error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP) {
+                    inKernel = false; // not between these files: go on by reading
+                    continue;
+                }
+                return Failed(IsWriteErrno(error) ? CopyResult::Failure::Write
+                                                  : CopyResult::Failure::Read,
+                              Errno(error));
+            }
+        }
+#endif
+        if (!inKernel) {
+            buffer.resize(std::min(chunk, kMaxBuffer));
+            n = ::read(in.get(), buffer.data(), buffer.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return Failed(CopyResult::Failure::Read, Errno(errno));
+            }
+            if (n > 0 && !WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(n)))
+                return Failed(CopyResult::Failure::Write, Errno(errno));
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::uint64_t>(n);
+        if (progress)
+            progress(done);
+    }
+#ifdef __linux__
+    // Start writing the data out now; SyncFile waits for it later.
+    ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+    if (!out.close())
+        return Failed(CopyResult::Failure::Write, Errno(errno));
+    return {};
+}
+
+bool SyncFile(const std::filesystem::path& file) {
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid())
+        return false;
+#if defined(__APPLE__)
+    return ::fsync(fd.get()) == 0;
+#else
+    return ::fdatasync(fd.get()) == 0;
+#endif
+}
+
+bool SyncAll(const std::vector<std::filesystem::path>& files,
+             const std::vector<std::filesystem::path>& folders) {
+#ifdef __linux__
+    // One flush of the file system writes all their data and commits the
+    // journal once.
+    if (files.empty() && folders.empty())
+        return true;
+    const std::filesystem::path& any = !files.empty() ? files.front() : folders.front();
+    Fd fd(::open(any.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    return fd.valid() && ::syncfs(fd.get()) == 0;
+#else
+    bool all = true;
+    for (const std::filesystem::path& file : files)
+        all = SyncFile(file) && all;
+    for (const std::filesystem::path& folder : folders)
+        all = SyncFolder(folder) && all;
+    return all;
+#endif
+}
+
+bool SyncFolder(const std::filesystem::path& folder) {
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
+    return fd.valid() && ::fsync(fd.get()) == 0;
+}
+
+#endif
+
+} // namespace platform

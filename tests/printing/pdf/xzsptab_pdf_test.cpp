@@ -1,0 +1,142 @@
+// The application form printed into a real PDF: where poppler finds its texts
+// on the page, against the engine's mapping of window twips to page twips.
+
+#include "platform/ui/qt_printer.h"
+#include "printing/print_table.h"
+#include "printing/ui/XZSPTab.h"
+#include "startup/mainbas.h"
+#include "support/fake_prompter.h"
+#include "support/fixture_db.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+using printing::BoxHeight;
+using printing::BoxWidth;
+using printing::PageX;
+using printing::PageY;
+
+// Words of pdftotext -bbox: the text and its box in points.
+struct Word {
+    QString text;
+    QRectF box;
+};
+
+std::vector<Word> Words(const QString& pdf) {
+    QProcess process;
+    process.start("pdftotext", {"-bbox", "-enc", "UTF-8", pdf, "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        ADD_FAILURE() << "pdftotext failed (poppler-utils installed?)";
+        return {};
+    }
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression re("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
+                                       "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>");
+    std::vector<Word> words;
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        words.push_back(
+            {m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                   QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return words;
+}
+
+std::optional<QRectF> Find(const std::vector<Word>& words, const QString& text) {
+    for (const Word& w : words)
+        if (w.text == text)
+            return w.box;
+    return std::nullopt;
+}
+
+double Points(double twips) {
+    return twips / 20.0;
+}
+
+TEST(XZSPTabPdfTest, TextsStandWhereTheEngineMapsTheirControls) {
+    testsupport::ScopedFakePrompter prompter;
+    testsupport::TempDir dir;
+    {
+        testsupport::FixtureDb db(dir.File("系统模板.mdb"));
+        db.AddParameters();
+        db.AddItem({.name = "甲级资质新申请",
+                    .extra = {{"行政审批项目名称", "甲级资质申请"},
+                              {"行政区域", 510300},
+                              {"单位个人", 1},
+                              {"单位名称", "地质勘查院"},
+                              {"法人代表", "王五"},
+                              {"单位地址", "成都市一环路"},
+                              {"联系电话", "02888888888"},
+                              {"个人姓名", "李四"},
+                              {"审批结果接收方式", "10000"}}});
+        db.AddWord(1, 510300, "自贡市");
+    }
+    StartupHooks hooks;
+    hooks.countPrinters = [] { return 1; };
+    ASSERT_TRUE(Main(dir.path(), hooks));
+    SelectedItem = 0;
+
+    QTemporaryDir out;
+    const QString pdf = out.filePath("xzsptab.pdf");
+    double lineHeight = 0; // of "中" in the text boxes' printed font
+    {
+        printing::ui::XZSPTab form;
+        form.Form_Load();
+        platform::ui::QtPrinter printer(pdf);
+        printer.setFontName("宋体");
+        printer.setFontSize(10.5 * 1.143);
+        lineHeight = printer.textHeight("中");
+        form.usePrinter(&printer);
+        form.Command1_Click(1);
+    }
+    ResetGlobals();
+    EXPECT_TRUE(prompter->messages.empty());
+    const std::vector<Word> words = Words(pdf);
+    ASSERT_FALSE(words.empty());
+
+    // Left-aligned text boxes start 20 twips into their box and are centred
+    // vertically in it.
+    struct Case {
+        const char* text;
+        int left, top, width, height; // the control's box in window twips
+        bool centred;
+    };
+    const Case cases[] = {
+        {"地质勘查院", 1860, 2700, 3855, 270, false},   // Text2(0)
+        {"成都市一环路", 1860, 3060, 6075, 270, false}, // Text2(2)
+        {"02888888888", 1860, 3420, 3855, 270, false},  // Text2(3)
+        {"甲级资质申请", 2310, 5580, 5625, 270, false}, // Text3
+        {"王五", 6810, 2700, 1125, 270, true},          // Text2(1), centred
+        {"自贡市", 2310, 6270, 3465, 330, false},       // Combo1, the name only
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto box = Find(words, QString::fromUtf8(c.text));
+        ASSERT_TRUE(box.has_value());
+        if (c.centred)
+            EXPECT_NEAR(box->center().x(), Points(PageX(c.left) + BoxWidth(c.width) / 2.0), 1.0);
+        else
+            EXPECT_NEAR(box->left(), Points(PageX(c.left) + 20), 1.0);
+        const double top = PageY(c.top) + (BoxHeight(c.height) - lineHeight) / 2;
+        EXPECT_NEAR(box->top(), Points(top), 2.0);
+    }
+    // Option buttons and check boxes print their mark and caption 100 twips in.
+    for (const auto& [text, left, top] :
+         {std::tuple{"(√)单位申请", 330, 930}, std::tuple{"[√]短信通知", 2430, 6720}}) {
+        SCOPED_TRACE(text);
+        const auto box = Find(words, QString::fromUtf8(text));
+        ASSERT_TRUE(box.has_value());
+        EXPECT_NEAR(box->left(), Points(PageX(left) + 100), 1.0);
+        EXPECT_NEAR(box->top(), Points(PageY(top)), 2.0);
+    }
+    // The individual's group is disabled and printed empty.
+    EXPECT_FALSE(Find(words, QString::fromUtf8("李四")).has_value());
+}
+
+} // namespace
