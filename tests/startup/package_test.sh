@@ -102,6 +102,8 @@ run_with() { # run_with HOME PROGRAM ARGS... (cwd: /, PATH: the installation fir
     local home="$1"; shift
     (cd / && env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$home" LANG=C.UTF-8 \
         XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen \
+        ASAN_OPTIONS="${ASAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" \
+        LSAN_OPTIONS="${LSAN_OPTIONS:-}" \
         "${user_ids[@]}" "$@" >"$work/stdout" 2>"$work/stderr")
 }
 as_self_with() {
