@@ -50,13 +50,14 @@ std::string LibraryPath(const std::filesystem::path& file) {
 #ifdef _WIN32
     const std::wstring wide = file.wstring();
     std::wstring shortName(wide.size() + MAX_PATH, L'\0');
-    const DWORD length = GetShortPathNameW(wide.c_str(), shortName.data(),
-                                           static_cast<DWORD>(shortName.size()));
+    const DWORD length =
+        GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
     const std::wstring& name =
         length > 0 && length < shortName.size() ? shortName.substr(0, length) : wide;
     BOOL lossy = FALSE;
-    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(),
-                                          static_cast<int>(name.size()), nullptr, 0, nullptr, &lossy);
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(),
+                            static_cast<int>(name.size()), nullptr, 0, nullptr, &lossy);
     std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
     if (bytes > 0)
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(),
