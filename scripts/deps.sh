@@ -10,6 +10,7 @@ PACKAGES=(
   mdbtools mdbtools-dev libmdb3
   fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk fonts-wqy-zenhei
   poppler-utils xvfb xauth
+  libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
 )
 
 missing=()
