@@ -29,33 +29,26 @@ constexpr int kChunk = 32 * int(kDiscBlock);
 
 // ---- libburn set-up ----
 
-int& BurnHolders() {
-    static int holders = 0;
-    return holders;
-}
-
-// libburn for the program while at least one holder lives: messages queued
-// instead of printed, no signal handlers of its own.
+// libburn for the program: messages queued instead of printed, no signal
+// handlers of its own. It is set up once and ended when the program ends:
+// its worker threads may still be winding down when a drive has gone idle,
+// so shutting it down between uses is not safe.
 class BurnLibrary {
   public:
-    BurnLibrary() {
-        if (BurnHolders() == 0) {
-            if (!burn_initialize())
-                return;
-            burn_msgs_set_severities(Text("SORRY"), Text("NEVER"), Text("quillor : "));
-        }
-        ++BurnHolders();
-        ok_ = true;
-    }
-    ~BurnLibrary() {
-        if (ok_ && --BurnHolders() == 0)
-            burn_finish();
-    }
-    BurnLibrary(const BurnLibrary&) = delete;
-    BurnLibrary& operator=(const BurnLibrary&) = delete;
+    BurnLibrary() { ok_ = Started(); }
     bool ok() const { return ok_; }
 
   private:
+    static bool Started() {
+        static const bool started = [] {
+            if (!burn_initialize())
+                return false;
+            burn_msgs_set_severities(Text("SORRY"), Text("NEVER"), Text("quillor : "));
+            std::atexit([] { burn_finish(); });
+            return true;
+        }();
+        return started;
+    }
     bool ok_ = false;
 };
 

@@ -17,13 +17,6 @@
 namespace platform::disc {
 namespace {
 
-// libisofs keeps its set-up (character set, message queue) for the process:
-// it is made when the first holder appears and ended with the last one.
-int& IsoHolders() {
-    static int holders = 0;
-    return holders;
-}
-
 char* Text(const char* literal) {
     return const_cast<char*>(literal); // the library's prototypes lack const
 }
@@ -261,22 +254,23 @@ ImagePtr Import(IsoDataSource* source, bool joliet, bool& present, std::string& 
 
 // ---- library ----
 
+// libisofs is set up once (UTF-8 names, messages queued) and ended when the
+// program ends: its generator threads may still be winding down after a
+// cancelled image, so shutting it down between uses is not safe.
 IsoLibrary::IsoLibrary() {
-    if (IsoHolders() == 0) {
+    static const bool started = [] {
         // bit 0: leave the process's locale alone; names are UTF-8 here.
         if (iso_init_with_flag(1) < 0)
-            return;
+            return false;
         iso_set_local_charset(Text("UTF-8"), 0);
         iso_set_msgs_severities(Text("SORRY"), Text("NEVER"), Text("quillor : "));
-    }
-    ++IsoHolders();
-    ok_ = true;
+        std::atexit([] { iso_finish(); });
+        return true;
+    }();
+    ok_ = started;
 }
 
-IsoLibrary::~IsoLibrary() {
-    if (ok_ && --IsoHolders() == 0)
-        iso_finish();
-}
+IsoLibrary::~IsoLibrary() = default;
 
 std::string TakeIsoMessages() {
     std::string text;

@@ -15,7 +15,7 @@
 namespace platform::disc {
 
 // libisofs set up for the program (UTF-8 names, messages queued instead of
-// printed) while at least one holder lives.
+// printed); a holder tells whether that worked.
 class IsoLibrary {
   public:
     IsoLibrary();

@@ -171,7 +171,7 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
          {{"旧版", "not an office file", "doc"},
           {"新版", kZip + "zipped", "doc"},
           {"表格", kOle2 + "old", "xlsx"},
-          {"正常", kZip + "zipped", "docx"}},
+          {"正常", kZip + "a new one", "docx"}},
          [](const fs::path&) {},
          {"【其他材料】旧版（旧版.doc）：文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"},
          {"【其他材料】新版（新版.doc）：扩展名为.doc，内容却是新版Office（.docx）格式",
@@ -228,8 +228,9 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
             for (const platform::DiscFile& f : check.discFiles)
                 EXPECT_NE(f.discPath, off);
         const std::string text = materials::FindingsText(check);
-        if (!c.errors.empty() && !c.warnings.empty())
+        if (!c.errors.empty() && !c.warnings.empty()) {
             EXPECT_LT(text.find("错误："), text.find("警告："));
+        }
     }
 }
 
