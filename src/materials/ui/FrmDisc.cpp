@@ -172,9 +172,7 @@ void FrmDisc::showCheck() {
     LabResult().setText(result);
     LabResult().setForeColor(errors > 0 ? Qt::red : QColor(0, 128, 0));
     const std::string text = FindingsText(check_);
-    TxtFindings().setText(text.empty() ? QStringLiteral("未发现问题。")
-                                       : Q(text).replace(QStringLiteral("\r\n"),
-                                                         QStringLiteral("\n")));
+    TxtFindings().setText(text.empty() ? QStringLiteral("未发现问题。") : Q(text));
     LabSize().setText(QStringLiteral("共%1个文件，%2")
                           .arg(check_.discFiles.size())
                           .arg(Mb(check_.totalBytes)));
