@@ -133,10 +133,10 @@ class Checker {
     fs::path folder_;
     ContentInspector* inspector_;
     PackageCheck check_;
-    std::vector<Stored> stored_;          // entries that go onto the disc
-    std::vector<std::string> listed_;     // the lines the list must hold
+    std::vector<Stored> stored_;                           // entries that go onto the disc
+    std::vector<std::string> listed_;                      // the lines the list must hold
     std::map<std::string, std::set<std::string>> claimed_; // material → names (upper case)
-    std::set<std::string> materialKeys_;  // material folders (upper case)
+    std::set<std::string> materialKeys_;                   // material folders (upper case)
 };
 
 void Checker::checkName(const std::string& material, const std::string& entry,
@@ -386,8 +386,9 @@ PackageCheck Checker::run() {
     for (const platform::DiscFile& f : check_.discFiles)
         check_.totalBytes += f.size;
     if (check_.totalBytes > kDvdBytes)
-        error("", "", "", "申报资料共" + MegaBytes(check_.totalBytes) +
-                              "M，超过单层DVD光盘的容量（" + MegaBytes(kDvdBytes) + "M）");
+        error("", "", "",
+              "申报资料共" + MegaBytes(check_.totalBytes) + "M，超过单层DVD光盘的容量（" +
+                  MegaBytes(kDvdBytes) + "M）");
     return check_;
 }
 

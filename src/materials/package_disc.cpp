@@ -15,8 +15,8 @@ namespace fs = std::filesystem;
 using platform::DiscStatus;
 using Status = DiscOutcome::Status;
 
-constexpr std::size_t kVolumeUnits = 16;  // UTF-16 units in the Joliet descriptor
-constexpr std::size_t kVolumeBytes = 32;  // bytes in the primary descriptor
+constexpr std::size_t kVolumeUnits = 16; // UTF-16 units in the Joliet descriptor
+constexpr std::size_t kVolumeBytes = 32; // bytes in the primary descriptor
 constexpr std::size_t kMaxDifferences = 20;
 
 std::string Mb(std::uint64_t bytes) {
@@ -171,8 +171,7 @@ std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
 }
 
 DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLayout& layout,
-                           const fs::path& target, DiscObserver& observer,
-                           const SinkOpener& open) {
+                           const fs::path& target, DiscObserver& observer, const SinkOpener& open) {
     const std::string where = util::PathToUtf8(target);
     const std::uint64_t bytes = LayoutBytes(layout);
     if (bytes > kDvdBytes)
@@ -204,8 +203,7 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
         case DiscStatus::NoSpace:
             return {Status::Failed, "目标磁盘空间已满，映像文件未生成。"};
         case DiscStatus::SourceFailed:
-            return {Status::Failed,
-                    "读取申报资料文件出错，映像文件未生成：\r\n" + written.detail};
+            return {Status::Failed, "读取申报资料文件出错，映像文件未生成：\r\n" + written.detail};
         default:
             return {Status::Failed, "写入映像文件出错，映像文件未生成：" + written.detail};
         }

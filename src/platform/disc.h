@@ -47,11 +47,11 @@ class DiscProgress {
 
 enum class DiscStatus {
     Done,
-    Cancelled,     // stopped on the user's request
-    SourceFailed,  // a file of the layout could not be read (or changed while read)
-    WriteFailed,   // the target refused the data
-    NoSpace,       // the target is full
-    Failed,        // anything else the disc library reported
+    Cancelled,    // stopped on the user's request
+    SourceFailed, // a file of the layout could not be read (or changed while read)
+    WriteFailed,  // the target refused the data
+    NoSpace,      // the target is full
+    Failed,       // anything else the disc library reported
 };
 
 struct DiscResult {
@@ -112,9 +112,9 @@ struct DriveInfo {
 
 enum class MediumState {
     NoMedium,
-    Blank,       // ready to be written from the start
-    Written,     // holds data (closed, appendable, or an overwritable disc with a volume on it)
-    Unsuitable,  // cannot be written by this drive
+    Blank,      // ready to be written from the start
+    Written,    // holds data (closed, appendable, or an overwritable disc with a volume on it)
+    Unsuitable, // cannot be written by this drive
 };
 
 struct MediumInfo {

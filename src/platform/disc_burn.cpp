@@ -58,8 +58,7 @@ template <typename T, void (*Free)(T*)> struct Freer {
 using DiscPtr = std::unique_ptr<burn_disc, Freer<burn_disc, burn_disc_free>>;
 using SessionPtr = std::unique_ptr<burn_session, Freer<burn_session, burn_session_free>>;
 using TrackPtr = std::unique_ptr<burn_track, Freer<burn_track, burn_track_free>>;
-using WriteOptsPtr =
-    std::unique_ptr<burn_write_opts, Freer<burn_write_opts, burn_write_opts_free>>;
+using WriteOptsPtr = std::unique_ptr<burn_write_opts, Freer<burn_write_opts, burn_write_opts_free>>;
 
 // ---- reading a medium through the drive ----
 
@@ -83,9 +82,9 @@ int DriveRead(IsoDataSource* src, std::uint32_t lba, std::uint8_t* buffer) {
         lba >= blocks->cachedFirst + blocks->cachedBlocks) {
         off_t count = 0;
         const int runBlocks = kChunk / int(kDiscBlock);
-        int r = burn_read_data(blocks->drive, off_t(lba) * off_t(kDiscBlock),
-                               reinterpret_cast<char*>(blocks->cache.data()), kChunk, &count,
-                               2 | 4);
+        int r =
+            burn_read_data(blocks->drive, off_t(lba) * off_t(kDiscBlock),
+                           reinterpret_cast<char*>(blocks->cache.data()), kChunk, &count, 2 | 4);
         if (r <= 0 || count < off_t(kDiscBlock)) {
             // Near the end of the medium a whole run may not exist: one block.
             r = burn_read_data(blocks->drive, off_t(lba) * off_t(kDiscBlock),
@@ -177,14 +176,12 @@ class BurnDrive final : public DiscDrive {
         burn_disc_add_session(disc.get(), session.get(), BURN_POS_END);
         burn_track_define_data(track.get(), 0, 0, 1, BURN_MODE1);
         // libisofs's source and libburn's are the one struct, declared twice.
-        if (burn_track_set_source(track.get(),
-                                  reinterpret_cast<burn::burn_source*>(image.source())) !=
-            BURN_SOURCE_OK)
+        if (burn_track_set_source(track.get(), reinterpret_cast<burn::burn_source*>(
+                                                   image.source())) != BURN_SOURCE_OK)
             return {DiscStatus::Failed, TakeBurnMessages()};
         burn_session_add_track(session.get(), track.get(), BURN_POS_END);
         char reasons[BURN_REASONS_LEN] = {};
-        if (burn_write_opts_auto_write_type(opts.get(), disc.get(), reasons, 0) ==
-            BURN_WRITE_NONE)
+        if (burn_write_opts_auto_write_type(opts.get(), disc.get(), reasons, 0) == BURN_WRITE_NONE)
             return {DiscStatus::Failed, reasons};
 
         TakeBurnMessages();
@@ -292,8 +289,8 @@ class LibDiscSystem final : public DiscSystem {
             if (n <= 0)
                 return {DiscStatus::Failed, TakeIsoMessages()};
             if (const std::error_code e = sink.write(buffer.data(), std::size_t(n))) {
-                const bool full = e == std::errc::no_space_on_device ||
-                                  e == std::errc::file_too_large;
+                const bool full =
+                    e == std::errc::no_space_on_device || e == std::errc::file_too_large;
                 return {full ? DiscStatus::NoSpace : DiscStatus::WriteFailed, e.message()};
             }
             done += std::uint64_t(n);

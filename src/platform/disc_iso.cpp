@@ -54,8 +54,7 @@ std::string ErrorText(int code) {
 std::vector<std::string> SplitPath(const std::string& path) {
     std::vector<std::string> parts;
     std::size_t start = 0;
-    for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos;
-         start = slash + 1)
+    for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos; start = slash + 1)
         parts.push_back(path.substr(start, slash - start));
     parts.push_back(path.substr(start));
     return parts;
@@ -83,8 +82,8 @@ bool AddLayout(IsoImage* image, const DiscLayout& layout, std::string& error) {
         }
         const std::string source = util::PathToUtf8(file.source);
         IsoNode* node = nullptr;
-        const int r = iso_tree_add_new_node(image, parent, parts.back().c_str(), source.c_str(),
-                                            &node);
+        const int r =
+            iso_tree_add_new_node(image, parent, parts.back().c_str(), source.c_str(), &node);
         if (r < 0) {
             error = file.discPath + ": " + ErrorText(r);
             return false;
@@ -384,9 +383,8 @@ std::unique_ptr<DiscVolume> OpenVolume(IsoDataSource* source, std::string& error
     ImagePtr rockRidge = Import(source, false, hasRockRidge, error);
     if (!rockRidge)
         return nullptr;
-    return std::make_unique<IsoVolume>(std::move(joliet),
-                                       std::move(rockRidge), hasJoliet, hasRockRidge,
-                                       std::move(names));
+    return std::make_unique<IsoVolume>(std::move(joliet), std::move(rockRidge), hasJoliet,
+                                       hasRockRidge, std::move(names));
 }
 
 } // namespace platform::disc

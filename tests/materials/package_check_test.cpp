@@ -44,7 +44,8 @@ class PackageCheckTest : public TempFolderTest {
   protected:
     // Saves a package of three materials (a PDF, a Word file, a picture) into
     // dir_/包; `extra` adds entries to 其他材料 as (name, source content, extension).
-    fs::path Save(const std::vector<std::tuple<std::string, std::string, std::string>>& extra = {}) {
+    fs::path
+    Save(const std::vector<std::tuple<std::string, std::string, std::string>>& extra = {}) {
         WriteBytes(dir_ / "源" / "执照.pdf", "%PDF-1.4 good");
         WriteBytes(dir_ / "源" / "章程.doc", kOle2 + std::string(100, 'd'));
         WriteBytes(dir_ / "源" / "照片.jpg", "JFIF picture");
@@ -97,9 +98,9 @@ TEST_F(PackageCheckTest, ACleanPackageHasNoFindingsAndGoesOntoTheDiscWhole) {
     std::vector<std::string> paths;
     for (const platform::DiscFile& f : check.discFiles)
         paths.push_back(f.discPath);
-    EXPECT_EQ(paths, (std::vector<std::string>{"APLPKG.XML", "材料清单.txt",
-                                               "营业执照/营业执照(副本).pdf", "章程/公司章程.doc",
-                                               "其他材料/其他新增材料1.jpg"}));
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"APLPKG.XML", "材料清单.txt", "营业执照/营业执照(副本).pdf",
+                                        "章程/公司章程.doc", "其他材料/其他新增材料1.jpg"}));
     EXPECT_EQ(check.discFiles[2].size, 13u);
     EXPECT_EQ(materials::FindingsText(check), "");
 }
@@ -145,8 +146,8 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
              fs::create_directories(f / materials::kStagingFolderName);
          },
          {},
-         {"【其他材料】Thumbs.db：不在APLPKG.XML中，不刻入光盘", "说明.txt：不属于申报资料，不刻入光盘",
-          "旧材料：不属于申报资料，不刻入光盘",
+         {"【其他材料】Thumbs.db：不在APLPKG.XML中，不刻入光盘",
+          "说明.txt：不属于申报资料，不刻入光盘", "旧材料：不属于申报资料，不刻入光盘",
           "~APLPKG.saving：上次保存未完成留下的临时文件夹，不刻入光盘"},
          {"其他材料/Thumbs.db", "说明.txt"}},
         {"the list edited",
@@ -178,7 +179,9 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
           "【其他材料】表格（表格.xlsx）：扩展名为.xlsx，内容却是旧版Office（.xls）格式"},
          {}},
         {"PDF and picture contents",
-         {{"坏文件", "BROKEN pdf", "PDF"}, {"加密", "LOCKED pdf", "pdf"}, {"坏图片", "BROKEN", "png"}},
+         {{"坏文件", "BROKEN pdf", "PDF"},
+          {"加密", "LOCKED pdf", "pdf"},
+          {"坏图片", "BROKEN", "png"}},
          [](const fs::path&) {},
          {"【其他材料】坏文件（坏文件.PDF）：PDF文件无法打开（文件已损坏或不是PDF文件）",
           "【其他材料】加密（加密.pdf）：PDF文件有密码保护，审批机关无法打开",
@@ -189,7 +192,8 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
          {{"复印件", "%PDF-1.4 good", "pdf"}, {"同样大小", "%PDF-1.4 diff", "pdf"}},
          [](const fs::path&) {},
          {},
-         {"【其他材料】复印件（复印件.pdf）：与【营业执照】营业执照(副本)（营业执照(副本).pdf）的文件内容相同"},
+         {"【其他材料】复印件（复印件.pdf）：与【营业执照】营业执照(副本)（营业执照(副本)."
+          "pdf）的文件内容相同"},
          {}},
         {"a name the disc would change",
          {{"报告;第一版", "text", "txt"}},
@@ -236,8 +240,8 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
 
 TEST_F(PackageCheckTest, AFolderWithoutAReadableManifestIsNoPackage) {
     const fs::path folder = Save();
-    for (const std::string& content : {std::string(), std::string("<notoffer/>"),
-                                       std::string("not xml at all")}) {
+    for (const std::string& content :
+         {std::string(), std::string("<notoffer/>"), std::string("not xml at all")}) {
         WriteBytes(folder / "APLPKG.XML", content);
         const PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
         EXPECT_FALSE(check.readable);
@@ -280,7 +284,8 @@ TEST(DiscNameProblemTest, TellsNamesThatJolietOrWindowsWouldChange) {
         {chinese64 + "a", "名称超过64个字符（光盘Joliet格式的上限），刻录后会被截短"},
         // 62 characters and a surrogate pair are 64 units, but UCS-2 has no pair.
         {chinese64.substr(0, 62 * 3) + "𠀀", "含有光盘Joliet格式不能保存的字符“𠀀”"},
-        {chinese64.substr(0, 63 * 3) + "𠀀", "名称超过64个字符（光盘Joliet格式的上限），刻录后会被截短"},
+        {chinese64.substr(0, 63 * 3) + "𠀀",
+         "名称超过64个字符（光盘Joliet格式的上限），刻录后会被截短"},
         {"古𠀀字.pdf", "含有光盘Joliet格式不能保存的字符“𠀀”"},
         {"a;b.pdf", "含有光盘或Windows不允许的字符“;”"},
         {"问题?.pdf", "含有光盘或Windows不允许的字符“?”"},

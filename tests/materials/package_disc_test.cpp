@@ -121,8 +121,7 @@ class PackageDiscTest : public TempFolderTest {
         platform::DiscLayout layout{materials::DiscVolumeName("甲级资质申请变更"), {}};
         for (const auto& [path, content] : files) {
             WriteBytes(dir_ / "包" / util::PathFromUtf8(path), content);
-            layout.files.push_back(
-                {path, dir_ / "包" / util::PathFromUtf8(path), content.size()});
+            layout.files.push_back({path, dir_ / "包" / util::PathFromUtf8(path), content.size()});
         }
         return layout;
     }
@@ -133,7 +132,7 @@ class PackageDiscTest : public TempFolderTest {
         fs::remove_all(out);
         const std::string trees = joliet ? "-rockridge off -joliet on" : "-rockridge on";
         EXPECT_EQ(Shell("xorriso -osirrox on -local_charset UTF-8 " + trees + " -indev " +
-                      Quoted(image) + " -extract / " + Quoted(out)),
+                        Quoted(image) + " -extract / " + Quoted(out)),
                   0);
         return Files(out);
     }
@@ -146,8 +145,9 @@ class PackageDiscTest : public TempFolderTest {
         const std::string text = ReadBytes(out);
         const std::string key = "Volume Id    : ";
         const std::size_t at = text.find(key);
-        return at == std::string::npos ? "" : text.substr(at + key.size(),
-                                                           text.find('\n', at) - at - key.size());
+        return at == std::string::npos
+                   ? ""
+                   : text.substr(at + key.size(), text.find('\n', at) - at - key.size());
     }
 
     void ExpectSameAsFolder(const std::map<std::string, std::string>& disc,
@@ -254,8 +254,9 @@ TEST_F(PackageDiscTest, AFolderChangedWhileWritingIsNotCalledGood) {
     };
     const DiscOutcome outcome = materials::WriteDiscImage(*system_, layout, image, observer);
     EXPECT_EQ(outcome.status, Status::Mismatch);
-    EXPECT_NE(outcome.message.find("文件内容与申报资料目录中的不同：营业执照/营业执照（副本） 第1页.JPG"),
-              std::string::npos)
+    EXPECT_NE(
+        outcome.message.find("文件内容与申报资料目录中的不同：营业执照/营业执照（副本） 第1页.JPG"),
+        std::string::npos)
         << outcome.message;
     EXPECT_FALSE(fs::exists(image));
 
@@ -285,8 +286,8 @@ TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
     const Case cases[] = {
         {"5 GB", true, std::uint64_t{1} << 40, ~std::uint64_t{0}, Status::Refused,
          "光盘内容共5124M，超过单层DVD光盘的容量（4483M），未制作映像文件。", false},
-        {"no room", false, 1 << 20, ~std::uint64_t{0}, Status::Refused, "目标磁盘空间不足：映像文件需要",
-         true},
+        {"no room", false, 1 << 20, ~std::uint64_t{0}, Status::Refused,
+         "目标磁盘空间不足：映像文件需要", true},
         {"fills up", false, std::uint64_t{1} << 40, 1 << 20, Status::Failed,
          "目标磁盘空间已满，映像文件未生成。", true},
     };
@@ -362,9 +363,9 @@ TEST(DiscVolumeNameTest, CutsAtCharactersToWhatBothDescriptorsHold) {
     } cases[] = {
         {"甲级", "甲级"},
         {"地质灾害危险性评估资质甲级申请变更事项", "地质灾害危险性评估资"}, // 32 bytes: 10 × 3
-        {"abcdefghijklmnopqrstuvwxyz", "abcdefghijklmnop"},                         // 16 units
-        {"ab甲乙丙丁戊己庚辛壬癸子丑", "ab甲乙丙丁戊己庚辛壬癸"}, // 32 bytes: 2 + 10 × 3
-        {"甲𠀀乙", "甲乙"}, // UCS-2 cannot hold it
+        {"abcdefghijklmnopqrstuvwxyz", "abcdefghijklmnop"},                 // 16 units
+        {"ab甲乙丙丁戊己庚辛壬癸子丑", "ab甲乙丙丁戊己庚辛壬癸"},           // 32 bytes: 2 + 10 × 3
+        {"甲𠀀乙", "甲乙"},                                                 // UCS-2 cannot hold it
         {"𠀀𠀁", "APLPKG"},
         {"甲/乙:丙*丁?", "甲乙丙丁"},
         {"", "APLPKG"},

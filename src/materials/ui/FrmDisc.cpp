@@ -111,7 +111,8 @@ void FrmDisc::createControls() {
             .setText(QString::fromUtf8(labels[i]));
     add(ControlKind::Label, QStringLiteral("LabVolume"), {1290, 3520, 3150, 260});
     add(ControlKind::Label, QStringLiteral("LabSize"), {5730, 3520, 3150, 260});
-    Control& drives = add(ControlKind::ComboBox, QStringLiteral("CboDrive"), {1290, 3880, 5430, 330});
+    Control& drives =
+        add(ControlKind::ComboBox, QStringLiteral("CboDrive"), {1290, 3880, 5430, 330});
     drives.setEditable(false);
     Control& rescan =
         add(ControlKind::CommandButton, QStringLiteral("CmdScan"), {6840, 3870, 2040, 360});
@@ -173,9 +174,8 @@ void FrmDisc::showCheck() {
     LabResult().setForeColor(errors > 0 ? Qt::red : QColor(0, 128, 0));
     const std::string text = FindingsText(check_);
     TxtFindings().setText(text.empty() ? QStringLiteral("未发现问题。") : Q(text));
-    LabSize().setText(QStringLiteral("共%1个文件，%2")
-                          .arg(check_.discFiles.size())
-                          .arg(Mb(check_.totalBytes)));
+    LabSize().setText(
+        QStringLiteral("共%1个文件，%2").arg(check_.discFiles.size()).arg(Mb(check_.totalBytes)));
 }
 
 void FrmDisc::ScanDrives() {
@@ -192,8 +192,9 @@ void FrmDisc::useDrives(std::vector<platform::DriveInfo> drives) {
     for (const platform::DriveInfo& d : drives_)
         CboDrive().addItem(Q(d.name));
     if (drives_.empty()) {
-        LabMedium().setText(QStringLiteral("未找到刻录机。可以点击“制作映像文件...”保存光盘映像文件，"
-                                           "再在有刻录机的电脑上刻录。"));
+        LabMedium().setText(
+            QStringLiteral("未找到刻录机。可以点击“制作映像文件...”保存光盘映像文件，"
+                           "再在有刻录机的电脑上刻录。"));
     } else {
         CboDrive().setListIndex(0);
         LabMedium().setText(QStringLiteral("请在刻录机中放入一张空白光盘，然后点击“刻 录”。"));
@@ -306,9 +307,9 @@ void FrmDisc::finish(const DiscOutcome& outcome) {
     const bool stopped = outcome.status == DiscOutcome::Status::Cancelled ||
                          outcome.status == DiscOutcome::Status::Refused;
     platform::Notify(outcome.message, outcome.good() || stopped ? "提示" : "错误",
-                     outcome.good()  ? platform::MsgIcon::Information
-                     : stopped       ? platform::MsgIcon::Exclamation
-                                     : platform::MsgIcon::Critical);
+                     outcome.good() ? platform::MsgIcon::Information
+                     : stopped      ? platform::MsgIcon::Exclamation
+                                    : platform::MsgIcon::Critical);
 }
 
 // While an image or a burn runs, closing the window asks it to stop first.

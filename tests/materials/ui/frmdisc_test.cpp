@@ -62,8 +62,8 @@ class FrmDiscTest : public TempFolderTest {
 
     std::unique_ptr<FrmDisc> Open(const std::string& folder,
                                   std::vector<platform::DriveInfo> drives = {}) {
-        auto window = std::make_unique<FrmDisc>(folder, "甲级资质新申请（测试）",
-                                                platform::OpenDiscSystem());
+        auto window =
+            std::make_unique<FrmDisc>(folder, "甲级资质新申请（测试）", platform::OpenDiscSystem());
         window->Form_Load();
         window->useDrives(std::move(drives));
         return window;

@@ -169,7 +169,8 @@ TEST_F(PreviewPdfTest, TheMaterialsListPreviewDrawsItsPagesAndPrintsFromThePrevi
     std::ofstream(WorkManifestPath)
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><offer bbh=\"1\" bpbs=\"T\"><attachments>"
            "<attachment fjid=\"1\"><fjxh>1</fjxh><fjmc>营业执照</fjmc><dzjs>2</dzjs><fileList>"
-           "<file><fileXh>1</fileXh><fileTitle>营业执照(副本)</fileTitle><fileUrl>a.pdf</fileUrl></file>"
+           "<file><fileXh>1</fileXh><fileTitle>营业执照(副本)</fileTitle><fileUrl>a.pdf</fileUrl></"
+           "file>"
            "<file><fileXh>2</fileXh><fileTitle>章程</fileTitle><fileUrl>b.pdf</fileUrl></file>"
            "</fileList></attachment></attachments></offer>";
     printing::ui::Fj_List list;
