@@ -162,10 +162,12 @@ void FrmDisc::showCheck() {
     const int errors = check_.count(FindingLevel::Error);
     const int warnings = check_.count(FindingLevel::Warning);
     QString result;
-    if (errors > 0)
+    if (errors > 0 && warnings > 0)
         result = QStringLiteral("检查发现%1个错误、%2个警告：改正错误后才能刻录。")
                      .arg(errors)
                      .arg(warnings);
+    else if (errors > 0)
+        result = QStringLiteral("检查发现%1个错误：改正错误后才能刻录。").arg(errors);
     else if (warnings > 0)
         result = QStringLiteral("检查发现%1个警告，没有错误，可以刻录。").arg(warnings);
     else
