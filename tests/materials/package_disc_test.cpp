@@ -43,13 +43,17 @@ class Observer final : public materials::DiscObserver {
     }
 };
 
-// An image target that runs out of room or claims to have little.
+// An image target that runs out of room or claims to have little; what
+// became of it is kept in `log`, which outlives the sink.
+struct SinkLog {
+    bool opened = false, discarded = false, finished = false;
+};
 class FakeSink final : public platform::ImageSink {
   public:
+    explicit FakeSink(SinkLog& log) : log_(log) { log_.opened = true; }
     std::uint64_t room = std::uint64_t{1} << 40;
     std::uint64_t failAfter = ~std::uint64_t{0};
     std::uint64_t written = 0;
-    bool discarded = false, finished = false;
 
     std::uint64_t available() const override { return room; }
     std::error_code write(const void*, std::size_t size) override {
@@ -59,10 +63,13 @@ class FakeSink final : public platform::ImageSink {
         return {};
     }
     std::error_code finish() override {
-        finished = true;
+        log_.finished = true;
         return {};
     }
-    void discard() override { discarded = true; }
+    void discard() override { log_.discarded = true; }
+
+  private:
+    SinkLog& log_;
 };
 
 // A drive with a given medium that counts its burns.
@@ -300,14 +307,11 @@ TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
             fs::resize_file(big, std::uint64_t{5} << 30);
             l.files.push_back({"其他材料/录像.bin", big, std::uint64_t{5} << 30});
         }
-        FakeSink* sink = nullptr;
-        bool opened = false;
+        SinkLog log;
         const auto open = [&](const fs::path&, std::error_code&) {
-            opened = true;
-            auto made = std::make_unique<FakeSink>();
+            auto made = std::make_unique<FakeSink>(log);
             made->room = c.room;
             made->failAfter = c.failAfter;
-            sink = made.get();
             return std::unique_ptr<platform::ImageSink>(std::move(made));
         };
         Observer observer;
@@ -315,11 +319,9 @@ TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
             materials::WriteDiscImage(*system_, l, dir_ / "满.iso", observer, open);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(outcome.message.rfind(c.messageStart, 0), 0u) << outcome.message;
-        EXPECT_EQ(opened, c.opened);
-        if (sink) {
-            EXPECT_TRUE(sink->discarded);
-            EXPECT_FALSE(sink->finished);
-        }
+        EXPECT_EQ(log.opened, c.opened);
+        EXPECT_EQ(log.discarded, c.opened);
+        EXPECT_FALSE(log.finished);
         EXPECT_FALSE(fs::exists(dir_ / "满.iso"));
     }
 }
