@@ -7,6 +7,7 @@
 #include <QPageSize>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -21,6 +22,12 @@ PrintPreview::PrintPreview(PreviewRequest request, QWidget* parent)
         // The default printer, as "打 印" without a printer of its own uses.
         ownPrinter_ = std::make_unique<QtPrinter>();
         printer_ = ownPrinter_.get();
+        // Without any printer the print action leaves the paper alone: the
+        // preview (and its PDF) still shows the A4 page it is designed for.
+        if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+            printer_->device().setPageSize(QPageSize(QPageSize::A4));
+            printer_->device().setPageOrientation(QPageLayout::Portrait);
+        }
     }
     preview_ = new QPrintPreviewWidget(&printer_->device(), this);
     preview_->setObjectName(QStringLiteral("PreviewWidget"));
