@@ -10,6 +10,8 @@ PACKAGES=(
   mdbtools mdbtools-dev libmdb3
   fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk fonts-wqy-zenhei
   poppler-utils xvfb xauth
+  dpkg-dev file desktop-file-utils
+  libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
 )
 
 missing=()

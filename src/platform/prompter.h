@@ -3,6 +3,7 @@
 // the program goes through one Prompter. The program installs a Qt one; tests
 // install a scripted fake that records what was asked and gives the answers.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,17 @@ struct FileDialogRequest {
     std::string proposedName; // file-save only
 };
 
+// A print preview: `draw` puts the job onto the printer it is given, exactly
+// as the window's "打 印" draws it; from the preview the user prints it
+// (`print`, the window's own print action) or saves it as a PDF file.
+struct PreviewRequest {
+    std::string title;
+    std::string pdfName;        // proposed name of the PDF file
+    Printer* printer = nullptr; // the printer "打 印" uses; null: the default one
+    std::function<bool(Printer&)> draw;
+    std::function<void()> print;
+};
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
@@ -41,6 +53,8 @@ public:
         (void)printer;
         return false;
     }
+    // Shows the preview until the user closes it. Without a dialog: nothing.
+    virtual void printPreview(const PreviewRequest& request) { (void)request; }
 };
 
 // The prompter the program uses now. Never null after SetPrompter.

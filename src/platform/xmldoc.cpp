@@ -4,6 +4,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlversion.h>
 #include <libxml/xpath.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <mutex>
 #include <system_error>
+#include <type_traits>
 #include <unordered_map>
 
 namespace platform {
@@ -46,7 +48,14 @@ using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharDeleter>;
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 void IgnoreGenericError(void*, const char*, ...) {}
+// libxml2 2.12 hands the structured error handler a const error.
+#if LIBXML_VERSION >= 21200
+void IgnoreStructuredError(void*, const xmlError*) {}
+#else
 void IgnoreStructuredError(void*, xmlErrorPtr) {}
+#endif
+static_assert(std::is_same_v<decltype(&IgnoreStructuredError), xmlStructuredErrorFunc>,
+              "the handler must match this libxml2's xmlStructuredErrorFunc");
 
 // libxml2 keeps its error handlers per thread; the encoding alias is global.
 void PrepareLibrary() {

@@ -53,6 +53,12 @@ int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>&
         platform::CurrentPrompter().message(kNoPrinterText, "", platform::MsgIcon::None, platform::MsgButtons::Ok);
         return 0;
     }
+    return DrawFormPages(printer, windowControls, containerIndex, scaleY, pageCount, prepare, busy);
+}
+
+int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+                  int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
+                  const BusyPointer& busy) {
     SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
     if (!IsA4PortraitPage(printer)) {
         platform::Notify(kWrongPageText, "错误", platform::MsgIcon::Exclamation);

@@ -29,6 +29,14 @@ int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>&
                    int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
                    const BusyPointer& busy = {});
 
+// What the print action puts on the printer, without asking whether the
+// system has a printer at all: the page check (A4 portrait, "错误" message
+// otherwise) and the pages. The preview and PDF output draw with it, so they
+// show exactly what "打 印" prints. Returns the number of pages drawn.
+int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+                  int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
+                  const BusyPointer& busy = {});
+
 // Whether the printer's sheet is at least A4 portrait (209 × 296 mm).
 bool IsA4PortraitPage(const platform::Printer& printer);
 

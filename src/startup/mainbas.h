@@ -41,7 +41,9 @@ extern std::int16_t SizeLimitMb;
 extern std::string PickedFolder;
 extern std::uint8_t PickerMode;
 
-// The folder of the running program (where 系统模板.mdb and TempXml.XML lie).
+// The folder where 系统模板.mdb and TempXml.XML lie: the program's own folder,
+// or the user's data folder for an installed or read-only program (see
+// startup/data_folder.h). Every message naming "the program folder" names this.
 const std::filesystem::path& ProgramFolder();
 void SetProgramFolder(const std::filesystem::path& folder);
 

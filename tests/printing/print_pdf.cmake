@@ -4,6 +4,7 @@
 add_executable(test_printing_pdf
   ${CMAKE_CURRENT_LIST_DIR}/pdf/print_pdf_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pdf/xzsptab_pdf_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pdf/preview_pdf_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pdf/pdf_main.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/support/fixture_db.cpp)
 target_include_directories(test_printing_pdf PRIVATE ${CMAKE_CURRENT_LIST_DIR}/.. ${CMAKE_CURRENT_LIST_DIR})

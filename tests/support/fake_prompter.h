@@ -34,6 +34,9 @@ public:
     int printerSetupRequests = 0;
     std::deque<bool> printerSetupAnswers;
     std::function<void(platform::Printer&)> printerSetupChoice;
+    // Print previews asked for; `previewAction` (when set) plays the user.
+    std::vector<platform::PreviewRequest> previewRequests;
+    std::function<void(const platform::PreviewRequest&)> previewAction;
 
     platform::MsgAnswer message(const std::string& text, const std::string& title,
                                 platform::MsgIcon icon, platform::MsgButtons buttons) override {
@@ -69,6 +72,12 @@ public:
         if (confirmed && printerSetupChoice)
             printerSetupChoice(printer);
         return confirmed;
+    }
+
+    void printPreview(const platform::PreviewRequest& request) override {
+        previewRequests.push_back(request);
+        if (previewAction)
+            previewAction(request);
     }
 
 private:

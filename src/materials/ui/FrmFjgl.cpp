@@ -3,6 +3,8 @@
 #include "dialogs/ui/selpath.h"
 #include "fieldforms/completeness.h"
 #include "fieldforms/ui/XZJBTab.h"
+#include "materials/package_disc.h"
+#include "materials/ui/FrmDisc.h"
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "platform/prompter.h"
@@ -173,6 +175,12 @@ void FrmFjgl::createFileFrame() {
     addBut().setOnClick([this] { addBut_Click(); });
     delBut().setOnClick([this] { delBut_Click(); });
     CmdRemoveFJ().setOnClick([this] { CmdRemoveFJ_Click(); });
+    // The way from a saved package to a checked disc.
+    Control& disc =
+        add(ControlKind::CommandButton, QStringLiteral("CmdDisc"), {1500, 4380, 1400, 400}, &frame);
+    disc.setText(QStringLiteral("检查并刻录"));
+    disc.setEnabled(false);
+    disc.setOnClick([this] { CmdDisc_Click(); });
 
     Control& editor = add(ControlKind::TextBox, QStringLiteral("Text1"), {0, 0, 1000, 240}, &frame);
     editor.setVisible(false);
@@ -288,6 +296,7 @@ void FrmFjgl::Form_Load() {
     Label3(1).setText(QString::number(SizeLimitMb));
     selectFirstMaterial(view);
     showTotal();
+    updateDiscButton();
 }
 
 // The saved folder, the default folder, or the item's template, in this order.
@@ -803,6 +812,7 @@ void FrmFjgl::openPackage() {
             showFolder(PickedFolder);
             selectFirstMaterial(showMaterials(WorkManifestPath));
             showTotal();
+            updateDiscButton();
         } else {
             platform::Notify("指定目录非有效的申报资料存储路径...", "提示",
                              platform::MsgIcon::Exclamation);
@@ -817,8 +827,25 @@ void FrmFjgl::Command1_Click() {
     if (dialogs::PickFolder()) {
         showFolder(PickedFolder);
         ShownFolder = PickedFolder;
+        updateDiscButton();
     }
     Form_Activate();
+}
+
+// "检查并刻录" works on the shown folder once it holds a saved package.
+void FrmFjgl::updateDiscButton() {
+    std::error_code ignored;
+    CmdDisc().setEnabled(!ShownFolder.empty() &&
+                         std::filesystem::is_regular_file(StoredCopyPath(ShownFolder), ignored));
+}
+
+void FrmFjgl::CmdDisc_Click() {
+    hideMsgPic();
+    updateDiscButton();
+    if (!CmdDisc().enabled())
+        return;
+    const ApplicationItem& item = CurrentItem();
+    ShowDiscWindow(this, ShownFolder, item.申请事项简称 + item.子项名称);
 }
 
 // ---- events ----

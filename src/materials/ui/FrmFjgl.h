@@ -53,6 +53,9 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void CmdRemoveFJ_Click();
     void addBut_Click();
     void delBut_Click();
+    // "检查并刻录": the package check and the disc of the shown folder.
+    void CmdDisc_Click();
+    void updateDiscButton();
 
     FlexGrid& MedFlex1() const { return *control(QStringLiteral("MedFlex1")).as<FlexGrid>(); }
     FlexGrid& MedFlex2() const { return *control(QStringLiteral("MedFlex2")).as<FlexGrid>(); }
@@ -68,6 +71,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     platform::ui::Control& delBut() const { return control(QStringLiteral("delBut")); }
     platform::ui::Control& CmdRemoveFJ() const { return control(QStringLiteral("CmdRemoveFJ")); }
     platform::ui::Control& browseBut() const { return control(QStringLiteral("browseBut")); }
+    platform::ui::Control& CmdDisc() const { return control(QStringLiteral("CmdDisc")); }
 
     // Where the ">>>" file dialog opens: the folder of the last file linked,
     // kept in `folder` (empty: none yet, the program folder). The window keeps

@@ -19,6 +19,10 @@ target_link_libraries(quillor_jet_import PUBLIC quillor_jet_text PkgConfig::LIBM
 
 add_executable(quillor-import-mdb ${JET_DIR}/import_mdb_main.cpp)
 target_link_libraries(quillor-import-mdb PRIVATE quillor_jet_import)
+if(MINGW)
+  # Windows hands the program its arguments as UTF-16 through wmain.
+  target_link_options(quillor-import-mdb PRIVATE -municode)
+endif()
 set_target_properties(quillor-import-mdb PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set_target_properties(quillor_jet_text quillor_jet_import quillor-import-mdb PROPERTIES AUTOMOC OFF)
 add_dependencies(quillor quillor-import-mdb)

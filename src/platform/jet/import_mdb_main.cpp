@@ -9,8 +9,10 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -34,17 +36,15 @@ bool ParseMegabytes(std::string_view text, std::size_t& megabytes) {
     return megabytes > 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(const std::vector<std::filesystem::path>& args, const std::vector<std::string>& text) {
     std::size_t memoryLimitMb = kDefaultMemoryLimitMb;
-    int first = 1;
-    if (argc > 1 && std::string_view(argv[1]).starts_with(kMemoryOption)) {
-        if (!ParseMegabytes(std::string_view(argv[1]).substr(kMemoryOption.size()), memoryLimitMb))
+    std::size_t first = 0;
+    if (!text.empty() && std::string_view(text[0]).starts_with(kMemoryOption)) {
+        if (!ParseMegabytes(std::string_view(text[0]).substr(kMemoryOption.size()), memoryLimitMb))
             return Usage();
-        first = 2;
+        first = 1;
     }
-    if (argc - first != 2)
+    if (args.size() - first != 2)
         return Usage();
     if (!jet::ApplyMemoryLimit(memoryLimitMb)) {
         std::fputs("错误: 无法设置内存上限\n", stderr);
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     jet::ClearProcessEnvironment("MDBICONV");
     jet::ClearProcessEnvironment("MDB_JET3_CHARSET");
     try {
-        const jet::ImportSummary summary = jet::ImportMdb(argv[first], argv[first + 1]);
+        const jet::ImportSummary summary = jet::ImportMdb(args[first], args[first + 1]);
         std::fputs(jet::FormatSummary(summary).c_str(), stdout);
         return 0;
     } catch (const std::exception& e) {
@@ -64,3 +64,30 @@ int main(int argc, char** argv) {
     }
     return 1;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// The arguments as the system has them (UTF-16): a path in the code page of the
+// machine would lose every character outside it.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::filesystem::path> args;
+    std::vector<std::string> text;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(std::wstring(argv[i]));
+        const std::u8string utf8 = args.back().u8string();
+        text.emplace_back(utf8.begin(), utf8.end());
+    }
+    return Run(args, text);
+}
+#else
+int main(int argc, char** argv) {
+    std::vector<std::filesystem::path> args;
+    std::vector<std::string> text;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+        text.emplace_back(argv[i]);
+    }
+    return Run(args, text);
+}
+#endif

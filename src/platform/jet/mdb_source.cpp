@@ -10,6 +10,13 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <string>
+
+#ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace jet {
 namespace {
@@ -29,6 +36,39 @@ struct TableFreer {
 struct GFreer {
     void operator()(void* p) const { g_free(p); }
 };
+
+std::string Utf8Text(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// libmdb opens files by a narrow name. On Windows that is the machine's code
+// page, which cannot hold every character of a wide path: the short (8.3) name
+// of the file is used there, which can, and a path that has no such form is
+// refused instead of opening some other file.
+std::string LibraryPath(const std::filesystem::path& file) {
+#ifdef _WIN32
+    const std::wstring wide = file.wstring();
+    std::wstring shortName(wide.size() + MAX_PATH, L'\0');
+    const DWORD length =
+        GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    const std::wstring& name =
+        length > 0 && length < shortName.size() ? shortName.substr(0, length) : wide;
+    BOOL lossy = FALSE;
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(),
+                            static_cast<int>(name.size()), nullptr, 0, nullptr, &lossy);
+    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(),
+                            static_cast<int>(name.size()), narrow.data(), bytes, nullptr, &lossy);
+    if (bytes <= 0 || lossy)
+        throw ImportError("Access 文件的路径含有本机代码页无法表示的字符: " + Utf8Text(file));
+    return narrow;
+#else
+    return file.native();
+#endif
+}
 
 template <typename T> T ReadLittleEndian(const unsigned char* p) {
     std::uint64_t v = 0;
@@ -138,9 +178,9 @@ struct MdbSource::Impl {
 };
 
 MdbSource::MdbSource(const std::filesystem::path& file) : impl_(std::make_unique<Impl>()) {
-    impl_->mdb.reset(mdb_open(file.string().c_str(), MDB_NOFLAGS));
+    impl_->mdb.reset(mdb_open(LibraryPath(file).c_str(), MDB_NOFLAGS));
     if (!impl_->mdb)
-        throw ImportError("无法打开 Access 文件 " + file.string());
+        throw ImportError("无法打开 Access 文件 " + Utf8Text(file));
     MdbHandle& mdb = *impl_->mdb;
     if (mdb.f->jet_version == MDB_VER_JET3) {
         // Table and column names are converted by libmdb itself: point it at the

@@ -57,7 +57,9 @@ struct SqliteSink::Impl {
         db.reset();
         std::error_code ignored;
         std::filesystem::remove(file, ignored);
-        std::filesystem::remove(file.string() + "-journal", ignored);
+        std::filesystem::path journal = file;
+        journal += "-journal";
+        std::filesystem::remove(journal, ignored);
     }
 
     [[noreturn]] void fail(const std::string& what) const {
@@ -101,14 +103,14 @@ SqliteSink::SqliteSink(const std::filesystem::path& file) : impl_(std::make_uniq
     impl_->file = file;
     std::error_code ec;
     if (std::filesystem::exists(file, ec) || ec)
-        throw ImportError("输出文件已存在: " + file.string());
+        throw ImportError("输出文件已存在: " + Utf8Path(file));
     try {
         sqlite3* raw = nullptr;
         const int rc = sqlite3_open_v2(Utf8Path(file).c_str(), &raw,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         impl_->db.reset(raw);
         if (rc != SQLITE_OK)
-            impl_->fail("无法创建 SQLite 文件 " + file.string());
+            impl_->fail("无法创建 SQLite 文件 " + Utf8Path(file));
         impl_->exec("PRAGMA synchronous=FULL");
         impl_->exec("BEGIN");
     } catch (...) {
@@ -153,7 +155,7 @@ void SqliteSink::commit() {
     impl_->insert.reset();
     impl_->exec("COMMIT");
     if (sqlite3_close(impl_->db.release()) != SQLITE_OK)
-        throw ImportError("无法关闭 SQLite 文件 " + impl_->file.string());
+        throw ImportError("无法关闭 SQLite 文件 " + Utf8Path(impl_->file));
     impl_->committed = true;
 }
 

@@ -96,7 +96,7 @@ bool RunChild(const fs::path& executable, const ChildImportLimits& limits, const
               const fs::path& out, std::string& detail) {
     std::error_code ec;
     if (!fs::is_regular_file(executable, ec)) {
-        detail = "找不到导入程序 " + executable.string();
+        detail = "找不到导入程序 " + ToQString(executable).toStdString();
         return false;
     }
     QProcess process;

@@ -1,5 +1,6 @@
 #include "platform/ui/qt_prompter.h"
 
+#include "platform/ui/print_preview.h"
 #include "platform/ui/qt_printer.h"
 
 #include <QApplication>
@@ -145,6 +146,11 @@ bool QtPrompter::printerSetup(Printer& printer) {
     dialog.setWindowTitle(QStringLiteral("打印设置"));
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
     return dialog.exec() == QDialog::Accepted;
+}
+
+void QtPrompter::printPreview(const PreviewRequest& request) {
+    PrintPreview preview(request, DialogParent());
+    preview.exec();
 }
 
 int QtPrompter::printerCount() {

@@ -33,6 +33,8 @@ class QtPrompter final : public Prompter {
     int printerCount() override;
     // Qt's print dialog on a QtPrinter; any other printer has no dialog.
     bool printerSetup(Printer& printer) override;
+    // The preview window of print_preview.h.
+    void printPreview(const PreviewRequest& request) override;
 
   private:
     FolderPicker folderPicker_;

@@ -129,7 +129,8 @@ void Fj_List::createButtons() {
     };
     const Button buttons[] = {{2, "设 置...", {150, 10200, 1035, 315}},
                               {0, "打 印", {5340, 10200, 1050, 315}},
-                              {1, "退 出", {6840, 10200, 990, 315}}};
+                              {1, "退 出", {6840, 10200, 990, 315}},
+                              {3, "预 览", {4380, 10200, 900, 315}}};
     for (const Button& b : buttons) {
         Control& button =
             add(ControlKind::CommandButton, QStringLiteral("Command1"), b.rect, nullptr, b.index);
@@ -137,15 +138,15 @@ void Fj_List::createButtons() {
         button.setOnClick([this, i = b.index] { Command1_Click(i); });
     }
     // Paging, shown only for a list longer than one table.
-    const Button pages[] = {{0, "上一页", {1500, 10200, 900, 315}},
-                            {1, "下一页", {4200, 10200, 900, 315}}};
+    const Button pages[] = {{0, "上一页", {1260, 10200, 720, 315}},
+                            {1, "下一页", {3540, 10200, 720, 315}}};
     for (const Button& b : pages) {
         Control& button =
             add(ControlKind::CommandButton, QStringLiteral("PageBut"), b.rect, nullptr, b.index);
         button.setText(QString::fromUtf8(b.caption));
         button.setOnClick([this, i = b.index] { PageBut_Click(i); });
     }
-    add(ControlKind::Label, QStringLiteral("PageLab"), {2450, 10260, 1700, 195})
+    add(ControlKind::Label, QStringLiteral("PageLab"), {2010, 10260, 1500, 195})
         .setAlignment(TextAlign::Center);
     // Tab goes through the buttons from left to right.
     QWidget::setTabOrder(Command1(2).widget(), PageBut(0).widget());
@@ -238,10 +239,31 @@ void Fj_List::print() {
                          platform::MsgIcon::Exclamation);
 }
 
+// The pages that print() would print, in the preview window of the prompter.
+void Fj_List::preview() {
+    platform::PreviewRequest request;
+    request.title = "申请材料清单";
+    request.pdfName = "申请材料清单.pdf";
+    request.printer = &printer();
+    request.draw = [this](platform::Printer& target) {
+        const int shown = page_;
+        const int pages = pageCount();
+        const int drawn = DrawTwipFormPages(*this, kPictureIndex, kListScaleY, target, pages,
+                                            [this](int page) { fillRows(page); });
+        showPage(shown);
+        return drawn == pages;
+    };
+    request.print = [this] { print(); };
+    platform::CurrentPrompter().printPreview(request);
+}
+
 void Fj_List::Command1_Click(int index) {
     switch (index) {
     case 0:
         print();
+        break;
+    case 3:
+        preview();
         break;
     case 1:
         close();

@@ -27,7 +27,8 @@ class Fj_List final : public platform::ui::TwipForm {
     void LoadListHeader();
     void LoadListFiles(const std::string& path);
 
-    // 0 "打 印", 1 "退 出", 2 "设 置...".
+    // 0 "打 印", 1 "退 出", 2 "设 置...", 3 "预 览" (the pages "打 印" prints,
+    // in the preview window, from which they can also be saved as a PDF).
     void Command1_Click(int index);
     // The page buttons: 0 the page before, 1 the page after.
     void PageBut_Click(int index);
@@ -58,6 +59,7 @@ class Fj_List final : public platform::ui::TwipForm {
     void createButtons();
     void fillRows(int page);
     void print();
+    void preview();
 
     std::vector<std::string> titles_;
     int page_ = 0;

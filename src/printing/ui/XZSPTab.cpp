@@ -192,9 +192,9 @@ void XZSPTab::createControls() {
     Control& hint = add(ControlKind::Label, QStringLiteral("Label4"), {210, 210, 4785, 195});
     hint.setText(QStringLiteral("提示：标红内容必须填写。"));
     hint.setForeColor(QColor(128, 0, 0));
-    const char* captions[] = {"保 存", "打 印", "退 出"};
-    const int lefts[] = {4650, 5850, 7080};
-    for (int i = 0; i < 3; ++i) {
+    const char* captions[] = {"保 存", "打 印", "退 出", "预 览"};
+    const int lefts[] = {4650, 5850, 7080, 3540};
+    for (int i = 0; i < 4; ++i) {
         Control& button = add(ControlKind::CommandButton, QStringLiteral("Command1"),
                               {lefts[i], 120, 910, 375}, nullptr, i);
         button.setText(QString::fromUtf8(captions[i]));
@@ -499,9 +499,25 @@ void XZSPTab::Command1_Click(int index) {
     case 2:
         close();
         break;
+    case 3:
+        preview();
+        break;
     default:
         break;
     }
+}
+
+// The page that "打 印" prints, in the preview window of the prompter.
+void XZSPTab::preview() {
+    platform::PreviewRequest request;
+    request.title = "行政审批申请书";
+    request.pdfName = "行政审批申请书.pdf";
+    request.printer = printer_;
+    request.draw = [this](platform::Printer& target) {
+        return DrawTwipFormPages(*this, 0, kPrintScaleY, target, 1, {}) == 1;
+    };
+    request.print = [this] { Command1_Click(1); };
+    platform::CurrentPrompter().printPreview(request);
 }
 
 bool XZSPTab::Form_Unload() {

@@ -29,7 +29,8 @@ class XZSPTab final : public platform::ui::TwipForm {
     // Writes the form; true when it was stored.
     bool SaveApplication();
 
-    // 0 "保 存", 1 "打 印", 2 "退 出".
+    // 0 "保 存", 1 "打 印", 2 "退 出", 3 "预 览" (the printed page in the
+    // preview window, from which it can also be saved as a PDF).
     void Command1_Click(int index);
     // Asks before unsaved changes are dropped; true when the window may close.
     bool Form_Unload();
@@ -68,6 +69,7 @@ class XZSPTab final : public platform::ui::TwipForm {
 
     void Text2_Change(int index);
     void Option1_Click(int index);
+    void preview();
     void setInputText(platform::ui::Control& input, const QString& text);
     void setGroupState(const QString& texts, const QString& labels, int count, bool active,
                        int requiredCount);

@@ -122,6 +122,13 @@ int PrintTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, f
                           ShowBusyPointer);
 }
 
+int DrawTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
+                      platform::Printer& printer, int pageCount, const PreparePage& prepare) {
+    TwipPrintControls controls(form);
+    return DrawFormPages(printer, controls.controls(), containerIndex, scaleY, pageCount, prepare,
+                         ShowBusyPointer);
+}
+
 bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY) {
     platform::ui::QtPrinter printer;
     return PrintTwipForm(form, containerIndex, scaleY, printer);

@@ -41,5 +41,9 @@ bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float
 // A form whose content runs over several pages of one job (PrintFormPages).
 int PrintTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
                        platform::Printer& printer, int pageCount, const PreparePage& prepare);
+// What that print action draws, for the preview and PDF output (DrawFormPages:
+// no printer needed on the system).
+int DrawTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
+                      platform::Printer& printer, int pageCount, const PreparePage& prepare);
 
 } // namespace printing::ui

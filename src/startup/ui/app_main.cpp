@@ -1,12 +1,16 @@
 #include "startup/ui/app_main.h"
 
 #include "dialogs/ui/selpath.h"
+#include "platform/console_prompter.h"
+#include "platform/executable.h"
 #include "platform/instance_lock.h"
 #include "platform/jet_import.h"
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/jet_runner.h"
 #include "platform/ui/qt_prompter.h"
 #include "platform/ui/qt_translation.h"
+#include "startup/command_line.h"
+#include "startup/data_folder.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
 #include "util/ui/fonts.h"
@@ -14,16 +18,33 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+#include <iostream>
 #include <memory>
 
 namespace startup {
 
 namespace {
 
-void InstallPrompter() {
+namespace fs = std::filesystem;
+
+// Longest wait for the main window's first paint in a start-up check.
+constexpr int kCheckTimeoutMs = 60000;
+
+fs::path FromQString(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+void InstallPrompter(bool withoutDialogs) {
+    if (withoutDialogs) {
+        platform::SetPrompter(std::make_shared<platform::ConsolePrompter>(std::cerr));
+        return;
+    }
     auto prompter = std::make_shared<platform::ui::QtPrompter>();
     prompter->setDefaultTitle(ProductTitle());
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
@@ -64,34 +85,54 @@ void CountPrinters() {
     PrinterCount = static_cast<std::int16_t>(std::clamp(printers, 0, 32767));
 }
 
+// The system's per-user folder for the program's data (it need not exist yet).
+fs::path UserDataFolder() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? fs::path() : FromQString(folder);
+}
+
 } // namespace
 
 int RunProgram(int argc, char** argv,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
-    const std::filesystem::path programFolder =
-        util::ui::ExecutableFolder(argc > 0 ? argv[0] : nullptr);
+    const CommandLine options = ParseCommandLine(argc, argv);
+    if (options.help || options.version) {
+        std::fputs((options.help ? HelpText() : VersionText()).c_str(), stdout);
+        return 0;
+    }
     // Font aliases must be known before Qt reads the font configuration.
-    util::ui::LoadFontAliases(util::ui::FindFontAliasFile(programFolder));
+    util::ui::LoadFontAliases(
+        util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
 
     platform::ui::GuardedApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);
-    platform::ui::LoadQtChinese(app, QString::fromStdString(util::PathToUtf8(programFolder)));
-    InstallPrompter();
-    const auto lock = platform::ClaimProgramFolder(programFolder);
-    if (!lock)
-        return 0; // another instance works in this folder; the user has been told
+    platform::ui::LoadQtChinese(app, QCoreApplication::applicationDirPath());
+    InstallPrompter(options.check);
+    const fs::path programFolder = FromQString(QCoreApplication::applicationDirPath());
+    const DataFolderChoice data = ChooseDataFolder(programFolder, UserDataFolder());
+    ClaimResult claim = ClaimResult::Failed;
+    const auto lock = ClaimDataFolder(data, &claim);
+    if (!lock) // told the user: another instance works there, or no data folder
+        return claim == ClaimResult::TakenByAnotherInstance && !options.check ? 0 : 1;
+    if (options.check)
+        std::cout << "数据文件夹: " << util::PathToUtf8(data.folder) << std::endl;
     StartupHooks hooks;
     hooks.prepareDatabase = PrepareDatabase;
     // Asking the print system takes longer than the rest of the start-up: the
     // printers are counted as soon as the main window has been painted, before
     // the user can do anything that prints.
     hooks.countPrinters = [] { return 0; };
-    if (!Main(programFolder, hooks))
+    if (!Main(data.folder, hooks))
         return 1;
 
     FrmMain window;
     QObject::connect(&window, &FrmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
     new AfterFirstPaint(window, CountPrinters);
+    if (options.check) {
+        new AfterFirstPaint(window, [] { QCoreApplication::exit(0); });
+        QTimer::singleShot(kCheckTimeoutMs, &app, [] { QCoreApplication::exit(1); });
+    }
     window.show();
     if (mainWindowShown)
         mainWindowShown(window);

@@ -1,5 +1,7 @@
 #include "util/ui/fonts.h"
 
+#include "platform/executable.h"
+
 #ifdef QUILLOR_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
 #endif
@@ -24,18 +26,16 @@ const FcChar8* AsFc(const std::string& text) {
 #endif
 
 std::filesystem::path ExecutableFolder(const char* argv0) {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error && !self.empty())
-        return self.parent_path();
-    if (!argv0 || !*argv0)
-        return std::filesystem::current_path(error);
-    return std::filesystem::absolute(argv0, error).parent_path();
+    return platform::ExecutableFolder(argv0);
 }
 
 std::filesystem::path FindFontAliasFile(const std::filesystem::path& executableFolder) {
-    for (const auto& candidate : {executableFolder / "fonts" / kFontAliasFileName,
-                                  executableFolder.parent_path() / "fonts" / kFontAliasFileName}) {
+    // Beside the program (build folder, unpacked folder), one folder up, or in
+    // the shared data of an installed program (<prefix>/bin → <prefix>/share/quillor).
+    const std::filesystem::path up = executableFolder.parent_path();
+    for (const auto& candidate :
+         {executableFolder / "fonts" / kFontAliasFileName, up / "fonts" / kFontAliasFileName,
+          platform::InstalledShareFolder(executableFolder) / "fonts" / kFontAliasFileName}) {
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error))
             return candidate;

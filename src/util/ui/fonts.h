@@ -12,8 +12,8 @@ inline constexpr const char* kFontAliasFileName = "quillor-fonts.conf";
 // Folder of the running executable, found before any QApplication exists.
 std::filesystem::path ExecutableFolder(const char* argv0);
 
-// The alias file beside the program (fonts/ next to it or one folder up);
-// empty when there is none.
+// The alias file beside the program (fonts/ next to it or one folder up) or
+// in the shared data of an installed program; empty when there is none.
 std::filesystem::path FindFontAliasFile(const std::filesystem::path& executableFolder);
 
 // Adds the aliases to the current fontconfig configuration. Call before the

@@ -30,6 +30,17 @@ std::string SuccessText(int mb, const std::string& folder) {
            " 【注意】请不要手动对该目录下文件名和后缀名做任何修改！";
 }
 
+// What the package check after the save adds to the message: the linked
+// files of these tests are not real PDF files or pictures.
+const std::string kNotAPdf = "PDF文件无法打开（文件已损坏或不是PDF文件）";
+const std::string kNotAPicture = "图片无法解码（文件已损坏或不是图片文件）";
+std::string CheckErrors(const std::vector<std::string>& lines) {
+    std::string text = "\r\n\r\n刻录前检查发现以下问题：\r\n错误：";
+    for (const std::string& line : lines)
+        text += "\r\n  " + line;
+    return text;
+}
+
 class SaveSubmissionTest : public TempFolderTest {
   protected:
     void SetUp() override {
@@ -101,11 +112,16 @@ TEST_F(SaveSubmissionTest, SavesThePackageRemembersTheFolderAndTellsTheSize) {
     Link(1, makeFile("扫描/执照.JPG", 2048));
     Link(2, makeFile("扫描/章程.pdf", 1024 * 1024));
     const std::string working = ReadBytes(WorkManifestPath);
+    EXPECT_FALSE(w.CmdDisc().enabled()); // nothing saved in the shown folder yet
 
     Save();
+    EXPECT_TRUE(w.CmdDisc().enabled());
 
     ASSERT_EQ(prompter_->messages.size(), 1u);
-    EXPECT_EQ(prompter_->messages[0].text, SuccessText(2, Default()));
+    EXPECT_EQ(prompter_->messages[0].text,
+              SuccessText(2, Default()) +
+                  CheckErrors({"【营业执照】营业执照(副本)（营业执照(副本).JPG）：" + kNotAPicture,
+                               "【章程】章程（章程.pdf）：" + kNotAPdf}));
     EXPECT_EQ(prompter_->messages[0].title, "提示");
     EXPECT_EQ(prompter_->messages[0].icon, MsgIcon::Information);
     EXPECT_EQ(StorageFolder, Default());
@@ -139,7 +155,8 @@ TEST_F(SaveSubmissionTest, TheSizeWarningStartsOneMegabyteAboveTheLimit) {
     Open(true, 1);
     Link(1, makeFile("a.pdf", 1024 * 1024));
     Save();
-    EXPECT_EQ(LastMessage(), SuccessText(1, Default()));
+    const std::string first = "【营业执照】营业执照(副本)（营业执照(副本).pdf）：" + kNotAPdf;
+    EXPECT_EQ(LastMessage(), SuccessText(1, Default()) + CheckErrors({first}));
     Link(2, makeFile("b.pdf", 1));
     Save();
     EXPECT_EQ(
@@ -147,7 +164,8 @@ TEST_F(SaveSubmissionTest, TheSizeWarningStartsOneMegabyteAboveTheLimit) {
         "保存成功!\r\n所有附件文件大小为:2M，超过最大限定（1M）,请减少文件大小,建议处理方法:\r\n"
         "  1、对于JPG文件：降低图片精度或大小\r\n"
         "  2、对于DOC文件：对文中图片【设置图片格式】,选择压缩【文档中所有图片】\r\n"
-        "  3、对于PDF文件：对原始文件压缩后重新生成PDF文件");
+        "  3、对于PDF文件：对原始文件压缩后重新生成PDF文件" +
+            CheckErrors({first, "【章程】章程（章程.pdf）：" + kNotAPdf}));
     EXPECT_EQ(prompter_->messages.back().title, "警告");
     EXPECT_EQ(prompter_->messages.back().icon, MsgIcon::Critical);
     EXPECT_TRUE(fs::exists(fs::path(Default()) / "章程" / "章程.pdf")); // saved all the same
@@ -169,7 +187,9 @@ TEST_F(SaveSubmissionTest, ASourceGoneBeforeSavingIsNamedAndTheNextSaveRetriesIt
 
     fs::rename(dir_ / "暂存.pdf", source);
     Save();
-    EXPECT_EQ(LastMessage(), SuccessText(1, Default()));
+    EXPECT_EQ(LastMessage(),
+              SuccessText(1, Default()) +
+                  CheckErrors({"【营业执照】营业执照(副本)（营业执照(副本).pdf）：" + kNotAPdf}));
     ASSERT_TRUE(stored.load(fs::path(Default()) / "APLPKG.XML"));
     EXPECT_EQ(stored.documentElement().selectSingleNode(".//fileUrl").text(),
               kLocal + "营业执照(副本).pdf");
@@ -186,7 +206,9 @@ TEST_F(SaveSubmissionTest, AFolderChosenWithSelectReceivesTheStoredFiles) {
     prompter_->folderAnswers.push_back(chosen);
     window_->Command1_Click();
     Save();
-    EXPECT_EQ(LastMessage(), SuccessText(1, chosen));
+    EXPECT_EQ(LastMessage(),
+              SuccessText(1, chosen) +
+                  CheckErrors({"【营业执照】营业执照(副本)（营业执照(副本).pdf）：" + kNotAPdf}));
     EXPECT_EQ(ReadBytes(fs::path(chosen) / "营业执照" / "营业执照(副本).pdf"),
               std::string(100, 'x'));
     EXPECT_TRUE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).pdf"));

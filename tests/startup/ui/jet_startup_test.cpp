@@ -3,6 +3,7 @@
 
 #include "platform/jet_import.h"
 #include "platform/ui/jet_runner.h"
+#include "startup/data_folder.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
 
@@ -89,5 +90,30 @@ TEST(JetStartup, DamagedAccessFileEndsStartUpAndLeavesTheFolderAlone) {
     EXPECT_EQ(prompter->messages[0].title, "严重错误");
     EXPECT_EQ(testsupport::ReadFile(database), truncated);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    ResetGlobals();
+}
+
+TEST(JetStartup, AccessTemplateOfAReadOnlyProgramFolderIsConvertedInTheUsersFolder) {
+    testsupport::TempDir dir;
+    const fs::path program = dir.File("程序");
+    const fs::path user = dir.File("用户数据");
+    fs::create_directories(program);
+    fs::copy_file(JetFixture(), program / "系统模板.mdb");
+    const std::string original = testsupport::ReadFile(program / "系统模板.mdb");
+    testsupport::ScopedFakePrompter prompter;
+
+    const startup::DataFolderChoice choice =
+        startup::ChooseDataFolder(program, user, [](const fs::path&) { return false; });
+    const auto lock = startup::ClaimDataFolder(choice);
+    ASSERT_TRUE(lock);
+    ASSERT_TRUE(Main(choice.folder, ImportingHooks()));
+    EXPECT_EQ(CategoryCode, 2);
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    const fs::path backup = user / testsupport::Utf8Path("系统模板(Access原件).mdb");
+    EXPECT_NE(prompter->messages[0].text.find(backup.string()), std::string::npos);
+    EXPECT_EQ(testsupport::ReadFile(backup), original);
+    // The program folder keeps only what it had.
+    EXPECT_EQ(std::distance(fs::directory_iterator(program), fs::directory_iterator()), 1);
+    EXPECT_EQ(testsupport::ReadFile(program / "系统模板.mdb"), original);
     ResetGlobals();
 }

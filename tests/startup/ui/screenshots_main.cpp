@@ -9,6 +9,7 @@
 #include "dialogs/ui/selpath.h"
 #include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
+#include "materials/ui/FrmDisc.h"
 #include "materials/ui/FrmFjgl.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/Fj_List.h"
@@ -220,6 +221,12 @@ int main(int argc, char** argv) {
         materials.Form_Load();
         materials.show();
         ok &= Save(materials.grab(), out, "FrmFjgl");
+        // The demo has no saved package: the check window shows why.
+        materials::ui::FrmDisc disc(ShownFolder, ItemTable[0].申请事项简称,
+                                    platform::OpenDiscSystem());
+        disc.Form_Load();
+        disc.show();
+        ok &= Save(disc.grab(), out, "FrmDisc");
     }
     {
         PickedFolder = programFolder.string();

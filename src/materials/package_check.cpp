@@ -1,0 +1,452 @@
+#include "materials/package_check.h"
+
+#include "materials/manifest.h"
+#include "materials/modfjgl.h"
+#include "materials/save_folder.h"
+#include "platform/gbk.h"
+#include "platform/xmldoc.h"
+#include "util/sha256.h"
+#include "util/utf8.h"
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace materials {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::XmlDocument;
+using platform::XmlNode;
+
+const char* const kListHeading = "上报材料清单：";
+
+std::string ChildText(const XmlNode& node, const char* xpath) {
+    return node.selectSingleNode(xpath).text();
+}
+
+std::string WithoutPrefix(const std::string& link) {
+    const std::string prefix = kLocalPrefix;
+    std::string out;
+    std::size_t pos = 0;
+    for (std::size_t hit; (hit = link.find(prefix, pos)) != std::string::npos;
+         pos = hit + prefix.size())
+        out += link.substr(pos, hit - pos);
+    return out + link.substr(pos);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return text;
+}
+
+std::string Extension(const std::string& name) {
+    return Lower(GetExtension(name));
+}
+
+// UTF-16 units of a UTF-8 text: what Joliet counts.
+std::size_t Utf16Length(const std::string& text) {
+    std::size_t units = 0;
+    for (char32_t c : util::ToU32(text))
+        units += c > 0xFFFF ? 2 : 1;
+    return units;
+}
+
+std::string MegaBytes(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20);
+}
+
+// The first bytes of a file ("" when it cannot be read).
+std::string Head(const fs::path& file, std::size_t count) {
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(count, '\0');
+    in.read(bytes.data(), std::streamsize(count));
+    bytes.resize(std::size_t(in.gcount()));
+    return bytes;
+}
+
+bool Readable(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char byte;
+    return in && in.read(&byte, 1);
+}
+
+std::string Digest(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return {};
+    util::Sha256 hash;
+    std::vector<char> buffer(std::size_t{1} << 20);
+    while (in) {
+        in.read(buffer.data(), std::streamsize(buffer.size()));
+        hash.update(buffer.data(), std::size_t(in.gcount()));
+    }
+    return util::Sha256::Hex(hash.finish());
+}
+
+const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+const std::string kZip("PK\x03\x04", 4);
+
+struct Stored {
+    std::string material;
+    std::string entry;
+    std::string name;
+    fs::path path;
+    std::uint64_t size = 0;
+};
+
+class Checker {
+  public:
+    Checker(const std::string& folder, ContentInspector* inspector)
+        : folder_(util::PathFromUtf8(folder)), inspector_(inspector) {}
+
+    PackageCheck run();
+
+  private:
+    void add(FindingLevel level, std::string material, std::string entry, std::string file,
+             std::string problem) {
+        check_.findings.push_back(
+            {level, std::move(material), std::move(entry), std::move(file), std::move(problem)});
+    }
+    void error(const std::string& m, const std::string& e, const std::string& f,
+               const std::string& p) {
+        add(FindingLevel::Error, m, e, f, p);
+    }
+    void warning(const std::string& m, const std::string& e, const std::string& f,
+                 const std::string& p) {
+        add(FindingLevel::Warning, m, e, f, p);
+    }
+
+    void checkEntries(const XmlDocument& doc);
+    void checkFile(const Stored& file);
+    void checkContent(const Stored& file);
+    void checkList();
+    void checkStrays();
+    void checkDuplicates();
+    void checkName(const std::string& material, const std::string& entry, const std::string& file,
+                   const std::string& name);
+
+    fs::path folder_;
+    ContentInspector* inspector_;
+    PackageCheck check_;
+    std::vector<Stored> stored_;                           // entries that go onto the disc
+    std::vector<std::string> listed_;                      // the lines the list must hold
+    std::map<std::string, std::set<std::string>> claimed_; // material → names (upper case)
+    std::set<std::string> materialKeys_;                   // material folders (upper case)
+};
+
+void Checker::checkName(const std::string& material, const std::string& entry,
+                        const std::string& file, const std::string& name) {
+    const std::string problem = DiscNameProblem(name);
+    if (!problem.empty())
+        error(material, entry, file, problem);
+}
+
+void Checker::checkEntries(const XmlDocument& doc) {
+    const XmlNode root = doc.documentElement();
+    std::set<std::string> namedMaterials;
+    for (const XmlNode& material : root.selectNodes(".//attachments//attachment")) {
+        const std::string name = ChildText(material, ".//fjmc");
+        int n = 0;
+        for (const XmlNode& file : material.selectNodes(".//fileList//file")) {
+            ++n;
+            const std::string link = ChildText(file, ".//fileUrl");
+            if (link.empty())
+                continue;
+            std::string entry = ChildText(file, ".//fileTitle");
+            if (entry.empty())
+                entry = ChildText(file, ".//fileName");
+            if (entry.empty())
+                entry = "第" + std::to_string(n) + "个报件";
+            if (link.find(kLocalPrefix) == std::string::npos) {
+                error(name, entry, link, "已选择的文件尚未保存到申报资料目录，请重新保存");
+                continue;
+            }
+            const std::string stored = WithoutPrefix(link);
+            listed_.push_back(std::to_string(listed_.size() + 1) + "、" + stored);
+            if (!IsStorableName(name)) {
+                if (namedMaterials.insert(name).second)
+                    error(name, "", "", "材料名称不能用作文件夹名");
+                continue;
+            }
+            if (!IsStorableName(stored)) {
+                error(name, entry, stored, "文件名无效");
+                continue;
+            }
+            if (namedMaterials.insert(name).second) {
+                checkName(name, "", "", name);
+                materialKeys_.insert(util::AsciiUpper(name));
+            }
+            checkName(name, entry, stored, stored);
+            const std::string path = "/" + name + "/" + stored;
+            if (Utf16Length(path) > kJolietPathLimit)
+                error(name, entry, stored,
+                      "路径超过" + std::to_string(kJolietPathLimit) + "个字符，光盘上会被截短");
+            if (!claimed_[util::AsciiUpper(name)].insert(util::AsciiUpper(stored)).second) {
+                error(name, entry, stored, "与同一材料中另一报件链接同一个文件");
+                continue;
+            }
+            checkFile({name, entry, stored,
+                       folder_ / util::PathFromUtf8(name) / util::PathFromUtf8(stored), 0});
+        }
+    }
+}
+
+void Checker::checkFile(const Stored& file) {
+    std::error_code e;
+    // A material folder that is a link could lead outside the package.
+    const fs::file_status folder = fs::symlink_status(file.path.parent_path(), e);
+    if (fs::exists(folder) && !fs::is_directory(folder)) {
+        error(file.material, file.entry, file.name, "材料文件夹不是普通文件夹");
+        return;
+    }
+    const fs::file_status status = fs::symlink_status(file.path, e);
+    if (!fs::exists(status)) {
+        error(file.material, file.entry, file.name, "文件不存在（保存后被删除或改名）");
+        return;
+    }
+    if (!fs::is_regular_file(status)) {
+        error(file.material, file.entry, file.name, "不是普通文件");
+        return;
+    }
+    const std::uint64_t size = fs::file_size(file.path, e);
+    if (e || size == 0) {
+        error(file.material, file.entry, file.name, "文件为空（0字节）");
+        return;
+    }
+    if (!Readable(file.path)) {
+        error(file.material, file.entry, file.name, "文件无法读取");
+        return;
+    }
+    Stored found = file;
+    found.size = size;
+    stored_.push_back(found);
+    checkContent(found);
+}
+
+void Checker::checkContent(const Stored& file) {
+    const std::string ext = Extension(file.name);
+    const auto inspect = [&](bool pdf) {
+        if (!inspector_)
+            return;
+        const ContentInspector::Verdict verdict =
+            pdf ? inspector_->inspectPdf(file.path) : inspector_->inspectImage(file.path);
+        if (verdict == ContentInspector::Verdict::Locked)
+            error(file.material, file.entry, file.name, "PDF文件有密码保护，审批机关无法打开");
+        else if (verdict == ContentInspector::Verdict::Unreadable)
+            error(file.material, file.entry, file.name,
+                  pdf ? "PDF文件无法打开（文件已损坏或不是PDF文件）"
+                      : "图片无法解码（文件已损坏或不是图片文件）");
+    };
+    if (ext == "pdf") {
+        inspect(true);
+    } else if (ext == "jpg" || ext == "jpeg" || ext == "png" || ext == "bmp" || ext == "gif" ||
+               ext == "tif" || ext == "tiff") {
+        inspect(false);
+    } else if (ext == "doc" || ext == "xls" || ext == "docx" || ext == "xlsx") {
+        const bool old = ext == "doc" || ext == "xls";
+        const std::string head = Head(file.path, 8);
+        const bool ole = head == kOle2;
+        const bool zip = head.substr(0, 4) == kZip;
+        if (old ? ole : zip)
+            return;
+        if (old ? zip : ole)
+            warning(file.material, file.entry, file.name,
+                    old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
+                        : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) +
+                              "）格式");
+        else
+            error(file.material, file.entry, file.name,
+                  old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
+                      : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
+    }
+}
+
+// "材料清单.txt" lists, after its heading, one numbered line per stored entry
+// of the manifest, in manifest order.
+void Checker::checkList() {
+    const fs::path path = folder_ / util::PathFromUtf8(kMaterialsListName);
+    std::error_code e;
+    if (!fs::is_regular_file(fs::symlink_status(path, e))) {
+        error("", "", kMaterialsListName, "文件不存在，请重新保存");
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string text = platform::GbkToUtf8(
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    std::size_t at = 0;
+    while (at < lines.size() && lines[at] != kListHeading)
+        ++at;
+    if (at == lines.size()) {
+        error("", "", kMaterialsListName, "缺少“上报材料清单：”一节，与APLPKG.XML不一致");
+        return;
+    }
+    std::vector<std::string> actual(lines.begin() + std::ptrdiff_t(at) + 1, lines.end());
+    while (!actual.empty() && actual.back().empty())
+        actual.pop_back();
+    for (std::size_t i = 0; i < std::max(actual.size(), listed_.size()); ++i) {
+        const std::string want = i < listed_.size() ? listed_[i] : "";
+        const std::string have = i < actual.size() ? actual[i] : "";
+        if (want == have)
+            continue;
+        std::string problem = "与APLPKG.XML不一致：";
+        if (have.empty())
+            problem += "缺少“" + want + "”";
+        else if (want.empty())
+            problem += "多出“" + have + "”";
+        else
+            problem += "应为“" + want + "”，实为“" + have + "”";
+        error("", "", kMaterialsListName, problem + "，请重新保存");
+        return;
+    }
+}
+
+// Everything in the folder that is not the package's stays off the disc.
+void Checker::checkStrays() {
+    std::error_code e;
+    for (fs::directory_iterator it(folder_, e), end; !e && it != end; it.increment(e)) {
+        const std::string name = util::PathToUtf8(it->path().filename());
+        const bool folder = fs::is_directory(it->symlink_status(e));
+        if (!folder && (name == kStoredCopyName || name == kMaterialsListName))
+            continue;
+        if (folder && materialKeys_.count(util::AsciiUpper(name))) {
+            const std::set<std::string>& names = claimed_[util::AsciiUpper(name)];
+            std::error_code inner;
+            for (fs::directory_iterator f(it->path(), inner), fend; !inner && f != fend;
+                 f.increment(inner)) {
+                const std::string file = util::PathToUtf8(f->path().filename());
+                if (!names.count(util::AsciiUpper(file)))
+                    warning(name, "", file, "不在APLPKG.XML中，不刻入光盘");
+            }
+            continue;
+        }
+        if (name == kStagingFolderName)
+            warning("", "", name, "上次保存未完成留下的临时文件夹，不刻入光盘");
+        else
+            warning("", "", name, "不属于申报资料，不刻入光盘");
+    }
+}
+
+// The same content under two entries: compared by SHA-256 among files of
+// equal size only.
+void Checker::checkDuplicates() {
+    std::map<std::uint64_t, std::vector<const Stored*>> bySize;
+    for (const Stored& s : stored_)
+        bySize[s.size].push_back(&s);
+    std::map<std::string, const Stored*> seen;
+    for (const Stored& s : stored_) {
+        if (bySize[s.size].size() < 2)
+            continue;
+        const std::string digest = Digest(s.path);
+        if (digest.empty())
+            continue;
+        const auto [first, fresh] = seen.emplace(digest, &s);
+        if (!fresh)
+            warning(s.material, s.entry, s.name,
+                    "与【" + first->second->material + "】" + first->second->entry + "（" +
+                        first->second->name + "）的文件内容相同");
+    }
+}
+
+PackageCheck Checker::run() {
+    XmlDocument doc;
+    const fs::path stored = folder_ / kStoredCopyName;
+    if (!doc.load(util::PathToUtf8(stored)) || doc.documentElement().name() != "offer") {
+        error("", "", kStoredCopyName, "无法读取，不是有效的申报资料清单");
+        return check_;
+    }
+    check_.readable = true;
+    checkEntries(doc);
+    checkList();
+    checkStrays();
+    checkDuplicates();
+
+    std::error_code e;
+    for (const char* own : {kStoredCopyName, kMaterialsListName}) {
+        const fs::path path = folder_ / util::PathFromUtf8(own);
+        if (fs::is_regular_file(fs::symlink_status(path, e)))
+            check_.discFiles.push_back({own, path, fs::file_size(path, e)});
+    }
+    for (const Stored& s : stored_)
+        check_.discFiles.push_back({s.material + "/" + s.name, s.path, s.size});
+    for (const platform::DiscFile& f : check_.discFiles)
+        check_.totalBytes += f.size;
+    if (check_.totalBytes > kDvdBytes)
+        error("", "", "",
+              "申报资料共" + MegaBytes(check_.totalBytes) + "M，超过单层DVD光盘的容量（" +
+                  MegaBytes(kDvdBytes) + "M）");
+    return check_;
+}
+
+} // namespace
+
+int PackageCheck::count(FindingLevel level) const {
+    int n = 0;
+    for (const PackageFinding& f : findings)
+        n += f.level == level ? 1 : 0;
+    return n;
+}
+
+PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector) {
+    return Checker(folder, inspector).run();
+}
+
+std::string DiscNameProblem(const std::string& name) {
+    if (Utf16Length(name) > kJolietNameLimit)
+        return "名称超过" + std::to_string(kJolietNameLimit) +
+               "个字符（光盘Joliet格式的上限），刻录后会被截短";
+    for (char32_t c : util::ToU32(name)) {
+        if (c > 0xFFFF)
+            return "含有光盘Joliet格式不能保存的字符“" + util::ToUtf8(c) + "”";
+        if (c < 0x20 || c == 0x7F)
+            return "含有控制字符";
+        if (std::u32string_view(U"\\/:*?\"<>|;").find(c) != std::u32string_view::npos)
+            return "含有光盘或Windows不允许的字符“" + util::ToUtf8(c) + "”";
+    }
+    if (!name.empty() && (name.back() == ' ' || name.back() == '.'))
+        return "以空格或句点结尾，Windows读出时会被改名";
+    return {};
+}
+
+std::string FindingLine(const PackageFinding& f) {
+    std::string line;
+    if (!f.material.empty()) {
+        line = "【" + f.material + "】" + f.entry;
+        if (!f.file.empty())
+            line += (f.entry.empty() ? "" : "（") + f.file + (f.entry.empty() ? "" : "）");
+    } else {
+        line = f.file;
+    }
+    return line + (line.empty() ? "" : "：") + f.problem;
+}
+
+std::string FindingsText(const PackageCheck& check) {
+    std::string text;
+    for (FindingLevel level : {FindingLevel::Error, FindingLevel::Warning}) {
+        if (check.count(level) == 0)
+            continue;
+        if (!text.empty())
+            text += "\r\n";
+        text += level == FindingLevel::Error ? "错误：" : "警告：";
+        for (const PackageFinding& f : check.findings)
+            if (f.level == level)
+                text += "\r\n  " + FindingLine(f);
+    }
+    return text;
+}
+
+} // namespace materials

@@ -1,0 +1,46 @@
+#include "startup/command_line.h"
+
+#include <string_view>
+
+#ifndef QUILLOR_VERSION
+#define QUILLOR_VERSION "0"
+#endif
+
+namespace startup {
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+    CommandLine options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i] ? argv[i] : "";
+        if (arg == "--help" || arg == "-h")
+            options.help = true;
+        else if (arg == "--version")
+            options.version = true;
+        else if (arg == "--check")
+            options.check = true;
+    }
+    return options;
+}
+
+std::string VersionText() {
+    return std::string("quillor ") + QUILLOR_VERSION + "\n";
+}
+
+std::string HelpText() {
+    return "用法: quillor [选项]\n"
+           "行政审批电子申报材料制作工具:选择申请事项,填写申请书和项目基本信息表,\n"
+           "为每项申请材料选择扫描文件,保存材料文件夹并打印。\n"
+           "\n"
+           "选项:\n"
+           "  -h, --help     显示本说明后退出\n"
+           "  --version      显示版本后退出\n"
+           "  --check        检查能否正常启动:不弹出对话框(提示写到标准错误输出),\n"
+           "                 主窗口显示后即退出;能启动时退出码为 0\n"
+           "\n"
+           "数据文件夹:程序所在文件夹可写时(解压即用),系统模板.mdb、TempXml.XML\n"
+           "都在程序旁边;安装的程序或程序文件夹只读时,使用每个用户自己的数据文件夹\n"
+           "(Linux: ~/.local/share/quillor),首次启动时把随程序提供的系统模板.mdb\n"
+           "复制到那里。放在数据文件夹中的 Access 格式模板库会在启动时自动转换。\n";
+}
+
+} // namespace startup
