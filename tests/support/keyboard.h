@@ -7,6 +7,13 @@
 #include <QTest>
 #include <QWidget>
 
+#include <ostream>
+
+// Failures show the names, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << text.toStdString();
+}
+
 namespace testsupport {
 
 // Shows `window` and makes it the active window, so that focus and keys work.

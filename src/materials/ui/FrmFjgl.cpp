@@ -181,6 +181,9 @@ void FrmFjgl::createFileFrame() {
     disc.setText(QStringLiteral("检查并刻录"));
     disc.setEnabled(false);
     disc.setOnClick([this] { CmdDisc_Click(); });
+    // Tab takes the buttons as they stand, left to right.
+    QWidget::setTabOrder(browseBut().widget(), disc.widget());
+    QWidget::setTabOrder(disc.widget(), addBut().widget());
 
     Control& editor = add(ControlKind::TextBox, QStringLiteral("Text1"), {0, 0, 1000, 240}, &frame);
     editor.setVisible(false);

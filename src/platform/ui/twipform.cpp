@@ -192,12 +192,13 @@ class CommandButtonWidget final : public QPushButton {
 };
 
 // The client area of a form: the controls that lie on the form itself are
-// its children, and it paints the form's background.
+// its children, and it paints the form's own picture. It is transparent, as
+// is the scroll area that may hold it: the form itself is still painted (and
+// sees its paint events) beneath.
 class FormCanvas final : public QWidget {
   public:
     explicit FormCanvas(QWidget* parent) : QWidget(parent) {
         setObjectName(QStringLiteral("TwipCanvas"));
-        setAutoFillBackground(true);
     }
     std::function<void(QPainter&)> onPaint;
 
@@ -948,7 +949,9 @@ void TwipForm::fitToArea(const QSize& available) {
         scroll_->setFrameShape(QFrame::NoFrame);
         scroll_->setFocusPolicy(Qt::NoFocus);
         scroll_->setWidgetResizable(false);
+        scroll_->viewport()->setAutoFillBackground(false);
         scroll_->setWidget(canvas_); // the canvas keeps its designed size
+        canvas_->setAutoFillBackground(false);
         scroll_->show();
         // Whatever gets the focus, by Tab, by a form's own keys or by the
         // program, is scrolled into view.

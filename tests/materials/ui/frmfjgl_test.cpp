@@ -709,16 +709,17 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     }
     EXPECT_EQ(prompter_->openRequests.size(), 2u);
 
-    // 其他材料 with a requirements text that offers the template.
+    // 其他材料 with a requirements text that offers the template, and a
+    // package that can go to a disc: every button, left to right, and the link.
     platform::XmlDocument doc;
     ASSERT_TRUE(doc.load(WorkManifestPath));
     doc.documentElement().selectNodes(".//fjms")[2].setText("点击下载模板");
     ASSERT_TRUE(doc.save(WorkManifestPath));
     SelectMaterial(3);
-    expected =
-        QStringList{"MedFlex1", "MedFlex2", "browseBut", "addBut",   "delBut",  "CmdRemoveFJ",
-                    "tips",     "Label2",   "Text2_0",   "Command1", "Label3_6"} +
-        common;
+    w.control("CmdDisc").setEnabled(true);
+    expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdDisc",  "addBut",  "delBut",
+                           "CmdRemoveFJ", "tips",  "Label2",    "Text2_0", "Command1", "Label3_6"} +
+               common;
     EXPECT_EQ(TabCycle(&Materials()), expected);
 
     // Ctrl+Tab leaves a grid too; the arrow keys stay inside it.
