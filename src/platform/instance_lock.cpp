@@ -23,8 +23,7 @@ struct InstanceLock::Handle {
         if (file == INVALID_HANDLE_VALUE)
             return;
         if (owner) {
-            FILE_DISPOSITION_INFO gone = {};
-            gone.DeleteFile = TRUE;
+            FILE_DISPOSITION_INFO gone = {TRUE}; // its one member, DeleteFile
             SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof gone);
         }
         CloseHandle(file); // also releases the lock
