@@ -124,7 +124,7 @@ struct Material {
     bool usable = false;  // the name can be a folder of the package
     bool emptied = false; // dzjs reads 0: its folder goes after the save
     bool recount = false; // a link was left empty: dzjs is counted again
-    XmlNode node;
+    XmlNode count;        // its dzjs element
 };
 
 struct Work {
@@ -270,13 +270,13 @@ bool PackageWriter::isClaimed(const Material& mat, const std::string& name) cons
 void PackageWriter::plan(const XmlDocument& doc) {
     for (const XmlNode& node : MaterialNodes(doc)) {
         Material mat;
-        mat.node = node;
         mat.name = ChildText(node, ".//fjmc");
         mat.usable = IsStorableName(mat.name) && !IsPackageFileName(mat.name);
         mat.folder = folder_ / util::PathFromUtf8(mat.name);
         // A material without dzjs keeps its folder: only a count of 0 empties it.
-        const XmlNode count = node.selectSingleNode(".//dzjs");
-        mat.emptied = mat.usable && !count.isNull() && util::LeadingNumber(count.text()) == 0;
+        mat.count = node.selectSingleNode(".//dzjs");
+        mat.emptied =
+            mat.usable && !mat.count.isNull() && util::LeadingNumber(mat.count.text()) == 0;
         materials_.push_back(std::move(mat));
         const std::size_t m = materials_.size() - 1;
         for (const XmlNode& file : node.selectNodes(".//fileList//file"))
@@ -304,6 +304,9 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
     }
     if (!mat.usable) {
         w.fail(SaveProblem::MaterialName);
+    } else if (!HasLocalPrefix(link) && !linked.is_absolute()) {
+        // Never resolved against the folder the program runs in.
+        w.fail(SaveProblem::BadStoredLink);
     } else if (fs::is_regular_file(linked, error)) {
         w.storedName = baseName + "." + GetExtension(link);
         if (!IsStorableName(baseName) || !IsStorableName(w.storedName)) {
@@ -390,6 +393,8 @@ bool PackageWriter::copyAll(MadeFolders& made, const fs::path& staging) {
         fs::remove(w.staged, ignored);
         if (result.failure == platform::CopyResult::Failure::Read)
             w.fail(SaveProblem::SourceUnreadable);
+        else if (result.failure == platform::CopyResult::Failure::Changed)
+            w.fail(SaveProblem::SourceChanged);
         else if (result.error == std::errc::no_space_on_device ||
                  result.error == std::errc::file_too_large)
             w.fail(SaveProblem::DiskFull);
@@ -436,24 +441,23 @@ void PackageWriter::placeAll() {
 // empty (a stored copy never links outside its own folder), and the count of
 // a material that lost a link counted again.
 void PackageWriter::rewriteLinks() {
+    std::vector<platform::XmlEdit> edits;
+    std::vector<int> linked(materials_.size(), 0);
     for (const Work& w : works_) {
         if (w.action == Action::Fail) {
-            w.url.setText("");
+            edits.push_back({w.url, ""});
             materials_[w.material].recount = true;
         } else if (w.action != Action::None) {
-            w.url.setText(std::string(kLocalPrefix) + w.storedName);
+            edits.push_back({w.url, std::string(kLocalPrefix) + w.storedName});
+            ++linked[w.material];
         }
     }
-    for (const Material& mat : materials_) {
-        if (!mat.recount)
-            continue;
-        int linked = 0;
-        for (const XmlNode& file : mat.node.selectNodes(".//fileList//file"))
-            linked += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
-        const XmlNode count = mat.node.selectSingleNode(".//dzjs");
-        if (!count.isNull())
-            count.setText(std::to_string(linked));
-    }
+    for (std::size_t m = 0; m < materials_.size(); ++m)
+        if (materials_[m].recount)
+            edits.push_back({materials_[m].count, std::to_string(linked[m])});
+    // All from what was read before: an element of a hostile manifest may lie
+    // inside another one that is rewritten, and the edits go deepest first.
+    platform::ApplyEdits(std::move(edits));
 }
 
 // Earlier copies of an entry: its fileName, a dot and one extension (no
@@ -576,6 +580,8 @@ const char* ProblemText(SaveProblem problem) {
         return "源文件不是普通文件";
     case SaveProblem::SourceUnreadable:
         return "源文件无法读取";
+    case SaveProblem::SourceChanged:
+        return "源文件在复制过程中被修改";
     case SaveProblem::FolderNotMade:
         return "无法建立材料文件夹";
     case SaveProblem::WriteFailed:
