@@ -241,7 +241,10 @@ class PackageWriter {
     bool claim(const Material& mat, const std::string& name);
     bool isClaimed(const Material& mat, const std::string& name) const;
     bool copyAll(MadeFolders& made, const fs::path& staging);
-    void placeAll();
+    void placeAll(const fs::path& staging);
+    bool place(const fs::path& from, const fs::path& target, const fs::path& staging,
+               std::error_code& error);
+    void rollBack();
     void rewriteLinks();
     void removeEarlierCopies(const Material& mat, const std::string& baseName);
     void cleanUp();
@@ -256,6 +259,13 @@ class PackageWriter {
     std::vector<std::pair<std::size_t, std::string>> clearedNames_; // material, fileName
     std::map<std::string, std::set<std::string>> claims_;           // folder key → name keys
     std::set<fs::path> placedIn_;                                   // folders that received files
+    // What placing changed, in order, to be undone when the save cannot commit.
+    struct Placed {
+        fs::path target;
+        fs::path backup; // a hard link to the file it replaced; empty: none
+        bool existed = false;
+    };
+    std::vector<Placed> placed_;
 };
 
 bool PackageWriter::claim(const Material& mat, const std::string& name) {
@@ -416,18 +426,55 @@ bool PackageWriter::copyAll(MadeFolders& made, const fs::path& staging) {
     return true;
 }
 
+// Renames a file of the save onto its place in the package. A file it
+// replaces is kept as a hard link in the staging folder first, so a save that
+// cannot commit can put it back; the rename itself replaces atomically, so a
+// kill at any moment leaves a complete file under the name.
+bool PackageWriter::place(const fs::path& from, const fs::path& target, const fs::path& staging,
+                          std::error_code& error) {
+    Placed placed{target, {}, IsRealFile(target)};
+    if (placed.existed) {
+        placed.backup = staging / (std::to_string(placed_.size()) + ".old");
+        std::error_code linkError;
+        fs::create_hard_link(target, placed.backup, linkError);
+        if (linkError) // a file system without hard links: this one cannot be put back
+            placed.backup.clear();
+    }
+    fs::rename(from, target, error);
+    if (error) {
+        std::error_code ignored;
+        if (!placed.backup.empty())
+            fs::remove(placed.backup, ignored);
+        return false;
+    }
+    placed_.push_back(std::move(placed));
+    return true;
+}
+
+// Puts back what placing changed: replaced files get their earlier content,
+// new files go.
+void PackageWriter::rollBack() {
+    std::error_code ignored;
+    for (auto p = placed_.rbegin(); p != placed_.rend(); ++p) {
+        if (!p->backup.empty())
+            fs::rename(p->backup, p->target, ignored);
+        else if (!p->existed)
+            fs::remove(p->target, ignored);
+    }
+    placed_.clear();
+}
+
 // Renames the copies onto their standard names. The previous stored copy
 // still names only files that exist: a name it shares with the new package
 // now holds the new content, complete.
-void PackageWriter::placeAll() {
+void PackageWriter::placeAll(const fs::path& staging) {
     for (Work& w : works_) {
         if ((w.action != Action::Copy && w.action != Action::Carry) || w.staged.empty())
             continue;
         scope_.notify(SaveStage::Place, w.storedName);
         const fs::path target = materials_[w.material].folder / util::PathFromUtf8(w.storedName);
         std::error_code error;
-        fs::rename(w.staged, target, error);
-        if (error) {
+        if (!place(w.staged, target, staging, error)) {
             const bool tooLong = error == std::errc::filename_too_long;
             fs::remove(w.staged, error);
             w.fail(tooLong ? SaveProblem::EntryName : SaveProblem::WriteFailed);
@@ -538,26 +585,31 @@ SaveOutcome PackageWriter::run() {
         made.removeEmpty();
         return finish(SaveStatus::Cancelled);
     }
-    placeAll();
+    placeAll(staging.path());
     rewriteLinks();
 
+    // A save that cannot commit (a full disk, a folder that refuses the new
+    // stored copy) puts the previous package back as it was.
+    const auto notWritable = [&] {
+        rollBack();
+        made.removeEmpty();
+        return finish(SaveStatus::FolderNotWritable);
+    };
     const fs::path newList = staging.path() / kMaterialsListName;
     const fs::path newStored = staging.path() / kStoredCopyName;
     std::vector<fs::path> folders(placedIn_.begin(), placedIn_.end());
     folders.push_back(staging.path());
     if (!platform::WriteGbkTextFile(newList, head + ListedFiles(doc, folder_)) ||
         !doc.save(newStored) || !platform::SyncAll({newList, newStored}, folders))
-        return finish(SaveStatus::FolderNotWritable);
+        return notWritable();
 
     // The list first: until the stored copy is renamed, the previous one
     // (with every file it names) is the package.
     scope_.notify(SaveStage::Commit, kStoredCopyName);
     std::error_code error;
-    fs::rename(newList, folder_ / kMaterialsListName, error);
-    if (!error)
-        fs::rename(newStored, folder_ / kStoredCopyName, error);
-    if (error)
-        return finish(SaveStatus::FolderNotWritable);
+    if (!place(newList, folder_ / kMaterialsListName, staging.path(), error) ||
+        !place(newStored, folder_ / kStoredCopyName, staging.path(), error))
+        return notWritable();
     platform::SyncFolder(folder_);
 
     cleanUp();

@@ -8,6 +8,10 @@
 
 #include <functional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace materials;
 using namespace materials_test;
 using testsupport::ScopedFakePrompter;
@@ -475,6 +479,26 @@ TEST_F(ManifestTest, TakenCopiesAreWritableAndKeepOnlyLocalLinks) {
     EXPECT_TRUE(saveWjlbUrl("1", "4", "/tmp/新.pdf", work)); // the working copy takes writes
     fs::permissions(package / "APLPKG.XML", fs::perms::owner_all);
 }
+
+#ifndef _WIN32
+// Only a regular file of the folder is opened as its stored copy.
+TEST_F(ManifestTest, APipeOrALinkNamedAplpkgIsNoStoredCopy) {
+    fs::create_directories(dir_ / "管道包");
+    ASSERT_EQ(mkfifo((dir_ / "管道包" / "APLPKG.XML").c_str(), 0600), 0);
+    WriteBytes(dir_ / "别处" / "APLPKG.XML", ReadBytes(ManifestData("standard.xml")));
+    fs::create_directories(dir_ / "链接包");
+    fs::create_symlink(dir_ / "别处" / "APLPKG.XML", dir_ / "链接包" / "APLPKG.XML");
+    for (const char* folder : {"管道包", "链接包"}) {
+        prompter_->messages.clear();
+        EXPECT_FALSE(TakeStoredCopy(U8(dir_ / folder), "DZ-PG", U8(dir_ / "TempXml.XML")));
+        ASSERT_EQ(prompter_->messages.size(), 1u) << folder;
+        EXPECT_EQ(prompter_->messages[0].text, "XML文件无法读取-" +
+                                                   U8(dir_ / folder / "APLPKG.XML") +
+                                                   "\r\n（不是普通文件）");
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "TempXml.XML"));
+}
+#endif
 
 TEST_F(ManifestTest, FailedWritesOfTheWorkingCopyAreReported) {
     const std::string path = copyManifest("standard.xml");
