@@ -706,27 +706,51 @@ bool XmlDocument::load(const std::string& utf8Path) {
     return load(Utf8ToPath(utf8Path));
 }
 
+namespace {
+
+// The tree as text in the given encoding (with that declaration).
+bool Dump(xmlDoc* doc, const char* encoding, std::string& text) {
+    text.clear();
+    if (IsGb2312Name(encoding))
+        return DumpGb2312(doc, encoding, text);
+    xmlChar* raw = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &raw, &size, encoding, 0);
+    XmlCharPtr owned(raw);
+    if (!owned || size <= 0)
+        return false;
+    text.assign(reinterpret_cast<const char*>(owned.get()), static_cast<std::size_t>(size));
+    return true;
+}
+
+bool ReadsAgain(const std::string& text) {
+    ParserCtxtPtr parser(xmlNewParserCtxt());
+    if (!parser)
+        return false;
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
+                                 nullptr, nullptr, kParseOptions));
+    return doc && parser->wellFormed && xmlDocGetRootElement(doc.get()) != nullptr;
+}
+
+} // namespace
+
 bool XmlDocument::save(const std::filesystem::path& path) const {
     if (!impl_ || xmlDocGetRootElement(impl_->doc.get()) == nullptr)
         return false;
-    xmlChar* raw = nullptr;
-    int size = 0;
     // A document that declares no encoding is UTF-8 (or UTF-16 by its byte
     // order mark): written as UTF-8, its text stays text instead of becoming
     // character references.
     const char* declared = reinterpret_cast<const char*>(impl_->doc->encoding);
-    if (IsGb2312Name(declared)) {
-        std::string text;
-        return DumpGb2312(impl_->doc.get(), declared, text) &&
-               ReplaceFileContent(path, text.data(), text.size());
-    }
-    const char* encoding = declared ? declared : "UTF-8";
-    xmlDocDumpFormatMemoryEnc(impl_->doc.get(), &raw, &size, encoding, 0);
-    XmlCharPtr text(raw);
-    if (!text || size <= 0)
+    std::string text;
+    if (!Dump(impl_->doc.get(), declared ? declared : "UTF-8", text))
         return false;
-    return ReplaceFileContent(path, reinterpret_cast<const char*>(text.get()),
-                              static_cast<std::size_t>(size));
+    // A character the declared encoding lacks becomes a reference, which XML
+    // allows in text and attribute values but not in a name: a document whose
+    // element or attribute names need such characters (only a hostile one)
+    // is written as UTF-8, which holds every character, rather than broken.
+    if (declared && !ReadsAgain(text) && !Dump(impl_->doc.get(), "UTF-8", text))
+        return false;
+    return ReplaceFileContent(path, text.data(), text.size());
 }
 
 bool XmlDocument::save(const std::string& utf8Path) const {

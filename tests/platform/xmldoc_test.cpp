@@ -303,6 +303,20 @@ TEST_F(XmlDocTest, Gb2312KeepsItsOwnBytesAndWritesEverythingElseAsReferences) {
     EXPECT_EQ(doc.documentElement().selectSingleNode(".//fileTitle").text(), "申请函喆€镕❤𠀀");
 }
 
+// Found by fuzzing: a name cannot hold a character reference.
+TEST_F(XmlDocTest, NamesOutsideTheDeclaredEncodingAreWrittenAsUtf8) {
+    const fs::path path = dir_ / "names.xml";
+    WriteBytes(path, *platform::Utf8ToGbk("<?xml version=\"1.0\" encoding=\"GB2312\"?>\n"
+                                          "<offer 镕=\"喆\"><镕体>文字</镕体></offer>\n"));
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    ASSERT_TRUE(doc.save(path));
+    EXPECT_EQ(ReadBytes(path), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                               "<offer 镕=\"喆\"><镕体>文字</镕体></offer>\n");
+    ASSERT_TRUE(doc.load(path));
+    EXPECT_EQ(doc.documentElement().getAttribute("镕"), "喆");
+}
+
 // ---- bounded reading ----
 
 TEST_F(XmlDocTest, HostileFilesAreRefusedWithTheirReason) {
