@@ -243,11 +243,11 @@ bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark
     XmlDocument doc;
     const bool regular = std::filesystem::is_regular_file(status);
     if (!regular || !doc.load(stored)) {
-        platform::Notify("XML文件无法读取-" + util::PathToUtf8(stored) + "\r\n（" +
-                             (regular ? doc.errorText() : platform::XmlErrorText(
-                                                              platform::XmlError::NotAFile)) +
-                             "）",
-                         "提示", platform::MsgIcon::Exclamation);
+        platform::Notify(
+            "XML文件无法读取-" + util::PathToUtf8(stored) + "\r\n（" +
+                (regular ? doc.errorText() : platform::XmlErrorText(platform::XmlError::NotAFile)) +
+                "）",
+            "提示", platform::MsgIcon::Exclamation);
         return false;
     }
     return PackageMarkAccepted(Offer(doc).attributeValue(1), fileMark);
@@ -267,11 +267,11 @@ bool CopyToWorkingCopy(const std::filesystem::path& stored, const std::filesyste
     fs::remove(temp, error);
     const platform::CopyResult copied = platform::CopyFileData(stored, temp, std::size_t{1} << 20);
     if (copied.ok()) {
-        fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write,
-                        fs::perm_options::add, error);
+        fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                        error);
         if (fs::exists(fs::symlink_status(work, error)))
-            fs::permissions(work, fs::perms::owner_write, fs::perm_options::add | fs::perm_options::nofollow,
-                            error);
+            fs::permissions(work, fs::perms::owner_write,
+                            fs::perm_options::add | fs::perm_options::nofollow, error);
         fs::rename(temp, work, error);
         if (!error)
             return true;
@@ -411,7 +411,8 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
     // folder may be a link that leads elsewhere.
     if (link.find(kLocalPrefix) != std::string::npos &&
         (!std::filesystem::is_regular_file(std::filesystem::symlink_status(*path, error)) ||
-         !std::filesystem::is_directory(std::filesystem::symlink_status(path->parent_path(), error))))
+         !std::filesystem::is_directory(
+             std::filesystem::symlink_status(path->parent_path(), error))))
         return {};
     const std::uintmax_t bytes = std::filesystem::file_size(*path, error);
     if (error)

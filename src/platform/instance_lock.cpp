@@ -62,7 +62,8 @@ namespace {
 InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
                                  const std::filesystem::path& lockFile) {
     // Not blocking on a pipe of that name, not following a link elsewhere.
-    handle.fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0644);
+    handle.fd =
+        open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0644);
     if (handle.fd < 0) {
         const int error = errno;
         struct stat info {};
@@ -110,8 +111,7 @@ std::unique_ptr<InstanceLock> ClaimProgramFolder(const std::filesystem::path& pr
         return lock;
     if (outcome == InstanceLock::Outcome::Unavailable)
         return InstanceLock::Unguarded();
-    Notify(outcome == InstanceLock::Outcome::Refused ? kLockRefusedMessage
-                                                    : kAlreadyRunningMessage,
+    Notify(outcome == InstanceLock::Outcome::Refused ? kLockRefusedMessage : kAlreadyRunningMessage,
            "提示", MsgIcon::Exclamation);
     return nullptr;
 }

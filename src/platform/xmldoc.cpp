@@ -727,8 +727,8 @@ bool ReadsAgain(const std::string& text) {
     ParserCtxtPtr parser(xmlNewParserCtxt());
     if (!parser)
         return false;
-    DocPtr doc(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()),
-                                 nullptr, nullptr, kParseOptions));
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr,
+                                 nullptr, kParseOptions));
     return doc && parser->wellFormed && xmlDocGetRootElement(doc.get()) != nullptr;
 }
 

@@ -87,16 +87,16 @@ inline constexpr std::uintmax_t kMaxXmlFileBytes = std::uintmax_t{16} << 20;
 // Why the last load() failed.
 enum class XmlError {
     None,
-    Missing,    // no such file
-    NotAFile,   // a folder, pipe or device
-    TooLarge,   // the file, or a text in it, is beyond the limits
-    Unreadable, // the file cannot be read
-    Encoding,   // bytes that are not text in the declared encoding, or an unknown encoding
+    Missing,     // no such file
+    NotAFile,    // a folder, pipe or device
+    TooLarge,    // the file, or a text in it, is beyond the limits
+    Unreadable,  // the file cannot be read
+    Encoding,    // bytes that are not text in the declared encoding, or an unknown encoding
     BomMismatch, // a byte order mark that contradicts the declared encoding
-    Entities,   // the document declares entities
-    TooDeep,    // elements nested beyond the limit
-    Syntax,     // not well-formed XML
-    NoRoot,     // no root element
+    Entities,    // the document declares entities
+    TooDeep,     // elements nested beyond the limit
+    Syntax,      // not well-formed XML
+    NoRoot,      // no root element
 };
 // The failure as the user reads it ("文件不存在", "字符编码错误", ...).
 const char* XmlErrorText(XmlError error);

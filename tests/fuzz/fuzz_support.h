@@ -108,7 +108,8 @@ inline void Empty(const fs::path& folder) {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code ignored;
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, ignored);
+        fs::permissions(it->path(), fs::perms::owner_all,
+                        fs::perm_options::add | fs::perm_options::nofollow, ignored);
         fs::remove_all(it->path(), ignored);
     }
 }

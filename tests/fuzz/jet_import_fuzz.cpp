@@ -122,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "the original is not kept byte for byte");
         fuzz::Check(HoldsTemplateTables(database), "the converted database lacks its tables");
     } else {
-        fuzz::Check(outcome.status == platform::JetImportStatus::Failed || bytes.size() < kOffset + 15,
+        fuzz::Check(outcome.status == platform::JetImportStatus::Failed ||
+                        bytes.size() < kOffset + 15,
                     "a file with the signature was not taken for Jet");
         fuzz::Check(outcome.status != platform::JetImportStatus::Failed || !outcome.detail.empty(),
                     "a failed conversion without a reason");

@@ -154,9 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadLinkedTitles(place.work);
 
     // The window's save of what was opened, into a new folder.
-    CheckSaved(SavePackage(package_test::Request(place.program / "TempXml.XML", place.store,
-                                                 storage)),
-               place.store, true);
+    CheckSaved(
+        SavePackage(package_test::Request(place.program / "TempXml.XML", place.store, storage)),
+        place.store, true);
     place.checkOutside("after the first save");
 
     // Every entry action on the first few materials.
@@ -171,9 +171,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadLinkedTitles(place.work);
 
     // Saved again into the package folder itself (the save after "打开").
-    CheckSaved(SavePackage(package_test::Request(place.program / "TempXml.XML", place.package,
-                                                 storage)),
-               place.package, false);
+    CheckSaved(
+        SavePackage(package_test::Request(place.program / "TempXml.XML", place.package, storage)),
+        place.package, false);
     place.checkOutside("after the save into the package folder");
     return 0;
 }

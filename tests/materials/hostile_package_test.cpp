@@ -46,7 +46,8 @@ std::string Nested(int depth) {
 }
 
 std::string HugeText(std::size_t bytes) {
-    return "<?xml version=\"1.0\"?>\n<offer v=\"1\" m=\"DZ-PG\"><attachments><attachment fjid=\"1\">"
+    return "<?xml version=\"1.0\"?>\n<offer v=\"1\" m=\"DZ-PG\"><attachments><attachment "
+           "fjid=\"1\">"
            "<fjmc>甲</fjmc><fjms>" +
            std::string(bytes, 'x') + "</fjms></attachment></attachments></offer>\n";
 }
@@ -100,8 +101,8 @@ class HostilePackageTest : public ::testing::Test {
                 for (const MaterialRow& row : view->materials)
                     ReadWjlb(row.key, work(), folder);
             ReadLinkedTitles(work());
-            const SaveOutcome outcome = SavePackage(
-                package_test::Request(util::PathFromUtf8(work()), package(), folder));
+            const SaveOutcome outcome =
+                SavePackage(package_test::Request(util::PathFromUtf8(work()), package(), folder));
             outcomeText = outcome.saved() ? "saved, " + std::to_string(outcome.failures.size()) +
                                                 " entries refused"
                                           : "not saved";

@@ -492,9 +492,8 @@ TEST_F(ManifestTest, APipeOrALinkNamedAplpkgIsNoStoredCopy) {
         prompter_->messages.clear();
         EXPECT_FALSE(TakeStoredCopy(U8(dir_ / folder), "DZ-PG", U8(dir_ / "TempXml.XML")));
         ASSERT_EQ(prompter_->messages.size(), 1u) << folder;
-        EXPECT_EQ(prompter_->messages[0].text, "XML文件无法读取-" +
-                                                   U8(dir_ / folder / "APLPKG.XML") +
-                                                   "\r\n（不是普通文件）");
+        EXPECT_EQ(prompter_->messages[0].text,
+                  "XML文件无法读取-" + U8(dir_ / folder / "APLPKG.XML") + "\r\n（不是普通文件）");
     }
     EXPECT_FALSE(fs::exists(dir_ / "TempXml.XML"));
 }

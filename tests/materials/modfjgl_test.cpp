@@ -27,8 +27,8 @@ TEST(StandardName, TemplateFileNamesStayPlainNames) {
     EXPECT_EQ(TemplateFileName("营业执照"), "营业执照.doc");
     EXPECT_EQ(TemplateFileName("../../x"), "..╱..╱x.doc");
     EXPECT_EQ(TemplateFileName("C:\\Windows\\x"), "C：╲Windows╲x.doc");
-    for (const std::string& unusable : {std::string(), std::string("   "), std::string("CON"),
-                                        std::string(300, 'x')})
+    for (const std::string& unusable :
+         {std::string(), std::string("   "), std::string("CON"), std::string(300, 'x')})
         EXPECT_EQ(TemplateFileName(unusable), "报盘模板.doc") << unusable;
 }
 

@@ -305,8 +305,9 @@ TEST_F(SaveTest, ASourceThatVanishesOrChangesWhileCopiedIsNamedAndLeftOut) {
         for (const auto& [path, content] : previous)
             if (content != "<folder>")
                 WriteAll(pkg() / util::PathFromUtf8(path), content);
-        work({{"甲", {{"A", source("a2.pdf", std::string(20000, 'A'))},
-                      {"B", source("b2.pdf", std::string(20000, 'B'))}}}});
+        work({{"甲",
+               {{"A", source("a2.pdf", std::string(20000, 'A'))},
+                {"B", source("b2.pdf", std::string(20000, 'B'))}}}});
         // An old time of change, so a rewrite within the same clock tick shows.
         fs::last_write_time(b, fs::file_time_type::clock::now() - std::chrono::hours(1));
         Tamper tamper("B.pdf", c.atStart, c.tamper);
@@ -444,9 +445,9 @@ TEST_F(SaveChildTest, AFullDiskFailsOnlyTheFilesThatDoNotFit) {
     int exitCode = 0;
     const std::string refused = child(pkg(), util::PathToUtf8(pkg()), 0, "2048", "", &exitCode);
     EXPECT_EQ(exitCode, 1) << refused;
-    EXPECT_NE(refused.find("status " +
-                           std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
-              std::string::npos)
+    EXPECT_NE(
+        refused.find("status " + std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
+        std::string::npos)
         << refused;
     EXPECT_EQ(Take(pkg()), previous);
 }
@@ -469,8 +470,7 @@ TEST_F(SaveChildTest, AReadOnlyTargetKeepsThePreviousPackage) {
     int exitCode = 0;
     std::string out = child(pkg(), storage, 0, "-", "unprivileged", &exitCode);
     EXPECT_EQ(exitCode, 1) << out;
-    EXPECT_NE(out.find("status " +
-                       std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
+    EXPECT_NE(out.find("status " + std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
               std::string::npos)
         << out;
     EXPECT_EQ(Take(pkg()), previous);

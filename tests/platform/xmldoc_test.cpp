@@ -294,7 +294,8 @@ TEST_F(XmlDocTest, Gb2312KeepsItsOwnBytesAndWritesEverythingElseAsReferences) {
                      gbk("<fileTitle>申请函") + "&#21894;&#8364;&#38229;&#10084;&#131072;" +
                          gbk("</fileTitle>"));
     const std::string list = gbk("<fileList>");
-    expected.replace(expected.find(list), list.size(), "<fileList k=\"" + gbk("陶") + "&#21894;\">");
+    expected.replace(expected.find(list), list.size(),
+                     "<fileList k=\"" + gbk("陶") + "&#21894;\">");
     EXPECT_EQ(ReadBytes(path), expected);
     // A strict GB2312 reader takes every byte (iconv is one).
     EXPECT_TRUE(platform::Utf8ToGbk(platform::GbkToUtf8(ReadBytes(path))).has_value());
@@ -340,7 +341,8 @@ TEST_F(XmlDocTest, HostileFilesAreRefusedWithTheirReason) {
     } cases[] = {
         {"laughs.xml", laughs, XmlError::Entities, 1},
         {"external.xml",
-         "<?xml version=\"1.0\"?>\n<!DOCTYPE o [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><o>&x;</o>",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE o [<!ENTITY x SYSTEM "
+         "\"file:///etc/passwd\">]><o>&x;</o>",
          XmlError::Entities, 2},
         {"deep.xml", deep, XmlError::TooDeep, 1},
         {"bom.xml", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<offer/>",
@@ -382,16 +384,18 @@ TEST_F(XmlDocTest, APipeIsRefusedWithoutWaitingForAWriter) {
 // ---- edits of nested nodes ----
 
 TEST_F(XmlDocTest, EditsOfNestedNodesGoDeepestFirstAndTheOuterWins) {
-    WriteBytes(dir_ / "nested.xml",
-               "<r><u>a<f><u>b<f><u>c</u></f></u></f></u><f><u>d</u></f></r>");
+    WriteBytes(dir_ / "nested.xml", "<r><u>a<f><u>b<f><u>c</u></f></u></f></u><f><u>d</u></f></r>");
     XmlDocument doc;
     ASSERT_TRUE(doc.load(dir_ / "nested.xml"));
     const std::vector<XmlNode> links = doc.documentElement().selectNodes(".//u");
     ASSERT_EQ(links.size(), 4u);
     const std::vector<XmlNode> entries = doc.documentElement().selectNodes(".//f");
     // In document order the outer text would free the inner nodes first.
-    platform::ApplyEdits({{links[0], "外"}, {links[1], "中"}, {entries[1], {}, true},
-                          {links[2], "内"}, {links[3], "末"}});
+    platform::ApplyEdits({{links[0], "外"},
+                          {links[1], "中"},
+                          {entries[1], {}, true},
+                          {links[2], "内"},
+                          {links[3], "末"}});
     ASSERT_TRUE(doc.save(dir_ / "nested.xml"));
     EXPECT_NE(ReadBytes(dir_ / "nested.xml").find("<r><u>外</u><f><u>末</u></f></r>"),
               std::string::npos);

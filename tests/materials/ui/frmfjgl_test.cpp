@@ -200,12 +200,12 @@ TEST_F(FrmFjglTest, OpensTheStoredCopyOfTheSavedFolderWithSizesAndShading) {
     const fs::path storage = dir_ / "已保存的包";
     makeFile("已保存的包/单位情况简表/章程.doc", 1024);
     makeFile("已保存的包/营业执照/营业执照(副本).pdf", 2049);
-    const std::string stored = Manifest(
-        "TEST", {{"营业执照", {{"营业执照(副本)", "Local:\\\\营业执照(副本).pdf"}}, "1"},
-                 {"单位情况简表",
-                  {{"章程", "Local:\\\\章程.doc"}, {"附表(二)", "Local:\\\\附表.pdf"}},
-                  "2"},
-                 {"其他材料", {}}});
+    const std::string stored =
+        Manifest("TEST", {{"营业执照", {{"营业执照(副本)", "Local:\\\\营业执照(副本).pdf"}}, "1"},
+                          {"单位情况简表",
+                           {{"章程", "Local:\\\\章程.doc"}, {"附表(二)", "Local:\\\\附表.pdf"}},
+                           "2"},
+                          {"其他材料", {}}});
     WriteBytes(storage / "APLPKG.XML", stored);
     auto item = Item(Manifest("TEST", kNewLayout));
     item.storagePath = U8(storage);
