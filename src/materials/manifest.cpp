@@ -269,9 +269,9 @@ bool CopyToWorkingCopy(const std::filesystem::path& stored, const std::filesyste
     if (copied.ok()) {
         fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                         error);
-        if (fs::exists(fs::symlink_status(work, error)))
-            fs::permissions(work, fs::perms::owner_write,
-                            fs::perm_options::add | fs::perm_options::nofollow, error);
+        // A read-only working copy left behind would refuse the rename on Windows.
+        if (fs::is_regular_file(fs::symlink_status(work, error)))
+            fs::permissions(work, fs::perms::owner_write, fs::perm_options::add, error);
         fs::rename(temp, work, error);
         if (!error)
             return true;
