@@ -317,7 +317,7 @@ std::vector<std::string> ReviewStoredCopy(XmlDocument& doc, bool& changed) {
         const bool storableMaterial = IsStorableName(name);
         if (!storableMaterial)
             problems.push_back("材料名称“" + name + "”不能用作文件夹名，该材料的文件无法保存");
-        int linked = 0;
+        int linked = 0, cleared = 0;
         for (const XmlNode& file : FileEntries(material)) {
             const XmlNode url = file.selectSingleNode(".//fileUrl");
             const std::string link = url.text();
@@ -334,12 +334,16 @@ std::vector<std::string> ReviewStoredCopy(XmlDocument& doc, bool& changed) {
             problems.push_back("【" + name + "】" + EntryLabel(file) +
                                "：链接的文件不在申报资料存储路径中，链接已清除（" + link + "）");
             edits.push_back({url, {}});
+            ++cleared;
         }
+        // Counted again after links were cleared; named only when it was wrong
+        // in the file already.
         const XmlNode count = material.selectSingleNode(".//dzjs");
         const std::string counted = std::to_string(linked);
         if (!count.isNull() && count.text() != counted) {
-            problems.push_back("【" + name + "】报件数“" + count.text() + "”不正确，已改为" +
-                               counted);
+            if (count.text() != std::to_string(linked + cleared))
+                problems.push_back("【" + name + "】报件数“" + count.text() + "”不正确，已改为" +
+                                   counted);
             edits.push_back({count, counted});
         }
     }

@@ -456,7 +456,9 @@ TEST_F(ManifestTest, TakenCopiesAreWritableAndKeepOnlyLocalLinks) {
                "<file><fileXh>3</fileXh><fileName>c</fileName><fileUrl>../../x.pdf</fileUrl></file>"
                "<file><fileXh>4</fileXh><fileName>d</fileName><fileTitle>空</fileTitle><fileUrl/>"
                "</file>"
-               "</fileList></attachment></attachments></offer>\n");
+               "</fileList></attachment><attachment fjid=\"2\"><fjmc>乙</fjmc><dzjs>1</dzjs>"
+               "<fileList><file><fileXh>1</fileXh><fileName>e</fileName><fileTitle>乙件</fileTitle>"
+               "<fileUrl>/x.pdf</fileUrl></file></fileList></attachment></attachments></offer>\n");
     fs::permissions(package / "APLPKG.XML", fs::perms::owner_read | fs::perms::group_read);
     const std::string stored = ReadBytes(package / "APLPKG.XML");
     const std::string work = U8(dir_ / "TempXml.XML");
@@ -471,11 +473,14 @@ TEST_F(ManifestTest, TakenCopiesAreWritableAndKeepOnlyLocalLinks) {
     EXPECT_EQ(Text(work, "//dzjs"), "1");
     EXPECT_EQ(ReadBytes(package / "APLPKG.XML"), stored); // the disc is only read
     ASSERT_EQ(prompter_->messages.size(), 1u);
-    EXPECT_EQ(prompter_->messages[0].text,
-              "打开的申报资料中有以下问题：\r\n"
-              "  【甲】绝对：链接的文件不在申报资料存储路径中，链接已清除（/etc/passwd）\r\n"
-              "  【甲】第3个报件：链接的文件不在申报资料存储路径中，链接已清除（../../x.pdf）\r\n"
-              "  【甲】报件数“4”不正确，已改为1");
+    EXPECT_EQ(
+        prompter_->messages[0].text,
+        "打开的申报资料中有以下问题：\r\n"
+        "  【甲】绝对：链接的文件不在申报资料存储路径中，链接已清除（/etc/passwd）\r\n"
+        "  【甲】第3个报件：链接的文件不在申报资料存储路径中，链接已清除（../../x.pdf）\r\n"
+        "  【甲】报件数“4”不正确，已改为1\r\n" // a count right before the clearing is not named
+        "  【乙】乙件：链接的文件不在申报资料存储路径中，链接已清除（/x.pdf）");
+    EXPECT_EQ(Text(work, "//dzjs", 1), "0");
     EXPECT_TRUE(saveWjlbUrl("1", "4", "/tmp/新.pdf", work)); // the working copy takes writes
     fs::permissions(package / "APLPKG.XML", fs::perms::owner_all);
 }
