@@ -54,7 +54,7 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 thread_local bool decoderFailed = false;
 
 void IgnoreGenericError(void*, const char*, ...) {}
-void IgnoreStructuredError(void*, xmlErrorPtr error) {
+void NoteStructuredError(void*, xmlErrorPtr error) {
     if (error && (error->domain == XML_FROM_I18N || error->code == XML_IO_ENCODER))
         decoderFailed = true;
 }
@@ -70,7 +70,7 @@ void PrepareLibrary() {
     thread_local bool handlersInstalled = false;
     if (!handlersInstalled) {
         xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-        xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+        xmlSetStructuredErrorFunc(nullptr, NoteStructuredError);
         handlersInstalled = true;
     }
 }
@@ -216,13 +216,13 @@ XmlError Classify(const xmlError* error) {
     if (error == nullptr)
         return XmlError::Syntax;
     switch (error->code) {
-    case XML_ERR_UNSUPPORTED_ENCODING:
-    case XML_ERR_UNKNOWN_ENCODING:
     case XML_ERR_INVALID_CHAR:
         // Also said of a character reference to a character XML forbids.
         if (error->message && std::strstr(error->message, "CharRef") != nullptr)
             return XmlError::Syntax;
         return XmlError::Encoding;
+    case XML_ERR_UNSUPPORTED_ENCODING:
+    case XML_ERR_UNKNOWN_ENCODING:
     case XML_ERR_INVALID_ENCODING:
     case XML_I18N_CONV_FAILED:
     case XML_I18N_NO_HANDLER:
