@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -31,7 +32,9 @@ InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle.file == INVALID_HANDLE_VALUE)
-        return InstanceLock::Outcome::Unavailable;
+        return GetFileAttributesW(lockFile.c_str()) != INVALID_FILE_ATTRIBUTES
+                   ? InstanceLock::Outcome::Refused
+                   : InstanceLock::Outcome::Unavailable;
     OVERLAPPED whole = {};
     if (LockFileEx(handle.file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                    &whole))
@@ -58,9 +61,20 @@ namespace {
 // within one process, and the lock dies with the last descriptor.
 InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
                                  const std::filesystem::path& lockFile) {
-    handle.fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (handle.fd < 0)
-        return InstanceLock::Outcome::Unavailable;
+    // Not blocking on a pipe of that name, not following a link elsewhere.
+    handle.fd =
+        open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0644);
+    if (handle.fd < 0) {
+        const int error = errno;
+        struct stat info {};
+        // A lock file that exists but refuses us may be another user's lock.
+        return lstat(lockFile.c_str(), &info) == 0 || error == ELOOP
+                   ? InstanceLock::Outcome::Refused
+                   : InstanceLock::Outcome::Unavailable;
+    }
+    struct stat info {};
+    if (fstat(handle.fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return InstanceLock::Outcome::Refused;
     if (flock(handle.fd, LOCK_EX | LOCK_NB) == 0)
         return InstanceLock::Outcome::Acquired;
     return errno == EWOULDBLOCK ? InstanceLock::Outcome::HeldElsewhere
@@ -97,7 +111,8 @@ std::unique_ptr<InstanceLock> ClaimProgramFolder(const std::filesystem::path& pr
         return lock;
     if (outcome == InstanceLock::Outcome::Unavailable)
         return InstanceLock::Unguarded();
-    Notify(kAlreadyRunningMessage, "提示", MsgIcon::Exclamation);
+    Notify(outcome == InstanceLock::Outcome::Refused ? kLockRefusedMessage : kAlreadyRunningMessage,
+           "提示", MsgIcon::Exclamation);
     return nullptr;
 }
 
