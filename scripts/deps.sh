@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need.
 # Does nothing when all are present; installs them when run as root.
+# With --fuzz also clang and libFuzzer (for scripts/fuzz.sh only).
 set -euo pipefail
 
 PACKAGES=(
@@ -13,6 +14,9 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils
   libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  PACKAGES+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

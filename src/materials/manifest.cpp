@@ -1,6 +1,7 @@
 #include "materials/manifest.h"
 
 #include "materials/modfjgl.h"
+#include "platform/file_copy.h"
 #include "platform/prompter.h"
 #include "platform/temp_copy.h"
 #include "platform/xmldoc.h"
@@ -83,8 +84,17 @@ bool SetChildText(const XmlNode& node, const char* xpath, const std::string& tex
     return true;
 }
 
+// A failed write of the working copy is always reported: the window would
+// otherwise show a change that the file does not hold.
+bool SaveReported(const XmlDocument& doc, const std::string& path) {
+    if (doc.save(path))
+        return true;
+    platform::Notify("XML文件无法保存-" + path, "提示", platform::MsgIcon::Exclamation);
+    return false;
+}
+
 bool SaveIf(bool changed, const XmlDocument& doc, const std::string& path) {
-    return changed && doc.save(path);
+    return changed && SaveReported(doc, path);
 }
 
 std::string RemovePrefixEverywhere(const std::string& link) {
@@ -223,21 +233,155 @@ std::filesystem::path StoredCopyPath(const std::string& folder) {
 bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark) {
     if (folder.empty())
         return false;
-    const std::string stored = util::PathToUtf8(StoredCopyPath(folder));
-    if (!util::FileExists(stored))
+    const std::filesystem::path stored = StoredCopyPath(folder);
+    // Only a regular file of the folder itself: a link may lead anywhere on
+    // the machine, a pipe would block the reading.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(stored, error);
+    if (!std::filesystem::exists(status))
         return false;
-    const std::optional<XmlDocument> doc = LoadManifest(stored, MissingMessage::Short);
-    return doc && PackageMarkAccepted(Offer(*doc).attributeValue(1), fileMark);
+    XmlDocument doc;
+    const bool regular = std::filesystem::is_regular_file(status);
+    if (!regular || !doc.load(stored)) {
+        platform::Notify(
+            "XML文件无法读取-" + util::PathToUtf8(stored) + "\r\n（" +
+                (regular ? doc.errorText() : platform::XmlErrorText(platform::XmlError::NotAFile)) +
+                "）",
+            "提示", platform::MsgIcon::Exclamation);
+        return false;
+    }
+    return PackageMarkAccepted(Offer(doc).attributeValue(1), fileMark);
 }
+
+namespace {
+
+// Copies the stored copy over the working copy: a fresh, writable file (a copy
+// taken from a disc must not keep the disc's read-only attribute), written
+// beside the working copy and renamed onto it, so a failed copy leaves the
+// previous working copy as it was.
+bool CopyToWorkingCopy(const std::filesystem::path& stored, const std::filesystem::path& work) {
+    namespace fs = std::filesystem;
+    fs::path temp = work;
+    temp += ".taking~";
+    std::error_code error;
+    fs::remove(temp, error);
+    const platform::CopyResult copied = platform::CopyFileData(stored, temp, std::size_t{1} << 20);
+    if (copied.ok()) {
+        fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                        error);
+        // A read-only working copy left behind would refuse the rename on Windows.
+        if (fs::is_regular_file(fs::symlink_status(work, error)))
+            fs::permissions(work, fs::perms::owner_write, fs::perm_options::add, error);
+        fs::rename(temp, work, error);
+        if (!error)
+            return true;
+    }
+    fs::remove(temp, error);
+    return false;
+}
+
+std::string EntryLabel(const XmlNode& file) {
+    const std::string title = ChildText(file, ".//fileTitle");
+    return title.empty() ? "第" + ChildText(file, ".//fileXh") + "个报件" : title;
+}
+
+// Looks a stored copy that came from elsewhere over before it becomes the
+// working copy, mends what would mislead the window or the save and returns
+// one line per problem for the user:
+// - a link that is neither empty nor local is cleared: it would send the
+//   sizes and the save to a file outside the package (an absolute path), or
+//   to one wherever the program happens to run (a relative path);
+// - a count (dzjs) that differs from the entries linked is set right;
+// - a key (fjid) that two materials share, and names that cannot be a folder
+//   or file of the package, are pointed out (the save refuses their files).
+// Everything is read first and the edits go deepest first: elements of a
+// hostile manifest may lie inside one another.
+std::vector<std::string> ReviewStoredCopy(XmlDocument& doc, bool& changed) {
+    std::vector<std::string> problems;
+    std::vector<platform::XmlEdit> edits;
+    std::vector<std::pair<std::string, std::string>> keys; // fjid, first material's name
+    if (doc.documentElement().name() != "offer")
+        problems.push_back("清单文件的根元素不是offer，其中没有可用的材料");
+    for (const XmlNode& material : Materials(doc)) {
+        const std::string name = ChildText(material, ".//fjmc");
+        const std::optional<std::string> key = material.attribute("fjid");
+        if (key) {
+            const auto same = std::find_if(keys.begin(), keys.end(),
+                                           [&](const auto& k) { return k.first == *key; });
+            if (same == keys.end())
+                keys.emplace_back(*key, name);
+            else
+                problems.push_back("材料【" + name + "】与【" + same->second + "】的编号“" + *key +
+                                   "”相同，只能操作其中第一项");
+        }
+        const bool storableMaterial = IsStorableName(name);
+        if (!storableMaterial)
+            problems.push_back("材料名称“" + name + "”不能用作文件夹名，该材料的文件无法保存");
+        int linked = 0, cleared = 0;
+        for (const XmlNode& file : FileEntries(material)) {
+            const XmlNode url = file.selectSingleNode(".//fileUrl");
+            const std::string link = url.text();
+            const std::string fileName = ChildText(file, ".//fileName");
+            if (storableMaterial && !IsStorableName(fileName))
+                problems.push_back("【" + name + "】" + EntryLabel(file) + "：报件名称“" +
+                                   fileName + "”不能用作文件名");
+            if (link.empty())
+                continue;
+            if (link.find(kLocalPrefix) != std::string::npos) {
+                ++linked;
+                continue;
+            }
+            problems.push_back("【" + name + "】" + EntryLabel(file) +
+                               "：链接的文件不在申报资料存储路径中，链接已清除（" + link + "）");
+            edits.push_back({url, {}});
+            ++cleared;
+        }
+        // Counted again after links were cleared; named only when it was wrong
+        // in the file already.
+        const XmlNode count = material.selectSingleNode(".//dzjs");
+        const std::string counted = std::to_string(linked);
+        if (!count.isNull() && count.text() != counted) {
+            if (count.text() != std::to_string(linked + cleared))
+                problems.push_back("【" + name + "】报件数“" + count.text() + "”不正确，已改为" +
+                                   counted);
+            edits.push_back({count, counted});
+        }
+    }
+    changed = !edits.empty();
+    platform::ApplyEdits(std::move(edits));
+    return problems;
+}
+
+void ReportProblems(const std::vector<std::string>& problems) {
+    constexpr std::size_t kListed = 20;
+    std::string text = "打开的申报资料中有以下问题：";
+    for (std::size_t i = 0; i < problems.size() && i < kListed; ++i)
+        text += "\r\n  " + problems[i];
+    if (problems.size() > kListed)
+        text += "\r\n  ……（共" + std::to_string(problems.size()) + "项）";
+    platform::Notify(text, "提示", platform::MsgIcon::Exclamation);
+}
+
+} // namespace
 
 bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
                     const std::string& workPath) {
     if (!HoldsAcceptedPackage(folder, fileMark))
         return false;
-    std::error_code error;
-    std::filesystem::copy_file(StoredCopyPath(folder), util::PathFromUtf8(workPath),
-                               std::filesystem::copy_options::overwrite_existing, error);
-    return !error;
+    if (!CopyToWorkingCopy(StoredCopyPath(folder), util::PathFromUtf8(workPath))) {
+        platform::Notify("XML文件无法保存-" + workPath, "提示", platform::MsgIcon::Exclamation);
+        return false;
+    }
+    XmlDocument doc;
+    if (!doc.load(workPath))
+        return true; // read and checked a moment ago; the listing reports it
+    bool changed = false;
+    const std::vector<std::string> problems = ReviewStoredCopy(doc, changed);
+    if (changed)
+        SaveReported(doc, workPath);
+    if (!problems.empty())
+        ReportProblems(problems);
+    return true;
 }
 
 // ---- links and sizes ----
@@ -247,8 +391,12 @@ std::optional<std::filesystem::path> ResolveLink(const std::string& link,
                                                  const std::string& storageFolder) {
     if (link.empty())
         return std::nullopt;
-    if (link.find(kLocalPrefix) == std::string::npos)
-        return util::PathFromUtf8(link);
+    if (link.find(kLocalPrefix) == std::string::npos) {
+        // A source path as the file dialog gives it: absolute. A relative one
+        // would be resolved against whatever folder the program runs in.
+        std::filesystem::path source = util::PathFromUtf8(link);
+        return source.is_absolute() ? std::optional(std::move(source)) : std::nullopt;
+    }
     const std::string storedName = RemovePrefixEverywhere(link);
     if (storageFolder.empty() || !IsPlainName(materialName) || !IsPlainName(storedName))
         return std::nullopt;
@@ -262,6 +410,13 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
         ResolveLink(link, materialName, storageFolder);
     std::error_code error;
     if (!path || !std::filesystem::is_regular_file(*path, error))
+        return {};
+    // A stored file lies in the package itself: neither it nor its material's
+    // folder may be a link that leads elsewhere.
+    if (link.find(kLocalPrefix) != std::string::npos &&
+        (!std::filesystem::is_regular_file(std::filesystem::symlink_status(*path, error)) ||
+         !std::filesystem::is_directory(
+             std::filesystem::symlink_status(path->parent_path(), error))))
         return {};
     const std::uintmax_t bytes = std::filesystem::file_size(*path, error);
     if (error)
@@ -424,7 +579,7 @@ bool addWjlb(const std::string& fjid, int n, const std::string& name, const std:
     file.appendChild(NewEntryChild(*doc, "fileUrl", "文件路径", ""));
     file.appendChild(NewEntryChild(*doc, "filems", "文件描述", ""));
     list.appendChild(file);
-    return doc->save(path);
+    return SaveReported(*doc, path);
 }
 
 bool NameFollowsNumber(const std::string& name, const std::string& title,
@@ -448,7 +603,10 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
     });
     if (target == files.end())
         return false;
+    // All texts are read first and the changes applied deepest first, so no
+    // entry nested inside another one's elements is used after it was freed.
     const double d = util::LeadingNumber(xh);
+    std::vector<platform::XmlEdit> edits;
     for (auto it = files.begin(); it != files.end(); ++it) {
         if (it == target)
             continue;
@@ -461,16 +619,16 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
         std::string number = numberText;
         if (k > d) {
             number = DecimalText(k - 1);
-            SetChildText(*it, ".//fileXh", number);
+            edits.push_back({it->selectSingleNode(".//fileXh"), number});
         }
         if (generated) {
-            SetChildText(*it, ".//fileName", GeneratedName(number));
-            SetChildText(*it, ".//fileTitle", GeneratedName(number));
+            edits.push_back({it->selectSingleNode(".//fileName"), GeneratedName(number)});
+            edits.push_back({it->selectSingleNode(".//fileTitle"), GeneratedName(number)});
         }
     }
-    // Removed last: entries nested in it are freed with it.
-    target->parent().removeChild(*target);
-    return doc->save(path);
+    edits.push_back({*target, {}, true});
+    platform::ApplyEdits(std::move(edits));
+    return SaveReported(*doc, path);
 }
 
 } // namespace materials

@@ -8,7 +8,9 @@
 // Elements and attributes the program does not touch, and the declared
 // encoding, survive. A missing or unreadable file is reported through the
 // prompter ("XML文件不存在-" + path, or the short "XML文件不存在") and the
-// operation returns its empty result; every other failing step is skipped.
+// operation returns its empty result; a change that cannot be written back is
+// reported too ("XML文件无法保存-" + path), never ignored: the window would
+// show what the file does not hold. Every other failing step is skipped.
 //
 // Where the materials window fills a grid, the operations return rows; the
 // window shows them as they are.
@@ -60,11 +62,23 @@ bool PackageMarkAccepted(const std::string& mark, const std::string& fileMark);
 // Path of the stored copy in a package folder.
 std::filesystem::path StoredCopyPath(const std::string& folder);
 // Whether `folder` holds a stored copy that is readable and whose mark passes
-// the test. An unreadable stored copy is refused (after the short message),
-// so it can never replace a working copy.
+// the test. Only a regular file of the folder itself counts (never a link that
+// may lead elsewhere, never a pipe). A stored copy that is there but cannot be
+// read is refused after "XML文件无法读取-" + path and the reason on the next
+// line (not a regular file, too large, entities declared, nested too deep, an
+// encoding error, ...), so it can never replace a working copy.
 bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark);
 // When the folder holds an accepted package, copies its stored copy over the
-// working copy and returns true.
+// working copy and returns true. The working copy is always a fresh, writable
+// file (a stored copy on a disc is read-only); a copy that cannot be written is
+// reported ("XML文件无法保存-" + path) and leaves the working copy as it was.
+// A stored copy comes from elsewhere, so the working copy is looked over:
+// every link that is neither empty nor local-prefixed is cleared (it would
+// lead the sizes and the save to a file outside the package, or resolve
+// against the current folder), counts (dzjs) that differ from the linked
+// entries are set right, and keys used twice and names that cannot be a
+// folder or file of the package are pointed out, all in one message
+// ("打开的申报资料中有以下问题：", one line each).
 bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
                     const std::string& workPath);
 
@@ -74,12 +88,14 @@ bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
 // lies in storageFolder / materialName / (link without the prefix) and resolves
 // to nothing when there is no storage folder or when the material name or the
 // rest of the link could lead elsewhere (separators, drive colon, "." or "..").
-// Any other link is the source path as the user chose it.
+// Any other link is the source path as the user chose it, which is absolute: a
+// relative one resolves to nothing (never against the current folder).
 std::optional<std::filesystem::path> ResolveLink(const std::string& link,
                                                  const std::string& materialName,
                                                  const std::string& storageFolder);
 // Size of the linked file in whole KB, rounded up; "" for no link, a missing
-// file or an empty one.
+// file or an empty one, and for a stored file that is a link, or lies in a
+// material folder that is a link (it may lead anywhere).
 std::string getFileKb(const std::string& link, const std::string& materialName,
                       const std::string& storageFolder);
 // Total KB of a material's linked files; "" when 0 or the material is not found.

@@ -104,6 +104,11 @@ std::string ToStandardName(std::string_view title) {
     return name;
 }
 
+std::string TemplateFileName(std::string_view materialName) {
+    const std::string name = ToStandardName(materialName) + ".doc";
+    return IsStorableName(name) && name != ".doc" ? name : std::string("报盘模板.doc");
+}
+
 std::string DecimalText(double value) {
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
         return std::to_string(static_cast<long long>(value));
@@ -163,7 +168,7 @@ bool DeleteFolderTree(const std::string& folder, const std::function<void()>& id
 }
 
 bool IsStorableName(std::string_view name) {
-    if (name.find_first_not_of(". ") == std::string_view::npos)
+    if (name.find_first_not_of(". ") == std::string_view::npos || name.size() > kMaxNameBytes)
         return false;
     for (char c : name)
         if (static_cast<unsigned char>(c) < 0x20 ||

@@ -2,6 +2,7 @@
 // Helpers of the materials subsystem: standard file names, the number texts
 // of the grids, and the path and folder procedures of the package save.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,13 @@ namespace materials {
 // file names become look-alikes (\ ╲, / ╱, : ：, * -, ? -, < [, > ], | │, " ＂).
 // A title of only spaces gives "".
 std::string ToStandardName(std::string_view title);
+
+// The file name "下载模板" proposes for a material's document template: the
+// material name through ToStandardName, and ".doc". A material name from the
+// manifest is untrusted: the proposal never holds a separator or a drive and
+// never names "." or ".." or a device; when the name gives nothing usable the
+// proposal is "报盘模板.doc".
+std::string TemplateFileName(std::string_view materialName);
 
 // A number in plain decimal: integers without a decimal point.
 std::string DecimalText(double value);
@@ -43,8 +51,10 @@ bool DeleteFolderTree(const std::string& folder, const std::function<void()>& id
 // package folder on every platform the package is read on: not empty, not
 // only dots and spaces ("." and ".." and what Windows trims to them), no
 // separator, drive colon, control character or other character that Windows
-// forbids in names (* ? " < > |), and not a Windows device name (CON, NUL,
-// COM1, ... with or without extension).
+// forbids in names (* ? " < > |), not a Windows device name (CON, NUL,
+// COM1, ... with or without extension), and not longer than a file system
+// takes (kMaxNameBytes of UTF-8).
 bool IsStorableName(std::string_view name);
+inline constexpr std::size_t kMaxNameBytes = 255;
 
 } // namespace materials

@@ -262,6 +262,9 @@ DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
                                      Mb(medium.freeBytes) + "，未刻录。"};
 
     observer.phase(DiscPhase::Writing);
+    // A cancel that came before the drive started leaves the medium blank.
+    if (observer.cancelRequested())
+        return {Status::Cancelled, "刻录已取消，光盘未写入。"};
     const platform::DiscResult burnt = drive.burn(layout, observer);
     if (!burnt.ok()) {
         if (burnt.status == DiscStatus::Cancelled)

@@ -124,7 +124,7 @@ struct Material {
     bool usable = false;  // the name can be a folder of the package
     bool emptied = false; // dzjs reads 0: its folder goes after the save
     bool recount = false; // a link was left empty: dzjs is counted again
-    XmlNode node;
+    XmlNode count;        // its dzjs element
 };
 
 struct Work {
@@ -241,7 +241,10 @@ class PackageWriter {
     bool claim(const Material& mat, const std::string& name);
     bool isClaimed(const Material& mat, const std::string& name) const;
     bool copyAll(MadeFolders& made, const fs::path& staging);
-    void placeAll();
+    void placeAll(const fs::path& staging);
+    bool place(const fs::path& from, const fs::path& target, const fs::path& staging,
+               std::error_code& error);
+    void rollBack();
     void rewriteLinks();
     void removeEarlierCopies(const Material& mat, const std::string& baseName);
     void cleanUp();
@@ -256,6 +259,13 @@ class PackageWriter {
     std::vector<std::pair<std::size_t, std::string>> clearedNames_; // material, fileName
     std::map<std::string, std::set<std::string>> claims_;           // folder key → name keys
     std::set<fs::path> placedIn_;                                   // folders that received files
+    // What placing changed, in order, to be undone when the save cannot commit.
+    struct Placed {
+        fs::path target;
+        fs::path backup; // a hard link to the file it replaced; empty: none
+        bool existed = false;
+    };
+    std::vector<Placed> placed_;
 };
 
 bool PackageWriter::claim(const Material& mat, const std::string& name) {
@@ -270,13 +280,13 @@ bool PackageWriter::isClaimed(const Material& mat, const std::string& name) cons
 void PackageWriter::plan(const XmlDocument& doc) {
     for (const XmlNode& node : MaterialNodes(doc)) {
         Material mat;
-        mat.node = node;
         mat.name = ChildText(node, ".//fjmc");
         mat.usable = IsStorableName(mat.name) && !IsPackageFileName(mat.name);
         mat.folder = folder_ / util::PathFromUtf8(mat.name);
         // A material without dzjs keeps its folder: only a count of 0 empties it.
-        const XmlNode count = node.selectSingleNode(".//dzjs");
-        mat.emptied = mat.usable && !count.isNull() && util::LeadingNumber(count.text()) == 0;
+        mat.count = node.selectSingleNode(".//dzjs");
+        mat.emptied =
+            mat.usable && !mat.count.isNull() && util::LeadingNumber(mat.count.text()) == 0;
         materials_.push_back(std::move(mat));
         const std::size_t m = materials_.size() - 1;
         for (const XmlNode& file : node.selectNodes(".//fileList//file"))
@@ -304,6 +314,9 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
     }
     if (!mat.usable) {
         w.fail(SaveProblem::MaterialName);
+    } else if (!HasLocalPrefix(link) && !linked.is_absolute()) {
+        // Never resolved against the folder the program runs in.
+        w.fail(SaveProblem::BadStoredLink);
     } else if (fs::is_regular_file(linked, error)) {
         w.storedName = baseName + "." + GetExtension(link);
         if (!IsStorableName(baseName) || !IsStorableName(w.storedName)) {
@@ -390,6 +403,8 @@ bool PackageWriter::copyAll(MadeFolders& made, const fs::path& staging) {
         fs::remove(w.staged, ignored);
         if (result.failure == platform::CopyResult::Failure::Read)
             w.fail(SaveProblem::SourceUnreadable);
+        else if (result.failure == platform::CopyResult::Failure::Changed)
+            w.fail(SaveProblem::SourceChanged);
         else if (result.error == std::errc::no_space_on_device ||
                  result.error == std::errc::file_too_large)
             w.fail(SaveProblem::DiskFull);
@@ -411,18 +426,55 @@ bool PackageWriter::copyAll(MadeFolders& made, const fs::path& staging) {
     return true;
 }
 
+// Renames a file of the save onto its place in the package. A file it
+// replaces is kept as a hard link in the staging folder first, so a save that
+// cannot commit can put it back; the rename itself replaces atomically, so a
+// kill at any moment leaves a complete file under the name.
+bool PackageWriter::place(const fs::path& from, const fs::path& target, const fs::path& staging,
+                          std::error_code& error) {
+    Placed placed{target, {}, IsRealFile(target)};
+    if (placed.existed) {
+        placed.backup = staging / (std::to_string(placed_.size()) + ".old");
+        std::error_code linkError;
+        fs::create_hard_link(target, placed.backup, linkError);
+        if (linkError) // a file system without hard links: this one cannot be put back
+            placed.backup.clear();
+    }
+    fs::rename(from, target, error);
+    if (error) {
+        std::error_code ignored;
+        if (!placed.backup.empty())
+            fs::remove(placed.backup, ignored);
+        return false;
+    }
+    placed_.push_back(std::move(placed));
+    return true;
+}
+
+// Puts back what placing changed: replaced files get their earlier content,
+// new files go.
+void PackageWriter::rollBack() {
+    std::error_code ignored;
+    for (auto p = placed_.rbegin(); p != placed_.rend(); ++p) {
+        if (!p->backup.empty())
+            fs::rename(p->backup, p->target, ignored);
+        else if (!p->existed)
+            fs::remove(p->target, ignored);
+    }
+    placed_.clear();
+}
+
 // Renames the copies onto their standard names. The previous stored copy
 // still names only files that exist: a name it shares with the new package
 // now holds the new content, complete.
-void PackageWriter::placeAll() {
+void PackageWriter::placeAll(const fs::path& staging) {
     for (Work& w : works_) {
         if ((w.action != Action::Copy && w.action != Action::Carry) || w.staged.empty())
             continue;
         scope_.notify(SaveStage::Place, w.storedName);
         const fs::path target = materials_[w.material].folder / util::PathFromUtf8(w.storedName);
         std::error_code error;
-        fs::rename(w.staged, target, error);
-        if (error) {
+        if (!place(w.staged, target, staging, error)) {
             const bool tooLong = error == std::errc::filename_too_long;
             fs::remove(w.staged, error);
             w.fail(tooLong ? SaveProblem::EntryName : SaveProblem::WriteFailed);
@@ -436,24 +488,23 @@ void PackageWriter::placeAll() {
 // empty (a stored copy never links outside its own folder), and the count of
 // a material that lost a link counted again.
 void PackageWriter::rewriteLinks() {
+    std::vector<platform::XmlEdit> edits;
+    std::vector<int> linked(materials_.size(), 0);
     for (const Work& w : works_) {
         if (w.action == Action::Fail) {
-            w.url.setText("");
+            edits.push_back({w.url, ""});
             materials_[w.material].recount = true;
         } else if (w.action != Action::None) {
-            w.url.setText(std::string(kLocalPrefix) + w.storedName);
+            edits.push_back({w.url, std::string(kLocalPrefix) + w.storedName});
+            ++linked[w.material];
         }
     }
-    for (const Material& mat : materials_) {
-        if (!mat.recount)
-            continue;
-        int linked = 0;
-        for (const XmlNode& file : mat.node.selectNodes(".//fileList//file"))
-            linked += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
-        const XmlNode count = mat.node.selectSingleNode(".//dzjs");
-        if (!count.isNull())
-            count.setText(std::to_string(linked));
-    }
+    for (std::size_t m = 0; m < materials_.size(); ++m)
+        if (materials_[m].recount)
+            edits.push_back({materials_[m].count, std::to_string(linked[m])});
+    // All from what was read before: an element of a hostile manifest may lie
+    // inside another one that is rewritten, and the edits go deepest first.
+    platform::ApplyEdits(std::move(edits));
 }
 
 // Earlier copies of an entry: its fileName, a dot and one extension (no
@@ -534,26 +585,31 @@ SaveOutcome PackageWriter::run() {
         made.removeEmpty();
         return finish(SaveStatus::Cancelled);
     }
-    placeAll();
+    placeAll(staging.path());
     rewriteLinks();
 
+    // A save that cannot commit (a full disk, a folder that refuses the new
+    // stored copy) puts the previous package back as it was.
+    const auto notWritable = [&] {
+        rollBack();
+        made.removeEmpty();
+        return finish(SaveStatus::FolderNotWritable);
+    };
     const fs::path newList = staging.path() / kMaterialsListName;
     const fs::path newStored = staging.path() / kStoredCopyName;
     std::vector<fs::path> folders(placedIn_.begin(), placedIn_.end());
     folders.push_back(staging.path());
     if (!platform::WriteGbkTextFile(newList, head + ListedFiles(doc, folder_)) ||
         !doc.save(newStored) || !platform::SyncAll({newList, newStored}, folders))
-        return finish(SaveStatus::FolderNotWritable);
+        return notWritable();
 
     // The list first: until the stored copy is renamed, the previous one
     // (with every file it names) is the package.
     scope_.notify(SaveStage::Commit, kStoredCopyName);
     std::error_code error;
-    fs::rename(newList, folder_ / kMaterialsListName, error);
-    if (!error)
-        fs::rename(newStored, folder_ / kStoredCopyName, error);
-    if (error)
-        return finish(SaveStatus::FolderNotWritable);
+    if (!place(newList, folder_ / kMaterialsListName, staging.path(), error) ||
+        !place(newStored, folder_ / kStoredCopyName, staging.path(), error))
+        return notWritable();
     platform::SyncFolder(folder_);
 
     cleanUp();
@@ -576,6 +632,8 @@ const char* ProblemText(SaveProblem problem) {
         return "源文件不是普通文件";
     case SaveProblem::SourceUnreadable:
         return "源文件无法读取";
+    case SaveProblem::SourceChanged:
+        return "源文件在复制过程中被修改";
     case SaveProblem::FolderNotMade:
         return "无法建立材料文件夹";
     case SaveProblem::WriteFailed:

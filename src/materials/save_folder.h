@@ -75,11 +75,13 @@ enum class SaveProblem {
     SourceMissing,     // the linked source does not exist
     SourceNotAFile,    // the linked source is a folder or a device
     SourceUnreadable,  // the source could not be read
+    SourceChanged,     // the source changed while it was copied
     FolderNotMade,     // the material's folder could not be made
     WriteFailed,       // the copy could not be written
     DiskFull,          // no space left (or the file is too large for the disk)
     StoredFileMissing, // a file stored by an earlier save is not in its folder
-    BadStoredLink,     // a "Local:\\" link whose rest is not a plain file name
+    BadStoredLink,     // a "Local:\\" link whose rest is not a plain file name, or a
+                       // relative source path (never resolved against the current folder)
 };
 // The text the user reads for a problem.
 const char* ProblemText(SaveProblem problem);

@@ -185,10 +185,6 @@ class BurnDrive final : public DiscDrive {
             return {DiscStatus::Failed, reasons};
 
         TakeBurnMessages();
-        // A cancel asked for before the writing begins starts none: a small
-        // image may be written whole before the loop below first looks.
-        if (progress.cancelRequested())
-            return {DiscStatus::Cancelled, {}};
         burn_disc_write(opts.get(), disc.get());
         burn_progress state{};
         while (burn_drive_get_status(drive_, nullptr) == BURN_DRIVE_SPAWNING)

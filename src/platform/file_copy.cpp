@@ -114,6 +114,11 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
         return Failed(CopyResult::Failure::Read, LastError());
     if (GetFileType(in.get()) != FILE_TYPE_DISK)
         return Failed(CopyResult::Failure::Read, std::make_error_code(std::errc::not_supported));
+    LARGE_INTEGER sizeBefore{};
+    FILETIME writtenBefore{};
+    if (!GetFileSizeEx(in.get(), &sizeBefore) ||
+        !GetFileTime(in.get(), nullptr, nullptr, &writtenBefore))
+        return Failed(CopyResult::Failure::Read, LastError());
     Handle out(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid())
@@ -133,6 +138,15 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
         if (progress)
             progress(done);
     }
+    LARGE_INTEGER sizeAfter{};
+    FILETIME writtenAfter{};
+    if (!GetFileSizeEx(in.get(), &sizeAfter) ||
+        !GetFileTime(in.get(), nullptr, nullptr, &writtenAfter) ||
+        sizeAfter.QuadPart != sizeBefore.QuadPart ||
+        done != static_cast<std::uint64_t>(sizeBefore.QuadPart) ||
+        CompareFileTime(&writtenAfter, &writtenBefore) != 0)
+        return Failed(CopyResult::Failure::Changed,
+                      std::make_error_code(std::errc::resource_unavailable_try_again));
     if (!out.close())
         return Failed(CopyResult::Failure::Write, LastError());
     return {};
@@ -178,6 +192,7 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
     const int flags = ::fcntl(in.get(), F_GETFL);
     if (flags >= 0)
         ::fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
+    const struct stat before = info;
 
     Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (!out.valid())
@@ -230,6 +245,12 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
     // Start writing the data out now; SyncFile waits for it later.
     ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
+    struct stat after {};
+    if (::fstat(in.get(), &after) != 0 || after.st_size != before.st_size ||
+        done != static_cast<std::uint64_t>(before.st_size) ||
+        after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+        after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return Failed(CopyResult::Failure::Changed, Errno(EAGAIN));
     if (!out.close())
         return Failed(CopyResult::Failure::Write, Errno(errno));
     return {};

@@ -17,7 +17,10 @@
 namespace platform {
 
 struct CopyResult {
-    enum class Failure { None, Read, Write };
+    // Changed: the source changed while it was copied (its size or time of
+    // change differs at the end, or another amount was read than it had):
+    // the copy may hold part of the old and part of the new content.
+    enum class Failure { None, Read, Write, Changed };
     Failure failure = Failure::None;
     std::error_code error;
 

@@ -53,6 +53,10 @@ void Printer::newPage() {
     currentY_ = 0;
 }
 
+void Printer::startDoc() {
+    startJob();
+}
+
 void Printer::endDoc() {
     finishJob();
 }

@@ -74,6 +74,14 @@ class Printer {
     // A black line of the current draw width.
     void line(double x1, double y1, double x2, double y2);
 
+    // The name the user knows the device by (the printer's, or the file a
+    // job is written to); "" when the device has none.
+    virtual std::string deviceName() const { return {}; }
+
+    // Starts the job now (drawing starts it otherwise); throws PrinterError
+    // when the device cannot start one (printer gone, spooler refusing, file
+    // not writable). Does nothing while a job is running.
+    void startDoc();
     // Ends the current page and starts the next one of the same job; the
     // position goes back to the top-left corner. Throws PrinterError on a
     // device that cannot start a further page.
@@ -87,6 +95,7 @@ class Printer {
     virtual double measureHeight(const PrinterFont& font, const std::string& text) const = 0;
     virtual void drawText(double x, double y, const PrinterFont& font, const std::string& text) = 0;
     virtual void drawLine(double x1, double y1, double x2, double y2, int drawWidth) = 0;
+    virtual void startJob() {}
     virtual void finishJob() = 0;
     virtual void startNewPage() { throw PrinterError("no further page"); }
     virtual void abortJob() = 0;

@@ -1,5 +1,8 @@
 #include "platform/xmldoc.h"
 
+#include "platform/file_read.h"
+
+#include <iconv.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -8,8 +11,9 @@
 #include <libxml/xpath.h>
 
 #include <algorithm>
-#include <climits>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <system_error>
@@ -47,14 +51,21 @@ using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharDeleter>;
 
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
+// Bytes the decoder refuses are reported outside the parser (which then
+// only sees the text end early and says so): noted here, printed nowhere.
+thread_local bool decoderFailed = false;
+
 void IgnoreGenericError(void*, const char*, ...) {}
 // libxml2 2.12 hands the structured error handler a const error.
 #if LIBXML_VERSION >= 21200
-void IgnoreStructuredError(void*, const xmlError*) {}
+void NoteStructuredError(void*, const xmlError* error) {
 #else
-void IgnoreStructuredError(void*, xmlErrorPtr) {}
+void NoteStructuredError(void*, xmlErrorPtr error) {
 #endif
-static_assert(std::is_same_v<decltype(&IgnoreStructuredError), xmlStructuredErrorFunc>,
+    if (error && (error->domain == XML_FROM_I18N || error->code == XML_IO_ENCODER))
+        decoderFailed = true;
+}
+static_assert(std::is_same_v<decltype(&NoteStructuredError), xmlStructuredErrorFunc>,
               "the handler must match this libxml2's xmlStructuredErrorFunc");
 
 // libxml2 keeps its error handlers per thread; the encoding alias is global.
@@ -68,7 +79,7 @@ void PrepareLibrary() {
     thread_local bool handlersInstalled = false;
     if (!handlersInstalled) {
         xmlSetGenericErrorFunc(nullptr, IgnoreGenericError);
-        xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+        xmlSetStructuredErrorFunc(nullptr, NoteStructuredError);
         handlersInstalled = true;
     }
 }
@@ -155,22 +166,6 @@ bool IsValidName(std::string_view name) {
     return !text.empty() && xmlValidateName(Xc(text.c_str()), 0) == 0;
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
-        return false;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > static_cast<std::uintmax_t>(INT_MAX))
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    content.resize(static_cast<std::size_t>(size));
-    in.read(content.data(), static_cast<std::streamsize>(size));
-    content.resize(static_cast<std::size_t>(in.gcount()));
-    return !in.bad();
-}
-
 // Writes next to the target and renames over it, so a failed write never leaves
 // a half-written file in place of a good one.
 bool ReplaceFileContent(const std::filesystem::path& path, const char* data, std::size_t size) {
@@ -196,6 +191,183 @@ bool ReplaceFileContent(const std::filesystem::path& path, const char* data, std
         return false;
     }
     return true;
+}
+
+// ---- bounded parsing ----
+
+// Set on the parser context while a document is read: the first entity
+// declaration stops the parser, so no entity is ever expanded.
+struct ParseGuard {
+    bool entityDeclared = false;
+    int line = 0;
+};
+
+void RefuseEntity(void* context) {
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    if (auto* guard = static_cast<ParseGuard*>(parser->_private); guard && !guard->entityDeclared) {
+        guard->entityDeclared = true;
+        guard->line = parser->input ? parser->input->line : 0;
+    }
+    xmlStopParser(parser);
+}
+
+void RefuseEntityDecl(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*,
+                      xmlChar*) {
+    RefuseEntity(context);
+}
+
+void RefuseUnparsedEntityDecl(void* context, const xmlChar*, const xmlChar*, const xmlChar*,
+                              const xmlChar*) {
+    RefuseEntity(context);
+}
+
+XmlError Classify(const xmlError* error) {
+    if (error == nullptr)
+        return XmlError::Syntax;
+    switch (error->code) {
+    case XML_ERR_INVALID_CHAR:
+        // Also said of a character reference to a character XML forbids.
+        if (error->message && std::strstr(error->message, "CharRef") != nullptr)
+            return XmlError::Syntax;
+        return XmlError::Encoding;
+    case XML_ERR_UNSUPPORTED_ENCODING:
+    case XML_ERR_UNKNOWN_ENCODING:
+    case XML_ERR_INVALID_ENCODING:
+    case XML_I18N_CONV_FAILED:
+    case XML_I18N_NO_HANDLER:
+    case XML_I18N_NO_NAME:
+        return XmlError::Encoding;
+    case XML_ERR_ENTITY_LOOP:
+        return XmlError::Entities;
+    case XML_ERR_NO_MEMORY:
+    case XML_ERR_NAME_TOO_LONG:
+        return XmlError::TooLarge;
+    case XML_ERR_INTERNAL_ERROR:
+        if (error->message && std::strstr(error->message, "depth") != nullptr)
+            return XmlError::TooDeep;
+        return XmlError::Syntax;
+    default:
+        return XmlError::Syntax;
+    }
+}
+
+std::string UpperAscii(const char* text) {
+    std::string upper = text ? text : "";
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+// A byte order mark settles the encoding; a declaration that names another one
+// makes the file contradict itself (a fatal error in XML), and libxml2 would
+// read it one way or the other without a word.
+bool BomContradictsDeclaration(const std::string& bytes, const char* declared) {
+    if (declared == nullptr)
+        return false;
+    const std::string name = UpperAscii(declared);
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return name != "UTF-8" && name != "UTF8";
+    if (bytes.starts_with("\xFF\xFE"))
+        return name != "UTF-16" && name != "UTF-16LE";
+    if (bytes.starts_with("\xFE\xFF"))
+        return name != "UTF-16" && name != "UTF-16BE";
+    return false;
+}
+
+XmlError FromReadFailure(ReadFailure failure) {
+    switch (failure) {
+    case ReadFailure::None:
+        return XmlError::None;
+    case ReadFailure::Missing:
+        return XmlError::Missing;
+    case ReadFailure::NotAFile:
+        return XmlError::NotAFile;
+    case ReadFailure::TooLarge:
+        return XmlError::TooLarge;
+    case ReadFailure::Unreadable:
+        break;
+    }
+    return XmlError::Unreadable;
+}
+
+// ---- writing GB2312 ----
+
+bool IsGb2312Name(const char* name) {
+    return UpperAscii(name) == "GB2312";
+}
+
+struct IconvCloser {
+    iconv_t cd;
+    ~IconvCloser() {
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
+    }
+};
+
+// The output side of a strict GB2312 encoder (libxml2 resolves the name
+// GB2312 to GBK, which is right for reading only). A character GB2312 lacks is
+// reported as a transcoding failure (-2), which makes libxml2 write a
+// character reference for it and go on.
+int Utf8ToGb2312(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
+    thread_local IconvCloser converter{iconv_open("GB2312", "UTF-8")};
+    if (converter.cd == reinterpret_cast<iconv_t>(-1) || out == nullptr || outlen == nullptr ||
+        inlen == nullptr) {
+        return -2;
+    }
+    if (in == nullptr) { // flush: nothing is held back
+        *outlen = 0;
+        *inlen = 0;
+        return 0;
+    }
+    char* from = const_cast<char*>(reinterpret_cast<const char*>(in));
+    char* to = reinterpret_cast<char*>(out);
+    std::size_t fromLeft = static_cast<std::size_t>(*inlen);
+    std::size_t toLeft = static_cast<std::size_t>(*outlen);
+    const std::size_t result = iconv(converter.cd, &from, &fromLeft, &to, &toLeft);
+    *inlen -= static_cast<int>(fromLeft);
+    *outlen -= static_cast<int>(toLeft);
+    if (result == static_cast<std::size_t>(-1)) {
+        const int error = errno;
+        iconv(converter.cd, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        if (error == E2BIG)
+            return -1;
+        if (error == EINVAL)
+            return -3; // a character cut at the end of the chunk: the rest comes later
+        return -2;
+    }
+    return *outlen;
+}
+
+xmlCharEncodingHandler& Gb2312Encoder() {
+    static xmlCharEncodingHandler handler = [] {
+        xmlCharEncodingHandler h;
+        std::memset(&h, 0, sizeof h);
+        h.name = const_cast<char*>("GB2312");
+        h.output = Utf8ToGb2312;
+        return h;
+    }();
+    return handler;
+}
+
+int AppendToString(void* context, const char* buffer, int length) {
+    static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
+    return length;
+}
+
+int CloseNothing(void*) {
+    return 0;
+}
+
+// The document as GB2312 text with its own declaration; false when libxml2
+// fails.
+bool DumpGb2312(xmlDoc* doc, const char* declared, std::string& text) {
+    xmlOutputBuffer* buffer =
+        xmlOutputBufferCreateIO(AppendToString, CloseNothing, &text, &Gb2312Encoder());
+    if (buffer == nullptr)
+        return false;
+    // Closes the buffer; the handler is static and stays.
+    return xmlSaveFormatFileTo(buffer, doc, declared, 0) >= 0 && !text.empty();
 }
 
 bool IsAncestorOrSelf(xmlNode* candidate, xmlNode* node) {
@@ -420,7 +592,64 @@ XmlNode XmlNode::parent() const {
                : XmlNode();
 }
 
+std::size_t XmlNode::depth() const {
+    std::size_t depth = 0;
+    for (XmlNode up = parent(); up; up = up.parent())
+        ++depth;
+    return depth;
+}
+
+void ApplyEdits(std::vector<XmlEdit> edits) {
+    std::vector<std::pair<std::size_t, std::size_t>> order; // depth, index
+    order.reserve(edits.size());
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        order.emplace_back(edits[i].node.depth(), i);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<XmlNode> removed;
+    for (const auto& [depth, i] : order) {
+        const XmlEdit& edit = edits[i];
+        if (edit.node.isNull() ||
+            std::find(removed.begin(), removed.end(), edit.node) != removed.end())
+            continue;
+        if (edit.remove) {
+            removed.push_back(edit.node);
+            edit.node.parent().removeChild(edit.node);
+        } else {
+            edit.node.setText(edit.text);
+        }
+    }
+}
+
 // ---- XmlDocument ----
+
+const char* XmlErrorText(XmlError error) {
+    switch (error) {
+    case XmlError::None:
+        return "";
+    case XmlError::Missing:
+        return "文件不存在";
+    case XmlError::NotAFile:
+        return "不是普通文件";
+    case XmlError::TooLarge:
+        return "文件或其中的文字过大";
+    case XmlError::Unreadable:
+        return "文件无法读取";
+    case XmlError::Encoding:
+        return "字符编码错误";
+    case XmlError::BomMismatch:
+        return "文件开头的字节顺序标记(BOM)与声明的编码不符";
+    case XmlError::Entities:
+        return "文件中定义了实体(ENTITY)";
+    case XmlError::TooDeep:
+        return "元素嵌套层次过多";
+    case XmlError::Syntax:
+        return "XML格式错误";
+    case XmlError::NoRoot:
+        return "没有根元素";
+    }
+    return "";
+}
 
 XmlDocument::XmlDocument() {
     PrepareLibrary();
@@ -434,41 +663,103 @@ XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 bool XmlDocument::load(const std::filesystem::path& path) {
     PrepareLibrary();
     impl_ = Impl::Empty();
-    std::string content;
-    if (!ReadWholeFile(path, content))
+    error_ = XmlError::None;
+    errorLine_ = 0;
+    const FileContent content = ReadRegularFile(path, kMaxXmlFileBytes);
+    if (!content.ok()) {
+        error_ = FromReadFailure(content.failure);
         return false;
+    }
     ParserCtxtPtr parser(xmlNewParserCtxt());
-    if (!parser)
+    if (!parser || parser->sax == nullptr) {
+        error_ = XmlError::Unreadable;
         return false;
+    }
+    ParseGuard guard;
+    parser->_private = &guard;
+    parser->sax->entityDecl = RefuseEntityDecl;
+    parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
     const std::string url = PathToUtf8(path);
-    DocPtr doc(xmlCtxtReadMemory(parser.get(), content.data(), static_cast<int>(content.size()),
-                                 url.c_str(), nullptr, kParseOptions));
-    if (!doc || xmlDocGetRootElement(doc.get()) == nullptr)
+    decoderFailed = false;
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), content.bytes.data(),
+                                 static_cast<int>(content.bytes.size()), url.c_str(), nullptr,
+                                 kParseOptions));
+    const xmlError* last = xmlCtxtGetLastError(parser.get());
+    if (guard.entityDeclared) {
+        error_ = XmlError::Entities;
+        errorLine_ = guard.line;
+    } else if (!doc || !parser->wellFormed || parser->errNo == XML_ERR_NO_MEMORY) {
+        // A limit stops the parser without marking the document ill-formed:
+        // what was built so far is not the document.
+        error_ = decoderFailed ? XmlError::Encoding : Classify(last);
+        errorLine_ = last ? last->line : 0;
+    } else if (BomContradictsDeclaration(content.bytes,
+                                         reinterpret_cast<const char*>(doc->encoding))) {
+        error_ = XmlError::BomMismatch;
+        errorLine_ = 1;
+    } else if (xmlDocGetRootElement(doc.get()) == nullptr) {
+        error_ = XmlError::NoRoot;
+    }
+    if (error_ != XmlError::None)
         return false;
     impl_ = std::make_unique<Impl>(std::move(doc));
     return true;
+}
+
+std::string XmlDocument::errorText() const {
+    const std::string text = XmlErrorText(error_);
+    return errorLine_ > 0 ? "第" + std::to_string(errorLine_) + "行：" + text : text;
 }
 
 bool XmlDocument::load(const std::string& utf8Path) {
     return load(Utf8ToPath(utf8Path));
 }
 
+namespace {
+
+// The tree as text in the given encoding (with that declaration).
+bool Dump(xmlDoc* doc, const char* encoding, std::string& text) {
+    text.clear();
+    if (IsGb2312Name(encoding))
+        return DumpGb2312(doc, encoding, text);
+    xmlChar* raw = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &raw, &size, encoding, 0);
+    XmlCharPtr owned(raw);
+    if (!owned || size <= 0)
+        return false;
+    text.assign(reinterpret_cast<const char*>(owned.get()), static_cast<std::size_t>(size));
+    return true;
+}
+
+bool ReadsAgain(const std::string& text) {
+    ParserCtxtPtr parser(xmlNewParserCtxt());
+    if (!parser)
+        return false;
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr,
+                                 nullptr, kParseOptions));
+    return doc && parser->wellFormed && xmlDocGetRootElement(doc.get()) != nullptr;
+}
+
+} // namespace
+
 bool XmlDocument::save(const std::filesystem::path& path) const {
     if (!impl_ || xmlDocGetRootElement(impl_->doc.get()) == nullptr)
         return false;
-    xmlChar* raw = nullptr;
-    int size = 0;
     // A document that declares no encoding is UTF-8 (or UTF-16 by its byte
     // order mark): written as UTF-8, its text stays text instead of becoming
     // character references.
     const char* declared = reinterpret_cast<const char*>(impl_->doc->encoding);
-    const char* encoding = declared ? declared : "UTF-8";
-    xmlDocDumpFormatMemoryEnc(impl_->doc.get(), &raw, &size, encoding, 0);
-    XmlCharPtr text(raw);
-    if (!text || size <= 0)
+    std::string text;
+    if (!Dump(impl_->doc.get(), declared ? declared : "UTF-8", text))
         return false;
-    return ReplaceFileContent(path, reinterpret_cast<const char*>(text.get()),
-                              static_cast<std::size_t>(size));
+    // A character the declared encoding lacks becomes a reference, which XML
+    // allows in text and attribute values but not in a name: a document whose
+    // element or attribute names need such characters (only a hostile one)
+    // is written as UTF-8, which holds every character, rather than broken.
+    if (declared && !ReadsAgain(text) && !Dump(impl_->doc.get(), "UTF-8", text))
+        return false;
+    return ReplaceFileContent(path, text.data(), text.size());
 }
 
 bool XmlDocument::save(const std::string& utf8Path) const {

@@ -6,11 +6,19 @@
 // removed with removeChild is freed: forget its handles).
 //
 // Saving writes the tree with the encoding the document declares (UTF-8,
-// GB2312, GBK, ...). Files declared GB2312 are read and written as GBK, which
-// is what the tools writing them really produce; a character the declared
-// encoding cannot hold is written as a character reference, so nothing is lost.
+// GB2312, GBK, ...). Files declared GB2312 are read as GBK, which is what the
+// tools writing them really produce, but written as GB2312 proper: a character
+// the declared encoding cannot hold (喆, €, any GBK-only character) is written
+// as a character reference, so nothing is lost and a strict reader accepts
+// the file; everything GB2312 holds is written as its own bytes.
+//
+// Files come from elsewhere and are read with bounds: only a regular file is
+// opened, at most kMaxXmlFileBytes of it, no entity may be declared (so no
+// entity can expand into gigabytes) and libxml2's limits on nesting depth and
+// text size stay in force. What went wrong is kept for the message.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -64,12 +72,47 @@ class XmlNode {
     bool removeChild(XmlNode child) const;
 
     XmlNode parent() const;
+    // Number of element ancestors (0 for the root element).
+    std::size_t depth() const;
 
   private:
     friend class XmlDocument;
     explicit XmlNode(_xmlNode* node) : node_(node) {}
     _xmlNode* node_ = nullptr;
 };
+
+// The largest file load() reads; a manifest is a few kilobytes.
+inline constexpr std::uintmax_t kMaxXmlFileBytes = std::uintmax_t{16} << 20;
+
+// Why the last load() failed.
+enum class XmlError {
+    None,
+    Missing,     // no such file
+    NotAFile,    // a folder, pipe or device
+    TooLarge,    // the file, or a text in it, is beyond the limits
+    Unreadable,  // the file cannot be read
+    Encoding,    // bytes that are not text in the declared encoding, or an unknown encoding
+    BomMismatch, // a byte order mark that contradicts the declared encoding
+    Entities,    // the document declares entities
+    TooDeep,     // elements nested beyond the limit
+    Syntax,      // not well-formed XML
+    NoRoot,      // no root element
+};
+// The failure as the user reads it ("文件不存在", "字符编码错误", ...).
+const char* XmlErrorText(XmlError error);
+
+// A change of one node of a tree: a new text, or its removal.
+struct XmlEdit {
+    XmlNode node;
+    std::string text;
+    bool remove = false;
+};
+// Applies changes to the nodes of one tree, deepest node first. A new text
+// frees what lies below its node, a removal the node itself: applied in this
+// order, no change reaches a node that an earlier one has freed, however the
+// nodes nest (a file entry of a hostile manifest may lie inside the text
+// element of another one). Where nodes nest, the outer change wins.
+void ApplyEdits(std::vector<XmlEdit> edits);
 
 class XmlDocument {
   public:
@@ -86,6 +129,13 @@ class XmlDocument {
     bool load(const std::filesystem::path& path);
     bool load(const std::string& utf8Path);
     bool load(const char* utf8Path) { return load(std::string(utf8Path)); }
+
+    // Why the last load failed (None after a successful one), and the line of
+    // the file where the parser stopped (0 when it does not apply).
+    XmlError lastError() const { return error_; }
+    int errorLine() const { return errorLine_; }
+    // The failure with its line, as one text ("第3行：XML格式错误").
+    std::string errorText() const;
 
     // Writes the tree with its declared encoding. False when the document has
     // no root element or the file cannot be written.
@@ -106,6 +156,8 @@ class XmlDocument {
 
   private:
     std::unique_ptr<Impl> impl_;
+    XmlError error_ = XmlError::None;
+    int errorLine_ = 0;
 };
 
 } // namespace platform

@@ -33,6 +33,11 @@ class BusyScope {
     const BusyPointer& busy_;
 };
 
+std::string PrinterName(const platform::Printer& printer) {
+    const std::string name = printer.deviceName();
+    return name.empty() ? "系统默认打印机" : name;
+}
+
 } // namespace
 
 bool IsA4PortraitPage(const platform::Printer& printer) {
@@ -65,9 +70,22 @@ int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& 
         return 0;
     }
     BusyScope busyPointer(busy);
+    try {
+        printer.startDoc();
+    } catch (const platform::PrinterError&) {
+        platform::Notify("打印机【" + PrinterName(printer) + "】无法开始打印作业，未能打印。",
+                         "错误", platform::MsgIcon::Exclamation);
+        return 0;
+    }
     PageScaleX = kPrintScaleX;
     PageScaleY = scaleY;
-    return PrintControlPages(printer, windowControls, "Pic2", containerIndex, pageCount, prepare);
+    const int printed =
+        PrintControlPages(printer, windowControls, "Pic2", containerIndex, pageCount, prepare);
+    if (printed == 0)
+        platform::Notify("打印机【" + PrinterName(printer) +
+                             "】未能完成打印作业，打印结果可能不完整。",
+                         "错误", platform::MsgIcon::Exclamation);
+    return printed;
 }
 
 } // namespace printing

@@ -17,7 +17,10 @@ inline constexpr float kPrintScaleX = 1.2f;
 // Shows or hides the busy mouse pointer.
 using BusyPointer = std::function<void(bool busy)>;
 
-// Returns true when the page was printed; false after one of the two messages.
+// Returns true when the page was printed; false after one of the two messages,
+// or after "打印机【name】无法开始打印作业，未能打印。" when the job cannot start
+// and "打印机【name】未能完成打印作业，打印结果可能不完整。" when it cannot end
+// (both "错误").
 bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
                int containerIndex, float scaleY, const BusyPointer& busy = {});
 

@@ -493,6 +493,8 @@ void PrintControls(platform::Printer& target, const std::vector<PrintControl*>& 
 int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*>& controls,
                       const std::string& containerName, int containerIndex, int pageCount,
                       const PreparePage& prepare) {
+    if (!TryStep([&] { target.startDoc(); }))
+        return 0; // no job: nothing can be printed
     TryStep([&] { target.print(""); });
     int drawWidth = ReadOr([&] { return target.drawWidth(); }, 1);
     TryStep([&] { target.setDrawWidth(kRulingDrawWidth); });
@@ -511,9 +513,9 @@ int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*
             TryStep([&] { PrintRuling(target, *c); });
         ++printed;
     }
-    TryStep([&] { target.endDoc(); });
+    const bool ended = TryStep([&] { target.endDoc(); });
     TryStep([&] { target.setDrawWidth(drawWidth); });
-    return printed;
+    return ended ? printed : 0; // a job that did not end never reached the printer
 }
 
 void SetPrinterPage(platform::Printer& target, int paperSize, int orientation) {

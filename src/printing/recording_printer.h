@@ -41,6 +41,9 @@ class RecordingPrinter : public platform::Printer {
     int pagesStarted = 0;               // newPage calls in the current job
     bool locked = false;                // refuses every paper or orientation change
     std::set<std::string> failingTexts; // drawing these throws PrinterError
+    bool refuseJob = false;             // a job cannot start (startDoc throws)
+    bool failEnd = false;               // a job cannot end (endDoc throws)
+    std::string name = "记录打印机";
 
     RecordingPrinter();
 
@@ -50,6 +53,7 @@ class RecordingPrinter : public platform::Printer {
     void setOrientation(int code) override;
     double pageWidth() const override;
     double pageHeight() const override;
+    std::string deviceName() const override { return name; }
 
     // Sets paper and orientation without the checks (a printer set up elsewhere).
     void forcePage(int paper, int orientation);
@@ -67,7 +71,13 @@ class RecordingPrinter : public platform::Printer {
     void drawText(double x, double y, const platform::PrinterFont& font,
                   const std::string& text) override;
     void drawLine(double x1, double y1, double x2, double y2, int drawWidth) override;
+    void startJob() override {
+        if (refuseJob)
+            throw platform::PrinterError("job refused");
+    }
     void finishJob() override {
+        if (failEnd)
+            throw platform::PrinterError("job not ended");
         ++jobsEnded;
         pagesStarted = 0;
     }

@@ -1,5 +1,6 @@
 #include "util/frmutil.h"
 
+#include "platform/file_read.h"
 #include "platform/gbk.h"
 #include "startup/mainbas.h"
 #include "util/convert.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
 namespace util {
 namespace {
@@ -90,12 +90,9 @@ std::int16_t CheckIdNumber(const std::string& text) {
 bool FileExists(const std::string& path) {
     if (path.empty())
         return false;
-    const std::filesystem::path p = PathFromUtf8(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(p, ec))
-        return false;
-    std::ifstream in(p);
-    return in.is_open();
+    // Only a regular file counts, and the test never opens anything else: a
+    // pipe of that name would block the opening for as long as nobody writes.
+    return platform::IsReadableRegularFile(PathFromUtf8(path));
 }
 
 std::string GetFolderPart(const std::string& path) {

@@ -21,6 +21,8 @@ std::int16_t CheckIdNumber(const std::string& text);
 
 // ---- file and database utilities ----
 
+// True when the path names a regular file (a link to one counts) that can be
+// opened for reading; a folder, pipe or device never counts and is not opened.
 bool FileExists(const std::string& path);
 std::string GetFolderPart(const std::string& path);
 std::string GetFilePart(const std::string& path);

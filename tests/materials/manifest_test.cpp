@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace materials;
 using namespace materials_test;
 using testsupport::ScopedFakePrompter;
@@ -121,7 +127,8 @@ TEST_F(ManifestTest, PackageMarkAndAcceptance) {
     // An unreadable stored copy must never replace the working copy.
     EXPECT_FALSE(HoldsAcceptedPackage(U8(broken), "任何"));
     ASSERT_EQ(prompter_->messages.size(), 1u);
-    EXPECT_EQ(prompter_->messages[0].text, "XML文件不存在");
+    EXPECT_EQ(prompter_->messages[0].text,
+              "XML文件无法读取-" + U8(broken / "APLPKG.XML") + "\r\n（第1行：XML格式错误）");
 
     const std::string work = writeManifest("old");
     EXPECT_FALSE(TakeStoredCopy(U8(broken), "任何", work));
@@ -371,6 +378,16 @@ TEST_F(ManifestTest, LocalLinksStayInsideTheStorageFolder) {
     EXPECT_FALSE(ResolveLink("Local:\\\\申请函.pdf", "申请函", "").has_value());
     EXPECT_EQ(*ResolveLink("/abs/源文件.doc", "申请函", storage), fs::path("/abs/源文件.doc"));
     EXPECT_FALSE(ResolveLink("", "申请函", storage).has_value());
+    // A relative source path is never resolved against the current folder.
+    for (const char* link : {"secret.pdf", "../secret.pdf", "pkg/申请函/申请函.pdf"})
+        EXPECT_FALSE(ResolveLink(link, "申请函", storage).has_value()) << link;
+#ifndef _WIN32
+    // Neither the stored file nor its material's folder may lead elsewhere.
+    fs::create_symlink(dir_ / "secret.pdf", dir_ / "pkg" / "申请函" / "外.pdf");
+    fs::create_directory_symlink(dir_, dir_ / "pkg" / "链接");
+    EXPECT_EQ(getFileKb("Local:\\外.pdf", "申请函", storage), "");
+    EXPECT_EQ(getFileKb("Local:\\secret.pdf", "链接", storage), "");
+#endif
     EXPECT_EQ(getFileKb("Local:\\\\a..b.pdf", "申请函", storage), ""); // allowed name, no file
 }
 
@@ -450,3 +467,120 @@ TEST_F(ManifestTest, OpeningViewFollowsTheFirstRowsKeyLikeASelection) {
 }
 
 } // namespace
+
+// ---- hostile nesting and taking stored copies ----
+
+// Entry 2 lies inside the fileName of entry 1: renaming entry 1 frees it.
+TEST_F(ManifestTest, DeleteIsSafeWhenAnEntryLiesInsideAnotherOnesText) {
+    const std::string manifest =
+        "<offer><attachments><attachment fjid='9'><fileList>"
+        "<file><fileXh>1</fileXh><fileName>外<file><fileXh>2</fileXh><fileName>内</fileName>"
+        "<fileTitle>内</fileTitle></file></fileName><fileTitle>外</fileTitle></file>"
+        "<file><fileXh>3</fileXh><fileName>三</fileName><fileTitle>三</fileTitle></file>"
+        "</fileList></attachment></attachments></offer>";
+    const struct {
+        const char* deleted;
+        const char* left;
+    } cases[] = {{"1", "2:其他新增材料2;"},
+                 // Entry 1's first fileTitle is entry 2's (document order): its own stays.
+                 {"2", "1:外;2:其他新增材料2;"},
+                 {"3", "1:外;"}};
+    for (const auto& c : cases) {
+        const std::string path = writeManifest(manifest);
+        EXPECT_TRUE(delWjlb("9", c.deleted, path)) << c.deleted;
+        const auto rows = ReadWjlb("9", path, "");
+        ASSERT_TRUE(rows) << c.deleted;
+        EXPECT_EQ(Numbers(*rows), c.left) << c.deleted;
+    }
+}
+
+TEST_F(ManifestTest, TakenCopiesAreWritableAndKeepOnlyLocalLinks) {
+    const fs::path package = dir_ / "光盘";
+    WriteBytes(package / "APLPKG.XML",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<offer v=\"1\" m=\"DZ\"><attachments>"
+               "<attachment fjid=\"1\"><fjmc>甲</fjmc><dzjs>4</dzjs><fileList>"
+               "<file><fileXh>1</fileXh><fileName>a</fileName><fileTitle>本地</fileTitle>"
+               "<fileUrl>Local:\\\\a.pdf</fileUrl></file>"
+               "<file><fileXh>2</fileXh><fileName>b</fileName><fileTitle>绝对</fileTitle>"
+               "<fileUrl>/etc/passwd</fileUrl></file>"
+               "<file><fileXh>3</fileXh><fileName>c</fileName><fileUrl>../../x.pdf</fileUrl></file>"
+               "<file><fileXh>4</fileXh><fileName>d</fileName><fileTitle>空</fileTitle><fileUrl/>"
+               "</file>"
+               "</fileList></attachment><attachment fjid=\"2\"><fjmc>乙</fjmc><dzjs>1</dzjs>"
+               "<fileList><file><fileXh>1</fileXh><fileName>e</fileName><fileTitle>乙件</fileTitle>"
+               "<fileUrl>/x.pdf</fileUrl></file></fileList></attachment></attachments></offer>\n");
+    fs::permissions(package / "APLPKG.XML", fs::perms::owner_read | fs::perms::group_read);
+    const std::string stored = ReadBytes(package / "APLPKG.XML");
+    const std::string work = U8(dir_ / "TempXml.XML");
+    WriteBytes(dir_ / "TempXml.XML", "old");
+    fs::permissions(dir_ / "TempXml.XML", fs::perms::owner_read);
+
+    ASSERT_TRUE(TakeStoredCopy(U8(package), "DZ", work));
+    EXPECT_NE(fs::status(work).permissions() & fs::perms::owner_write, fs::perms::none);
+    EXPECT_EQ(Text(work, "//fileUrl", 0), "Local:\\\\a.pdf");
+    EXPECT_EQ(Text(work, "//fileUrl", 1), "");
+    EXPECT_EQ(Text(work, "//fileUrl", 2), "");
+    EXPECT_EQ(Text(work, "//dzjs"), "1");
+    EXPECT_EQ(ReadBytes(package / "APLPKG.XML"), stored); // the disc is only read
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(
+        prompter_->messages[0].text,
+        "打开的申报资料中有以下问题：\r\n"
+        "  【甲】绝对：链接的文件不在申报资料存储路径中，链接已清除（/etc/passwd）\r\n"
+        "  【甲】第3个报件：链接的文件不在申报资料存储路径中，链接已清除（../../x.pdf）\r\n"
+        "  【甲】报件数“4”不正确，已改为1\r\n" // a count right before the clearing is not named
+        "  【乙】乙件：链接的文件不在申报资料存储路径中，链接已清除（/x.pdf）");
+    EXPECT_EQ(Text(work, "//dzjs", 1), "0");
+    EXPECT_TRUE(saveWjlbUrl("1", "4", "/tmp/新.pdf", work)); // the working copy takes writes
+    fs::permissions(package / "APLPKG.XML", fs::perms::owner_all);
+}
+
+#ifndef _WIN32
+// Only a regular file of the folder is opened as its stored copy.
+TEST_F(ManifestTest, APipeOrALinkNamedAplpkgIsNoStoredCopy) {
+    fs::create_directories(dir_ / "管道包");
+    ASSERT_EQ(mkfifo((dir_ / "管道包" / "APLPKG.XML").c_str(), 0600), 0);
+    WriteBytes(dir_ / "别处" / "APLPKG.XML", ReadBytes(ManifestData("standard.xml")));
+    fs::create_directories(dir_ / "链接包");
+    fs::create_symlink(dir_ / "别处" / "APLPKG.XML", dir_ / "链接包" / "APLPKG.XML");
+    for (const char* folder : {"管道包", "链接包"}) {
+        prompter_->messages.clear();
+        EXPECT_FALSE(TakeStoredCopy(U8(dir_ / folder), "DZ-PG", U8(dir_ / "TempXml.XML")));
+        ASSERT_EQ(prompter_->messages.size(), 1u) << folder;
+        EXPECT_EQ(prompter_->messages[0].text,
+                  "XML文件无法读取-" + U8(dir_ / folder / "APLPKG.XML") + "\r\n（不是普通文件）");
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "TempXml.XML"));
+}
+#endif
+
+TEST_F(ManifestTest, FailedWritesOfTheWorkingCopyAreReported) {
+    const std::string path = copyManifest("standard.xml");
+    const std::string before = ReadBytes(path);
+    // A folder where the new content is written first: every write fails.
+    fs::create_directories(dir_ / "TempXml.XML.saving~" / "x");
+    const std::vector<std::function<bool()>> writes = {
+        [&] { return saveWjlbUrl("1", "1", "/a.pdf", path); },
+        [&] { return saveWjlbTitle("9", "1", "新", path); },
+        [&] { return addWjlb("9", 4, "n", "t", path); },
+        [&] { return delWjlb("9", "1", path); },
+    };
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        prompter_->messages.clear();
+        EXPECT_FALSE(writes[i]()) << i;
+        ASSERT_EQ(prompter_->messages.size(), 1u) << i;
+        EXPECT_EQ(prompter_->messages[0].text, "XML文件无法保存-" + path) << i;
+    }
+    EXPECT_EQ(ReadBytes(path), before);
+
+    // Taking a stored copy whose working copy cannot be written.
+    fs::create_directories(dir_ / "TempXml.XML.taking~" / "x");
+    const fs::path package = dir_ / "包";
+    fs::create_directories(package);
+    fs::copy_file(ManifestData("standard.xml"), package / "APLPKG.XML");
+    prompter_->messages.clear();
+    EXPECT_FALSE(TakeStoredCopy(U8(package), "DZ-PG", path));
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "XML文件无法保存-" + path);
+    EXPECT_EQ(ReadBytes(path), before);
+}

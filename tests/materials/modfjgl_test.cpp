@@ -22,6 +22,16 @@ TEST(StandardName, ReplacesReservedCharactersAndTrims) {
     EXPECT_EQ(ToStandardName("　全角空格　"), "　全角空格　"); // only ASCII spaces are trimmed
 }
 
+TEST(StandardName, TemplateFileNamesStayPlainNames) {
+    using materials::TemplateFileName;
+    EXPECT_EQ(TemplateFileName("营业执照"), "营业执照.doc");
+    EXPECT_EQ(TemplateFileName("../../x"), "..╱..╱x.doc");
+    EXPECT_EQ(TemplateFileName("C:\\Windows\\x"), "C：╲Windows╲x.doc");
+    for (const std::string& unusable :
+         {std::string(), std::string("   "), std::string("CON"), std::string(300, 'x')})
+        EXPECT_EQ(TemplateFileName(unusable), "报盘模板.doc") << unusable;
+}
+
 TEST(StandardName, NumberTexts) {
     EXPECT_EQ(NumberText("01"), "1");
     EXPECT_EQ(NumberText(" 12abc"), "12");

@@ -246,7 +246,8 @@ TEST_F(PackageDiscTest, CancellingAtEveryStageLeavesNothingCalledGood) {
         observer.cancelIn = DiscPhase::Writing;
         const DiscOutcome outcome = materials::BurnDisc(*system_, *drive, layout, observer);
         EXPECT_EQ(outcome.status, Status::Cancelled);
-        EXPECT_NE(outcome.message.find("不能作为申报光盘使用"), std::string::npos);
+        EXPECT_EQ(outcome.message, "刻录已取消，光盘未写入。");
+        EXPECT_TRUE(!fs::exists(medium) || fs::file_size(medium) == 0);
     }
 }
 

@@ -3,10 +3,13 @@
 // and removal, and after each chunk copied), as a kill or power loss would
 // stop it. Optionally limits the size of files it may write, as a full disk.
 //
-//   materials_save_child WORK SHOWN STORAGE STOP_AT [FILE_SIZE_LIMIT]
+//   materials_save_child WORK SHOWN STORAGE STOP_AT [FILE_SIZE_LIMIT [unprivileged]]
 //
-// STOP_AT 0 runs to the end. Prints "points N" (the points passed) and one
-// line "failure <problem> <material>/<entry>" per entry not stored.
+// STOP_AT 0 runs to the end. FILE_SIZE_LIMIT "-" sets no limit. With
+// "unprivileged" a child started as root runs as the user nobody, for whom
+// folders of other users are read-only, as a disc or a write-protected share
+// is. Prints "points N" (the points passed), "status S" and one line
+// "failure <problem> <material>/<entry>" per entry not stored.
 
 #include "materials/package_fixture.h"
 #include "materials/save_folder.h"
@@ -17,7 +20,9 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -44,11 +49,16 @@ int main(int argc, char** argv) {
     if (argc < 5)
         return 2;
 #ifndef _WIN32
-    if (argc > 5) {
+    if (argc > 5 && std::string(argv[5]) != "-") {
         std::signal(SIGXFSZ, SIG_IGN); // writes past the limit fail instead
         const rlim_t limit = std::strtoull(argv[5], nullptr, 10);
         const rlimit fileSize{limit, limit};
         setrlimit(RLIMIT_FSIZE, &fileSize);
+    }
+    if (argc > 6 && std::string(argv[6]) == "unprivileged" && geteuid() == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+            return 3;
     }
 #endif
     StopAt observer(std::atol(argv[4]));
@@ -56,6 +66,7 @@ int main(int argc, char** argv) {
         package_test::Request(util::PathFromUtf8(argv[1]), util::PathFromUtf8(argv[2]), argv[3]),
         &observer);
     std::printf("points %ld\n", observer.points());
+    std::printf("status %d\n", static_cast<int>(outcome.status));
     for (const materials::SaveFailure& f : outcome.failures)
         std::printf("failure %d %s/%s\n", static_cast<int>(f.problem), f.material.c_str(),
                     f.entry.c_str());

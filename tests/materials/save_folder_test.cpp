@@ -8,7 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 using namespace materials;
 using namespace package_test;
@@ -245,13 +252,87 @@ TEST_F(SaveTest, UnwritableFolderAndUnreadableWorkingCopyWriteNothing) {
     EXPECT_FALSE(fs::exists(pkg()));
 }
 
-// ---- the save child: killed at every point, and a full disk ----
+// ---- sources that vanish or change while they are copied ----
+
+// Runs a tamper on the source of the named stored file: when its copy begins
+// (stage Copy), or after the first chunk of it was copied.
+class Tamper final : public SaveObserver {
+  public:
+    Tamper(std::string name, bool atStart, std::function<void()> action)
+        : name_(std::move(name)), atStart_(atStart), action_(std::move(action)) {}
+    void stage(SaveStage stage, const std::string& name) override {
+        current_ = stage == SaveStage::Copy ? name : std::string();
+        if (current_ == name_ && atStart_)
+            fire();
+    }
+    void copied(std::uint64_t, std::uint64_t) override {
+        if (current_ == name_ && !atStart_)
+            fire();
+    }
+
+  private:
+    void fire() {
+        if (!done_)
+            action_();
+        done_ = true;
+    }
+    std::string name_, current_;
+    bool atStart_;
+    std::function<void()> action_;
+    bool done_ = false;
+};
+
+TEST_F(SaveTest, ASourceThatVanishesOrChangesWhileCopiedIsNamedAndLeftOut) {
+    work({{"甲", {{"A", source("a.pdf", "old a")}, {"B", source("b.pdf", "old b")}}}});
+    ASSERT_TRUE(save(pkg()).saved());
+    const Snapshot previous = Take(pkg());
+    const fs::path b = dir_ / "源" / "b2.pdf";
+    const struct {
+        const char* name;
+        bool atStart;
+        std::function<void()> tamper;
+        SaveProblem problem;
+    } cases[] = {
+        {"vanishes", true, [&] { fs::remove(b); }, SaveProblem::SourceUnreadable},
+        {"grows", false, [&] { std::ofstream(b, std::ios::app) << "more"; },
+         SaveProblem::SourceChanged},
+        {"shrinks", false, [&] { fs::resize_file(b, 100); }, SaveProblem::SourceChanged},
+        {"is rewritten", false, [&] { WriteAll(b, std::string(20000, 'Z')); },
+         SaveProblem::SourceChanged},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(pkg());
+        for (const auto& [path, content] : previous)
+            if (content != "<folder>")
+                WriteAll(pkg() / util::PathFromUtf8(path), content);
+        work({{"甲",
+               {{"A", source("a2.pdf", std::string(20000, 'A'))},
+                {"B", source("b2.pdf", std::string(20000, 'B'))}}}});
+        // An old time of change, so a rewrite within the same clock tick shows.
+        fs::last_write_time(b, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        Tamper tamper("B.pdf", c.atStart, c.tamper);
+        const SaveOutcome outcome = saveAgain(pkg(), &tamper);
+        ASSERT_TRUE(outcome.saved()) << c.name;
+        ASSERT_EQ(outcome.failures.size(), 1u) << c.name;
+        EXPECT_EQ(outcome.failures[0].entry, "B") << c.name;
+        EXPECT_EQ(outcome.failures[0].problem, c.problem) << c.name;
+        // The new package, complete as its stored copy tells it: A new, B not stored.
+        EXPECT_EQ(Stored(pkg(), "//fileUrl"), kLocal + "A.pdf|") << c.name;
+        EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), std::string(20000, 'A')) << c.name;
+        EXPECT_EQ(ListTail(pkg()), "1、A.pdf\r\n") << c.name;
+        EXPECT_FALSE(fs::exists(pkg() / kStagingFolderName)) << c.name;
+    }
+}
+
+// ---- the save child: killed at every point, a full disk, a read-only target ----
 
 class SaveChildTest : public SaveTest {
   protected:
-    // Runs the child; returns its output, or "" when it was stopped.
+    // Runs the child; returns its output, or "" when it was stopped or failed
+    // (unless `exitCode` is given, which then receives the exit code).
     std::string child(const fs::path& shown, const std::string& storage, long stopAt,
-                      const std::string& sizeLimit = "") {
+                      const std::string& sizeLimit = "", const std::string& user = "",
+                      int* exitCode = nullptr) {
         const char* program = std::getenv("QUILLOR_SAVE_CHILD");
         if (!program)
             return "<no QUILLOR_SAVE_CHILD>";
@@ -259,8 +340,17 @@ class SaveChildTest : public SaveTest {
         const std::string command =
             "\"" + std::string(program) + "\" \"" + util::PathToUtf8(workPath()) + "\" \"" +
             util::PathToUtf8(shown) + "\" \"" + storage + "\" " + std::to_string(stopAt) + " " +
-            sizeLimit + " > \"" + util::PathToUtf8(out) + "\"";
+            (sizeLimit.empty() && !user.empty() ? "-" : sizeLimit) + " " + user + " > \"" +
+            util::PathToUtf8(out) + "\"";
         const int status = std::system(command.c_str());
+        if (exitCode) {
+#ifndef _WIN32
+            *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#else
+            *exitCode = status;
+#endif
+            return ReadAll(out);
+        }
         return status == 0 ? ReadAll(out) : std::string();
     }
     static void Restore(const fs::path& from, const fs::path& to) {
@@ -272,7 +362,8 @@ class SaveChildTest : public SaveTest {
 TEST_F(SaveChildTest, KilledAtAnyPointLeavesTheOldPackageUsableOrTheNewOneComplete) {
     work({{"甲", {{"A", source("a.doc", std::string(9000, 'a'))}, {"B", source("b.pdf", "b")}}},
           {"乙", {{"C", source("c.pdf", std::string(5000, 'c'))}}},
-          {"丙", {{"D", source("d.txt", "d")}}}});
+          {"丙", {{"D", source("d.txt", "d")}}},
+          {"丁", {{"F", source("f.pdf", "f")}}}});
     const fs::path old = dir_ / "旧包";
     ASSERT_TRUE(save(old).saved());
     const Snapshot oldFiles = Take(old);
@@ -281,7 +372,9 @@ TEST_F(SaveChildTest, KilledAtAnyPointLeavesTheOldPackageUsableOrTheNewOneComple
             {"B", ""},
             {"E", source("e.pdf", std::string(10000, 'e'))}}},
           {"乙", {{"C", source("c2.pdf", std::string(7000, 'C'))}}},
-          {"丙", {{"D", ""}}}});
+          {"丙", {{"D", ""}}},
+          {"丁", {{"F", source("f2.doc", std::string(6000, 'F'))}}},
+          {"戊", {{"G", source("g.pdf", "g")}}}});
     const std::string storage = util::PathToUtf8(pkg());
     Restore(old, pkg());
     ASSERT_TRUE(saveAgain(pkg()).saved());
@@ -291,14 +384,16 @@ TEST_F(SaveChildTest, KilledAtAnyPointLeavesTheOldPackageUsableOrTheNewOneComple
     const std::string full = child(pkg(), storage, 0);
     ASSERT_EQ(full.rfind("points ", 0), 0u) << full;
     const long points = std::stol(full.substr(7));
-    ASSERT_GT(points, 12);
+    ASSERT_GE(points, 20);
     EXPECT_EQ(Take(pkg()), newFiles);
 
+    int oldKept = 0, newComplete = 0;
     for (long k = 1; k <= points; ++k) {
         Restore(old, pkg());
         EXPECT_EQ(child(pkg(), storage, k), "") << "not stopped at " << k;
         const Snapshot now = Take(pkg());
         if (now.at("APLPKG.XML") == oldFiles.at("APLPKG.XML")) {
+            ++oldKept;
             for (const auto& [path, content] : oldFiles) {
                 const auto found = now.find(path);
                 ASSERT_NE(found, now.end()) << path << " lost at " << k;
@@ -308,12 +403,18 @@ TEST_F(SaveChildTest, KilledAtAnyPointLeavesTheOldPackageUsableOrTheNewOneComple
                     << path << " at " << k;
             }
         } else {
+            ++newComplete;
             EXPECT_EQ(now.at("APLPKG.XML"), newFiles.at("APLPKG.XML")) << k;
             for (const auto& [path, content] : newFiles)
                 EXPECT_EQ(now.count(path) ? now.at(path) : "<missing>", content)
                     << path << " at " << k;
         }
     }
+    std::printf("killed at %ld points: the previous package kept %d times, the new one "
+                "complete %d times\n",
+                points, oldKept, newComplete);
+    EXPECT_GT(oldKept, 0);
+    EXPECT_GT(newComplete, 0);
     // The next save clears what the stopped one left.
     ASSERT_TRUE(saveAgain(pkg()).saved());
     EXPECT_EQ(Take(pkg()), newFiles);
@@ -334,6 +435,62 @@ TEST_F(SaveChildTest, AFullDiskFailsOnlyTheFilesThatDoNotFit) {
     EXPECT_EQ(ListTail(pkg()), "1、小.pdf\r\n");
     EXPECT_EQ(Keys(Take(pkg())),
               (std::vector<std::string>{"APLPKG.XML", "材料清单.txt", "甲", "甲/小.pdf"}));
+
+    // A disk too full for the new stored copy itself: the previous package stays.
+    const Snapshot previous = Take(pkg());
+    std::vector<Entry> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back({"一个相当长的报件名称" + std::to_string(i), ""});
+    work({{"甲", many}, {"乙", {{"新", source("new.pdf", "n")}}}});
+    int exitCode = 0;
+    const std::string refused = child(pkg(), util::PathToUtf8(pkg()), 0, "2048", "", &exitCode);
+    EXPECT_EQ(exitCode, 1) << refused;
+    EXPECT_NE(
+        refused.find("status " + std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
+        std::string::npos)
+        << refused;
+    EXPECT_EQ(Take(pkg()), previous);
+}
+
+// As a user for whom the folder is read-only (the child drops root's rights).
+TEST_F(SaveChildTest, AReadOnlyTargetKeepsThePreviousPackage) {
+    for (fs::path p = dir_; p != p.parent_path(); p = p.parent_path())
+        if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+            GTEST_SKIP() << p << " is closed to other users";
+    work({{"甲", {{"A", source("a.pdf", "old a")}}}, {"乙", {{"B", source("b.pdf", "old b")}}}});
+    ASSERT_TRUE(save(pkg()).saved());
+    const Snapshot previous = Take(pkg());
+    work({{"甲", {{"A", source("a2.pdf", "new a")}}}, {"乙", {{"B", source("b2.pdf", "new b")}}}});
+    const std::string storage = util::PathToUtf8(pkg());
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+
+    // The whole folder: nothing written.
+    fs::permissions(pkg(), readOnly);
+    int exitCode = 0;
+    std::string out = child(pkg(), storage, 0, "-", "unprivileged", &exitCode);
+    EXPECT_EQ(exitCode, 1) << out;
+    EXPECT_NE(out.find("status " + std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Take(pkg()), previous);
+
+    // One material's folder: the others are stored, the stored copy names only
+    // what is there, and the material's earlier file stays.
+    fs::permissions(pkg(), fs::perms::all);
+    fs::permissions(pkg() / "乙", fs::perms::all);
+    fs::permissions(pkg() / "甲", readOnly);
+    out = child(pkg(), storage, 0, "-", "unprivileged", &exitCode);
+    EXPECT_EQ(exitCode, 0) << out;
+    EXPECT_NE(out.find("failure " + std::to_string(static_cast<int>(SaveProblem::WriteFailed)) +
+                       " 甲/A\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Stored(pkg(), "//fileUrl"), "|" + kLocal + "B.pdf");
+    EXPECT_EQ(Take(pkg()).at("乙/B.pdf"), "new b");
+    EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), "old a");
+    EXPECT_EQ(ListTail(pkg()), "1、B.pdf\r\n");
+    fs::permissions(pkg() / "甲", fs::perms::all);
 }
 #endif
 

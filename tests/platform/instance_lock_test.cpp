@@ -9,6 +9,7 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -58,6 +59,31 @@ TEST_F(InstanceLockTest, MissingFolderRunsUnguardedWithoutMessage) {
     EXPECT_EQ(outcome, InstanceLock::Outcome::Unavailable);
     EXPECT_TRUE(platform::ClaimProgramFolder(dir_ / "no"));
     EXPECT_TRUE(prompter->messages.empty());
+}
+
+// A lock file that is there but cannot be written may be another user's
+// lock: the program does not start, and says why.
+TEST_F(InstanceLockTest, ALockFileThatCannotBeWrittenFailsClosed) {
+    const fs::path lock = dir_ / platform::kInstanceLockName;
+    fs::create_directories(lock / "占位"); // a folder: cannot be opened for writing
+    testsupport::ScopedFakePrompter prompter;
+    InstanceLock::Outcome outcome{};
+    EXPECT_FALSE(InstanceLock::TryAcquire(lock, &outcome));
+    EXPECT_EQ(outcome, InstanceLock::Outcome::Refused);
+    EXPECT_FALSE(platform::ClaimProgramFolder(dir_));
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_EQ(prompter->messages[0].text, platform::kLockRefusedMessage);
+#ifndef _WIN32
+    // A pipe or a link of that name is refused as well, without waiting.
+    fs::remove_all(lock);
+    ASSERT_EQ(mkfifo(lock.c_str(), 0600), 0);
+    EXPECT_FALSE(platform::ClaimProgramFolder(dir_));
+    fs::remove(lock);
+    fs::create_symlink(dir_ / "elsewhere.lock", lock);
+    EXPECT_FALSE(platform::ClaimProgramFolder(dir_));
+    EXPECT_FALSE(fs::exists(dir_ / "elsewhere.lock"));
+    EXPECT_EQ(prompter->messages.size(), 3u);
+#endif
 }
 
 #ifndef _WIN32

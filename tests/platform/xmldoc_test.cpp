@@ -1,5 +1,7 @@
 #include "platform/xmldoc.h"
 
+#include "platform/gbk.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +10,10 @@
 #include <iterator>
 #include <random>
 #include <string>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 using platform::XmlDocument;
@@ -74,7 +80,11 @@ TEST_F(XmlDocTest, FailedLoadDropsThePreviousTree) {
 TEST_F(XmlDocTest, ChineseManifestsSurviveAHundredCyclesByteForByte) {
     for (const char* name : {"gb2312_manifest.xml", "gbk_declared.xml", "utf8_manifest.xml"}) {
         const fs::path path = copyOf(name);
-        const std::string original = ReadBytes(path);
+        std::string original = ReadBytes(path);
+        // A file declared GB2312 keeps every byte of what GB2312 holds; the
+        // GBK-only 镕 is read all the same, and written as a reference.
+        if (std::string(name) == "gb2312_manifest.xml")
+            original.replace(original.find(*platform::Utf8ToGbk("镕")), 2, "&#38229;");
         for (int i = 0; i < 100; ++i) {
             XmlDocument doc;
             ASSERT_TRUE(doc.load(path)) << name;
@@ -263,3 +273,130 @@ TEST_F(XmlDocTest, SaveIntoMissingFolderFailsAndLeavesNothing) {
 }
 
 } // namespace
+
+// ---- GB2312 written strictly ----
+
+TEST_F(XmlDocTest, Gb2312KeepsItsOwnBytesAndWritesEverythingElseAsReferences) {
+    const fs::path path = copyOf("gb2312_manifest.xml");
+    const std::string original = ReadBytes(path);
+    const auto gbk = [](const char* text) { return *platform::Utf8ToGbk(text); };
+    {
+        XmlDocument doc;
+        ASSERT_TRUE(doc.load(path));
+        doc.documentElement().selectSingleNode(".//fileTitle").setText("申请函喆€镕❤𠀀");
+        doc.documentElement().selectSingleNode(".//fileList").setAttribute("k", "陶喆");
+        ASSERT_TRUE(doc.save(path));
+    }
+    std::string expected = original;
+    expected.replace(expected.find(gbk("镕")), 2, "&#38229;");
+    const std::string title = gbk("<fileTitle>申请函</fileTitle>");
+    expected.replace(expected.find(title), title.size(),
+                     gbk("<fileTitle>申请函") + "&#21894;&#8364;&#38229;&#10084;&#131072;" +
+                         gbk("</fileTitle>"));
+    const std::string list = gbk("<fileList>");
+    expected.replace(expected.find(list), list.size(),
+                     "<fileList k=\"" + gbk("陶") + "&#21894;\">");
+    EXPECT_EQ(ReadBytes(path), expected);
+    // A strict GB2312 reader takes every byte (iconv is one).
+    EXPECT_TRUE(platform::Utf8ToGbk(platform::GbkToUtf8(ReadBytes(path))).has_value());
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    EXPECT_EQ(doc.documentElement().selectSingleNode(".//fileTitle").text(), "申请函喆€镕❤𠀀");
+}
+
+// Found by fuzzing: a name cannot hold a character reference.
+TEST_F(XmlDocTest, NamesOutsideTheDeclaredEncodingAreWrittenAsUtf8) {
+    const fs::path path = dir_ / "names.xml";
+    WriteBytes(path, *platform::Utf8ToGbk("<?xml version=\"1.0\" encoding=\"GB2312\"?>\n"
+                                          "<offer 镕=\"喆\"><镕体>文字</镕体></offer>\n"));
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(path));
+    ASSERT_TRUE(doc.save(path));
+    EXPECT_EQ(ReadBytes(path), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                               "<offer 镕=\"喆\"><镕体>文字</镕体></offer>\n");
+    ASSERT_TRUE(doc.load(path));
+    EXPECT_EQ(doc.documentElement().getAttribute("镕"), "喆");
+}
+
+// ---- bounded reading ----
+
+TEST_F(XmlDocTest, HostileFilesAreRefusedWithTheirReason) {
+    using platform::XmlError;
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE offer [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int k = 0; k < 10; ++k)
+            laughs += "&l" + std::to_string(i - 1) + ";";
+        laughs += "\">";
+    }
+    laughs += "]><offer><fjmc>&l9;</fjmc></offer>";
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+    const struct {
+        const char* name;
+        std::string content;
+        XmlError error;
+        int line;
+    } cases[] = {
+        {"laughs.xml", laughs, XmlError::Entities, 1},
+        {"external.xml",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE o [<!ENTITY x SYSTEM "
+         "\"file:///etc/passwd\">]><o>&x;</o>",
+         XmlError::Entities, 2},
+        {"deep.xml", deep, XmlError::TooDeep, 1},
+        {"bom.xml", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<offer/>",
+         XmlError::BomMismatch, 1},
+        {"too_large.xml", "<offer>" + std::string(platform::kMaxXmlFileBytes, ' ') + "</offer>",
+         XmlError::TooLarge, 0},
+        {"bad_gb2312.xml", "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<offer>\xff\xff</offer>",
+         XmlError::Encoding, 2},
+        {"syntax.xml", "<offer>\n\n<a></b></offer>", XmlError::Syntax, 3},
+        {"no_root.xml", "<?xml version=\"1.0\"?>", XmlError::Syntax, 1},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(dir_ / c.name, c.content);
+        XmlDocument doc;
+        EXPECT_FALSE(doc.load(dir_ / c.name)) << c.name;
+        EXPECT_EQ(doc.lastError(), c.error) << c.name;
+        EXPECT_EQ(doc.errorLine(), c.line) << c.name;
+    }
+    XmlDocument doc;
+    EXPECT_FALSE(doc.load(dir_));
+    EXPECT_EQ(doc.lastError(), XmlError::NotAFile);
+    EXPECT_EQ(doc.errorText(), "不是普通文件");
+    EXPECT_FALSE(doc.load(dir_ / "missing.xml"));
+    EXPECT_EQ(doc.lastError(), XmlError::Missing);
+    EXPECT_FALSE(doc.load(dir_ / "syntax.xml"));
+    EXPECT_EQ(doc.errorText(), "第3行：XML格式错误");
+}
+
+#ifndef _WIN32
+TEST_F(XmlDocTest, APipeIsRefusedWithoutWaitingForAWriter) {
+    const fs::path pipe = dir_ / "APLPKG.XML";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    XmlDocument doc;
+    EXPECT_FALSE(doc.load(pipe)); // would block for ever if the pipe were opened for reading
+    EXPECT_EQ(doc.lastError(), platform::XmlError::NotAFile);
+}
+#endif
+
+// ---- edits of nested nodes ----
+
+TEST_F(XmlDocTest, EditsOfNestedNodesGoDeepestFirstAndTheOuterWins) {
+    WriteBytes(dir_ / "nested.xml", "<r><u>a<f><u>b<f><u>c</u></f></u></f></u><f><u>d</u></f></r>");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(dir_ / "nested.xml"));
+    const std::vector<XmlNode> links = doc.documentElement().selectNodes(".//u");
+    ASSERT_EQ(links.size(), 4u);
+    const std::vector<XmlNode> entries = doc.documentElement().selectNodes(".//f");
+    // In document order the outer text would free the inner nodes first.
+    platform::ApplyEdits({{links[0], "外"},
+                          {links[1], "中"},
+                          {entries[1], {}, true},
+                          {links[2], "内"},
+                          {links[3], "末"}});
+    ASSERT_TRUE(doc.save(dir_ / "nested.xml"));
+    EXPECT_NE(ReadBytes(dir_ / "nested.xml").find("<r><u>外</u><f><u>末</u></f></r>"),
+              std::string::npos);
+}

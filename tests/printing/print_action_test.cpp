@@ -140,3 +140,26 @@ TEST_F(PrintActionTest, SetPrinterPageChangesOnlyWhatDiffers) {
     EXPECT_EQ(page.orientationChanges, 1);
     EXPECT_EQ(page.paperSize(), platform::PaperA4);
 }
+
+TEST_F(PrintActionTest, AJobThatCannotStartOrEndIsReportedWithThePrintersName) {
+    const struct {
+        bool refuse, failEnd;
+        const char* text;
+    } cases[] = {
+        {true, false, "打印机【办公室打印机】无法开始打印作业，未能打印。"},
+        {false, true, "打印机【办公室打印机】未能完成打印作业，打印结果可能不完整。"},
+    };
+    for (const auto& c : cases) {
+        RecordingPrinter refusing;
+        refusing.name = "办公室打印机";
+        refusing.refuseJob = c.refuse;
+        refusing.failEnd = c.failEnd;
+        prompter->messages.clear();
+        EXPECT_FALSE(PrintForm(refusing, window.controls(), 0, 1.65f)) << c.text;
+        ASSERT_EQ(prompter->messages.size(), 1u) << c.text;
+        EXPECT_EQ(prompter->messages[0].text, c.text);
+        EXPECT_EQ(prompter->messages[0].title, "错误");
+        EXPECT_EQ(refusing.jobsEnded, 0);
+        EXPECT_EQ(refusing.visibleTexts().empty(), c.refuse); // nothing drawn without a job
+    }
+}

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -58,6 +62,12 @@ TEST(FileExists, IsTrueForReadableFilesOnly) {
     EXPECT_FALSE(FileExists((dir / "missing.txt").string()));
     EXPECT_FALSE(FileExists(dir.string()));
     EXPECT_FALSE(FileExists(""));
+#ifndef _WIN32
+    // A pipe is no file, and testing it must not wait for a writer.
+    ASSERT_EQ(mkfifo((dir / "管道").c_str(), 0600), 0);
+    EXPECT_FALSE(FileExists((dir / "管道").string()));
+    EXPECT_FALSE(FileExists("/dev/null"));
+#endif
     std::filesystem::remove_all(dir);
 }
 

@@ -1,6 +1,6 @@
 #include "materials/ui/FrmDisc.h"
 
-#include "materials/ui/content_inspector.h"
+#include "materials/ui/content_checks.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
 #include "util/utf8.h"

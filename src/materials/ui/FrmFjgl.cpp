@@ -16,6 +16,8 @@
 #include "util/template_docs.h"
 #include "util/utf8.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -99,6 +101,18 @@ std::string DefaultFolder(const ApplicationItem& item) {
 void DeleteFileIfExists(const std::string& path) {
     std::error_code ignored;
     std::filesystem::remove(util::PathFromUtf8(path), ignored);
+}
+
+// The editor's own context menu takes the focus while it is open (paste,
+// select all): that is no end of the edit. Only a focus change to another
+// control or window commits.
+bool OpensOwnMenu(const QWidget& editor, const QFocusEvent& event) {
+    if (event.reason() != Qt::PopupFocusReason)
+        return false;
+    for (const QObject* p = QApplication::activePopupWidget(); p != nullptr; p = p->parent())
+        if (p == &editor)
+            return true;
+    return false;
 }
 
 bool IsTrue(std::int16_t flag) {
@@ -773,7 +787,7 @@ void FrmFjgl::Label3_Click(int index) {
 
 void FrmFjgl::Label2_Click() {
     const std::string material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
-    util::DownloadDocTemplate(material + ".doc");
+    util::DownloadDocTemplate(TemplateFileName(material));
 }
 
 void FrmFjgl::CmdSave_Click(int index) {
@@ -868,7 +882,8 @@ bool FrmFjgl::eventFilter(QObject* watched, QEvent* event) {
                 Text1_KeyPress(key == Qt::Key_Escape ? 27 : 13);
                 return true;
             }
-        } else if (event->type() == QEvent::FocusOut) {
+        } else if (event->type() == QEvent::FocusOut &&
+                   !OpensOwnMenu(*editor->widget(), *static_cast<QFocusEvent*>(event))) {
             Text1_LostFocus();
         }
     } else if (panel && watched == panel->widget() && event->type() == QEvent::FocusOut) {

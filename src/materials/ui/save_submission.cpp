@@ -4,7 +4,7 @@
 #include "fieldforms/completeness.h"
 #include "materials/package_check.h"
 #include "materials/save_folder.h"
-#include "materials/ui/content_inspector.h"
+#include "materials/ui/content_checks.h"
 #include "materials/ui/FrmFjgl.h"
 #include "materials/ui/save_progress.h"
 #include "platform/prompter.h"

@@ -7,13 +7,22 @@
 #define QUILLOR_HAS_RLIMIT 1
 #endif
 
+// gcc announces the address sanitizer with a macro, clang through __has_feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUILLOR_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUILLOR_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace jet {
 
 bool ApplyMemoryLimit(std::size_t megabytes) {
 #if defined(QUILLOR_HAS_RLIMIT)
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(QUILLOR_ADDRESS_SANITIZER)
     // The address sanitizer reserves terabytes of address space up front.
     (void)megabytes;
     return true;

@@ -139,6 +139,17 @@ void QtPrinter::drawLine(double x1, double y1, double x2, double y2, int drawWid
     p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
 }
 
+std::string QtPrinter::deviceName() const {
+    const QString name = printer_->outputFormat() == QPrinter::PdfFormat
+                             ? printer_->outputFileName()
+                             : printer_->printerName();
+    return name.toStdString();
+}
+
+void QtPrinter::startJob() {
+    painter();
+}
+
 void QtPrinter::finishJob() {
     painter(); // a job without any drawing still sends its (empty) page
     if (!painter_->end())

@@ -34,12 +34,14 @@ class QtPrinter final : public Printer {
     void setOrientation(int code) override;
     double pageWidth() const override;
     double pageHeight() const override;
+    std::string deviceName() const override;
 
   protected:
     double measureWidth(const PrinterFont& font, const std::string& text) const override;
     double measureHeight(const PrinterFont& font, const std::string& text) const override;
     void drawText(double x, double y, const PrinterFont& font, const std::string& text) override;
     void drawLine(double x1, double y1, double x2, double y2, int drawWidth) override;
+    void startJob() override;
     void finishJob() override;
     void startNewPage() override;
     void abortJob() override;

@@ -10,6 +10,8 @@
 #include "support/keyboard.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -199,12 +201,14 @@ TEST_F(FrmFjglTest, OpensFromTheTemplateReplacingAStaleWorkingCopy) {
 
 TEST_F(FrmFjglTest, OpensTheStoredCopyOfTheSavedFolderWithSizesAndShading) {
     const fs::path storage = dir_ / "已保存的包";
-    const std::string source = makeFile("来源/章程.doc", 1024);
+    makeFile("已保存的包/单位情况简表/章程.doc", 1024);
     makeFile("已保存的包/营业执照/营业执照(副本).pdf", 2049);
-    const std::string stored = Manifest(
-        "TEST", {{"营业执照", {{"营业执照(副本)", "Local:\\\\营业执照(副本).pdf"}}, "1"},
-                 {"单位情况简表", {{"章程", source}, {"附表(二)", "/不存在/附表.pdf"}}, "2"},
-                 {"其他材料", {}}});
+    const std::string stored =
+        Manifest("TEST", {{"营业执照", {{"营业执照(副本)", "Local:\\\\营业执照(副本).pdf"}}, "1"},
+                          {"单位情况简表",
+                           {{"章程", "Local:\\\\章程.doc"}, {"附表(二)", "Local:\\\\附表.pdf"}},
+                           "2"},
+                          {"其他材料", {}}});
     WriteBytes(storage / "APLPKG.XML", stored);
     auto item = Item(Manifest("TEST", kNewLayout));
     item.storagePath = U8(storage);
@@ -517,6 +521,25 @@ TEST_F(FrmFjglTest, EditingTitlesInPlace) {
     EXPECT_EQ(Cell(Files(), 1, 2), "其他新增材料1");
     EXPECT_EQ(Work("//attachment[3]//fileTitle", 0), "其他新增材料1");
 
+    // The editor's own context menu (paste, select all) is no end of the edit.
+    Files().setCol(2);
+    w.MedFlex2_DblClick();
+    editor->setText("菜单");
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                editor->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(editor, &menuEvent);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);
+    QApplication::sendEvent(editor, &toMenu); // what Qt sends as the menu opens
+    EXPECT_TRUE(w.Text1().visible());
+    EXPECT_EQ(w.editRow(), 1);
+    EXPECT_EQ(Work("//attachment[3]//fileTitle", 0), "其他新增材料1");
+    menu->close();
+    editor->setText("菜单之后");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(Work("//attachment[3]//fileTitle", 0), "菜单之后");
+
     // Losing the focus commits; a title of spaces only is dropped.
     Files().setCol(2);
     w.MedFlex2_DblClick();
@@ -575,6 +598,11 @@ TEST_F(FrmFjglTest, TemplateLinkSavesTheDocumentTemplateUnderTheMaterialName) {
     w.Label2_Click();
     ASSERT_EQ(prompter_->saveRequests.size(), 1u);
     EXPECT_EQ(prompter_->saveRequests[0].proposedName, "单位情况简表.doc");
+    // A material name never steers the proposal out of the chosen folder.
+    Materials().setTextMatrix(2, 1, "../../简表");
+    prompter_->saveAnswers.push_back(std::nullopt);
+    w.Label2_Click();
+    EXPECT_EQ(prompter_->saveRequests.back().proposedName, "..╱..╱简表.doc");
     EXPECT_EQ(ReadBytes(target), "{\\rtf1 模板}");
     EXPECT_EQ(prompter_->messages.back().text, "下载DOC模板文件成功...");
     SelectMaterial(1);

@@ -1,4 +1,4 @@
-#include "materials/ui/content_inspector.h"
+#include "materials/ui/content_checks.h"
 
 #include "util/utf8.h"
 
