@@ -472,19 +472,23 @@ TEST_F(ManifestTest, OpeningViewFollowsTheFirstRowsKeyLikeASelection) {
 
 // Entry 2 lies inside the fileName of entry 1: renaming entry 1 frees it.
 TEST_F(ManifestTest, DeleteIsSafeWhenAnEntryLiesInsideAnotherOnesText) {
+    // Entry 2 (generated names, renumbered and renamed) lies inside entry 1's
+    // name; entry 3 has generated names as well.
     const std::string manifest =
         "<offer><attachments><attachment fjid='9'><fileList>"
-        "<file><fileXh>1</fileXh><fileName>外<file><fileXh>2</fileXh><fileName>内</fileName>"
-        "<fileTitle>内</fileTitle></file></fileName><fileTitle>外</fileTitle></file>"
-        "<file><fileXh>3</fileXh><fileName>三</fileName><fileTitle>三</fileTitle></file>"
-        "</fileList></attachment></attachments></offer>";
+        "<file><fileXh>1</fileXh><fileName>外<file><fileXh>2</fileXh><fileName>其他新增材料2"
+        "</fileName><fileTitle>其他新增材料2</fileTitle></file></fileName><fileTitle>外"
+        "</fileTitle></file>"
+        "<file><fileXh>3</fileXh><fileName>其他新增材料3</fileName><fileTitle>其他新增材料3"
+        "</fileTitle></file></fileList></attachment></attachments></offer>";
     const struct {
         const char* deleted;
         const char* left;
     } cases[] = {{"1", "2:其他新增材料2;"},
                  // Entry 1's first fileTitle is entry 2's (document order): its own stays.
                  {"2", "1:外;2:其他新增材料2;"},
-                 {"3", "1:外;"}};
+                 // Entry 1's name is not a generated one: kept, with entry 2 inside.
+                 {"3", "1:其他新增材料2;2:其他新增材料2;"}};
     for (const auto& c : cases) {
         const std::string path = writeManifest(manifest);
         EXPECT_TRUE(delWjlb("9", c.deleted, path)) << c.deleted;
