@@ -97,15 +97,6 @@ bool SaveIf(bool changed, const XmlDocument& doc, const std::string& path) {
     return changed && SaveReported(doc, path);
 }
 
-std::string RemovePrefixEverywhere(const std::string& link) {
-    const std::string prefix = kLocalPrefix;
-    std::string out;
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = link.find(prefix, pos)) != std::string::npos;
-         pos = hit + prefix.size())
-        out += link.substr(pos, hit - pos);
-    return out + link.substr(pos);
-}
 
 // A single folder or file name that stays where it is put: no separators, no
 // drive colon, no control characters, and not only dots and spaces (".", "..",
@@ -397,7 +388,7 @@ std::optional<std::filesystem::path> ResolveLink(const std::string& link,
         std::filesystem::path source = util::PathFromUtf8(link);
         return source.is_absolute() ? std::optional(std::move(source)) : std::nullopt;
     }
-    const std::string storedName = RemovePrefixEverywhere(link);
+    const std::string storedName = LinkWithoutPrefix(link);
     if (storageFolder.empty() || !IsPlainName(materialName) || !IsPlainName(storedName))
         return std::nullopt;
     return util::PathFromUtf8(storageFolder) / util::PathFromUtf8(materialName) /
@@ -629,6 +620,16 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
     edits.push_back({*target, {}, true});
     platform::ApplyEdits(std::move(edits));
     return SaveReported(*doc, path);
+}
+
+std::string LinkWithoutPrefix(const std::string& link) {
+    const std::string prefix = kLocalPrefix;
+    std::string out;
+    std::size_t pos = 0;
+    for (std::size_t hit; (hit = link.find(prefix, pos)) != std::string::npos;
+         pos = hit + prefix.size())
+        out += link.substr(pos, hit - pos);
+    return out + link.substr(pos);
 }
 
 } // namespace materials

@@ -84,6 +84,10 @@ bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
 
 // ---- links and sizes ----
 
+// The link with every local prefix taken out: for a stored file's link, the
+// standard file name it was stored under.
+std::string LinkWithoutPrefix(const std::string& link);
+
 // Path on disk of a link: nothing for the empty link; a local-prefix link
 // lies in storageFolder / materialName / (link without the prefix) and resolves
 // to nothing when there is no storage folder or when the material name or the

@@ -27,16 +27,6 @@ std::string ChildText(const XmlNode& node, const char* xpath) {
     return node.selectSingleNode(xpath).text();
 }
 
-std::string WithoutPrefix(const std::string& link) {
-    const std::string prefix = kLocalPrefix;
-    std::string out;
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = link.find(prefix, pos)) != std::string::npos;
-         pos = hit + prefix.size())
-        out += link.substr(pos, hit - pos);
-    return out + link.substr(pos);
-}
-
 std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z')
@@ -166,7 +156,7 @@ void Checker::checkEntries(const XmlDocument& doc) {
                 error(name, entry, link, "已选择的文件尚未保存到申报资料目录，请重新保存");
                 continue;
             }
-            const std::string stored = WithoutPrefix(link);
+            const std::string stored = LinkWithoutPrefix(link);
             listed_.push_back(std::to_string(listed_.size() + 1) + "、" + stored);
             if (!IsStorableName(name)) {
                 if (namedMaterials.insert(name).second)

@@ -36,16 +36,6 @@ std::vector<XmlNode> MaterialNodes(const XmlDocument& doc) {
     return root.selectNodes(".//attachments//attachment");
 }
 
-std::string RemovePrefixEverywhere(const std::string& link) {
-    const std::string prefix = kLocalPrefix;
-    std::string out;
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = link.find(prefix, pos)) != std::string::npos;
-         pos = hit + prefix.size())
-        out += link.substr(pos, hit - pos);
-    return out + link.substr(pos);
-}
-
 bool HasLocalPrefix(const std::string& link) {
     return link.find(kLocalPrefix) != std::string::npos;
 }
@@ -104,7 +94,7 @@ std::string ListedFiles(const XmlDocument& doc, const fs::path& folder) {
             const std::string link = ChildText(file, ".//fileUrl");
             if (!HasLocalPrefix(link))
                 continue;
-            const std::string stored = RemovePrefixEverywhere(link);
+            const std::string stored = LinkWithoutPrefix(link);
             if (!IsStorableName(name) || !IsStorableName(stored) ||
                 !IsRealFile(folder / util::PathFromUtf8(name) / util::PathFromUtf8(stored)))
                 continue;
@@ -342,7 +332,7 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
 // A link to a file stored by an earlier save: kept where it is, or carried
 // over from the earlier folder when a new folder was chosen.
 void PackageWriter::planStored(Work& w, const Material& mat, const std::string& link) {
-    w.storedName = RemovePrefixEverywhere(link);
+    w.storedName = LinkWithoutPrefix(link);
     if (!IsStorableName(w.storedName)) {
         w.fail(SaveProblem::BadStoredLink);
         return;

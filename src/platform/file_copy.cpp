@@ -1,4 +1,5 @@
 #include "platform/file_copy.h"
+#include "platform/posix_fd.h"
 
 #include <algorithm>
 #include <vector>
@@ -50,29 +51,6 @@ std::error_code LastError() {
 }
 
 #else
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    bool valid() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-    // Closes now and reports what close says (some file systems report
-    // deferred write errors only here).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
 
 std::error_code Errno(int value) {
     return std::error_code(value, std::generic_category());

@@ -1,4 +1,5 @@
 #include "platform/file_read.h"
+#include "platform/posix_fd.h"
 
 #include <system_error>
 
@@ -17,22 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 #ifndef _WIN32
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    bool valid() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // Opens without blocking and checks what was opened: a regular file, or the failure.
 ReadFailure OpenRegular(const Fd& fd, struct stat& info) {

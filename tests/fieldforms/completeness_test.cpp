@@ -57,9 +57,7 @@ class CompletenessTest : public ::testing::Test {
         db->AddField({.order = 4, .name = "资料填报时间", .kind = 2, .value = "2008-5-1"});
         db->AddField({.seq = 2, .order = 5, .name = "个人事项编号", .kind = 1, .value = "7"});
         db->Close();
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 0; };
-        ASSERT_TRUE(Main(dir.path(), hooks));
+        ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = 0;
     }
     void TearDown() override { ResetGlobals(); }

@@ -97,9 +97,7 @@ class FieldEntriesDbTest : public ::testing::Test {
         db->AddField({.order = 7, .name = "等级", .kind = 4, .required = 1});
         db->AddField({.order = 8, .name = "O'Brien", .value = "x"});
         db->Close();
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 0; };
-        ASSERT_TRUE(Main(dir.path(), hooks));
+        ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = 0;
     }
     void TearDown() override { ResetGlobals(); }

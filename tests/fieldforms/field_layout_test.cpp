@@ -197,9 +197,7 @@ class FieldSelectionTest : public ::testing::Test {
     }
     void Start() {
         db->Close();
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 0; };
-        ASSERT_TRUE(Main(dir.path(), hooks));
+        ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = 0;
     }
     void TearDown() override { ResetGlobals(); }

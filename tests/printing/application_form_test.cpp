@@ -129,9 +129,7 @@ class StoreApplicationTest : public ::testing::Test {
         db->AddField({.order = 4, .name = "法人", .inheritFrom = "法人代表", .editable = 1});
         db->AddField({.order = 5, .name = "申请人", .inheritFrom = "个人姓名", .editable = 0});
         db->Close();
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 0; };
-        ASSERT_TRUE(Main(dir.path(), hooks));
+        ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = 0;
     }
     void TearDown() override { ResetGlobals(); }

@@ -23,9 +23,7 @@ class ListHeaderTest : public ::testing::Test {
     void Start(int items, std::int16_t selected, const std::string& subItem = "") {
         db->AddParameters({.count = std::to_string(items)});
         db->Close();
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 0; };
-        ASSERT_TRUE(Main(dir.path(), hooks));
+        ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = selected;
         SubItemName = subItem;
     }

@@ -1,5 +1,7 @@
 #include "fixture_db.h"
 
+#include "startup/mainbas.h"
+
 #include <algorithm>
 
 #include <sqlite3.h>
@@ -344,6 +346,12 @@ Cell FixtureDb::Value(const std::string& sql) {
 
 std::string FixtureDb::Text(const std::string& sql) {
     return Value(sql).Text();
+}
+
+bool StartProgram(const std::filesystem::path& programFolder) {
+    StartupHooks hooks;
+    hooks.countPrinters = [] { return 0; };
+    return Main(programFolder, hooks);
 }
 
 } // namespace testsupport

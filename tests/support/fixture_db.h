@@ -187,6 +187,11 @@ class FixtureDb {
     std::unique_ptr<sqlite3, Closer> db_;
 };
 
+// Runs start-up on the template database in `programFolder` without asking
+// for printers, as the tests of forms and data need it. True when the
+// catalogue was loaded.
+bool StartProgram(const std::filesystem::path& programFolder);
+
 // Tables and columns of the template database, as SQL.
 std::string SchemaSql();
 

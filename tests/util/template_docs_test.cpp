@@ -25,9 +25,7 @@ class TemplateDocsTest : public ::testing::Test {
         db->AddItem({.seq = 1, .xml = ToBytes(kXml), .doc = ToBytes(kDoc), .sizeLimit = 50});
         db->AddItem({.seq = 2, .xml = Cell(), .doc = Cell(), .sizeLimit = Cell()});
         db->Close();
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 0; };
-        ASSERT_TRUE(Main(dir.path(), hooks));
+        ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = 0;
     }
     void TearDown() override { ResetGlobals(); }
