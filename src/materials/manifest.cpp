@@ -97,7 +97,6 @@ bool SaveIf(bool changed, const XmlDocument& doc, const std::string& path) {
     return changed && SaveReported(doc, path);
 }
 
-
 // A single folder or file name that stays where it is put: no separators, no
 // drive colon, no control characters, and not only dots and spaces (".", "..",
 // and forms that Windows trims to them).

@@ -36,8 +36,8 @@ namespace {
 InstanceLock::Outcome LockHandle(InstanceLock::Handle& handle,
                                  const std::filesystem::path& lockFile) {
     // With the right to remove it when done, else (another user's file) without.
-    for (DWORD access : {DWORD(GENERIC_READ | GENERIC_WRITE | DELETE),
-                         DWORD(GENERIC_READ | GENERIC_WRITE)}) {
+    for (DWORD access :
+         {DWORD(GENERIC_READ | GENERIC_WRITE | DELETE), DWORD(GENERIC_READ | GENERIC_WRITE)}) {
         handle.file = CreateFileW(lockFile.c_str(), access,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -123,10 +123,9 @@ std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request
 std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request) {
     // The callers ask their own overwrite question.
     const QString title = request.title.empty() ? QStringLiteral("另存为") : Q(request.title);
-    return Chosen(QFileDialog::getSaveFileName(DialogParent(), title, StartPath(request),
-                                               ToQtFilter(request.filter), nullptr,
-                                               QFileDialog::DontConfirmOverwrite |
-                                                   QFileDialog::HideNameFilterDetails));
+    return Chosen(QFileDialog::getSaveFileName(
+        DialogParent(), title, StartPath(request), ToQtFilter(request.filter), nullptr,
+        QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails));
 }
 
 std::optional<std::string> QtPrompter::pickFolder(const std::string& title,

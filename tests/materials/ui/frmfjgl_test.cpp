@@ -745,9 +745,10 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     ASSERT_TRUE(doc.save(WorkManifestPath));
     SelectMaterial(3);
     w.control("CmdDisc").setEnabled(true);
-    expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdDisc",  "addBut",  "delBut",
-                           "CmdRemoveFJ", "tips",  "Label2",    "Text2_0", "Command1", "Label3_6"} +
-               common;
+    expected =
+        QStringList{"MedFlex1",    "MedFlex2", "browseBut", "CmdDisc", "addBut",   "delBut",
+                    "CmdRemoveFJ", "tips",     "Label2",    "Text2_0", "Command1", "Label3_6"} +
+        common;
     EXPECT_EQ(TabCycle(&Materials()), expected);
 
     // Ctrl+Tab leaves a grid too; the arrow keys stay inside it.

@@ -103,7 +103,8 @@ bool LinkEveryEntry(const std::string& path, int wanted) {
                 materials::addWjlb(material.key, n, "其他新增材料" + std::to_string(n),
                                    "补充说明材料" + std::to_string(n), path);
         entries = materials::ReadWjlb(material.key, path, "");
-        for (const materials::FileRow& entry : entries.value_or(std::vector<materials::FileRow>())) {
+        for (const materials::FileRow& entry :
+             entries.value_or(std::vector<materials::FileRow>())) {
             materials::saveWjlbUrl(material.key, entry.number,
                                    "D:\\申报材料\\" + entry.title + ".pdf", path);
             ++linked;
@@ -134,8 +135,8 @@ bool MaterialsList(const QDir& out) {
     PrinterCount = 1; // a PDF file is always there to print on
     list.Command1_Click(0);
     PrinterCount = printers;
-    const int rendered = QProcess::execute(
-        "pdftoppm", {"-png", "-r", "100", pdf, out.filePath("Fj_List_print")});
+    const int rendered =
+        QProcess::execute("pdftoppm", {"-png", "-r", "100", pdf, out.filePath("Fj_List_print")});
     std::printf("%s %s\n", rendered == 0 ? "wrote" : "FAILED", qPrintable(pdf));
     return ok && rendered == 0;
 }
