@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   g++ make cmake pkg-config
-  qt6-base-dev libxkbcommon-dev libfontconfig-dev
+  qt6-base-dev qt6-translations-l10n libxkbcommon-dev libfontconfig-dev
   libsqlite3-dev libxml2-dev libgtest-dev
   mdbtools mdbtools-dev libmdb3
   fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk fonts-wqy-zenhei

@@ -97,7 +97,6 @@ bool SaveIf(bool changed, const XmlDocument& doc, const std::string& path) {
     return changed && SaveReported(doc, path);
 }
 
-
 // A single folder or file name that stays where it is put: no separators, no
 // drive colon, no control characters, and not only dots and spaces (".", "..",
 // and forms that Windows trims to them).
@@ -573,6 +572,12 @@ bool addWjlb(const std::string& fjid, int n, const std::string& name, const std:
     return SaveReported(*doc, path);
 }
 
+bool NameFollowsNumber(const std::string& name, const std::string& title,
+                       const std::string& number) {
+    const std::string generated = GeneratedName(number);
+    return name == title && (name.empty() || name == generated);
+}
+
 bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& path) {
     const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::Short);
     if (!doc)
@@ -597,13 +602,19 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
             continue;
         const std::string numberText = ChildText(*it, ".//fileXh");
         const double k = util::LeadingNumber(numberText);
+        // Titles the user typed survive the renumbering; only the generated
+        // names follow the numbers.
+        const bool generated = NameFollowsNumber(ChildText(*it, ".//fileName"),
+                                                 ChildText(*it, ".//fileTitle"), numberText);
         std::string number = numberText;
         if (k > d) {
             number = DecimalText(k - 1);
             edits.push_back({it->selectSingleNode(".//fileXh"), number});
         }
-        edits.push_back({it->selectSingleNode(".//fileName"), GeneratedName(number)});
-        edits.push_back({it->selectSingleNode(".//fileTitle"), GeneratedName(number)});
+        if (generated) {
+            edits.push_back({it->selectSingleNode(".//fileName"), GeneratedName(number)});
+            edits.push_back({it->selectSingleNode(".//fileTitle"), GeneratedName(number)});
+        }
     }
     edits.push_back({*target, {}, true});
     platform::ApplyEdits(std::move(edits));

@@ -167,8 +167,15 @@ std::int16_t readAndsaveFilecount(const std::string& fjid, const std::string& pa
 // Appends an entry numbered n to the material's first `fileList`.
 bool addWjlb(const std::string& fjid, int n, const std::string& name, const std::string& title,
              const std::string& path);
-// Removes the entry numbered xh from the first `fileList`, moves the higher
-// numbers down by one and gives every remaining entry the generated name.
+// Removes the entry numbered xh from the first `fileList` and moves the higher
+// numbers down by one. A remaining entry that still carries the generated name
+// and title of its old number gets those of its new number; a title the user
+// typed is kept.
 bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& path);
+// Whether renumbering an entry renames it: its name and title are both still
+// the generated ones of its number ("其他新增材料" + number), or both empty;
+// a title the user gave it is never replaced.
+bool NameFollowsNumber(const std::string& name, const std::string& title,
+                       const std::string& number);
 
 } // namespace materials

@@ -649,7 +649,7 @@ SaveMessage SaveResultMessage(const SaveOutcome& outcome, std::int32_t totalMb,
         "  3、对于PDF文件：对原始文件压缩后重新生成PDF文件";
     const bool over = totalMb > limitMb;
     if (!outcome.failures.empty() || !outcome.storagePathError.empty()) {
-        std::string text = "保存未全部成功!以下报件的文件未能保存：";
+        std::string text = "保存未全部成功！以下报件的文件未能保存：";
         for (const SaveFailure& f : outcome.failures)
             text += "\r\n  【" + f.material + "】" + f.entry + "：" + ProblemText(f.problem) +
                     (f.source.empty() ? std::string() : "（" + f.source + "）");

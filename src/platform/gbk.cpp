@@ -40,7 +40,9 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 
 } // namespace
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return Convert("GBK", "UTF-8", utf8); }
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) {
+    return Convert("GBK", "UTF-8", utf8);
+}
 
 std::string Utf8ToGbkLossless(std::string_view utf8) {
     if (auto whole = Utf8ToGbk(utf8))
@@ -66,8 +68,8 @@ std::string GbkToUtf8(std::string_view gbk) {
     while (i < gbk.size()) {
         const auto lead = static_cast<unsigned char>(gbk[i]);
         const std::size_t width = lead < 0x80 ? 1 : 2;
-        auto piece = i + width <= gbk.size() ? Convert("UTF-8", "GBK", gbk.substr(i, width))
-                                             : std::nullopt;
+        auto piece =
+            i + width <= gbk.size() ? Convert("UTF-8", "GBK", gbk.substr(i, width)) : std::nullopt;
         if (piece) {
             out += *piece;
             i += width;
@@ -79,7 +81,9 @@ std::string GbkToUtf8(std::string_view gbk) {
     return out;
 }
 
-std::size_t GbkByteLength(std::string_view utf8) { return Utf8ToGbkLossless(utf8).size(); }
+std::size_t GbkByteLength(std::string_view utf8) {
+    return Utf8ToGbkLossless(utf8).size();
+}
 
 bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Text) {
     std::string withCrLf;

@@ -3,7 +3,8 @@
 // "TempXml.XML" has a fixed name there, so a second instance would share and
 // corrupt it. The lock is an operating-system lock on a file beside it; the
 // system releases it when the holder ends in any way (closed, crashed or
-// killed), so a dead instance never locks the user out.
+// killed), so a dead instance never locks the user out. A holder that ends
+// normally removes the file, so the folder is left as it was found.
 
 #include <filesystem>
 #include <memory>

@@ -141,7 +141,7 @@ JetImportOutcome Convert(const fs::path& databasePath, const JetImportRunner& ru
 
 void TellUser(const fs::path& backup) noexcept {
     try {
-        Notify("系统模板数据库是 Access 格式,已转换为本程序使用的格式。\nAccess 原件已保存为:\n" +
+        Notify("系统模板数据库是 Access 格式，已转换为本程序使用的格式。\nAccess 原件已保存为：\n" +
                    Utf8(backup),
                "提示", MsgIcon::Information);
     } catch (...) {

@@ -19,7 +19,7 @@ enum class MsgAnswer { Ok, Cancel, Yes, No };
 
 struct FileDialogRequest {
     std::string title;
-    std::string filter;       // "描述|*.a;*.b|描述2|*.*" as the windows give it
+    std::string filter; // "描述|*.a;*.b|描述2|*.*" as the windows give it
     std::string initialDir;
     std::string proposedName; // file-save only
 };
@@ -36,7 +36,7 @@ struct PreviewRequest {
 };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     virtual MsgAnswer message(const std::string& text, const std::string& title, MsgIcon icon,
                               MsgButtons buttons) = 0;

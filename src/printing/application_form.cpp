@@ -195,7 +195,7 @@ bool SaveApplication(const ApplicationValues& values) {
     }
     if (result == StoreResult::ItemMissing) {
         platform::Notify("模板数据库中已没有【" + CurrentItem().申请事项名称 +
-                             "】的记录，申请书未能保存...",
+                             "】的记录，申请书未能保存。",
                          "提示", platform::MsgIcon::Exclamation);
         return false;
     }

@@ -55,7 +55,8 @@ int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>&
                    const BusyPointer& busy) {
     if (PrinterCount == 0) {
         // An empty title shows the application's own name.
-        platform::CurrentPrompter().message(kNoPrinterText, "", platform::MsgIcon::None, platform::MsgButtons::Ok);
+        platform::CurrentPrompter().message(kNoPrinterText, "", platform::MsgIcon::None,
+                                            platform::MsgButtons::Ok);
         return 0;
     }
     return DrawFormPages(printer, windowControls, containerIndex, scaleY, pageCount, prepare, busy);

@@ -24,7 +24,8 @@ bool Exists(const fs::path& path) {
 }
 
 std::string Named(const fs::path& folder) {
-    return folder.empty() ? std::string("(系统没有给出用户数据文件夹)") : util::PathToUtf8(folder);
+    return folder.empty() ? std::string("（系统没有给出用户数据文件夹）")
+                          : util::PathToUtf8(folder);
 }
 
 std::string UniqueSuffix() {
@@ -68,7 +69,7 @@ bool CreateDataFolder(const DataFolderChoice& choice, std::string& message) {
         if (!ec && fs::is_directory(choice.folder, ec))
             return true;
     }
-    message = "无法建立数据文件夹,无法运行...\n" + Named(choice.folder);
+    message = "无法建立数据文件夹，无法运行。\n" + Named(choice.folder);
     return false;
 }
 
@@ -92,7 +93,7 @@ bool ProvideTemplateDatabase(const DataFolderChoice& choice, std::string& messag
         return true;
     std::error_code ignored;
     fs::remove(partial, ignored);
-    message = "无法把系统模板数据库复制到数据文件夹,无法运行...\n" + Named(choice.folder) + "\n" +
+    message = "无法把系统模板数据库复制到数据文件夹，无法运行。\n" + Named(choice.folder) + "\n" +
               ec.message();
     return false;
 }

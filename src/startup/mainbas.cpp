@@ -207,7 +207,7 @@ bool Main(const std::filesystem::path& programFolder, const StartupHooks& hooks)
             return false;
         }
     } catch (const std::exception& error) {
-        Fatal(std::string("读取系统参数文件时出错,无法运行...\n") + error.what());
+        Fatal(std::string("读取系统参数文件时出错，无法运行。\n") + error.what());
         return false;
     }
     if (ItemCount < 1) {

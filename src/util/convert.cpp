@@ -8,7 +8,9 @@
 namespace util {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the numeric prefix starting at text[0]; 0 when there is none.
 std::size_t NumericPrefixLength(std::string_view text) {
@@ -87,8 +89,12 @@ double LeadingNumber(std::string_view text) {
     return length == 0 ? 0 : ParseNumber(text.substr(0, length));
 }
 
-std::int16_t RoundToInt16(double value) { return RoundTo<std::int16_t>(value); }
-std::int32_t RoundToInt32(double value) { return RoundTo<std::int32_t>(value); }
+std::int16_t RoundToInt16(double value) {
+    return RoundTo<std::int16_t>(value);
+}
+std::int32_t RoundToInt32(double value) {
+    return RoundTo<std::int32_t>(value);
+}
 
 bool IsNumericText(std::string_view text) {
     text = TrimBlanks(text);

@@ -8,7 +8,7 @@
 namespace util {
 
 class ConversionError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

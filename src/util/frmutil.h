@@ -36,7 +36,7 @@ std::int16_t CountOccurrences(const std::string& text, const std::string& search
 
 // Any list or drop-down control that can be cleared and filled.
 class ListControl {
-public:
+  public:
     virtual ~ListControl() = default;
     virtual void Clear() = 0;
     virtual void AddItem(const std::string& text) = 0;
@@ -50,7 +50,7 @@ void FillFromDictionary(std::int16_t listNumber, ListControl& control, std::int1
 
 // A window or picture box that can be filled with coloured boxes.
 class FillTarget {
-public:
+  public:
     virtual ~FillTarget() = default;
     virtual double InnerWidth() const = 0;
     virtual double InnerHeight() const = 0;

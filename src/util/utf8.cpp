@@ -84,7 +84,9 @@ std::string ToUtf8(std::u32string_view text) {
     return out;
 }
 
-std::size_t CharCount(std::string_view utf8) { return ToU32(utf8).size(); }
+std::size_t CharCount(std::string_view utf8) {
+    return ToU32(utf8).size();
+}
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

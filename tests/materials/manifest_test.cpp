@@ -236,13 +236,13 @@ TEST_F(ManifestTest, AddAppendsACompleteEntry) {
                       "fileUrl=文件路径;filems=文件描述;");
 }
 
-TEST_F(ManifestTest, DeleteRenumbersAsNumbersAndRenames) {
+TEST_F(ManifestTest, DeleteRenumbersAsNumbers) {
     std::string twelve = "<offer><attachments><attachment fjid='9'><fileList>";
     for (int i = 1; i <= 12; ++i)
-        twelve += "<file><fileXh>" + std::to_string(i) +
-                  "</fileXh><fileName>n</fileName>"
-                  "<fileTitle>自定义</fileTitle><fileUrl>u" +
-                  std::to_string(i) + "</fileUrl><filems>m</filems></file>";
+        twelve += "<file><fileXh>" + std::to_string(i) + "</fileXh><fileName>其他新增材料" +
+                  std::to_string(i) + "</fileName><fileTitle>其他新增材料" + std::to_string(i) +
+                  "</fileTitle><fileUrl>u" + std::to_string(i) +
+                  "</fileUrl><filems>m</filems></file>";
     const std::string path =
         writeManifest(twelve + "</fileList></attachment></attachments></offer>");
     EXPECT_TRUE(delWjlb("9", "9", path));
@@ -253,19 +253,69 @@ TEST_F(ManifestTest, DeleteRenumbersAsNumbersAndRenames) {
     EXPECT_EQ((*rows)[8].link, "u10");
     EXPECT_EQ((*rows)[10].number, "11");
     EXPECT_EQ((*rows)[10].name, "其他新增材料11");
+    EXPECT_EQ((*rows)[10].title, "其他新增材料11");
     EXPECT_EQ((*rows)[0].title, "其他新增材料1");
     EXPECT_EQ((*rows)[0].description, "m");
 
     const std::string three = copyManifest("standard.xml");
-    EXPECT_TRUE(saveWjlbTitle("9", "1", "改过的标题", three));
-    EXPECT_TRUE(delWjlb("9", "2", three));
-    EXPECT_EQ(Numbers(*ReadWjlb("9", three, "")), "1:其他新增材料1;2:其他新增材料2;");
+    EXPECT_TRUE(delWjlb("9", "1", three));
     EXPECT_TRUE(delWjlb("9", "1", three));
     EXPECT_TRUE(delWjlb("9", "1", three));
     EXPECT_TRUE(ReadWjlb("9", three, "")->empty());
     const std::string empty = ReadBytes(three);
     EXPECT_FALSE(delWjlb("9", "1", three));
     EXPECT_EQ(ReadBytes(three), empty);
+}
+
+// Renumbering renames only entries that still carry the generated name and
+// title of their old number; whatever the user typed stays.
+TEST_F(ManifestTest, DeleteKeepsTitlesTheUserTyped) {
+    struct Entry {
+        const char* name;
+        const char* title;
+    };
+    const struct {
+        std::vector<Entry> entries;
+        const char* deleted;
+        const char* expected; // number:name/title; ...
+    } cases[] = {
+        {{{"其他新增材料1", "其他新增材料1"},
+          {"其他新增材料2", "其他新增材料2"},
+          {"其他新增材料3", "其他新增材料3"}},
+         "2",
+         "1:其他新增材料1/其他新增材料1;2:其他新增材料2/其他新增材料2;"},
+        {{{"其他新增材料1", "其他新增材料1"}, {"其他新增材料2", "其他新增材料2"}, {"合同", "合同"}},
+         "1",
+         "1:其他新增材料1/其他新增材料1;2:合同/合同;"},
+        {{{"章程", "章程"}, {"其他新增材料2", "其他新增材料2"}, {"其他新增材料3", "其他新增材料3"}},
+         "2",
+         "1:章程/章程;2:其他新增材料2/其他新增材料2;"},
+        // Only one of the two still generated: the user's title is kept with its name.
+        {{{"其他新增材料1", "其他新增材料1"}, {"其他新增材料2", "委托书"}},
+         "1",
+         "1:其他新增材料2/委托书;"},
+        // A generated name of another number was typed by the user.
+        {{{"其他新增材料1", "其他新增材料1"}, {"其他新增材料5", "其他新增材料5"}},
+         "1",
+         "1:其他新增材料5/其他新增材料5;"},
+    };
+    for (const auto& c : cases) {
+        std::string xml = "<offer><attachments><attachment fjid='9'><fileList>";
+        int xh = 0;
+        for (const Entry& e : c.entries)
+            xml += "<file><fileXh>" + std::to_string(++xh) + "</fileXh><fileName>" + e.name +
+                   "</fileName><fileTitle>" + e.title + "</fileTitle><fileUrl/><filems>" + e.title +
+                   "</filems></file>";
+        const std::string path =
+            writeManifest(xml + "</fileList></attachment></attachments></offer>");
+        ASSERT_TRUE(delWjlb("9", c.deleted, path));
+        const auto rows = ReadWjlb("9", path, "");
+        ASSERT_TRUE(rows);
+        std::string shown;
+        for (const FileRow& row : *rows)
+            shown += row.number + ":" + row.name + "/" + row.title + ";";
+        EXPECT_EQ(shown, c.expected) << "deleting " << c.deleted;
+    }
 }
 
 // A number that no entry has (compared as text) removes nothing, so nothing
@@ -422,19 +472,23 @@ TEST_F(ManifestTest, OpeningViewFollowsTheFirstRowsKeyLikeASelection) {
 
 // Entry 2 lies inside the fileName of entry 1: renaming entry 1 frees it.
 TEST_F(ManifestTest, DeleteIsSafeWhenAnEntryLiesInsideAnotherOnesText) {
+    // Entry 2 (generated names, renumbered and renamed) lies inside entry 1's
+    // name; entry 3 has generated names as well.
     const std::string manifest =
         "<offer><attachments><attachment fjid='9'><fileList>"
-        "<file><fileXh>1</fileXh><fileName>外<file><fileXh>2</fileXh><fileName>内</fileName>"
-        "<fileTitle>内</fileTitle></file></fileName><fileTitle>外</fileTitle></file>"
-        "<file><fileXh>3</fileXh><fileName>三</fileName><fileTitle>三</fileTitle></file>"
-        "</fileList></attachment></attachments></offer>";
+        "<file><fileXh>1</fileXh><fileName>外<file><fileXh>2</fileXh><fileName>其他新增材料2"
+        "</fileName><fileTitle>其他新增材料2</fileTitle></file></fileName><fileTitle>外"
+        "</fileTitle></file>"
+        "<file><fileXh>3</fileXh><fileName>其他新增材料3</fileName><fileTitle>其他新增材料3"
+        "</fileTitle></file></fileList></attachment></attachments></offer>";
     const struct {
         const char* deleted;
         const char* left;
     } cases[] = {{"1", "2:其他新增材料2;"},
                  // Entry 1's first fileTitle is entry 2's (document order): its own stays.
                  {"2", "1:外;2:其他新增材料2;"},
-                 {"3", "1:外;"}};
+                 // Entry 1's name is not a generated one: kept, with entry 2 inside.
+                 {"3", "1:其他新增材料2;2:其他新增材料2;"}};
     for (const auto& c : cases) {
         const std::string path = writeManifest(manifest);
         EXPECT_TRUE(delWjlb("9", c.deleted, path)) << c.deleted;

@@ -521,12 +521,13 @@ TEST(SaveResultMessage, SizeAgainstTheLimitAndFailures) {
          "提示", platform::MsgIcon::Information},
         {saved, 11, "保存成功!\r\n" + advice, "警告", platform::MsgIcon::Critical},
         {failed, 0,
-         "保存未全部成功!以下报件的文件未能保存：\r\n  【营业执照】副本：源文件不存在（D:\\scan\\a."
+         "保存未全部成功！以下报件的文件未能保存：\r\n  "
+         "【营业执照】副本：源文件不存在（D:\\scan\\a."
          "pdf）\r\n  【章程】章程：报件名称不能用作文件名\r\n请处理后重新保存。\r\n所有附件文件大"
          "小为:0M",
          "警告", platform::MsgIcon::Critical},
         {unremembered, 11,
-         "保存未全部成功!以下报件的文件未能保存：\r\n  申报资料存储路径未能记入模板数据库：databa"
+         "保存未全部成功！以下报件的文件未能保存：\r\n  申报资料存储路径未能记入模板数据库：databa"
          "se is locked\r\n请处理后重新保存。\r\n" +
              advice,
          "警告", platform::MsgIcon::Critical},

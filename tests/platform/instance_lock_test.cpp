@@ -43,9 +43,13 @@ TEST_F(InstanceLockTest, SecondClaimIsRefusedWithAMessageUntilTheFirstEnds) {
     EXPECT_EQ(prompter->messages[0].text, platform::kAlreadyRunningMessage);
     EXPECT_EQ(prompter->messages[0].title, "提示");
     EXPECT_EQ(fs::directory_entry(dir_ / "TempXml.XML").exists(), false); // touched nothing
+    EXPECT_TRUE(fs::exists(dir_ / platform::kInstanceLockName));          // still the holder's
 
+    // A holder that ends normally leaves no lock file behind.
     first.reset();
+    EXPECT_FALSE(fs::exists(dir_ / platform::kInstanceLockName));
     EXPECT_TRUE(platform::ClaimProgramFolder(dir_));
+    EXPECT_FALSE(fs::exists(dir_ / platform::kInstanceLockName));
 }
 
 TEST_F(InstanceLockTest, MissingFolderRunsUnguardedWithoutMessage) {

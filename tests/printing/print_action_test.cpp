@@ -1,8 +1,8 @@
-#include "startup/mainbas.h"
 #include "fake_control.h"
 #include "printing/print_action.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
+#include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 
 #include <gtest/gtest.h>

@@ -211,7 +211,7 @@ TEST_F(Startup, QueryAndConversionFailuresAreNamedNotCrashes) {
     db->AddItem({.category = 2, .extra = {{"序号", nullptr}}});
     EXPECT_FALSE(start());
     std::string text = onlyMessage();
-    EXPECT_EQ(text.rfind("读取系统参数文件时出错,无法运行...", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("读取系统参数文件时出错，无法运行。", 0), 0u) << text;
     EXPECT_NE(text.find("序号"), std::string::npos) << text;
 
     exec("UPDATE 资料模板 SET 序号=1, 申请事项名称=NULL");

@@ -122,7 +122,8 @@ data_a="$work/home-a/.local/share/quillor"
 if run_with "$work/home-a" quillor --check; then
     check "user A: data folder reported" grep -qxF "数据文件夹: $data_a" "$work/stdout"
     check "user A: template copied" cmp -s "$data_a/$db_name" "$root/usr/share/quillor/$db_name"
-    check "user A: lock in the data folder" test -e "$data_a/TempXml.lock"
+    # The lock lived there while the program ran; a normal exit leaves nothing behind.
+    check "user A: data folder holds the database only" test "$(ls -A "$data_a")" = "$db_name"
     check "user A: no message" test ! -s "$work/stderr"
 else
     fail "user A: installed program did not start: $(cat "$work/stderr")"
@@ -163,7 +164,8 @@ cp "$root/usr/bin/quillor" "$root/usr/bin/quillor-import-mdb" "$root/usr/share/q
 own -R "$portable" "$work/home-p"
 check "portable, writable: start" run_with "$work/home-p" "$portable/quillor" --check
 check "portable, writable: data beside the program" grep -qxF "数据文件夹: $portable" "$work/stdout"
-check "portable, writable: lock beside the program" test -e "$portable/TempXml.lock"
+check "portable, writable: nothing left beside the program" \
+    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-import-mdb $db_name "
 check "portable, writable: user folder untouched" test ! -e "$work/home-p/.local"
 chmod -R a-w "$portable"
 check "portable, read-only: start" run_with "$work/home-p" "$portable/quillor" --check

@@ -22,7 +22,7 @@ struct RecordedMessage {
 };
 
 class FakePrompter : public platform::Prompter {
-public:
+  public:
     std::vector<RecordedMessage> messages;
     std::vector<platform::FileDialogRequest> openRequests, saveRequests;
     std::vector<std::string> folderRequests;
@@ -80,7 +80,7 @@ public:
             previewAction(request);
     }
 
-private:
+  private:
     static std::optional<std::string> pop(std::deque<std::optional<std::string>>& q) {
         if (q.empty())
             return std::nullopt;
@@ -92,7 +92,7 @@ private:
 
 // Installs a fresh fake for the lifetime of the guard.
 class ScopedFakePrompter {
-public:
+  public:
     ScopedFakePrompter() : fake_(std::make_shared<FakePrompter>()) {
         previous_ = platform::SetPrompter(fake_);
     }
@@ -100,7 +100,7 @@ public:
     FakePrompter& operator*() { return *fake_; }
     FakePrompter* operator->() { return fake_.get(); }
 
-private:
+  private:
     std::shared_ptr<FakePrompter> fake_;
     std::shared_ptr<platform::Prompter> previous_;
 };

@@ -18,6 +18,7 @@ FrmNote::FrmNote(QWidget* parent) : TwipForm(parent) {
     setClientSize(9150, 8970);
     Control& text = addMultiLineTextBox(QStringLiteral("Text1"), {0, 0, 9135, 8925});
     text.setText(QString::fromStdString(HelpText()));
+    setEscapeAction([this] { close(); });
     Form_Load();
 }
 

@@ -35,6 +35,7 @@ SELPATH::SELPATH(QWidget* parent, const DriveSource& drives) : TwipForm(parent),
     connect(&Drive1(), &QComboBox::currentIndexChanged, this, &SELPATH::Drive1_Change);
     for (int i : {0, 1})
         control(QStringLiteral("Command1"), i).setOnClick([this, i] { Command1_Click(i); });
+    setEscapeAction([this] { Command1_Click(1); }); // Esc leaves as "退 出" does
     Form_Load();
 }
 

@@ -3,10 +3,10 @@
 #include "dialogs/ui/selpath.h"
 #include "fieldforms/completeness.h"
 #include "fieldforms/ui/XZJBTab.h"
-#include "materials/package_disc.h"
-#include "materials/ui/FrmDisc.h"
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
+#include "materials/package_disc.h"
+#include "materials/ui/FrmDisc.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
 #include "printing/ui/Fj_List.h"
@@ -55,6 +55,8 @@ constexpr int kFileXh = 0, kFileName = 1, kFileTitle = 2, kFileUrl = 3, kChoose 
               kFilems = 6;
 
 const char* const kChooseText = ">>>";
+const char* const kNoEntries = "电子报件列表中没有报件。";
+const char* const kChooseEntry = "请先在电子报件列表中选择报件。";
 const char* const kFileFilter =
     "申报材料(*.doc,*.xls,*.jpeg,*.pdf)|*.doc;*.xls;*.jpg;*.jpeg;*.pdf|所有文件(*.*)|*.*";
 
@@ -193,6 +195,9 @@ void FrmFjgl::createFileFrame() {
     disc.setText(QStringLiteral("检查并刻录"));
     disc.setEnabled(false);
     disc.setOnClick([this] { CmdDisc_Click(); });
+    // Tab takes the buttons as they stand, left to right.
+    QWidget::setTabOrder(browseBut().widget(), disc.widget());
+    QWidget::setTabOrder(disc.widget(), addBut().widget());
 
     Control& editor = add(ControlKind::TextBox, QStringLiteral("Text1"), {0, 0, 1000, 240}, &frame);
     editor.setVisible(false);
@@ -214,7 +219,7 @@ void FrmFjgl::createTipsFrame() {
     FontSpec underlined = link.font();
     underlined.underline = true;
     link.setFont(underlined);
-    link.widget()->setCursor(Qt::PointingHandCursor);
+    link.setLink(true);
     link.setVisible(false);
     link.setOnClick([this] { Label2_Click(); });
 }
@@ -256,7 +261,7 @@ void FrmFjgl::createStorageAndSize() {
     FontSpec underlined = Label3(6).font();
     underlined.underline = true;
     Label3(6).setFont(underlined);
-    Label3(6).widget()->setCursor(Qt::PointingHandCursor);
+    Label3(6).setLink(true);
 }
 
 void FrmFjgl::createButtons() {
@@ -523,8 +528,11 @@ void FrmFjgl::MedFlex1_Click() {
 void FrmFjgl::showSelectedMaterial(const std::string& tipsText) {
     tips().setText(Q(tipsText));
     Label2().setVisible(tips().text().contains(QStringLiteral("点击下载")));
-    if (MedFlex2().rows() > 1)
+    // The first entry is current, so that the entry buttons act on it at once.
+    if (MedFlex2().rows() > 1) {
+        MedFlex2().setRow(1);
         MedFlex2().setCol(kFileXh);
+    }
     MedFlex2_Click();
     enableEntryButtons();
 }
@@ -581,9 +589,12 @@ void FrmFjgl::selectWjlbFile() {
         return;
     platform::FileDialogRequest request;
     request.filter = kFileFilter;
+    // The dialog opens where the last linked file lay (the program folder at first).
+    request.initialDir = linkFolder_->empty() ? util::PathToUtf8(ProgramFolder()) : *linkFolder_;
     const std::optional<std::string> chosen = platform::CurrentPrompter().openFile(request);
     if (!chosen || chosen->empty())
         return;
+    *linkFolder_ = util::PathToUtf8(util::PathFromUtf8(*chosen).parent_path());
     saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), *chosen,
                 WorkManifestPath);
     files.setTextMatrix(files.row(), kFileUrl, Q(*chosen));
@@ -595,9 +606,24 @@ void FrmFjgl::selectWjlbFile() {
     selectMaterialRow();
 }
 
+// The current entry for "清除附件" and "删除文件"; without one the user is
+// told what to choose first.
+bool FrmFjgl::checkEntryChosen() const {
+    const FlexGrid& files = MedFlex2();
+    if (files.rows() < 2) {
+        platform::Notify(kNoEntries, "提示", platform::MsgIcon::Information);
+        return false;
+    }
+    if (files.row() < 1) {
+        platform::Notify(kChooseEntry, "提示", platform::MsgIcon::Information);
+        return false;
+    }
+    return true;
+}
+
 void FrmFjgl::CmdRemoveFJ_Click() {
     FlexGrid& files = MedFlex2();
-    if (files.rows() < 2 || files.row() < 1 || !hasCurrentMaterial())
+    if (!checkEntryChosen() || !hasCurrentMaterial())
         return;
     const int row = files.row();
     if (files.textMatrix(row, kFileUrl).isEmpty()) {
@@ -632,6 +658,7 @@ void FrmFjgl::addBut_Click() {
     for (int c : {kFileName, kFileTitle, kFilems})
         files.setTextMatrix(row, c, name);
     files.setTextMatrix(row, kChoose, QString::fromUtf8(kChooseText));
+    files.setRow(row); // the new entry is the one to link or retitle next
     files.setCol(kFileXh);
     addWjlb(currentKey(), row, S(name), S(name), WorkManifestPath);
 }
@@ -639,7 +666,7 @@ void FrmFjgl::addBut_Click() {
 void FrmFjgl::delBut_Click() {
     FlexGrid& files = MedFlex2();
     // Without a data row there is nothing to delete (and the header must stay).
-    if (files.rows() < 2 || files.row() < 1 || !hasCurrentMaterial())
+    if (!isOtherMaterials() || !checkEntryChosen())
         return;
     const bool yes = platform::CurrentPrompter().message(
                          "是否确定删除？删除后无法恢复！", "提示", platform::MsgIcon::Question,
@@ -652,11 +679,15 @@ void FrmFjgl::delBut_Click() {
         } else {
             files.removeRow(row - 1);
             for (int r = row; r < files.rows(); ++r) {
-                const double renumbered = util::LeadingNumber(S(files.textMatrix(r, kFileXh))) - 1;
-                const QString n = Q(DecimalText(renumbered));
+                const std::string old = S(files.textMatrix(r, kFileXh));
+                const QString n = Q(DecimalText(util::LeadingNumber(old) - 1));
                 files.setTextMatrix(r, kFileXh, n);
-                files.setTextMatrix(r, kFileName, QString::fromUtf8(kGeneratedEntryName) + n);
-                files.setTextMatrix(r, kFileTitle, QString::fromUtf8(kGeneratedEntryName) + n);
+                // A title the applicant typed stays; generated names follow the number.
+                if (NameFollowsNumber(S(files.textMatrix(r, kFileName)),
+                                      S(files.textMatrix(r, kFileTitle)), old)) {
+                    files.setTextMatrix(r, kFileName, QString::fromUtf8(kGeneratedEntryName) + n);
+                    files.setTextMatrix(r, kFileTitle, QString::fromUtf8(kGeneratedEntryName) + n);
+                }
             }
             files.setRow(std::min(row, files.rows() - 1));
         }
@@ -688,8 +719,14 @@ void FrmFjgl::MedFlex2_DblClick() {
     files.setCol(kFileXh);
 }
 
+// Enter retitles an entry of 其他材料 in the title column and, in the ">>>"
+// column, chooses its file as a click there does.
 void FrmFjgl::MedFlex2_KeyPress(int keyAscii) {
-    if (keyAscii == 13)
+    if (keyAscii != 13)
+        return;
+    if (MedFlex2().col() == kChoose)
+        MedFlex2_Click();
+    else
         MedFlex2_DblClick();
 }
 
@@ -851,6 +888,15 @@ bool FrmFjgl::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (panel && watched == panel->widget() && event->type() == QEvent::FocusOut) {
         hideMsgPic(); // MsgPic_LostFocus
+    } else if (panel && watched == panel->widget() && event->type() == QEvent::KeyPress) {
+        // The panel shown from the keyboard is put away from it as well: the
+        // focus goes back to the link, and the panel, losing it, hides.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape || key->key() == Qt::Key_Return ||
+            key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space) {
+            Label3(6).widget()->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
     } else if (event->type() == QEvent::MouseButtonRelease) {
         hideMsgPic(); // a click on a group box or on tips
     }
@@ -859,10 +905,12 @@ bool FrmFjgl::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- entry point ----
 
-void ShowMaterialsWindow(QWidget* parent) {
+void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder) {
     if (SelectedItem < 0 || static_cast<std::size_t>(SelectedItem) >= ItemTable.size())
         return;
     FrmFjgl window(parent);
+    if (linkFolder)
+        window.setLinkFolderMemory(linkFolder);
     if (!platform::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))
         return;
     window.exec();

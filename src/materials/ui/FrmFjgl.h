@@ -73,6 +73,14 @@ class FrmFjgl final : public platform::ui::TwipForm {
     platform::ui::Control& browseBut() const { return control(QStringLiteral("browseBut")); }
     platform::ui::Control& CmdDisc() const { return control(QStringLiteral("CmdDisc")); }
 
+    // Where the ">>>" file dialog opens: the folder of the last file linked,
+    // kept in `folder` (empty: none yet, the program folder). The window keeps
+    // its own unless given one that outlives it.
+    void setLinkFolderMemory(std::string* folder) {
+        linkFolder_ = folder ? folder : &ownLinkFolder_;
+    }
+    const std::string& linkFolder() const { return *linkFolder_; }
+
     bool oldManifest() const { return OldManifest != 0; }
     int editRow() const { return EditRow; }
 
@@ -113,6 +121,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     std::string currentKey() const;
     bool hasCurrentMaterial() const;
     bool isOtherMaterials() const;
+    bool checkEntryChosen() const;
     void enableEntryButtons();
 
     std::int16_t OldManifest = 0;
@@ -120,9 +129,13 @@ class FrmFjgl final : public platform::ui::TwipForm {
     bool editing_ = false;
     bool unloaded_ = false;
     bool activatedOnce_ = false;
+    std::string ownLinkFolder_;
+    std::string* linkFolder_ = &ownLinkFolder_;
 };
 
-// Shows the materials window of the selected item (SelectedItem) modally.
-void ShowMaterialsWindow(QWidget* parent);
+// Shows the materials window of the selected item (SelectedItem) modally;
+// `linkFolder` keeps the folder of the last linked file from one opening to
+// the next.
+void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder = nullptr);
 
 } // namespace materials::ui

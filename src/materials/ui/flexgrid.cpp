@@ -41,6 +41,9 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     horizontalHeader()->setFont(bold);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // The arrow keys move between the cells; Tab and Shift+Tab leave the grid
+    // for the next or previous control of the window.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     connect(this, &QTableWidget::currentCellChanged, this,
             [this](int row, int col, int, int) { onCurrentCellChanged(row, col); });
@@ -205,6 +208,12 @@ void FlexGrid::onCurrentCellChanged(int row, int col) {
 void FlexGrid::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         emit keyPressed(13);
+        return;
+    }
+    // Space on the current cell is a click on it, for those who use the keyboard.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier) {
+        if (row_ >= 1 && !event->isAutoRepeat())
+            emit clicked();
         return;
     }
     QTableWidget::keyPressEvent(event);

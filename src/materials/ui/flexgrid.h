@@ -4,9 +4,12 @@
 // heights in twips (width 0 hides a column), a current cell with a selection
 // that may reach further right, a tooltip and suspended redrawing.
 //
+// The arrow keys move the current cell; Tab leaves the grid.
+//
 // Setting the current cell from code raises no event; the user's actions do:
-// enterCell when the current cell changes, clicked, doubleClicked and
-// keyPressed (with the character code: 13 for Enter).
+// enterCell when the current cell changes, clicked (also by Space on the
+// current cell), doubleClicked and keyPressed (with the character code: 13
+// for Enter).
 
 #include "platform/ui/twipform.h"
 

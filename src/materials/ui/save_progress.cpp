@@ -103,7 +103,7 @@ void SaveProgress::showState() {
                               QStringLiteral(" / ") + Megabytes(total_) + QStringLiteral(" MB"));
         dialog_->setValue(total_ == 0 ? 0 : static_cast<int>(done_ * kScale / total_));
     } else {
-        dialog_->setLabelText(QStringLiteral("正在写入申报资料..."));
+        dialog_->setLabelText(QStringLiteral("正在写入申报资料……"));
         dialog_->setValue(kScale);
         if (cancel_)
             cancel_->setEnabled(false);

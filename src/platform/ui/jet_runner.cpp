@@ -107,13 +107,13 @@ bool RunChild(const fs::path& executable, const ChildImportLimits& limits, const
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(kStartTimeoutMs)) {
-        detail = "无法启动导入程序: " + process.errorString().toStdString();
+        detail = "无法启动导入程序：" + process.errorString().toStdString();
         return false;
     }
     ConfineStartedChild(process, limits);
     OutputTail output;
     if (!WaitWithinLimit(process, limits, output)) {
-        detail = "导入程序超过时限 (" + std::to_string(limits.timeLimit.count()) + " 毫秒),已终止";
+        detail = "导入程序超过时限（" + std::to_string(limits.timeLimit.count()) + "毫秒），已终止";
         return false;
     }
     detail = output.text();

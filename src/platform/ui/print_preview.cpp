@@ -1,14 +1,17 @@
 #include "platform/ui/print_preview.h"
 
 #include "platform/ui/qt_printer.h"
+#include "platform/ui/twipform.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPageSize>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace platform::ui {
@@ -61,7 +64,24 @@ PrintPreview::PrintPreview(PreviewRequest request, QWidget* parent)
     layout->addWidget(preview_, 1);
     preview_->setViewMode(QPrintPreviewWidget::SinglePageView);
     preview_->setZoomMode(QPrintPreviewWidget::FitInView);
-    resize(760, 900);
+    // On a small screen the window takes the free area; the page fits into it.
+    QSize size(760, 900);
+    if (const QScreen* free = screen())
+        size = size.boundedTo(free->availableGeometry().size() - TwipForm::FrameAllowance());
+    resize(size);
+}
+
+// Enter presses the focused button, as in the program's other windows.
+void PrintPreview::keyPressEvent(QKeyEvent* event) {
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                       (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!button || !enter) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    button->click();
 }
 
 PrintPreview::~PrintPreview() = default;

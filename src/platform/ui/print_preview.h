@@ -31,6 +31,9 @@ class PrintPreview final : public QDialog {
     // "打 印": the window's own print action, then the preview closes.
     void print();
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     QPushButton* addButton(const char* name, const char* caption);
 

@@ -94,9 +94,13 @@ QString ToQtFilter(const std::string& filter) {
     return entries.join(QStringLiteral(";;"));
 }
 
+QString QtPrompter::titleFor(const std::string& title) const {
+    return title.empty() ? defaultTitle_ : Q(title);
+}
+
 MsgAnswer QtPrompter::message(const std::string& text, const std::string& title, MsgIcon icon,
                               MsgButtons buttons) {
-    QMessageBox box(ToQt(icon), Q(title), Q(text), QMessageBox::NoButton, DialogParent());
+    QMessageBox box(ToQt(icon), titleFor(title), Q(text), QMessageBox::NoButton, DialogParent());
     const std::vector<ButtonSpec> choices = ButtonsOf(buttons);
     for (const ButtonSpec& choice : choices)
         box.addButton(choice.button)->setText(QString::fromUtf8(choice.caption));
@@ -119,10 +123,9 @@ std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request
 std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request) {
     // The callers ask their own overwrite question.
     const QString title = request.title.empty() ? QStringLiteral("另存为") : Q(request.title);
-    return Chosen(QFileDialog::getSaveFileName(DialogParent(), title, StartPath(request),
-                                               ToQtFilter(request.filter), nullptr,
-                                               QFileDialog::DontConfirmOverwrite |
-                                                   QFileDialog::HideNameFilterDetails));
+    return Chosen(QFileDialog::getSaveFileName(
+        DialogParent(), title, StartPath(request), ToQtFilter(request.filter), nullptr,
+        QFileDialog::DontConfirmOverwrite | QFileDialog::HideNameFilterDetails));
 }
 
 std::optional<std::string> QtPrompter::pickFolder(const std::string& title,

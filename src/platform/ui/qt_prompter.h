@@ -20,6 +20,9 @@ class QtPrompter final : public Prompter {
     using FolderPicker = std::function<std::optional<std::string>(const std::string& title,
                                                                   const std::string& initialDir)>;
     void setFolderPicker(FolderPicker picker) { folderPicker_ = std::move(picker); }
+    // The title of a message box asked for without one: the program's name.
+    void setDefaultTitle(const QString& title) { defaultTitle_ = title; }
+    QString titleFor(const std::string& title) const;
 
     MsgAnswer message(const std::string& text, const std::string& title, MsgIcon icon,
                       MsgButtons buttons) override;
@@ -35,6 +38,7 @@ class QtPrompter final : public Prompter {
 
   private:
     FolderPicker folderPicker_;
+    QString defaultTitle_;
 };
 
 } // namespace platform::ui

@@ -2,6 +2,7 @@
 
 #include "util/line_breaks.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -15,6 +16,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -54,25 +58,64 @@ void ScaleToTwips(QPainter& painter) {
     painter.scale(scale, scale);
 }
 
+// Enter and Return, alone or from the keypad.
+bool IsEnterKey(const QKeyEvent& event) {
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
+           (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+// A click on a control with a click handler of its own is that control's
+// click only: it is not passed on to the container or the form beneath, whose
+// own click handlers would otherwise run as well.
+bool ReleaseClicks(QWidget& widget, QMouseEvent* event, const std::function<void()>& onClick) {
+    if (!onClick)
+        return false;
+    event->accept();
+    return event->button() == Qt::LeftButton && widget.rect().contains(event->position().toPoint());
+}
+
 // Widgets of the layer that have no click or paint hook of their own in Qt.
 class ClickableLabel final : public QLabel {
   public:
     using QLabel::QLabel;
     std::function<void()> onClick;
+    bool link = false;
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
         QLabel::mouseReleaseEvent(event);
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-            onClick)
+        if (ReleaseClicks(*this, event, onClick))
             onClick();
     }
 
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool space = event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier;
+        if (link && onClick && (IsEnterKey(*event) || space)) {
+            event->accept();
+            if (!event->isAutoRepeat())
+                onClick();
+            return;
+        }
+        QLabel::keyPressEvent(event);
+    }
+
+    void paintEvent(QPaintEvent* event) override {
+        paintCaption(event);
+        if (!link || !hasFocus())
+            return;
+        QPainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect();
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+
+  private:
     // The windows were designed for faces whose line is about one em high.
     // Some faces standing in for them (the Noto CJK ones) add a large line gap
     // above the characters, which would push the text out of a label sized for
     // the original face: such faces are set with the compact line instead.
-    void paintEvent(QPaintEvent* event) override {
+    void paintCaption(QPaintEvent* event) {
         const QFontMetricsF metrics(font());
         const qreal em = QFontInfo(font()).pixelSize();
         const qreal compactSpacing = std::ceil(em * kCompactLineEms);
@@ -104,7 +147,6 @@ class ClickableLabel final : public QLabel {
         }
     }
 
-  private:
     static constexpr qreal kCompactLineEms = 1.2;
     static constexpr qreal kCompactAscentEms = 0.95;
 };
@@ -126,9 +168,47 @@ class PictureBoxWidget final : public QFrame {
     }
     void mouseReleaseEvent(QMouseEvent* event) override {
         QFrame::mouseReleaseEvent(event);
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-            onClick)
+        if (ReleaseClicks(*this, event, onClick))
             onClick();
+    }
+};
+
+// Command buttons are pressed with Enter as well as with Space, as users of
+// such windows expect; Enter presses only the button that has the focus.
+class CommandButtonWidget final : public QPushButton {
+  public:
+    explicit CommandButtonWidget(QWidget* parent) : QPushButton(parent) { setAutoDefault(false); }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!IsEnterKey(*event)) {
+            QPushButton::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+        if (!event->isAutoRepeat())
+            click();
+    }
+};
+
+// The client area of a form: the controls that lie on the form itself are
+// its children, and it paints the form's own picture. It is transparent, as
+// is the scroll area that may hold it: the form itself is still painted (and
+// sees its paint events) beneath.
+class FormCanvas final : public QWidget {
+  public:
+    explicit FormCanvas(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("TwipCanvas"));
+    }
+    std::function<void(QPainter&)> onPaint;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!onPaint)
+            return;
+        QPainter painter(this);
+        ScaleToTwips(painter);
+        onPaint(painter);
     }
 };
 
@@ -191,6 +271,7 @@ class ShapeWidget final : public QWidget {
 QPlainTextEdit* NewMultiLineEdit(QWidget* parent) {
     auto* edit = new QPlainTextEdit(parent);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    edit->setTabChangesFocus(true); // Tab moves on, as in every other control
     return edit;
 }
 
@@ -217,11 +298,8 @@ QWidget* CreateWidget(ControlKind kind, bool multiLine, QWidget* parent) {
         return new QRadioButton(parent);
     case ControlKind::CheckBox:
         return new QCheckBox(parent);
-    case ControlKind::CommandButton: {
-        auto* button = new QPushButton(parent);
-        button->setAutoDefault(false); // Enter must not press a button by itself
-        return button;
-    }
+    case ControlKind::CommandButton:
+        return new CommandButtonWidget(parent);
     case ControlKind::PictureBox:
         return new PictureBoxWidget(parent);
     case ControlKind::Frame:
@@ -590,6 +668,26 @@ void Control::setOnClick(std::function<void()> handler) {
     }
 }
 
+void Control::setLink(bool link) {
+    auto* label = dynamic_cast<ClickableLabel*>(widget_.data());
+    if (!label)
+        return;
+    label->link = link;
+    // Tab reaches it; a click does not move the focus, so that a click on a
+    // link never counts as a loss of focus of what the link shows.
+    label->setFocusPolicy(link ? Qt::TabFocus : Qt::NoFocus);
+    if (link)
+        label->setCursor(Qt::PointingHandCursor);
+    else
+        label->unsetCursor();
+    label->update();
+}
+
+bool Control::isLink() const {
+    const auto* label = dynamic_cast<const ClickableLabel*>(widget_.data());
+    return label && label->link;
+}
+
 void Control::setOnPaint(std::function<void(QPainter&)> handler) {
     if (auto* picture = dynamic_cast<PictureBoxWidget*>(widget_.data()))
         picture->onPaint = std::move(handler);
@@ -627,7 +725,7 @@ void Control::copyPropertiesFrom(const Control& other) {
 
 // ---- TwipForm ------------------------------------------------------------
 
-TwipForm::TwipForm(QWidget* parent) : QDialog(parent) {
+TwipForm::TwipForm(QWidget* parent) : QDialog(parent), canvas_(new FormCanvas(this)) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(MakeFont(FontSpec{}));
@@ -639,7 +737,7 @@ TwipForm::~TwipForm() {
 }
 
 QWidget* TwipForm::containerWidget(const Control* container) {
-    return container ? container->widget() : this;
+    return container ? container->widget() : canvas_;
 }
 
 Control& TwipForm::insert(std::unique_ptr<Control> control) {
@@ -787,6 +885,9 @@ std::vector<Control*> TwipForm::allControls() const {
 
 void TwipForm::setClientSize(int widthTwips, int heightTwips) {
     const QSize size(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
+    clientSize_ = size;
+    unwrap(); // laid out afresh: the fitting decides again whether it scrolls
+    canvas_->resize(size);
     if (resizable_) {
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -794,13 +895,15 @@ void TwipForm::setClientSize(int widthTwips, int heightTwips) {
     } else {
         setFixedSize(size);
     }
+    if (isVisible())
+        fitToScreen();
 }
 
 int TwipForm::scaleWidth() const {
-    return PixelsToTwips(width());
+    return PixelsToTwips(canvas_->width());
 }
 int TwipForm::scaleHeight() const {
-    return PixelsToTwips(height());
+    return PixelsToTwips(canvas_->height());
 }
 
 void TwipForm::setResizable(bool resizable) {
@@ -809,6 +912,95 @@ void TwipForm::setResizable(bool resizable) {
     flags.setFlag(Qt::WindowMaximizeButtonHint, resizable);
     setWindowFlags(flags);
     setClientSize(scaleWidth(), scaleHeight());
+}
+
+void TwipForm::setOnPaint(std::function<void(QPainter&)> handler) {
+    static_cast<FormCanvas*>(canvas_)->onPaint = std::move(handler);
+    canvas_->update();
+}
+
+QSize TwipForm::FrameAllowance() {
+    // A title bar and the borders of a common window frame.
+    return {TwipsToPixels(120), TwipsToPixels(420)};
+}
+
+void TwipForm::fitToArea(const QSize& available) {
+    const QSize frame = FrameAllowance();
+    const QSize room(std::max(1, available.width() - frame.width()),
+                     std::max(1, available.height() - frame.height()));
+    if (resizable_) {
+        if (width() > room.width() || height() > room.height()) {
+            resize(std::min(width(), room.width()), std::min(height(), room.height()));
+            canvas_->resize(size()); // at once, also while the form is hidden
+        }
+        return;
+    }
+    const QSize design = clientSize_.isValid() ? clientSize_ : canvas_->size();
+    if (design.width() <= room.width() && design.height() <= room.height()) {
+        if (scroll_) {
+            unwrap();
+            setFixedSize(design);
+        }
+        return;
+    }
+    if (!scroll_) {
+        scroll_ = new QScrollArea(this);
+        scroll_->setObjectName(QStringLiteral("TwipScroll"));
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setFocusPolicy(Qt::NoFocus);
+        scroll_->setWidgetResizable(false);
+        scroll_->viewport()->setAutoFillBackground(false);
+        scroll_->setWidget(canvas_); // the canvas keeps its designed size
+        canvas_->setAutoFillBackground(false);
+        scroll_->show();
+        // Whatever gets the focus, by Tab, by a form's own keys or by the
+        // program, is scrolled into view.
+        connect(qApp, &QApplication::focusChanged, scroll_, [this](QWidget*, QWidget* now) {
+            if (scroll_ && now && canvas_->isAncestorOf(now))
+                scroll_->ensureWidgetVisible(now, 8, 8);
+        });
+    }
+    const int bar = scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    bool vertical = design.height() > room.height();
+    const bool horizontal = design.width() + (vertical ? bar : 0) > room.width();
+    vertical = vertical || design.height() + (horizontal ? bar : 0) > room.height();
+    const QSize size(std::min(room.width(), design.width() + (vertical ? bar : 0)),
+                     std::min(room.height(), design.height() + (horizontal ? bar : 0)));
+    setFixedSize(size);
+    scroll_->setGeometry(rect());
+}
+
+void TwipForm::unwrap() {
+    if (!scroll_)
+        return;
+    scroll_->takeWidget();
+    canvas_->setParent(this);
+    canvas_->move(0, 0);
+    canvas_->resize(clientSize_);
+    canvas_->show();
+    delete scroll_;
+    scroll_ = nullptr;
+}
+
+void TwipForm::fitToScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    fitToArea(available.size());
+    placeWithin(available);
+}
+
+// Keeps the whole window, frame included, inside the free area of the screen.
+void TwipForm::placeWithin(const QRect& available) {
+    const QSize outer = size() + FrameAllowance();
+    const auto clamp = [](int at, int low, int extent, int room) {
+        return extent >= room ? low : std::clamp(at, low, low + room - extent);
+    };
+    const QPoint at(clamp(x(), available.x(), outer.width(), available.width()),
+                    clamp(y(), available.y(), outer.height(), available.height()));
+    if (at != pos())
+        move(at);
 }
 
 void TwipForm::centreOnScreen() {
@@ -827,19 +1019,37 @@ void TwipForm::placeUpperThird() {
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 3);
 }
 
-void TwipForm::paintEvent(QPaintEvent* event) {
-    if (onPaint_) {
-        QPainter painter(this);
-        ScaleToTwips(painter);
-        onPaint_(painter);
-    }
-    QDialog::paintEvent(event);
+void TwipForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (scroll_)
+        scroll_->setGeometry(rect());
+    else
+        canvas_->resize(size());
+}
+
+void TwipForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    fitToScreen();
 }
 
 void TwipForm::keyPressEvent(QKeyEvent* event) {
-    // Escape does not close a form; Enter presses no button by itself.
+    // Escape closes a form only where the form says what it means there;
+    // Enter presses no button by itself (the focused button takes it).
     if (event->key() == Qt::Key_Escape) {
-        event->ignore();
+        if (escapeAction_ && event->modifiers() == Qt::NoModifier) {
+            event->accept();
+            escapeAction_();
+        } else {
+            event->ignore();
+        }
+        return;
+    }
+    // Controls that keep Tab for themselves leave with Ctrl+Tab.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier)) {
+        event->accept();
+        focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                           !(event->modifiers() & Qt::ShiftModifier));
         return;
     }
     QDialog::keyPressEvent(event);

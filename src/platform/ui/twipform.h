@@ -12,6 +12,7 @@
 #include <QColor>
 #include <QDialog>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -21,6 +22,7 @@
 #include <vector>
 
 class QPainter;
+class QScrollArea;
 
 namespace platform::ui {
 
@@ -170,6 +172,11 @@ class Control {
     // Handlers in the spirit of Name_Click / Name_Paint. A paint handler draws
     // the background of a picture box, frame or form; children draw over it.
     void setOnClick(std::function<void()> handler);
+    // Labels that act as links: reachable with Tab (a click does not take the
+    // focus away from where it is), shown with a focus frame, and opened with
+    // Enter or Space as with a click.
+    void setLink(bool link);
+    bool isLink() const;
     void setOnPaint(std::function<void(QPainter&)> handler);
 
     // The controls inside this container, in creation order.
@@ -242,10 +249,22 @@ class TwipForm : public QDialog {
     std::vector<Control*> controlsOf(const Control* container) const;
     std::vector<Control*> allControls() const;
 
-    // The form's client area in twips.
+    // The form's client area in twips: the area the controls are laid out on.
+    // A form shown on a screen too small for it keeps this area and shows it
+    // scrolled (see fitToArea), so scaleWidth and scaleHeight stay as designed.
     void setClientSize(int widthTwips, int heightTwips);
     int scaleWidth() const;
     int scaleHeight() const;
+    // Fits the window into `available` (logical pixels, the window frame
+    // included): a fixed-size form too large for it shows its client area in
+    // a scroll area that follows the focus; a resizable form shrinks. Runs
+    // whenever the form is shown, with the free area of its screen.
+    void fitToArea(const QSize& available);
+    // The scroll area around the client area; null while the form fits.
+    QScrollArea* fitScroll() const { return scroll_; }
+    // Room the window frame takes around the client area, in pixels, as the
+    // fitting counts it.
+    static QSize FrameAllowance();
     void setResizable(bool resizable);
     void setCaption(const QString& caption) { setWindowTitle(caption); }
     QString caption() const { return windowTitle(); }
@@ -255,18 +274,31 @@ class TwipForm : public QDialog {
     void centreOnScreen();
     void placeUpperThird();
 
-    void setOnPaint(std::function<void(QPainter&)> handler) { onPaint_ = std::move(handler); }
+    void setOnPaint(std::function<void(QPainter&)> handler);
+
+    // What Esc does in the form; without an action Esc does nothing (a form
+    // is closed with its own buttons). Enter on a focused command button
+    // presses it; Ctrl+Tab and Ctrl+Shift+Tab move the focus as Tab does.
+    void setEscapeAction(std::function<void()> action) { escapeAction_ = std::move(action); }
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     Control& insert(std::unique_ptr<Control> control);
     QWidget* containerWidget(const Control* container);
+    void fitToScreen();
+    void unwrap();
+    void placeWithin(const QRect& available);
 
     std::vector<std::unique_ptr<Control>> controls_; // creation order
+    QWidget* canvas_ = nullptr;     // the client area: parent of the form's own controls
+    QScrollArea* scroll_ = nullptr; // holds the canvas while the form does not fit
+    QSize clientSize_;              // pixels, as designed
     std::function<void(QPainter&)> onPaint_;
+    std::function<void()> escapeAction_;
     bool resizable_ = false;
 };
 

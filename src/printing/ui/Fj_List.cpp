@@ -148,6 +148,12 @@ void Fj_List::createButtons() {
     }
     add(ControlKind::Label, QStringLiteral("PageLab"), {2010, 10260, 1500, 195})
         .setAlignment(TextAlign::Center);
+    // Tab goes through the buttons from left to right.
+    QWidget::setTabOrder(Command1(2).widget(), PageBut(0).widget());
+    QWidget::setTabOrder(PageBut(0).widget(), PageBut(1).widget());
+    QWidget::setTabOrder(PageBut(1).widget(), Command1(3).widget());
+    QWidget::setTabOrder(Command1(3).widget(), Command1(0).widget());
+    QWidget::setTabOrder(Command1(0).widget(), Command1(1).widget());
 }
 
 // ---- loading ----

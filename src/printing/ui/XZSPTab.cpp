@@ -328,7 +328,8 @@ void XZSPTab::createTabOrder() {
     chain.push_back(Option1(1).widget());
     for (int k = 0; k < kReceiptWays; ++k)
         chain.push_back(Check1(k).widget());
-    for (int i = 0; i < 3; ++i)
+    // The buttons as they stand, left to right: "预 览", "保 存", "打 印", "退 出".
+    for (int i : {3, 0, 1, 2})
         chain.push_back(Command1(i).widget());
     for (std::size_t i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);

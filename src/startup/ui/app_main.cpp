@@ -8,6 +8,7 @@
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/jet_runner.h"
 #include "platform/ui/qt_prompter.h"
+#include "platform/ui/qt_translation.h"
 #include "startup/command_line.h"
 #include "startup/data_folder.h"
 #include "startup/mainbas.h"
@@ -45,6 +46,7 @@ void InstallPrompter(bool withoutDialogs) {
         return;
     }
     auto prompter = std::make_shared<platform::ui::QtPrompter>();
+    prompter->setDefaultTitle(ProductTitle());
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
         return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
     });
@@ -105,6 +107,7 @@ int RunProgram(int argc, char** argv,
     platform::ui::GuardedApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);
+    platform::ui::LoadQtChinese(app, QCoreApplication::applicationDirPath());
     InstallPrompter(options.check);
     const fs::path programFolder = FromQString(QCoreApplication::applicationDirPath());
     const DataFolderChoice data = ChooseDataFolder(programFolder, UserDataFolder());

@@ -23,8 +23,6 @@ using platform::ui::FontSpec;
 
 namespace {
 
-const QString kProductTitle = QStringLiteral("行政审批电子申报材料制作工具");
-
 struct Gradient {
     float r, g, b;
     std::int16_t r2, g2, b2;
@@ -48,6 +46,10 @@ int ItemRows() {
 
 } // namespace
 
+QString ProductTitle() {
+    return QStringLiteral("行政审批电子申报材料制作工具");
+}
+
 QString InstructionTemplate() {
     return QStringLiteral("本工具软件用于申报【名称】电子资料。\n"
                           "    步骤1：点击下列具体申报命令按钮；\n"
@@ -58,9 +60,9 @@ FrmMain::FrmMain(MaterialsOpener openMaterials, QWidget* parent)
     : TwipForm(parent), openMaterials_(std::move(openMaterials)),
       popup_([](QMenu& menu, const QPoint& at) { return menu.exec(at); }) {
     if (!openMaterials_)
-        openMaterials_ = ShowMaterialsWindowFor;
+        openMaterials_ = [this](QWidget* owner) { ShowMaterialsWindowFor(owner, &linkFolder_); };
     setObjectName(QStringLiteral("FrmMain"));
-    setCaption(kProductTitle);
+    setCaption(ProductTitle());
     setClientSize(6660, 4020);
     createControls();
     createMenu();
@@ -101,7 +103,7 @@ void FrmMain::createControls() {
     link.setForeColor(QColor(255, 0, 0));
     link.setFont(FontSpec{QStringLiteral("宋体"), 9});
     link.setAutoSize(true);
-    link.widget()->setCursor(Qt::PointingHandCursor);
+    link.setLink(true);
     link.setOnClick([this] { Label4_Click(); });
 
     Control& grid = add(ControlKind::PictureBox, "Picture1", {270, 1590, 6030, 1485}, nullptr, 1);
@@ -146,6 +148,8 @@ void FrmMain::Form_Load() {
             button.setVisible(false);
         }
     }
+    // The keyboard starts on the first item button.
+    control("Command1", 0).widget()->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmMain::Form_Paint(QPainter& painter) {
@@ -182,10 +186,20 @@ void FrmMain::Command1_Click(int index) {
     }
     for (; k < kSubMenuEntries; ++k)
         MENU_SUB(k).setVisible(false);
-    QAction* chosen = popup_(SUB_MENU(), QCursor::pos());
+    QAction* chosen = popup_(SUB_MENU(), menuPosition(control("Command1", index)));
     for (int i = 0; chosen && i < kSubMenuEntries; ++i)
         if (chosen == &MENU_SUB(i))
             MENU_SUB_Click(i);
+}
+
+// The menu opens at the mouse pointer when the button was clicked, and under
+// the button when it was pressed from the keyboard with the pointer elsewhere.
+QPoint FrmMain::menuPosition(const Control& button) const {
+    const QWidget* widget = button.widget();
+    const QPoint pointer = QCursor::pos();
+    if (widget->rect().contains(widget->mapFromGlobal(pointer)))
+        return pointer;
+    return widget->mapToGlobal(QPoint(0, widget->height()));
 }
 
 void FrmMain::MENU_SUB_Click(int index) {

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <string>
 
 class QAction;
 class QMenu;
@@ -56,16 +57,22 @@ class FrmMain final : public platform::ui::TwipForm {
   private:
     void createControls();
     void createMenu();
+    QPoint menuPosition(const platform::ui::Control& button) const;
 
     MaterialsOpener openMaterials_;
     MenuPopup popup_;
     QMenu* subMenu_ = nullptr;
     std::array<QAction*, kSubMenuEntries> menuSub_{};
     QPointer<dialogs::FrmNote> help_;
+    // Where the materials window's file dialog opens, kept while the program runs.
+    std::string linkFolder_;
     bool unloaded_ = false;
 };
 
 // The instruction text as designed, with the 【名称】 marker.
 QString InstructionTemplate();
+// The program's name: the main window's caption, and the title of message
+// boxes that have none of their own.
+QString ProductTitle();
 
 } // namespace startup

@@ -4,8 +4,8 @@
 
 namespace startup {
 
-void ShowMaterialsWindowFor(QWidget* parent) {
-    materials::ui::ShowMaterialsWindow(parent);
+void ShowMaterialsWindowFor(QWidget* parent, std::string* linkFolder) {
+    materials::ui::ShowMaterialsWindow(parent, linkFolder);
 }
 
 } // namespace startup

@@ -384,6 +384,16 @@ TEST_F(XZJBTabTest, UpDownAndEnterMoveTheFocusInRowOrder) {
     b->setFocus();
     QTest::keyClick(b, Qt::Key_Down);
     EXPECT_EQ(QApplication::focusWidget(), b);
+    // Tab ends with the buttons ("戊" is a long text: Tab leaves it too); Esc
+    // leaves the window open, Enter on "退 出" closes it (nothing was changed).
+    e->setFocus();
+    QTest::keyClick(e, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.Command1(0).widget());
+    QTest::keyClick(w.Command1(0).widget(), Qt::Key_Tab);
+    QTest::keyClick(w.Command1(1).widget(), Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    QTest::keyClick(w.Command1(1).widget(), Qt::Key_Return);
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(XZJBTabTest, AFormTallerThanTheScreenScrollsAndStillPrintsWhole) {

@@ -7,11 +7,14 @@
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "support/keyboard.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -264,9 +267,10 @@ TEST_F(FrmFjglTest, MissingTemplateIsReportedAndTheWindowStaysUsable) {
     EXPECT_EQ(prompter_->messages[0].title, "提示");
     EXPECT_EQ(Materials().rows(), 1);
     EXPECT_EQ(Files().rows(), 1);
-    w.CmdRemoveFJ_Click();
-    w.delBut_Click();
-    EXPECT_EQ(prompter_->messages.size(), 1u);
+    w.CmdRemoveFJ_Click(); // says there is nothing to clear
+    w.delBut_Click();      // disabled: not 其他材料
+    ASSERT_EQ(prompter_->messages.size(), 2u);
+    EXPECT_EQ(prompter_->messages[1].text, "电子报件列表中没有报件。");
 }
 
 TEST_F(FrmFjglTest, OpenButtonTakesAnAcceptedPackageOrRefusesAndCancels) {
@@ -403,10 +407,12 @@ TEST_F(FrmFjglTest, ClearingALinkAsksAndResetsTheShading) {
     EXPECT_TRUE(fs::exists(dir_ / "a.pdf")); // the file itself stays
     ExpectInStep();
 
-    SelectMaterial(3); // 其他材料 has no entries: nothing to clear, nothing asked
+    SelectMaterial(3); // 其他材料 has no entries: nothing to clear, and the user is told so
     const auto asked = prompter_->messages.size();
     w.CmdRemoveFJ_Click();
-    EXPECT_EQ(prompter_->messages.size(), asked);
+    ASSERT_EQ(prompter_->messages.size(), asked + 1);
+    EXPECT_EQ(prompter_->messages.back().text, "电子报件列表中没有报件。");
+    EXPECT_EQ(prompter_->messages.back().icon, MsgIcon::Information);
 }
 
 TEST_F(FrmFjglTest, AddingAndDeletingEntriesOfOtherMaterials) {
@@ -415,8 +421,10 @@ TEST_F(FrmFjglTest, AddingAndDeletingEntriesOfOtherMaterials) {
     SelectMaterial(3);
     ASSERT_TRUE(w.addBut().enabled());
     ASSERT_TRUE(w.delBut().enabled());
-    w.delBut_Click(); // no entry yet: nothing asked, the header stays
-    EXPECT_TRUE(prompter_->messages.empty());
+    w.delBut_Click(); // no entry yet: nothing asked but a notice, the header stays
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "电子报件列表中没有报件。");
+    prompter_->messages.clear();
     EXPECT_EQ(Files().rows(), 1);
 
     w.addBut_Click();
@@ -693,6 +701,203 @@ TEST_F(FrmFjglTest, OpeningAPackageWithoutMaterialsLeavesNoActionOnTheOldOne) {
     EXPECT_EQ(Cell(Materials(), 0, 3), "文件(KB)");
     EXPECT_EQ(ReadBytes(WorkManifestPath), before);
     EXPECT_EQ(prompter_->messages.size(), reported);
+}
+
+} // namespace
+
+// ---- keyboard, links and small screens ----
+
+namespace {
+
+using testsupport::PressOnFocus;
+using testsupport::ShowActive;
+using testsupport::TabCycle;
+
+TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
+    auto item = Item(Manifest("TEST", kNewLayout));
+    FrmFjgl& w = Open(item);
+    ASSERT_TRUE(ShowActive(w));
+    const QStringList common = {"CmdSave_0", "CmdSave_1", "CmdSave_2", "CmdSave_3", "CmdSave_4"};
+    // 营业执照: the entry buttons of 其他材料 are disabled, no template link.
+    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ",
+                                       "tips",     "Text2_0",  "Command1",  "Label3_6"} +
+                           common;
+    EXPECT_EQ(TabCycle(&Materials()), expected);
+    QStringList backwards = expected;
+    std::reverse(backwards.begin() + 1, backwards.end());
+    EXPECT_EQ(TabCycle(&Materials(), true), backwards);
+
+    // In the file grid the arrow keys reach ">>>", where Space or Enter chooses a file.
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        Files().setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 3; ++i) // over the hidden name column
+            PressOnFocus(Qt::Key_Right);
+        ASSERT_EQ(Files().col(), 4);
+        PressOnFocus(key);
+    }
+    EXPECT_EQ(prompter_->openRequests.size(), 2u);
+
+    // 其他材料 with a requirements text that offers the template, and a
+    // package that can go to a disc: every button, left to right, and the link.
+    platform::XmlDocument doc;
+    ASSERT_TRUE(doc.load(WorkManifestPath));
+    doc.documentElement().selectNodes(".//fjms")[2].setText("点击下载模板");
+    ASSERT_TRUE(doc.save(WorkManifestPath));
+    SelectMaterial(3);
+    w.control("CmdDisc").setEnabled(true);
+    expected =
+        QStringList{"MedFlex1",    "MedFlex2", "browseBut", "CmdDisc", "addBut",   "delBut",
+                    "CmdRemoveFJ", "tips",     "Label2",    "Text2_0", "Command1", "Label3_6"} +
+        common;
+    EXPECT_EQ(TabCycle(&Materials()), expected);
+
+    // Ctrl+Tab leaves a grid too; the arrow keys stay inside it.
+    Files().setFocus();
+    EXPECT_EQ(PressOnFocus(Qt::Key_Tab, Qt::ControlModifier)->objectName(), "browseBut");
+    Materials().setFocus();
+    EXPECT_EQ(PressOnFocus(Qt::Key_Up), &Materials());
+    EXPECT_EQ(Materials().row(), 2);
+}
+
+// Right after a material is chosen its first entry is current, so that the
+// entry buttons act on it; Enter presses a button, Enter or Space opens a link.
+TEST_F(FrmFjglTest, EntryButtonsAndLinksFromTheKeyboard) {
+    auto item = Item(Manifest("TEST", kNewLayout));
+    item.doc = testsupport::ToBytes("{\\rtf1}");
+    FrmFjgl& w = Open(item);
+    ASSERT_TRUE(ShowActive(w));
+    w.CmdRemoveFJ().widget()->setFocus();
+    PressOnFocus(Qt::Key_Return);
+    PressOnFocus(Qt::Key_Return, Qt::ShiftModifier); // not an Enter of its own
+    Materials().setFocus();
+    PressOnFocus(Qt::Key_Down);
+    w.CmdRemoveFJ().widget()->setFocus();
+    PressOnFocus(Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(prompter_->messages.size(), 2u);
+    EXPECT_EQ(prompter_->messages[0].text, "[营业执照(副本)]尚未链接附件，请重新选择...");
+    EXPECT_EQ(prompter_->messages[1].text, "[单位情况简表(盖章)]尚未链接附件，请重新选择...");
+
+    platform::XmlDocument doc;
+    ASSERT_TRUE(doc.load(WorkManifestPath));
+    doc.documentElement().selectNodes(".//fjms")[0].setText("请点击下载模板");
+    ASSERT_TRUE(doc.save(WorkManifestPath));
+    SelectMaterial(1);
+    w.Label2().widget()->setFocus(Qt::TabFocusReason);
+    PressOnFocus(Qt::Key_Return);
+    PressOnFocus(Qt::Key_Space);
+    EXPECT_EQ(prompter_->saveRequests.size(), 2u);
+}
+
+TEST_F(FrmFjglTest, SizeHintsToggleWithRealClicksAndKeys) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    ASSERT_TRUE(ShowActive(w));
+    QWidget* link = w.Label3(6).widget();
+    // Mouse: the click that shows the panel leaves it shown; the next hides it.
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    EXPECT_TRUE(w.MsgPic().visible());
+    EXPECT_TRUE(w.MsgPic().widget()->hasFocus());
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    EXPECT_FALSE(w.MsgPic().visible());
+    // A click elsewhere puts it away: another size label, the panel itself, a grid.
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    QTest::mouseClick(w.Label3(2).widget(), Qt::LeftButton);
+    EXPECT_FALSE(w.MsgPic().visible());
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    QTest::mouseClick(w.MsgPic().widget(), Qt::LeftButton);
+    EXPECT_FALSE(w.MsgPic().visible());
+    QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
+    ClickFileCell(1, 2);
+    EXPECT_FALSE(w.MsgPic().visible());
+
+    // Keyboard: Enter or Space on the link shows it, Enter, Space or Esc puts it away.
+    for (Qt::Key close : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Escape}) {
+        link->setFocus(Qt::TabFocusReason);
+        PressOnFocus(close == Qt::Key_Space ? Qt::Key_Return : Qt::Key_Space);
+        EXPECT_TRUE(w.MsgPic().visible());
+        EXPECT_EQ(PressOnFocus(close), link);
+        EXPECT_FALSE(w.MsgPic().visible());
+    }
+    EXPECT_TRUE(w.isVisible()); // Esc does not close the materials window
+}
+
+// Deleting renumbers the entries below; a title the applicant typed stays in
+// the grid, in the working copy and after listing the material again.
+TEST_F(FrmFjglTest, DeletingKeepsTheTitlesTheApplicantTyped) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    ASSERT_TRUE(ShowActive(w));
+    SelectMaterial(3);
+    for (int i = 0; i < 4; ++i)
+        w.addBut_Click();
+    EXPECT_EQ(Files().row(), 4); // an added entry is the current one
+    for (const auto& [row, title] : {std::pair{2, "章程"}, std::pair{4, "合同"}}) {
+        Files().setRow(row);
+        Files().setCol(2);
+        w.MedFlex2_DblClick();
+        w.Text1().as<QLineEdit>()->setText(QString::fromUtf8(title));
+        QTest::keyClick(w.Text1().widget(), Qt::Key_Return);
+    }
+    Files().setRow(1);
+    prompter_->answers.push_back(MsgAnswer::Yes);
+    w.delBut_Click();
+    const auto titles = [&] {
+        std::string shown;
+        for (int r = 1; r < Files().rows(); ++r)
+            shown += Cell(Files(), r, 0) + ":" + Cell(Files(), r, 2) + ";";
+        return shown;
+    };
+    const std::string expected = "1:章程;2:其他新增材料2;3:合同;";
+    EXPECT_EQ(titles(), expected);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(
+            Work("//attachment[3]//fileTitle", i) + "|" + Work("//attachment[3]//fileName", i),
+            std::vector<std::string>({"章程|章程", "其他新增材料2|其他新增材料2", "合同|合同"})[i]);
+    SelectMaterial(3);
+    EXPECT_EQ(titles(), expected);
+}
+
+TEST_F(FrmFjglTest, FileDialogOpensWhereTheLastLinkedFileLay) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    std::string memory;
+    w.setLinkFolderMemory(&memory);
+    const auto choose = [&](std::optional<std::string> answer) {
+        prompter_->openAnswers.push_back(std::move(answer));
+        Files().setRow(1);
+        Files().setCol(4);
+        window_->MedFlex2_Click();
+        return prompter_->openRequests.back().initialDir;
+    };
+    EXPECT_EQ(choose(std::nullopt), U8(program_)); // nothing linked yet: the program folder
+    EXPECT_EQ(choose(makeFile("扫描/一/a.pdf", 10)), U8(program_));
+    EXPECT_EQ(choose(std::nullopt), U8(dir_ / "扫描" / "一"));
+    EXPECT_EQ(choose(makeFile("b.pdf", 10)), U8(dir_ / "扫描" / "一"));
+    EXPECT_EQ(memory, U8(dir_));
+
+    // The next materials window of the same run starts there as well.
+    window_ = std::make_unique<FrmFjgl>();
+    window_->setLinkFolderMemory(&memory);
+    window_->Form_Load();
+    EXPECT_EQ(choose(std::nullopt), U8(dir_));
+}
+
+// On 1366 x 768 at 125 % (about 1093 x 600 free) the window scrolls and keeps
+// its designed layout; whatever takes the focus is scrolled into view.
+TEST_F(FrmFjglTest, ScrollsOnASmallScreenKeepingItsDesignedLayout) {
+    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
+    const QSize small(1093, 600);
+    w.fitToArea(small);
+    ASSERT_NE(w.fitScroll(), nullptr);
+    EXPECT_LE(w.height() + FrmFjgl::FrameAllowance().height(), small.height());
+    EXPECT_EQ(std::pair(w.scaleWidth(), w.scaleHeight()), std::pair(12720, 10020));
+    w.fitToArea(QSize(1920, 1040)); // large enough: whole again
+    EXPECT_EQ(w.fitScroll(), nullptr);
+
+    ASSERT_TRUE(ShowActive(w));
+    w.fitToArea(small);
+    QScrollBar* bar = w.fitScroll()->verticalScrollBar();
+    w.CmdSave(0).widget()->setFocus(Qt::TabFocusReason);
+    bar->setValue(bar->maximum()); // the instructions at the bottom
+    Materials().setFocus(Qt::TabFocusReason);
+    EXPECT_GE(Materials().mapTo(w.fitScroll()->viewport(), QPoint(0, 0)).y(), 0);
 }
 
 } // namespace

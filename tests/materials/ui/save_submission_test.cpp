@@ -178,7 +178,7 @@ TEST_F(SaveSubmissionTest, ASourceGoneBeforeSavingIsNamedAndTheNextSaveRetriesIt
     fs::rename(source, dir_ / "暂存.pdf");
     Save();
     EXPECT_EQ(LastMessage(),
-              "保存未全部成功!以下报件的文件未能保存：\r\n  【营业执照】营业执照(副本)"
+              "保存未全部成功！以下报件的文件未能保存：\r\n  【营业执照】营业执照(副本)"
               "：源文件不存在（" +
                   source + "）\r\n请处理后重新保存。\r\n所有附件文件大小为:1M");
     platform::XmlDocument stored;

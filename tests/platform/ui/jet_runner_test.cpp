@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 

@@ -185,6 +185,34 @@ TEST(TwipForm, PaintHandlersDrawInTwips) {
     EXPECT_NE(image.pixelColor(90, 50), QColor(Qt::red));
 }
 
+// The program waits for its main window's first paint (to count the printers,
+// to end a start-up check): the form itself is painted, scrolled or not.
+TEST(TwipForm, TheFormItselfIsPaintedAlsoWhenItScrolls) {
+    struct PaintCounter final : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    TwipForm form;
+    form.setClientSize(9000, 9000);
+    form.installEventFilter(&counter);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const auto painted = [&] {
+        for (int i = 0; i < 100 && counter.paints == 0; ++i)
+            QTest::qWait(10);
+        return counter.paints > 0;
+    };
+    EXPECT_TRUE(painted());
+    form.fitToArea(QSize(400, 400));
+    ASSERT_NE(form.fitScroll(), nullptr);
+    counter.paints = 0;
+    form.update();
+    EXPECT_TRUE(painted());
+}
+
 TEST(TwipForm, EscapeDoesNotCloseAForm) {
     TwipForm form;
     form.show();

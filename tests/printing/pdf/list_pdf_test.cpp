@@ -56,9 +56,11 @@ std::optional<double> WordTop(const QString& pdf, int page, const QString& word)
 std::string Manifest(int linked) {
     std::string entries;
     for (int i = 1; i <= linked; ++i)
-        entries += "<file><fileXh>" + std::to_string(i) + "</fileXh><fileName>n</fileName>"
-                   "<fileTitle>报件" + std::to_string(i) + "</fileTitle><fileUrl>C:\\f" +
-                   std::to_string(i) + ".pdf</fileUrl></file>";
+        entries += "<file><fileXh>" + std::to_string(i) +
+                   "</fileXh><fileName>n</fileName>"
+                   "<fileTitle>报件" +
+                   std::to_string(i) + "</fileTitle><fileUrl>C:\\f" + std::to_string(i) +
+                   ".pdf</fileUrl></file>";
     return platform::Utf8ToGbkLossless(
         "<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<offer bbh=\"1\" bpbs=\"T\"><attachments>"
         "<attachment fjid=\"1\"><fjmc>其他材料</fjmc><dzjs>" +

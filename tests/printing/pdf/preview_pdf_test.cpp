@@ -4,6 +4,7 @@
 
 #include "platform/ui/print_preview.h"
 #include "platform/ui/qt_printer.h"
+#include "platform/ui/twipform.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
@@ -14,7 +15,9 @@
 #include <QFileInfo>
 #include <QGraphicsView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPrintPreviewWidget>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <poppler-qt6.h>
@@ -189,6 +192,26 @@ TEST_F(PreviewPdfTest, TheMaterialsListPreviewDrawsItsPagesAndPrintsFromThePrevi
     const QSize size(620, 877);
     EXPECT_EQ(Render(Out("list_preview.pdf"), size), Render(Out("list.pdf"), size));
     EXPECT_TRUE(prompter_->messages.empty()) << prompter_->messages[0].text;
+}
+
+// The preview fits the screen's free area, and Enter presses its focused button.
+TEST_F(PreviewPdfTest, ThePreviewFitsTheScreenAndTakesEnterOnItsButtons) {
+    platform::ui::QtPrinter screen;
+    platform::PreviewRequest request;
+    request.printer = &screen;
+    platform::ui::PrintPreview preview(request);
+    const QSize free = QApplication::primaryScreen()->availableGeometry().size() -
+                       platform::ui::TwipForm::FrameAllowance();
+    EXPECT_LE(preview.height(), free.height());
+    EXPECT_LE(preview.width(), free.width());
+    preview.show();
+    QApplication::setActiveWindow(&preview);
+    QWidget* close = preview.findChild<QWidget*>(QStringLiteral("CmdClose"));
+    ASSERT_NE(close, nullptr);
+    close->setFocus();
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(close, &enter);
+    EXPECT_FALSE(preview.isVisible());
 }
 
 } // namespace

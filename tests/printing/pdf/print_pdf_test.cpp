@@ -1,8 +1,8 @@
 // Real output: the Qt printer writes a PDF; poppler's tools read it back.
 
-#include "startup/mainbas.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
+#include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "ui/sample_form.h"
 

@@ -2,9 +2,9 @@
 // command line, through the Qt printer and the form print action; with a second
 // file name, also saves a picture of the window for comparison.
 
-#include "startup/mainbas.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
+#include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "ui/sample_form.h"
 

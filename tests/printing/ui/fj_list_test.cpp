@@ -10,6 +10,7 @@
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "support/keyboard.h"
 #include "util/utf8.h"
 
 #include <QApplication>
@@ -336,4 +337,22 @@ TEST_F(FjListTest, ShowMaterialsListShowsTheLoadedWindowOrReportsWhyNot) {
     EXPECT_EQ(prompter->messages[0].title, "错误");
     EXPECT_EQ(prompter->messages[0].text.rfind("打开申请材料清单未能完成。", 0), 0u)
         << prompter->messages[0].text;
+}
+
+TEST_F(FjListTest, ButtonsInOrderFromTheKeyboard) {
+    Fj_List& list = Open(30);
+    ASSERT_TRUE(testsupport::ShowActive(list));
+    // On the first page "上一页" is disabled and skipped.
+    EXPECT_EQ(testsupport::TabCycle(list.Command1(2).widget()),
+              (QStringList{"Command1_2", "PageBut_1", "Command1_3", "Command1_0", "Command1_1"}));
+    list.PageBut(1).widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_EQ(list.shownPage(), 1);
+    EXPECT_EQ(testsupport::TabCycle(list.Command1(2).widget()),
+              (QStringList{"Command1_2", "PageBut_0", "Command1_3", "Command1_0", "Command1_1"}));
+    list.Command1(1).widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Escape); // not a way out here
+    EXPECT_TRUE(list.isVisible());
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_FALSE(list.isVisible());
 }

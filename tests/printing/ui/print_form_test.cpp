@@ -1,11 +1,11 @@
 // The print action on a real twip form, drawn on the recording printer.
 
-#include "startup/mainbas.h"
 #include "platform/ui/twipform.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
 #include "printing/ui/twip_print_controls.h"
 #include "sample_form.h"
+#include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 
 #include <QApplication>

@@ -10,6 +10,7 @@
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "support/keyboard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -558,6 +559,49 @@ TEST_F(XZSPTabTest, TheMaterialsWindowOpensTheFormAndGuardsTheBasicInformation) 
     db->Close();
     materials.CmdSave_Click(2);
     EXPECT_EQ(Messages(), "行政审批申请书填写不完整...|");
+}
+
+} // namespace
+
+namespace {
+
+// What a print of the form records: every text with its place.
+std::vector<std::string> PrintedPage(XZSPTab& w) {
+    printing::RecordingPrinter printer;
+    w.usePrinter(&printer);
+    w.Command1_Click(1);
+    std::vector<std::string> page;
+    for (const auto& t : printer.texts)
+        page.push_back(t.text + "@" + std::to_string(t.x) + "," + std::to_string(t.y));
+    return page;
+}
+
+TEST_F(XZSPTabTest, TabEndsWithTheButtonsAndEnterPressesThem) {
+    XZSPTab& w = Open(0);
+    ASSERT_TRUE(testsupport::ShowActive(w));
+    const QStringList cycle = testsupport::TabCycle(w.Text2(0).widget());
+    ASSERT_GE(cycle.size(), 6);
+    EXPECT_EQ(cycle.mid(cycle.size() - 6), (QStringList{"Check1_3", "Check1_4", "Command1_3",
+                                                        "Command1_0", "Command1_1", "Command1_2"}));
+    // Esc does not close the form; Enter on "退 出" does (nothing was changed).
+    w.Command1(2).widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(prompter->messages.empty());
+}
+
+TEST_F(XZSPTabTest, ScrollsOnASmallScreenAndPrintsAsDesigned) {
+    XZSPTab& w = Open(0);
+    const std::vector<std::string> designed = PrintedPage(w);
+    ASSERT_FALSE(designed.empty());
+    w.fitToArea(QSize(1093, 600));
+    ASSERT_NE(w.fitScroll(), nullptr);
+    EXPECT_LE(w.height() + XZSPTab::FrameAllowance().height(), 600);
+    EXPECT_EQ(w.scaleWidth(), 8205);
+    EXPECT_EQ(w.scaleHeight(), 8820);
+    EXPECT_EQ(PrintedPage(w), designed);
 }
 
 } // namespace

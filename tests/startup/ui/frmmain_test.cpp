@@ -2,6 +2,7 @@
 #include "startup/ui/frmmain.h"
 
 #include "support/fake_prompter.h"
+#include "support/keyboard.h"
 
 #include <QAction>
 #include <QMenu>
@@ -53,7 +54,8 @@ class FrmMainTest : public ::testing::Test {
             ++materialsOpened;
             shownItem = SelectedItem;
         });
-        window->setMenuPopup([this](QMenu& menu, const QPoint&) -> QAction* {
+        window->setMenuPopup([this](QMenu& menu, const QPoint& at) -> QAction* {
+            menuAt = at;
             shownEntries.clear();
             for (QAction* entry : menu.actions())
                 if (entry->isVisible())
@@ -67,6 +69,7 @@ class FrmMainTest : public ::testing::Test {
     int materialsOpened = 0;
     int shownItem = -1;
     int chooseEntry = -1;
+    QPoint menuAt;
     std::vector<std::string> shownEntries;
 };
 
@@ -283,6 +286,42 @@ TEST_F(FrmMainTest, GradientsRunFromTheirStartToTheirEndColours) {
     const QImage gridImage = grid->grab().toImage();
     EXPECT_EQ(gridImage.pixelColor(2, gridImage.height() - 1), QColor(203, 203, 241));
     EXPECT_EQ(gridImage.pixelColor(2, 0), QColor(249, 249, 250));
+}
+
+TEST_F(FrmMainTest, WorksFromTheKeyboard) {
+    Catalogue(4, 2, {{1, 2}, {5, 2}});
+    auto window = Window();
+    ASSERT_TRUE(testsupport::ShowActive(*window));
+    // The keyboard starts on the first item; Tab reaches every visible button and the link.
+    QWidget* first = window->control("Command1", 0).widget();
+    EXPECT_EQ(QApplication::focusWidget(), first);
+    EXPECT_EQ(testsupport::TabCycle(first), (QStringList{"Command1_0", "Command1_1", "Command1_2",
+                                                         "Command1_3", "Command2", "Label4"}));
+
+    // Enter on an item button chooses it.
+    first->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_EQ(materialsOpened, 1);
+    EXPECT_EQ(shownItem, 0);
+    // With the pointer elsewhere, the sub-item menu opens under the button.
+    QWidget* grouped = window->control("Command1", 1).widget();
+    QCursor::setPos(window->mapToGlobal(QPoint(window->width() - 2, window->height() - 2)));
+    grouped->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_EQ(shownEntries.size(), 2u);
+    EXPECT_EQ(menuAt, grouped->mapToGlobal(QPoint(0, grouped->height())));
+
+    // The help link opens with Enter and with Space; Esc leaves the main window open.
+    window->control("Label4").widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Space);
+    ASSERT_NE(window->helpWindow(), nullptr);
+    window->helpWindow()->close();
+    QApplication::setActiveWindow(window.get());
+    window->control("Label4").widget()->setFocus(Qt::TabFocusReason);
+    testsupport::PressOnFocus(Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    testsupport::PressOnFocus(Qt::Key_Return);
+    EXPECT_TRUE(window->helpWindow()->isVisible());
 }
 
 } // namespace

@@ -27,10 +27,34 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 
 namespace {
+
+// An offscreen screen large enough for every window, so that none is shown
+// scrolled as it would be on a small screen. The description file goes with it.
+class LargeOffscreenScreen {
+  public:
+    LargeOffscreenScreen()
+        : file_(std::filesystem::temp_directory_path() /
+                ("quillor-screenshots-" + std::to_string(QCoreApplication::applicationPid()) +
+                 ".json")) {
+        std::ofstream(file_) << R"({"screens": [{"name": "screen", "x": 0, "y": 0, )"
+                             << R"("width": 1920, "height": 1200, "logicalDpi": 96}]})";
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QByteArray(file_.string().c_str()));
+    }
+    ~LargeOffscreenScreen() {
+        std::error_code ignored;
+        std::filesystem::remove(file_, ignored);
+    }
+    LargeOffscreenScreen(const LargeOffscreenScreen&) = delete;
+    LargeOffscreenScreen& operator=(const LargeOffscreenScreen&) = delete;
+
+  private:
+    std::filesystem::path file_;
+};
 
 bool Save(const QPixmap& picture, const QDir& folder, const QString& name) {
     const QString file = folder.filePath(name + ".png");
@@ -79,7 +103,8 @@ bool LinkEveryEntry(const std::string& path, int wanted) {
                 materials::addWjlb(material.key, n, "其他新增材料" + std::to_string(n),
                                    "补充说明材料" + std::to_string(n), path);
         entries = materials::ReadWjlb(material.key, path, "");
-        for (const materials::FileRow& entry : entries.value_or(std::vector<materials::FileRow>())) {
+        for (const materials::FileRow& entry :
+             entries.value_or(std::vector<materials::FileRow>())) {
             materials::saveWjlbUrl(material.key, entry.number,
                                    "D:\\申报材料\\" + entry.title + ".pdf", path);
             ++linked;
@@ -110,8 +135,8 @@ bool MaterialsList(const QDir& out) {
     PrinterCount = 1; // a PDF file is always there to print on
     list.Command1_Click(0);
     PrinterCount = printers;
-    const int rendered = QProcess::execute(
-        "pdftoppm", {"-png", "-r", "100", pdf, out.filePath("Fj_List_print")});
+    const int rendered =
+        QProcess::execute("pdftoppm", {"-png", "-r", "100", pdf, out.filePath("Fj_List_print")});
     std::printf("%s %s\n", rendered == 0 ? "wrote" : "FAILED", qPrintable(pdf));
     return ok && rendered == 0;
 }
@@ -164,7 +189,7 @@ bool ApplicationForm(const QDir& out) {
 int main(int argc, char** argv) {
     const std::filesystem::path here = util::ui::ExecutableFolder(argv[0]);
     util::ui::LoadFontAliases(util::ui::FindFontAliasFile(here));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const LargeOffscreenScreen screen;
     QApplication app(argc, argv);
 
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1])
