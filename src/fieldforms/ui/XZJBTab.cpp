@@ -4,6 +4,7 @@
 #include "fieldforms/field_queries.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
+#include "platform/ui/qtext.h"
 #include "util/frmutil.h"
 
 #include <QApplication>
@@ -46,12 +47,8 @@ constexpr int kComboHeight = 300;              // the height of the list's font
 // Index of a Text1 or Combo1 element, kept on its widget.
 const char* const kIndexProperty = "quillorIndex";
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-std::string S(const QString& text) {
-    return text.toStdString();
-}
+using platform::ui::Q;
+using platform::ui::S;
 
 int Twips(std::int64_t value) {
     if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())

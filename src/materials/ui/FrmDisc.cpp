@@ -3,6 +3,7 @@
 #include "materials/ui/content_checks.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
+#include "platform/ui/qtext.h"
 #include "util/utf8.h"
 
 #include <QApplication>
@@ -22,9 +23,7 @@ using platform::ui::ControlKind;
 constexpr int kScale = 1000;
 constexpr int kRepaintMs = 100;
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::ui::Q;
 
 QString Mb(std::uint64_t bytes) {
     return QString::number((bytes + (1 << 20) - 1) >> 20) + QStringLiteral("M");

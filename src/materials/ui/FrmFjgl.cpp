@@ -9,6 +9,7 @@
 #include "materials/ui/FrmDisc.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
+#include "platform/ui/qtext.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
@@ -35,12 +36,8 @@ using platform::ui::ControlKind;
 using platform::ui::FontSpec;
 using platform::ui::TextAlign;
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-std::string S(const QString& text) {
-    return text.toStdString();
-}
+using platform::ui::Q;
+using platform::ui::S;
 
 constexpr int kHeaderHeight = 340;
 constexpr int kRowHeight = 300;

@@ -2,6 +2,7 @@
 
 #include "platform/ui/print_preview.h"
 #include "platform/ui/qt_printer.h"
+#include "platform/ui/qtext.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,9 +15,7 @@
 namespace platform::ui {
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::ui::Q;
 
 QMessageBox::Icon ToQt(MsgIcon icon) {
     switch (icon) {

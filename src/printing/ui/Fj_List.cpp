@@ -4,6 +4,7 @@
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/qt_printer.h"
+#include "platform/ui/qtext.h"
 #include "printing/materials_list.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
@@ -20,9 +21,7 @@ using platform::ui::ControlKind;
 using platform::ui::FontSpec;
 using platform::ui::TextAlign;
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::ui::Q;
 
 constexpr int kPictureIndex = 1;
 constexpr float kListScaleY = 1.45f;

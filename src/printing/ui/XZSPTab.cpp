@@ -2,6 +2,7 @@
 
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
+#include "platform/ui/qtext.h"
 #include "printing/application_form.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
@@ -27,12 +28,8 @@ using platform::ui::FontSpec;
 using platform::ui::TextAlign;
 using platform::ui::TwipRect;
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-std::string S(const QString& text) {
-    return text.toStdString();
-}
+using platform::ui::Q;
+using platform::ui::S;
 
 const ApplicationItem& CurrentItem() {
     return ItemTable.at(static_cast<std::size_t>(SelectedItem));

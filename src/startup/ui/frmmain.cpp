@@ -1,5 +1,6 @@
 #include "startup/ui/frmmain.h"
 
+#include "platform/ui/qtext.h"
 #include "startup/mainbas.h"
 #include "startup/ui/materials_opener.h"
 #include "util/frmutil.h"
@@ -35,9 +36,7 @@ void Paint(QPainter& painter, double width, double height, Gradient gradient) {
                         gradient.b2, gradient.flag);
 }
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::ui::Q;
 
 int ItemRows() {
     const long rows = static_cast<long>(ItemCount) * SubItemCount;
