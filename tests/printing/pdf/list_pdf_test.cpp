@@ -1,6 +1,7 @@
 // The materials list on paper: a list longer than one table prints further
 // pages in the same PDF, each with the header, numbering continued.
 
+#include "pdf_support.h"
 #include "platform/gbk.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/Fj_List.h"
@@ -21,18 +22,7 @@ int RunProgram(int argc, char** argv) {
 
 namespace {
 
-QString RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << " failed (poppler-utils installed?): "
-                      << process.readAllStandardError().toStdString();
-        return {};
-    }
-    // Some CJK faces map characters to their radical forms: compare the plain ones.
-    return QString::fromUtf8(process.readAllStandardOutput())
-        .normalized(QString::NormalizationForm_KC);
-}
+using pdftest::RunTool;
 
 QString PageText(const QString& pdf, int page) {
     const QString n = QString::number(page);
@@ -41,16 +31,8 @@ QString PageText(const QString& pdf, int page) {
 
 // Top edge (points) of the first word equal to `word` on a page.
 std::optional<double> WordTop(const QString& pdf, int page, const QString& word) {
-    const QString n = QString::number(page);
-    const QString html =
-        RunTool("pdftotext", {"-f", n, "-l", n, "-bbox", "-enc", "UTF-8", pdf, "-"});
-    const QRegularExpression re("<word xMin=\"[\\d.]+\" yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" "
-                                "yMax=\"[\\d.]+\">" +
-                                QRegularExpression::escape(word) + "</word>");
-    const auto match = re.match(html);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return match.captured(1).toDouble();
+    const auto box = pdftest::Find(pdftest::Words(pdf, page), word);
+    return box ? std::optional<double>(box->top()) : std::nullopt;
 }
 
 std::string Manifest(int linked) {

@@ -2,6 +2,7 @@
 // window's page against the PDF that "打 印" writes, the PDF saved from the
 // preview against the printed one, and the preview's own "打 印".
 
+#include "pdf_support.h"
 #include "platform/ui/print_preview.h"
 #include "platform/ui/qt_printer.h"
 #include "platform/ui/twipform.h"
@@ -88,24 +89,7 @@ double Covered(const QImage& a, const QImage& b, int ink = 160) {
 class PreviewPdfTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        {
-            testsupport::FixtureDb db(dir_.File("系统模板.mdb"));
-            db.AddParameters();
-            db.AddItem({.name = "甲级资质新申请",
-                        .extra = {{"行政审批项目名称", "甲级资质申请"},
-                                  {"行政区域", 510300},
-                                  {"单位个人", 1},
-                                  {"单位名称", "地质勘查院"},
-                                  {"法人代表", "王五"},
-                                  {"单位地址", "成都市一环路"},
-                                  {"联系电话", "02888888888"},
-                                  {"审批结果接收方式", "10100"}}});
-            db.AddWord(1, 510300, "自贡市");
-        }
-        StartupHooks hooks;
-        hooks.countPrinters = [] { return 1; };
-        ASSERT_TRUE(Main(dir_.path(), hooks));
-        SelectedItem = 0;
+        pdftest::StartOnApplicationItem(dir_, {{"审批结果接收方式", "10100"}});
     }
     void TearDown() override { ResetGlobals(); }
 

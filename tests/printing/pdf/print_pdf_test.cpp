@@ -1,5 +1,6 @@
 // Real output: the Qt printer writes a PDF; poppler's tools read it back.
 
+#include "pdf_support.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
@@ -21,16 +22,7 @@ int RunProgram(int argc, char** argv) {
 
 namespace {
 
-QString RunTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        ADD_FAILURE() << program.toStdString() << " failed (poppler-utils installed?): "
-                      << process.readAllStandardError().toStdString();
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
+using pdftest::RunTool;
 
 QString TextOf(const QString& pdf) {
     return RunTool("pdftotext", {"-enc", "UTF-8", pdf, "-"});
@@ -48,17 +40,9 @@ QStringList FontsNotEmbedded(const QString& pdf) {
     return missing;
 }
 
-// The bounding box (points) of the first word equal to `word` in pdftotext -bbox output.
+// The bounding box (points) of the first word equal to `word`.
 std::optional<QRectF> WordBox(const QString& pdf, const QString& word) {
-    QString html = RunTool("pdftotext", {"-bbox", "-enc", "UTF-8", pdf, "-"});
-    QRegularExpression re("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
-                          "yMax=\"([\\d.]+)\">" +
-                          QRegularExpression::escape(word) + "</word>");
-    auto m = re.match(html);
-    if (!m.hasMatch())
-        return std::nullopt;
-    double x0 = m.captured(1).toDouble(), y0 = m.captured(2).toDouble();
-    return QRectF(QPointF(x0, y0), QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()));
+    return pdftest::Find(pdftest::Words(pdf), word);
 }
 
 // The top 1500 × 2500 dots of the page rendered at 600 dpi in grey levels.

@@ -1,6 +1,7 @@
 // The application form printed into a real PDF: where poppler finds its texts
 // on the page, against the engine's mapping of window twips to page twips.
 
+#include "pdf_support.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/print_table.h"
 #include "printing/ui/XZSPTab.h"
@@ -8,8 +9,6 @@
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
 
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -22,38 +21,9 @@ using printing::BoxWidth;
 using printing::PageX;
 using printing::PageY;
 
-// Words of pdftotext -bbox: the text and its box in points.
-struct Word {
-    QString text;
-    QRectF box;
-};
-
-std::vector<Word> Words(const QString& pdf) {
-    QProcess process;
-    process.start("pdftotext", {"-bbox", "-enc", "UTF-8", pdf, "-"});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
-        ADD_FAILURE() << "pdftotext failed (poppler-utils installed?)";
-        return {};
-    }
-    const QString html = QString::fromUtf8(process.readAllStandardOutput());
-    static const QRegularExpression re("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
-                                       "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>");
-    std::vector<Word> words;
-    for (auto it = re.globalMatch(html); it.hasNext();) {
-        const auto m = it.next();
-        words.push_back(
-            {m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
-                                   QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
-    }
-    return words;
-}
-
-std::optional<QRectF> Find(const std::vector<Word>& words, const QString& text) {
-    for (const Word& w : words)
-        if (w.text == text)
-            return w.box;
-    return std::nullopt;
-}
+using pdftest::Find;
+using pdftest::Word;
+using pdftest::Words;
 
 double Points(double twips) {
     return twips / 20.0;
@@ -62,25 +32,7 @@ double Points(double twips) {
 TEST(XZSPTabPdfTest, TextsStandWhereTheEngineMapsTheirControls) {
     testsupport::ScopedFakePrompter prompter;
     testsupport::TempDir dir;
-    {
-        testsupport::FixtureDb db(dir.File("系统模板.mdb"));
-        db.AddParameters();
-        db.AddItem({.name = "甲级资质新申请",
-                    .extra = {{"行政审批项目名称", "甲级资质申请"},
-                              {"行政区域", 510300},
-                              {"单位个人", 1},
-                              {"单位名称", "地质勘查院"},
-                              {"法人代表", "王五"},
-                              {"单位地址", "成都市一环路"},
-                              {"联系电话", "02888888888"},
-                              {"个人姓名", "李四"},
-                              {"审批结果接收方式", "10000"}}});
-        db.AddWord(1, 510300, "自贡市");
-    }
-    StartupHooks hooks;
-    hooks.countPrinters = [] { return 1; };
-    ASSERT_TRUE(Main(dir.path(), hooks));
-    SelectedItem = 0;
+    pdftest::StartOnApplicationItem(dir, {{"个人姓名", "李四"}, {"审批结果接收方式", "10000"}});
 
     QTemporaryDir out;
     const QString pdf = out.filePath("xzsptab.pdf");
