@@ -13,6 +13,7 @@ PACKAGES=(
   poppler-utils xvfb xauth
   dpkg-dev file desktop-file-utils
   libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
+  libsane-dev sane-utils libqpdf-dev qpdf libssl-dev ccache
 )
 if [ "${1:-}" = "--fuzz" ]; then
   PACKAGES+=(clang-14 libclang-rt-14-dev)
