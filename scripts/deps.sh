@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   g++ make cmake pkg-config
   qt6-base-dev qt6-translations-l10n libxkbcommon-dev libfontconfig-dev
-  libsqlite3-dev libxml2-dev libgtest-dev
+  libsqlite3-dev libxml2-dev libgtest-dev libicu-dev
   mdbtools mdbtools-dev libmdb3
   fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk fonts-wqy-zenhei
   poppler-utils xvfb xauth

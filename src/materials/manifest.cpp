@@ -306,7 +306,8 @@ std::vector<std::string> ReviewStoredCopy(XmlDocument& doc, bool& changed) {
         }
         const bool storableMaterial = IsStorableName(name);
         if (!storableMaterial)
-            problems.push_back("材料名称“" + name + "”不能用作文件夹名，该材料的文件无法保存");
+            problems.push_back("材料名称“" + name + "”不能用作文件夹名（" + NameProblem(name) +
+                               "），该材料的文件无法保存");
         int linked = 0, cleared = 0;
         for (const XmlNode& file : FileEntries(material)) {
             const XmlNode url = file.selectSingleNode(".//fileUrl");
@@ -314,10 +315,10 @@ std::vector<std::string> ReviewStoredCopy(XmlDocument& doc, bool& changed) {
             const std::string fileName = ChildText(file, ".//fileName");
             if (storableMaterial && !IsStorableName(fileName))
                 problems.push_back("【" + name + "】" + EntryLabel(file) + "：报件名称“" +
-                                   fileName + "”不能用作文件名");
+                                   fileName + "”不能用作文件名（" + NameProblem(fileName) + "）");
             if (link.empty())
                 continue;
-            if (link.find(kLocalPrefix) != std::string::npos) {
+            if (IsStoredLink(link)) {
                 ++linked;
                 continue;
             }
@@ -381,7 +382,7 @@ std::optional<std::filesystem::path> ResolveLink(const std::string& link,
                                                  const std::string& storageFolder) {
     if (link.empty())
         return std::nullopt;
-    if (link.find(kLocalPrefix) == std::string::npos) {
+    if (!IsStoredLink(link)) {
         // A source path as the file dialog gives it: absolute. A relative one
         // would be resolved against whatever folder the program runs in.
         std::filesystem::path source = util::PathFromUtf8(link);
@@ -403,7 +404,7 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
         return {};
     // A stored file lies in the package itself: neither it nor its material's
     // folder may be a link that leads elsewhere.
-    if (link.find(kLocalPrefix) != std::string::npos &&
+    if (IsStoredLink(link) &&
         (!std::filesystem::is_regular_file(std::filesystem::symlink_status(*path, error)) ||
          !std::filesystem::is_directory(
              std::filesystem::symlink_status(path->parent_path(), error))))
@@ -621,14 +622,12 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
     return SaveReported(*doc, path);
 }
 
+bool IsStoredLink(std::string_view link) {
+    return link.starts_with(kLocalPrefix);
+}
+
 std::string LinkWithoutPrefix(const std::string& link) {
-    const std::string prefix = kLocalPrefix;
-    std::string out;
-    std::size_t pos = 0;
-    for (std::size_t hit; (hit = link.find(prefix, pos)) != std::string::npos;
-         pos = hit + prefix.size())
-        out += link.substr(pos, hit - pos);
-    return out + link.substr(pos);
+    return IsStoredLink(link) ? link.substr(std::string_view(kLocalPrefix).size()) : link;
 }
 
 } // namespace materials

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace materials {
@@ -84,8 +85,13 @@ bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
 
 // ---- links and sizes ----
 
-// The link with every local prefix taken out: for a stored file's link, the
-// standard file name it was stored under.
+// Whether the link is a stored file's link: it starts with the prefix. A link
+// that holds the prefix elsewhere (an absolute path through a folder named
+// "Local:\\") is not one.
+bool IsStoredLink(std::string_view link);
+// A stored file's link without its prefix: the standard file name it was
+// stored under (what follows is judged by the name rule; a second prefix makes
+// it no name). Any other link as it is.
 std::string LinkWithoutPrefix(const std::string& link);
 
 // Path on disk of a link: nothing for the empty link; a local-prefix link

@@ -43,6 +43,8 @@ const char* Substitute(char c) {
         return "│";
     case '"':
         return "＂";
+    case ';':
+        return "；";
     default:
         return nullptr;
     }
@@ -74,17 +76,6 @@ bool RemoveTree(const fs::path& folder, const std::function<void()>& idle) {
     }
     fs::remove(folder, error);
     return !fs::exists(fs::symlink_status(folder, error));
-}
-
-bool IsDeviceName(std::string_view name) {
-    std::string base(name.substr(0, name.find('.')));
-    base.erase(base.find_last_not_of(' ') + 1);
-    base = util::AsciiUpper(base);
-    static const std::array<const char*, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
-    if (std::any_of(kPlain.begin(), kPlain.end(), [&](const char* d) { return base == d; }))
-        return true;
-    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-           base[3] >= '1' && base[3] <= '9';
 }
 
 } // namespace
@@ -168,13 +159,7 @@ bool DeleteFolderTree(const std::string& folder, const std::function<void()>& id
 }
 
 bool IsStorableName(std::string_view name) {
-    if (name.find_first_not_of(". ") == std::string_view::npos || name.size() > kMaxNameBytes)
-        return false;
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 ||
-            std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos)
-            return false;
-    return !IsDeviceName(name);
+    return IsKeptName(name);
 }
 
 } // namespace materials

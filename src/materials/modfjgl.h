@@ -2,6 +2,8 @@
 // Helpers of the materials subsystem: standard file names, the number texts
 // of the grids, and the path and folder procedures of the package save.
 
+#include "materials/name_rule.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -11,7 +13,8 @@ namespace materials {
 
 // Turns an entry title into text usable as a file name: spaces around it go,
 // line breaks and other control characters go, and the characters reserved in
-// file names become look-alikes (\ ╲, / ╱, : ：, * -, ? -, < [, > ], | │, " ＂).
+// file names become look-alikes (\ ╲, / ╱, : ：, * -, ? -, < [, > ], | │, " ＂,
+// ; ；, the last because Joliet names cannot hold it).
 // A title of only spaces gives "".
 std::string ToStandardName(std::string_view title);
 
@@ -48,13 +51,8 @@ bool DeleteFolderTree(const std::string& folder, const std::function<void()>& id
 
 // Whether a name read from a manifest (a material's fjmc, an entry's fileName
 // or standard file name) can be used as one file or folder name inside the
-// package folder on every platform the package is read on: not empty, not
-// only dots and spaces ("." and ".." and what Windows trims to them), no
-// separator, drive colon, control character or other character that Windows
-// forbids in names (* ? " < > |), not a Windows device name (CON, NUL,
-// COM1, ... with or without extension), and not longer than a file system
-// takes (kMaxNameBytes of UTF-8).
+// package folder on every platform and disc the package is read on: the one
+// name rule of materials/name_rule.h (NameProblem is "").
 bool IsStorableName(std::string_view name);
-inline constexpr std::size_t kMaxNameBytes = 255;
 
 } // namespace materials

@@ -2,6 +2,7 @@
 
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
+#include "materials/name_rule.h"
 #include "materials/save_folder.h"
 #include "platform/gbk.h"
 #include "platform/xmldoc.h"
@@ -36,14 +37,6 @@ std::string Lower(std::string text) {
 
 std::string Extension(const std::string& name) {
     return Lower(GetExtension(name));
-}
-
-// UTF-16 units of a UTF-8 text: what Joliet counts.
-std::size_t Utf16Length(const std::string& text) {
-    std::size_t units = 0;
-    for (char32_t c : util::ToU32(text))
-        units += c > 0xFFFF ? 2 : 1;
-    return units;
 }
 
 std::string MegaBytes(std::uint64_t bytes) {
@@ -117,24 +110,15 @@ class Checker {
     void checkList();
     void checkStrays();
     void checkDuplicates();
-    void checkName(const std::string& material, const std::string& entry, const std::string& file,
-                   const std::string& name);
 
     fs::path folder_;
     ContentInspector* inspector_;
     PackageCheck check_;
     std::vector<Stored> stored_;                           // entries that go onto the disc
     std::vector<std::string> listed_;                      // the lines the list must hold
-    std::map<std::string, std::set<std::string>> claimed_; // material → names (upper case)
-    std::set<std::string> materialKeys_;                   // material folders (upper case)
+    std::map<std::string, std::set<std::string>> claimed_; // material key → name keys
+    std::map<std::string, std::string> materialKeys_;      // material folder key → its name
 };
-
-void Checker::checkName(const std::string& material, const std::string& entry,
-                        const std::string& file, const std::string& name) {
-    const std::string problem = DiscNameProblem(name);
-    if (!problem.empty())
-        error(material, entry, file, problem);
-}
 
 void Checker::checkEntries(const XmlDocument& doc) {
     const XmlNode root = doc.documentElement();
@@ -152,31 +136,41 @@ void Checker::checkEntries(const XmlDocument& doc) {
                 entry = ChildText(file, ".//fileName");
             if (entry.empty())
                 entry = "第" + std::to_string(n) + "个报件";
-            if (link.find(kLocalPrefix) == std::string::npos) {
+            if (!IsStoredLink(link)) {
                 error(name, entry, link, "已选择的文件尚未保存到申报资料目录，请重新保存");
                 continue;
             }
             const std::string stored = LinkWithoutPrefix(link);
             listed_.push_back(std::to_string(listed_.size() + 1) + "、" + stored);
-            if (!IsStorableName(name)) {
+            // The one name rule, as the save applies it.
+            std::string problem = NameProblem(name);
+            for (const char* own : {kStoredCopyName, kMaterialsListName, kStagingFolderName})
+                if (problem.empty() && SameName(name, own))
+                    problem = "与申报资料自身的文件同名";
+            if (!problem.empty()) {
                 if (namedMaterials.insert(name).second)
-                    error(name, "", "", "材料名称不能用作文件夹名");
+                    error(name, "", "", "材料名称不能用作文件夹名：" + problem);
                 continue;
             }
-            if (!IsStorableName(stored)) {
-                error(name, entry, stored, "文件名无效");
+            if (const std::string problem = NameProblem(stored); !problem.empty()) {
+                error(name, entry, stored, "文件名无效：" + problem);
                 continue;
             }
             if (namedMaterials.insert(name).second) {
-                checkName(name, "", "", name);
-                materialKeys_.insert(util::AsciiUpper(name));
+                const auto [first, fresh] = materialKeys_.emplace(NameKey(name), name);
+                if (!fresh && first->second != name)
+                    error(name, "", "",
+                          "与材料【" + first->second +
+                              "】的名称只有大小写不同，在Windows和光盘上是同一个文件夹");
             }
-            checkName(name, entry, stored, stored);
-            const std::string path = "/" + name + "/" + stored;
-            if (Utf16Length(path) > kJolietPathLimit)
-                error(name, entry, stored,
-                      "路径超过" + std::to_string(kJolietPathLimit) + "个字符，光盘上会被截短");
-            if (!claimed_[util::AsciiUpper(name)].insert(util::AsciiUpper(stored)).second) {
+            if (const auto first = materialKeys_.find(NameKey(name));
+                first != materialKeys_.end() && first->second != name)
+                continue;
+            if (const std::string problem = PathProblem(name, stored); !problem.empty()) {
+                error(name, entry, stored, problem);
+                continue;
+            }
+            if (!claimed_[NameKey(name)].insert(NameKey(stored)).second) {
                 error(name, entry, stored, "与同一材料中另一报件链接同一个文件");
                 continue;
             }
@@ -266,7 +260,8 @@ void Checker::checkList() {
         return;
     }
     std::ifstream in(path, std::ios::binary);
-    const std::string text = platform::GbkToUtf8(
+    // Decoded as it is written: GBK, and the GB18030 form of what GBK lacks.
+    const std::string text = platform::Gb18030ToUtf8(
         std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -313,13 +308,14 @@ void Checker::checkStrays() {
         const bool folder = fs::is_directory(it->symlink_status(e));
         if (!folder && (name == kStoredCopyName || name == kMaterialsListName))
             continue;
-        if (folder && materialKeys_.count(util::AsciiUpper(name))) {
-            const std::set<std::string>& names = claimed_[util::AsciiUpper(name)];
+        const auto material = materialKeys_.find(NameKey(name));
+        if (folder && material != materialKeys_.end() && material->second == name) {
+            const std::set<std::string>& names = claimed_[NameKey(name)];
             std::error_code inner;
             for (fs::directory_iterator f(it->path(), inner), fend; !inner && f != fend;
                  f.increment(inner)) {
                 const std::string file = util::PathToUtf8(f->path().filename());
-                if (!names.count(util::AsciiUpper(file)))
+                if (!names.count(NameKey(file)))
                     warning(name, "", file, "不在APLPKG.XML中，不刻入光盘");
             }
             continue;
@@ -396,20 +392,7 @@ PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector
 }
 
 std::string DiscNameProblem(const std::string& name) {
-    if (Utf16Length(name) > kJolietNameLimit)
-        return "名称超过" + std::to_string(kJolietNameLimit) +
-               "个字符（光盘Joliet格式的上限），刻录后会被截短";
-    for (char32_t c : util::ToU32(name)) {
-        if (c > 0xFFFF)
-            return "含有光盘Joliet格式不能保存的字符“" + util::ToUtf8(c) + "”";
-        if (c < 0x20 || c == 0x7F)
-            return "含有控制字符";
-        if (std::u32string_view(U"\\/:*?\"<>|;").find(c) != std::u32string_view::npos)
-            return "含有光盘或Windows不允许的字符“" + util::ToUtf8(c) + "”";
-    }
-    if (!name.empty() && (name.back() == ' ' || name.back() == '.'))
-        return "以空格或句点结尾，Windows读出时会被改名";
-    return {};
+    return NameProblem(name);
 }
 
 std::string FindingLine(const PackageFinding& f) {

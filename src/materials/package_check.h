@@ -58,11 +58,10 @@ struct PackageCheck {
 PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector);
 
 // Why a name (one file or folder name) would not reach a Windows reader of
-// the disc unchanged; "" when it would.
+// the disc unchanged; "" when it would. The one name rule (NameProblem of
+// materials/name_rule.h), which the save applies too.
 std::string DiscNameProblem(const std::string& name);
-// Joliet keeps at most this many UTF-16 units per name, and per path.
-inline constexpr std::size_t kJolietNameLimit = 64;
-inline constexpr std::size_t kJolietPathLimit = 240;
+
 
 // One line: 【材料】报件（文件）：问题, or 文件：问题 for the package's own files.
 std::string FindingLine(const PackageFinding& finding);

@@ -1,8 +1,10 @@
 #include "materials/package_disc.h"
 
+#include "materials/name_rule.h"
 #include "util/utf8.h"
 
 #include <algorithm>
+#include <ctime>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -100,6 +102,35 @@ bool SameContent(platform::DiscVolume& volume, const platform::DiscFile& file,
     return read && same && !in.read(&extra, 1);
 }
 
+// The one name rule on every name and path of the layout, and no two paths
+// that are one to Windows; "" when the layout may be written.
+std::string LayoutNameProblem(const platform::DiscLayout& layout) {
+    std::map<std::string, std::string> keys;
+    for (const platform::DiscFile& f : layout.files) {
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        for (std::size_t slash; (slash = f.discPath.find('/', start)) != std::string::npos;
+             start = slash + 1)
+            parts.push_back(f.discPath.substr(start, slash - start));
+        parts.push_back(f.discPath.substr(start));
+        for (const std::string& part : parts)
+            if (const std::string problem = NameProblem(part); !problem.empty())
+                return "光盘上的名称“" + part + "”" + problem;
+        if (parts.size() == 2)
+            if (const std::string problem = PathProblem(parts[0], parts[1]); !problem.empty())
+                return f.discPath + "：" + problem;
+        if (parts.size() > 2)
+            return f.discPath + "：路径层次过多";
+        std::string key;
+        for (const std::string& part : parts)
+            key += NameKey(part) + "/";
+        const auto [first, fresh] = keys.emplace(key, f.discPath);
+        if (!fresh)
+            return f.discPath + "：与" + first->second + "在Windows上是同一个文件";
+    }
+    return {};
+}
+
 void Remove(const fs::path& path) {
     std::error_code ignored;
     fs::remove(path, ignored);
@@ -132,8 +163,20 @@ std::string DiscVolumeName(const std::string& text) {
     return name.empty() ? "APLPKG" : name;
 }
 
+std::string PrimaryVolumeId(std::time_t when) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &when);
+#else
+    localtime_r(&when, &local);
+#endif
+    char date[16];
+    std::strftime(date, sizeof date, "%Y%m%d", &local);
+    return std::string("APLPKG_") + date;
+}
+
 platform::DiscLayout PackageLayout(const PackageCheck& check, const std::string& volumeName) {
-    return {volumeName, check.discFiles};
+    return {volumeName, check.discFiles, PrimaryVolumeId(std::time(nullptr))};
 }
 
 std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
@@ -143,7 +186,7 @@ std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
     std::vector<std::string> differences;
     if (volume.jolietVolumeName() != layout.volumeName)
         differences.push_back("卷标不符：“" + volume.jolietVolumeName() + "”");
-    if (volume.primaryVolumeName() != layout.volumeName)
+    if (volume.primaryVolumeName() != platform::DCharacters(layout.primaryVolumeId))
         differences.push_back("主卷标不符：“" + volume.primaryVolumeName() + "”");
     CompareTree(volume.entries(platform::NameTree::Joliet), layout, "Joliet目录", differences);
     CompareTree(volume.entries(platform::NameTree::RockRidge), layout, "Rock Ridge目录",
@@ -176,6 +219,8 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
     const std::uint64_t bytes = LayoutBytes(layout);
     if (bytes > kDvdBytes)
         return {Status::Refused, TooLarge(bytes) + "，未制作映像文件。"};
+    if (const std::string problem = LayoutNameProblem(layout); !problem.empty())
+        return {Status::Refused, problem + "，未制作映像文件。"};
     std::string error;
     const std::optional<std::uint64_t> size = system.imageSize(layout, error);
     if (!size)
@@ -253,6 +298,8 @@ DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
     const std::uint64_t bytes = LayoutBytes(layout);
     if (bytes > kDvdBytes)
         return {Status::Refused, TooLarge(bytes) + "，未刻录。"};
+    if (const std::string problem = LayoutNameProblem(layout); !problem.empty())
+        return {Status::Refused, problem + "，未刻录。"};
     std::string error;
     const std::optional<std::uint64_t> size = system.imageSize(layout, error);
     if (!size)

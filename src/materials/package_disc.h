@@ -9,6 +9,7 @@
 #include "materials/package_check.h"
 #include "platform/disc.h"
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -18,9 +19,9 @@
 
 namespace materials {
 
-// The volume name of a package disc: the text cut, at character boundaries,
-// to what both volume descriptors hold unchanged (16 UTF-16 units in the
-// Joliet one, 32 bytes of UTF-8 in the primary one: ten Chinese characters);
+// The volume name of a package disc (the Joliet descriptor's, which Windows
+// shows): the text cut, at character boundaries, to 16 UTF-16 units and 32
+// bytes of UTF-8 (ten Chinese characters);
 // characters a disc name cannot carry (UCS-2 has no room for those beyond
 // U+FFFF, Windows refuses \ / : * ? " < > | ;) are dropped. "APLPKG" when
 // nothing is left.
@@ -68,7 +69,12 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
 DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
                      const platform::DiscLayout& layout, DiscObserver& observer);
 
-// The layout of a checked package under the given volume name.
+// The primary descriptor's volume identifier of a package disc made at
+// `when`, in d-characters: "APLPKG_" and the local date (APLPKG_20261207).
+std::string PrimaryVolumeId(std::time_t when);
+
+// The layout of a checked package under the given volume name, with the
+// primary volume identifier of today.
 platform::DiscLayout PackageLayout(const PackageCheck& check, const std::string& volumeName);
 
 } // namespace materials

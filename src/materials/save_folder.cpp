@@ -36,20 +36,21 @@ std::vector<XmlNode> MaterialNodes(const XmlDocument& doc) {
     return root.selectNodes(".//attachments//attachment");
 }
 
+// Only a link that starts with the prefix is a stored file's link.
 bool HasLocalPrefix(const std::string& link) {
-    return link.find(kLocalPrefix) != std::string::npos;
+    return IsStoredLink(link);
 }
 
-// Names compare as Windows compares them (ASCII letters without case), so two
+// Names compare by the one name rule (full Unicode case folding), so two
 // entries can never claim names that are one file on the disc.
 std::string NameKey(const std::string& name) {
-    return util::AsciiUpper(name);
+    return materials::NameKey(std::string_view(name));
 }
 
 // The package's own files: no material may be named like them.
 bool IsPackageFileName(const std::string& name) {
     for (const char* own : {kStoredCopyName, kMaterialsListName, kStagingFolderName})
-        if (util::EqualsIgnoreAsciiCase(name, own))
+        if (SameName(name, own))
             return true;
     return false;
 }
@@ -268,10 +269,12 @@ bool PackageWriter::isClaimed(const Material& mat, const std::string& name) cons
 }
 
 void PackageWriter::plan(const XmlDocument& doc) {
+    std::map<std::string, std::string> spelled; // material key → the first name spelled so
     for (const XmlNode& node : MaterialNodes(doc)) {
         Material mat;
         mat.name = ChildText(node, ".//fjmc");
-        mat.usable = IsStorableName(mat.name) && !IsPackageFileName(mat.name);
+        mat.usable = IsStorableName(mat.name) && !IsPackageFileName(mat.name) &&
+                     spelled.emplace(NameKey(mat.name), mat.name).first->second == mat.name;
         mat.folder = folder_ / util::PathFromUtf8(mat.name);
         // A material without dzjs keeps its folder: only a count of 0 empties it.
         mat.count = node.selectSingleNode(".//dzjs");
@@ -302,14 +305,22 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
             clearedNames_.emplace_back(m, baseName);
         return;
     }
+    // The prefix is decided before any file test: a stored link is never
+    // tested as a path, and no link is resolved against the current folder.
     if (!mat.usable) {
         w.fail(SaveProblem::MaterialName);
-    } else if (!HasLocalPrefix(link) && !linked.is_absolute()) {
-        // Never resolved against the folder the program runs in.
+    } else if (HasLocalPrefix(link)) {
+        planStored(w, mat, link);
+    } else if (!linked.is_absolute()) {
         w.fail(SaveProblem::BadStoredLink);
     } else if (fs::is_regular_file(linked, error)) {
-        w.storedName = baseName + "." + GetExtension(link);
-        if (!IsStorableName(baseName) || !IsStorableName(w.storedName)) {
+        // A source without an extension is stored under fileName alone: a
+        // name ending in a dot would be renamed by Windows.
+        const std::string extension = GetExtension(link);
+        w.storedName = extension.empty() ? baseName : baseName + "." + extension;
+        if (!IsStorableName(baseName) || !IsStorableName(w.storedName) ||
+            !PathProblem(mat.name, w.storedName).empty()) {
+            w.baseName = baseName;
             w.fail(SaveProblem::EntryName);
         } else if (!claim(mat, w.storedName)) {
             w.fail(SaveProblem::DuplicateName);
@@ -319,8 +330,6 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
             w.baseName = baseName;
             w.bytes = fs::file_size(linked, error);
         }
-    } else if (HasLocalPrefix(link)) {
-        planStored(w, mat, link);
     } else if (fs::exists(linked, error)) {
         w.fail(SaveProblem::SourceNotAFile);
     } else {
@@ -333,7 +342,7 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
 // over from the earlier folder when a new folder was chosen.
 void PackageWriter::planStored(Work& w, const Material& mat, const std::string& link) {
     w.storedName = LinkWithoutPrefix(link);
-    if (!IsStorableName(w.storedName)) {
+    if (!IsStorableName(w.storedName) || !PathProblem(mat.name, w.storedName).empty()) {
         w.fail(SaveProblem::BadStoredLink);
         return;
     }
@@ -539,6 +548,26 @@ void PackageWriter::cleanUp() {
     }
 }
 
+// Why a refused name cannot be kept, in the words of the name rule.
+std::string NameDetail(const std::string& material, const Work& w) {
+    switch (w.problem) {
+    case SaveProblem::MaterialName:
+        if (std::string problem = NameProblem(material); !problem.empty())
+            return problem;
+        return IsPackageFileName(material) ? "与申报资料自身的文件同名"
+                                           : "与另一材料的名称只有大小写不同";
+    case SaveProblem::EntryName:
+    case SaveProblem::BadStoredLink:
+        for (const std::string& name : {w.baseName, w.storedName})
+            if (!name.empty())
+                if (std::string problem = NameProblem(name); !problem.empty())
+                    return problem;
+        return w.storedName.empty() ? std::string() : PathProblem(material, w.storedName);
+    default:
+        return {};
+    }
+}
+
 SaveOutcome PackageWriter::finish(SaveStatus status) {
     SaveOutcome outcome;
     outcome.status = status;
@@ -546,7 +575,8 @@ SaveOutcome PackageWriter::finish(SaveStatus status) {
         return outcome;
     for (const Work& w : works_)
         if (w.action == Action::Fail)
-            outcome.failures.push_back({materials_[w.material].name, w.label, w.source, w.problem});
+            outcome.failures.push_back({materials_[w.material].name, w.label, w.source, w.problem,
+                                        NameDetail(materials_[w.material].name, w)});
     return outcome;
 }
 
@@ -652,6 +682,7 @@ SaveMessage SaveResultMessage(const SaveOutcome& outcome, std::int32_t totalMb,
         std::string text = "保存未全部成功！以下报件的文件未能保存：";
         for (const SaveFailure& f : outcome.failures)
             text += "\r\n  【" + f.material + "】" + f.entry + "：" + ProblemText(f.problem) +
+                    (f.detail.empty() ? std::string() : "：" + f.detail) +
                     (f.source.empty() ? std::string() : "（" + f.source + "）");
         if (!outcome.storagePathError.empty())
             text += "\r\n  申报资料存储路径未能记入模板数据库：" + outcome.storagePathError;

@@ -4,13 +4,16 @@
 // The package folder F receives the stored copy "APLPKG.XML" (the working
 // copy with the links of stored files rewritten to "Local:\\" + standard file
 // name), one subfolder per material holding its linked files under their
-// standard names (fileName + "." + the source's extension), and the list
-// "材料清单.txt" (GBK, CR LF). The working copy itself is never changed, so a
+// standard names (fileName + "." + the source's extension; fileName alone for
+// a source without one), and the list "材料清单.txt" (GB18030, which is GBK
+// for every character GBK holds; CR LF). The working copy itself is never changed, so a
 // later save copies the sources again.
 //
 // Names from the manifest are untrusted: a material name or entry name that
-// cannot be one plain file name inside F is refused for that entry, and no
-// path built from the manifest leads outside F (or, for files carried over
+// the one name rule (materials/name_rule.h) refuses, or whose path on the
+// disc would be too long, is refused for that entry (the package check and
+// the disc apply the same rule), and no path built from the manifest leads
+// outside F (or, for files carried over
 // from an earlier folder, outside that folder).
 //
 // The save is crash safe. Every file is first copied into a staging folder
@@ -91,6 +94,7 @@ struct SaveFailure {
     std::string entry;    // fileName, or "第n个报件" when it has none
     std::string source;   // the path that could not be stored (or the refused link)
     SaveProblem problem;
+    std::string detail{}; // for a refused name: why, in the words of the name rule
 };
 
 enum class SaveStatus {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -20,8 +21,22 @@ struct StatementCloser {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementCloser>;
 
+std::atomic<long long> statementLimitMs{5000};
+
+// Instructions between two looks at the clock.
+constexpr int kProgressInstructions = 1000;
+
 [[noreturn]] void ThrowSqlite(sqlite3* db, const std::string& context) {
-    throw DbError(context + ": " + (db ? sqlite3_errmsg(db) : "database not open"));
+    const std::string text = context + ": " + (db ? sqlite3_errmsg(db) : "database not open");
+    switch (db ? sqlite3_errcode(db) & 0xFF : SQLITE_OK) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        throw DbBusy(text);
+    case SQLITE_INTERRUPT:
+        throw DbInterrupted(text);
+    default:
+        throw DbError(text);
+    }
 }
 
 Statement Prepare(sqlite3* db, const std::string& sql) {
@@ -203,6 +218,29 @@ std::optional<double> Value::toNumber() const {
 
 // ---- Connection ----------------------------------------------------------
 
+void SetStatementTimeLimit(std::chrono::milliseconds limit) {
+    statementLimitMs = limit.count();
+}
+
+std::chrono::milliseconds StatementTimeLimit() {
+    return std::chrono::milliseconds(statementLimitMs.load());
+}
+
+struct Connection::StatementClock {
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+
+    void start() { deadline = std::chrono::steady_clock::now() + StatementTimeLimit(); }
+    // SQLite's progress handler: non-zero cuts the running statement off.
+    static int Check(void* self) {
+        return std::chrono::steady_clock::now() > static_cast<StatementClock*>(self)->deadline;
+    }
+};
+
+void Connection::startStatement() const {
+    if (clock_)
+        clock_->start();
+}
+
 void Connection::Closer::operator()(sqlite3* db) const {
     sqlite3_close_v2(db);
 }
@@ -237,21 +275,37 @@ void Connection::Open(const std::string&, const std::string&) {
     if (rc != SQLITE_OK)
         ThrowSqlite(raw, "cannot open " + util::PathToUtf8(path));
     sqlite3_busy_timeout(raw, 2000);
+    // The file comes from elsewhere: its schema is data, never code. Defensive
+    // mode forbids what could corrupt it on purpose; an untrusted schema lets
+    // views and triggers call no function with side effects.
+    int set = 0;
+    if (sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, &set) != SQLITE_OK || set != 1 ||
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &set) != SQLITE_OK || set != 0)
+        throw DbError("cannot open " + util::PathToUtf8(path) + " defensively");
+    auto clock = std::make_shared<StatementClock>();
+    sqlite3_progress_handler(raw, kProgressInstructions, &StatementClock::Check, clock.get());
+    clock->start();
     // Reading the schema proves the file is a readable database.
-    Prepare(raw, "select count(*) from sqlite_master");
+    Statement schema = Prepare(raw, "select count(*) from sqlite_master");
+    if (sqlite3_step(schema.get()) != SQLITE_ROW)
+        ThrowSqlite(raw, "cannot read " + util::PathToUtf8(path));
+    schema.reset();
     handle_ = std::move(db);
     path_ = path;
+    clock_ = std::move(clock);
 }
 
 void Connection::Close() {
     handle_.reset();
     path_.clear();
+    clock_.reset();
 }
 
 // ---- Recordset -----------------------------------------------------------
 
 struct Recordset::Rows {
     sqlite3* db = nullptr;
+    const Connection* connection = nullptr;
     std::vector<std::string> names;
     std::vector<std::string> tables;  // source table of each column, empty if computed
     std::vector<std::string> origins; // source column of each column
@@ -285,6 +339,8 @@ void Recordset::Open(const std::string& sql, Connection& connection, CursorType,
 
     auto rows = std::make_shared<Rows>();
     rows->db = db;
+    rows->connection = &connection;
+    connection.startStatement();
     const int first = hasRowId ? 1 : 0;
     // The columns are read after the first step: a schema changed by another
     // connection since this one last looked is noticed there, and the
@@ -411,6 +467,8 @@ void Recordset::Update() {
     for (std::size_t i = 0; i < pending_.size(); ++i)
         Bind(stmt.get(), static_cast<int>(i + 1), row[pending_[i]]);
     sqlite3_bind_int64(stmt.get(), static_cast<int>(pending_.size() + 1), rows_->rowIds[position_]);
+    if (rows_->connection)
+        rows_->connection->startStatement();
     if (sqlite3_step(stmt.get()) != SQLITE_DONE)
         ThrowSqlite(rows_->db, "update " + table);
     pending_.clear();
@@ -481,11 +539,13 @@ void BinaryStream::Close() {
 
 // ---- Transaction ---------------------------------------------------------
 
-Transaction::Transaction(Connection& connection) : db_(connection.handle()) {
+Transaction::Transaction(Connection& connection)
+    : db_(connection.handle()), connection_(&connection) {
     if (!db_)
         throw DbError("transaction: database not open");
     if (sqlite3_get_autocommit(db_) == 0)
         throw DbError("transaction: a transaction is already open");
+    connection.startStatement();
     if (sqlite3_exec(db_, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK)
         ThrowSqlite(db_, "begin transaction");
     open_ = true;
@@ -498,6 +558,7 @@ Transaction::~Transaction() {
 void Transaction::Commit() {
     if (!open_)
         throw DbError("commit: no open transaction");
+    connection_->startStatement();
     if (sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr) != SQLITE_OK) {
         const std::string message = sqlite3_errmsg(db_);
         Rollback();
@@ -510,6 +571,7 @@ void Transaction::Rollback() {
     if (!open_)
         return;
     open_ = false;
+    connection_->startStatement();
     if (sqlite3_get_autocommit(db_) == 0)
         sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
 }

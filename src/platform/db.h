@@ -4,6 +4,7 @@
 // that writes a long binary value to a file. Stored as SQLite; the file keeps
 // the name the program has always used.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,26 @@ class DbError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// The database is locked by another program (SQLite's "database is locked"
+// after the busy wait).
+class DbBusy : public DbError {
+  public:
+    using DbError::DbError;
+};
+
+// A statement that ran longer than the statement time limit and was cut off
+// (a view over an endless recursive query, say): the database is treated as
+// unreadable, never waited on.
+class DbInterrupted : public DbError {
+  public:
+    using DbError::DbError;
+};
+
+// Every statement of a connection is bounded by this much time of work
+// (SQLite's progress handler); 5 seconds unless a test sets it.
+void SetStatementTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds StatementTimeLimit();
 
 using Blob = std::vector<unsigned char>;
 
@@ -65,19 +86,31 @@ class Connection {
     std::string ConnectionString;
 
     // Opens the file named by Dbq (relative to DefaultDir). Throws DbError when
-    // the file is missing or is not a template database; nothing is written.
+    // the file is missing or is not a template database (DbBusy when another
+    // program holds it locked); nothing is written. The file is untrusted: it
+    // is opened in SQLite's defensive mode with an untrusted schema (views and
+    // triggers may call no function with side effects), and every statement
+    // is bounded by the statement time limit.
     void Open(const std::string& user = "", const std::string& password = "");
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
     const std::filesystem::path& DatabasePath() const { return path_; }
     sqlite3* handle() const;
+    // Starts the time of one statement (done by every operation of this layer
+    // before it steps a statement).
+    void startStatement() const;
 
   private:
     struct Closer {
         void operator()(sqlite3* db) const;
     };
+  public:
+    struct StatementClock;
+
+  private:
     std::unique_ptr<sqlite3, Closer> handle_;
     std::filesystem::path path_;
+    std::shared_ptr<StatementClock> clock_;
 };
 
 enum class CursorType { ForwardOnly, Keyset };
@@ -170,6 +203,7 @@ class Transaction {
 
   private:
     sqlite3* db_;
+    const Connection* connection_;
     bool open_ = false;
 };
 

@@ -29,11 +29,19 @@ struct DiscFile {
 };
 
 // What goes onto a disc: the volume name (already within the format's
-// limits) and the files; the folders follow from the paths.
+// limits; the Joliet descriptor holds it, Windows shows it), the files (the
+// folders follow from the paths) and the primary descriptor's volume
+// identifier, which ISO 9660 allows only d-characters (A-Z, 0-9, _; any other
+// character is written as "_", at most 32).
 struct DiscLayout {
     std::string volumeName;
     std::vector<DiscFile> files;
+    std::string primaryVolumeId = "APLPKG";
 };
+
+// The primary volume identifier as the disc holds it: d-characters only,
+// letters in upper case, at most 32.
+std::string DCharacters(const std::string& text);
 
 // What a long disc operation reports, and how it is cancelled. Both are
 // called often (after every chunk, or every tenth of a second while a drive

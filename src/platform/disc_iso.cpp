@@ -251,6 +251,99 @@ ImagePtr Import(IsoDataSource* source, bool joliet, bool& present, std::string& 
 
 } // namespace
 
+// ---- the primary volume identifier ----
+
+namespace {
+
+// Where the primary descriptor's volume identifier lies in a new image:
+// block 16, bytes 40 to 71.
+constexpr std::uint64_t kVolumeIdOffset = 16 * kDiscBlock + 40;
+constexpr std::size_t kVolumeIdBytes = 32;
+
+// As libburn's burn_source_free: the last holder frees the source.
+void ReleaseSource(burn_source* source) {
+    if (--source->refcount < 1) {
+        if (source->free_data)
+            source->free_data(source);
+        std::free(source);
+    }
+}
+
+struct Patch {
+    burn_source* inner;
+    std::uint64_t offset = 0;
+    char id[kVolumeIdBytes];
+};
+
+Patch* PatchOf(burn_source* source) {
+    return static_cast<Patch*>(source->data);
+}
+
+int PatchedRead(burn_source* source, unsigned char* buffer, int size) {
+    Patch* patch = PatchOf(source);
+    burn_source* inner = patch->inner;
+    const int n = inner->read_xt ? inner->read_xt(inner, buffer, size)
+                                 : inner->read(inner, buffer, size);
+    if (n <= 0)
+        return n;
+    const std::uint64_t begin = patch->offset, end = begin + std::uint64_t(n);
+    for (std::uint64_t at = std::max(begin, kVolumeIdOffset);
+         at < std::min(end, kVolumeIdOffset + kVolumeIdBytes); ++at)
+        buffer[at - begin] = static_cast<unsigned char>(patch->id[at - kVolumeIdOffset]);
+    patch->offset = end;
+    return n;
+}
+
+off_t PatchedGetSize(burn_source* source) {
+    burn_source* inner = PatchOf(source)->inner;
+    return inner->get_size(inner);
+}
+
+int PatchedSetSize(burn_source* source, off_t size) {
+    burn_source* inner = PatchOf(source)->inner;
+    return inner->set_size ? inner->set_size(inner, size) : 0;
+}
+
+int PatchedCancel(burn_source* source) {
+    burn_source* inner = PatchOf(source)->inner;
+    return inner->version > 0 && inner->cancel ? inner->cancel(inner) : 0;
+}
+
+void PatchedFree(burn_source* source) {
+    Patch* patch = PatchOf(source);
+    ReleaseSource(patch->inner);
+    delete patch;
+    source->data = nullptr;
+}
+
+// The image source with the primary volume identifier replaced by `id`
+// (d-characters, padded with spaces) as the blocks pass: a source of version
+// 1 that libburn and ImageStream hold like libisofs's own. Takes over the
+// reference to `inner`; null when memory runs out (`inner` is then kept).
+burn_source* PatchedSource(burn_source* inner, const std::string& id) {
+    auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
+    if (!source)
+        return nullptr;
+    auto* patch = new Patch{inner, 0, {}};
+    std::memset(patch->id, ' ', kVolumeIdBytes);
+    std::memcpy(patch->id, id.data(), std::min(id.size(), kVolumeIdBytes));
+    source->refcount = 1;
+    source->read = nullptr;
+    source->read_sub = nullptr;
+    source->get_size = PatchedGetSize;
+    source->set_size = PatchedSetSize;
+    source->free_data = PatchedFree;
+    source->next = nullptr;
+    source->data = patch;
+    source->version = 1;
+    source->read_xt = PatchedRead;
+    source->cancel = PatchedCancel;
+    return source;
+}
+
+} // namespace
+
+
 // ---- library ----
 
 // libisofs is set up once (UTF-8 names, messages queued) and ended when the
@@ -352,9 +445,11 @@ ImageStream StartImage(const DiscLayout& layout, bool sizeOnly, std::string& err
     iso_write_opts_set_iso_level(opts.get(), 3);
     iso_write_opts_set_rockridge(opts.get(), 1);
     iso_write_opts_set_joliet(opts.get(), 1);
-    // The volume name keeps its characters in the primary descriptor too
-    // (cut to fit by the caller), instead of becoming underscores.
-    iso_write_opts_set_relaxed_vol_atts(opts.get(), 1);
+    // The primary descriptor holds d-characters only: libisofs writes the
+    // volume name there as d-characters, and the stream puts the layout's own
+    // identifier in their place (PatchedSource). The Joliet descriptor keeps
+    // the Chinese name.
+    iso_write_opts_set_relaxed_vol_atts(opts.get(), 0);
     iso_write_opts_set_output_charset(opts.get(), "UTF-8");
     if (sizeOnly)
         iso_write_opts_set_will_cancel(opts.get(), 1);
@@ -364,7 +459,13 @@ ImageStream StartImage(const DiscLayout& layout, bool sizeOnly, std::string& err
         error = ErrorText(r);
         return {};
     }
-    return ImageStream(std::move(image), source);
+    burn_source* patched = PatchedSource(source, DCharacters(layout.primaryVolumeId));
+    if (!patched) {
+        ReleaseSource(source);
+        error = "out of memory";
+        return {};
+    }
+    return ImageStream(std::move(image), patched);
 }
 
 // ---- reading back ----
@@ -388,3 +489,4 @@ std::unique_ptr<DiscVolume> OpenVolume(IsoDataSource* source, std::string& error
 }
 
 } // namespace platform::disc
+

@@ -81,6 +81,36 @@ std::string GbkToUtf8(std::string_view gbk) {
     return out;
 }
 
+std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
+    return Convert("GB18030", "UTF-8", utf8);
+}
+
+std::string Gb18030ToUtf8(std::string_view bytes) {
+    if (auto whole = Convert("UTF-8", "GB18030", bytes))
+        return *whole;
+    // One character at a time: one byte (ASCII), two (lead 81-FE, trail 40-7E
+    // or 80-FE) or four (81-FE, 30-39, 81-FE, 30-39).
+    std::string out;
+    std::size_t i = 0;
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    while (i < bytes.size()) {
+        std::size_t width = 1;
+        if (byte(i) >= 0x80)
+            width = i + 1 < bytes.size() && byte(i + 1) >= 0x30 && byte(i + 1) <= 0x39 ? 4 : 2;
+        std::optional<std::string> piece;
+        if (i + width <= bytes.size())
+            piece = Convert("UTF-8", "GB18030", bytes.substr(i, width));
+        if (piece && !piece->empty()) {
+            out += *piece;
+            i += width;
+        } else {
+            out += util::ToUtf8(char32_t{0xFFFD});
+            ++i;
+        }
+    }
+    return out;
+}
+
 std::size_t GbkByteLength(std::string_view utf8) {
     return Utf8ToGbkLossless(utf8).size();
 }
@@ -93,7 +123,15 @@ bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Te
             withCrLf += '\r';
         withCrLf += utf8Text[i];
     }
-    const std::string bytes = Utf8ToGbkLossless(withCrLf);
+    // GB18030 throughout (GBK's own form for every character GBK holds but
+    // "€"), so that a reader decoding GB18030 gets every character back.
+    std::string bytes;
+    if (auto whole = Utf8ToGb18030(withCrLf)) {
+        bytes = std::move(*whole);
+    } else {
+        for (char32_t ch : util::ToU32(withCrLf))
+            bytes += Utf8ToGb18030(util::ToUtf8(ch)).value_or("?");
+    }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();

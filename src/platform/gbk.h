@@ -17,10 +17,19 @@ std::string Utf8ToGbkLossless(std::string_view utf8);
 // Bytes that do not decode become U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);
 
+// GB18030, the superset of GBK that Utf8ToGbkLossless writes for characters
+// outside GBK: strict (nullopt when a character has no form), and the reverse,
+// in which a byte that does not decode becomes U+FFFD and the bytes after it
+// are read afresh (a bad byte never swallows the character after it).
+std::optional<std::string> Utf8ToGb18030(std::string_view utf8);
+std::string Gb18030ToUtf8(std::string_view gb18030);
+
 // Bytes of the text in the GBK code page (a Chinese character counts 2).
 std::size_t GbkByteLength(std::string_view utf8);
 
-// Writes the lines as a GBK text file with CR LF line ends. False on I/O errors.
+// Writes the lines as a GB18030 text file (GBK for every character GBK holds
+// except "€", which GBK writes as 0x80) with CR LF line ends; read it back
+// with Gb18030ToUtf8. False on I/O errors.
 bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Text);
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/file_read.h"
 
 #include <iconv.h>
+#include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -200,7 +201,28 @@ bool ReplaceFileContent(const std::filesystem::path& path, const char* data, std
 struct ParseGuard {
     bool entityDeclared = false;
     int line = 0;
+    std::size_t elements = 0;
+    bool tooManyElements = false;
 };
+
+// Builds the tree as libxml2 does, counting the elements: a document beyond
+// kMaxXmlElements stops the parser before its tree costs more memory.
+void CountingStartElement(void* context, const xmlChar* localname, const xmlChar* prefix,
+                          const xmlChar* uri, int namespaces, const xmlChar** namespaceList,
+                          int attributes, int defaulted, const xmlChar** attributeList) {
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    auto* guard = static_cast<ParseGuard*>(parser->_private);
+    if (guard && ++guard->elements > kMaxXmlElements) {
+        if (!guard->tooManyElements) {
+            guard->tooManyElements = true;
+            guard->line = parser->input ? parser->input->line : 0;
+        }
+        xmlStopParser(parser);
+        return;
+    }
+    xmlSAX2StartElementNs(context, localname, prefix, uri, namespaces, namespaceList, attributes,
+                          defaulted, attributeList);
+}
 
 void RefuseEntity(void* context) {
     auto* parser = static_cast<xmlParserCtxt*>(context);
@@ -679,6 +701,8 @@ bool XmlDocument::load(const std::filesystem::path& path) {
     parser->_private = &guard;
     parser->sax->entityDecl = RefuseEntityDecl;
     parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
+    if (parser->sax->startElementNs == xmlSAX2StartElementNs)
+        parser->sax->startElementNs = CountingStartElement;
     const std::string url = PathToUtf8(path);
     decoderFailed = false;
     DocPtr doc(xmlCtxtReadMemory(parser.get(), content.bytes.data(),
@@ -687,6 +711,9 @@ bool XmlDocument::load(const std::filesystem::path& path) {
     const xmlError* last = xmlCtxtGetLastError(parser.get());
     if (guard.entityDeclared) {
         error_ = XmlError::Entities;
+        errorLine_ = guard.line;
+    } else if (guard.tooManyElements) {
+        error_ = XmlError::TooLarge;
         errorLine_ = guard.line;
     } else if (!doc || !parser->wellFormed || parser->errNo == XML_ERR_NO_MEMORY) {
         // A limit stops the parser without marking the document ill-formed:

@@ -83,6 +83,11 @@ class XmlNode {
 
 // The largest file load() reads; a manifest is a few kilobytes.
 inline constexpr std::uintmax_t kMaxXmlFileBytes = std::uintmax_t{16} << 20;
+// The most elements load() builds: a manifest of 1000 materials with 10 000
+// entries in all holds about 150 000. A file of millions of tiny elements is
+// refused as too large (its tree and the lists made from it would cost
+// gigabytes), as a file beyond kMaxXmlFileBytes is.
+inline constexpr std::size_t kMaxXmlElements = 300000;
 
 // Why the last load() failed.
 enum class XmlError {

@@ -37,6 +37,21 @@ const char* const kFatalTitle = "严重错误";
 const char* const kMissing = "缺少系统必须的参数文件,无法运行...";
 const char* const kUnreadable = "无法读取系统参数文件,无法运行...";
 const char* const kBadParameters = "系统参数文件错误,无法运行...";
+const char* const kReadError = "读取系统参数文件时出错，无法运行。\n";
+
+// The tables the program reads its settings from: each must be a plain table.
+constexpr const char* kProgramTables[] = {"系统参数", "资料模板", "项目基本信息", "综合词表"};
+
+std::string BusyText() {
+    return std::string("模板数据库“") + kTemplateDatabaseName +
+           "”正被其他程序使用，无法读取。请关闭使用它的程序后重新启动本程序。";
+}
+
+std::string InterruptedText() {
+    return std::string(kUnreadable) + "\n模板数据库中的查询在" +
+           std::to_string(platform::db::StatementTimeLimit().count() / 1000.0).substr(0, 3) +
+           "秒内没有完成，数据库已损坏或被改动过。";
+}
 
 void Fatal(const std::string& text) {
     platform::Notify(text, kFatalTitle, platform::MsgIcon::Critical);
@@ -138,21 +153,79 @@ std::string TemplateConnectionString(const std::string& databasePath) {
 }
 
 bool OpenTemplateDatabase() {
+    return OpenTemplateDatabaseFor().empty();
+}
+
+std::string OpenTemplateDatabaseFor() {
     TemplateConnection = std::make_unique<platform::db::Connection>();
     try {
         TemplateConnection->ConnectionString = TemplateConnectionString(DatabasePathText());
         TemplateConnection->Open("", "");
-        return true;
+        return {};
+    } catch (const platform::db::DbBusy&) {
+        return BusyText();
+    } catch (const platform::db::DbInterrupted&) {
+        return InterruptedText();
     } catch (const std::exception&) {
-        return false;
+        return kUnreadable;
     }
+}
+
+std::string UntrustedSchemaProblem() {
+    if (!TemplateConnection)
+        throw platform::db::DbError("template database is not open");
+    platform::db::Recordset schema;
+    schema.Open("select type, name, tbl_name, sql, rootpage from sqlite_master where type in "
+                "('trigger','view','table')",
+                *TemplateConnection, platform::db::CursorType::ForwardOnly,
+                platform::db::LockType::ReadOnly);
+    const auto isProgramTable = [](const std::string& name) {
+        for (const char* table : kProgramTables)
+            if (util::EqualsIgnoreAsciiCase(name, table))
+                return true;
+        return false;
+    };
+    for (; !schema.Eof(); schema.MoveNext()) {
+        const std::string type = schema.Fields(0).GetValue().toText();
+        const std::string name = schema.Fields(1).GetValue().toText();
+        const std::string table = schema.Fields(2).GetValue().toText();
+        std::string sql = schema.Fields(3).GetValue().toText();
+        if (type == "trigger")
+            return "模板数据库中含有触发器“" + name + "”（建在“" + table +
+                   "”上）。触发器会在程序写入数据库时执行其中的命令，可能改写或删除您填写的"
+                   "内容，程序不使用含有触发器的模板数据库，无法运行...";
+        if (!isProgramTable(name))
+            continue;
+        if (type == "view")
+            return "模板数据库中的“" + name +
+                   "”是视图，不是数据表。视图中的查询由模板数据库的提供者写成，程序只从数据表"
+                   "读取设置，不使用这样的模板数据库，无法运行...";
+        sql.erase(0, std::min(sql.find_first_not_of(" \t\r\n"), sql.size()));
+        std::string words;
+        for (char c : sql.substr(0, 40))
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                words += c;
+        // A virtual table has no pages of its own (rootpage 0).
+        const auto rootPage = schema.Fields(4).GetValue().toNumber();
+        if (util::AsciiUpper(words).starts_with("CREATEVIRTUALTABLE") || !rootPage ||
+            *rootPage == 0)
+            return "模板数据库中的“" + name +
+                   "”是虚拟表，不是数据表。虚拟表的内容由数据库扩展模块给出，程序只从数据表"
+                   "读取设置，不使用这样的模板数据库，无法运行...";
+    }
+    return {};
 }
 
 bool LoadCatalogue() {
     if (!TemplateConnection)
         throw platform::db::DbError("template database is not open");
     platform::db::Recordset parameters;
-    parameters.Open("select * from 系统参数 WHERE 有效=1 ORDER BY 类别", *TemplateConnection);
+    // Only the columns kept: a template database is untrusted, and any other
+    // column may hold anything of any size.
+    parameters.Open("select 类别, 标题名称, 简称, 数量, 子项 from 系统参数 WHERE 有效=1 "
+                    "ORDER BY 类别",
+                    *TemplateConnection, platform::db::CursorType::ForwardOnly,
+                    platform::db::LockType::ReadOnly);
     if (parameters.Eof())
         return true;
     CategoryCode = DirectInt16(parameters, "类别");
@@ -169,9 +242,11 @@ bool LoadCatalogue() {
     // billion entries, which only the row count check may refuse.
     ItemTable.clear();
     platform::db::Recordset items;
-    items.Open("select * from 资料模板 where 类别=" + std::to_string(CategoryCode) +
-                   " ORDER BY 序号",
-               *TemplateConnection);
+    items.Open("select 序号, 子项序号, 子项名称, 申请事项名称, 申请事项简称, 存储路径, 文件标识, "
+               "项目名称标识 from 资料模板 where 类别=" +
+                   std::to_string(CategoryCode) + " ORDER BY 序号",
+               *TemplateConnection, platform::db::CursorType::ForwardOnly,
+               platform::db::LockType::ReadOnly);
     for (; !items.Eof(); items.MoveNext()) {
         if (static_cast<long>(ItemTable.size()) >= size)
             return false;
@@ -197,17 +272,31 @@ bool Main(const std::filesystem::path& programFolder, const StartupHooks& hooks)
         Fatal(kMissing);
         return false;
     }
-    if (!DatabaseReady(hooks) || !OpenTemplateDatabase()) {
+    if (!DatabaseReady(hooks)) {
         Fatal(kUnreadable);
         return false;
     }
+    if (const std::string problem = OpenTemplateDatabaseFor(); !problem.empty()) {
+        Fatal(problem);
+        return false;
+    }
     try {
+        if (const std::string problem = UntrustedSchemaProblem(); !problem.empty()) {
+            Fatal(problem);
+            return false;
+        }
         if (!LoadCatalogue()) {
             Fatal(kUnreadable);
             return false;
         }
+    } catch (const platform::db::DbBusy&) {
+        Fatal(BusyText());
+        return false;
+    } catch (const platform::db::DbInterrupted&) {
+        Fatal(InterruptedText());
+        return false;
     } catch (const std::exception& error) {
-        Fatal(std::string("读取系统参数文件时出错，无法运行。\n") + error.what());
+        Fatal(kReadError + std::string(error.what()));
         return false;
     }
     if (ItemCount < 1) {

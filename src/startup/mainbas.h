@@ -65,6 +65,13 @@ struct StartupHooks {
 // fatal case has been reported to the user through the prompter.
 bool Main(const std::filesystem::path& programFolder, const StartupHooks& hooks = {});
 bool OpenTemplateDatabase();
+// Opens the template database; "" when it is open, else the fatal message
+// (unreadable, in use by another program, or a statement cut off).
+std::string OpenTemplateDatabaseFor();
+// A template database is untrusted: "" when its schema holds no trigger and
+// none of the program's tables (系统参数, 资料模板, 项目基本信息, 综合词表) is a
+// view or a virtual table; else the sentence the start-up reports and why.
+std::string UntrustedSchemaProblem();
 bool LoadCatalogue();
 
 // Connection string for the template database at `databasePath`.

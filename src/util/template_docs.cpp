@@ -8,21 +8,46 @@
 #include "util/utf8.h"
 
 #include <exception>
+#include <optional>
 
 namespace util {
 namespace {
 
-bool ExtractColumn(const char* column, const std::string& path, platform::db::CursorType cursor,
-                   platform::db::LockType lock) {
+// The selected item's row, only the given expression.
+std::string ItemColumnQuery(const std::string& expression) {
+    const std::string all = SelectedItemQuery();
+    const std::string from = all.substr(all.find(" from "));
+    return "select " + expression + from;
+}
+
+bool ExtractColumn(const char* column, std::uint64_t limit, const std::string& path) {
+    // The length first: a template database is untrusted, and a value far
+    // beyond what the program can use is never read into memory.
+    platform::db::Recordset length;
+    length.Open(ItemColumnQuery(std::string("length(") + column + ")"), *TemplateConnection,
+                platform::db::CursorType::ForwardOnly, platform::db::LockType::ReadOnly);
+    if (length.Eof())
+        return false;
+    const std::optional<double> bytes = length.Fields(0).GetValue().toNumber();
+    length.Close();
+    if (bytes && *bytes > double(limit)) {
+        platform::Notify(std::string("模板数据库中本事项的") + column + "有" +
+                             std::to_string(std::uint64_t(*bytes + (1 << 20) - 1) >> 20) +
+                             "M，超过" + std::to_string(limit >> 20) +
+                             "M的上限，无法使用。请向审批机关索取完好的模板数据库。",
+                         "提示", platform::MsgIcon::Exclamation);
+        return false;
+    }
     platform::db::Recordset rs;
-    rs.Open(SelectedItemQuery(), *TemplateConnection, cursor, lock);
+    rs.Open(ItemColumnQuery(column), *TemplateConnection, platform::db::CursorType::ForwardOnly,
+            platform::db::LockType::ReadOnly);
     if (rs.Eof()) {
         rs.Close();
         return false;
     }
     platform::db::BinaryStream stream;
     stream.Open();
-    stream.Write(rs.Fields(column).GetValue());
+    stream.Write(rs.Fields(0).GetValue());
     stream.SaveToFile(PathFromUtf8(path), true);
     stream.Close();
     rs.Close();
@@ -32,13 +57,11 @@ bool ExtractColumn(const char* column, const std::string& path, platform::db::Cu
 } // namespace
 
 bool ExtractXmlTemplate(const std::string& path) {
-    return ExtractColumn("XML模板", path, platform::db::CursorType::ForwardOnly,
-                         platform::db::LockType::ReadOnly);
+    return ExtractColumn("XML模板", kMaxXmlTemplateBytes, path);
 }
 
 bool ExtractDocTemplate(const std::string& path) {
-    return ExtractColumn("DOC模板", path, platform::db::CursorType::Keyset,
-                         platform::db::LockType::Optimistic);
+    return ExtractColumn("DOC模板", kMaxDocTemplateBytes, path);
 }
 
 std::int16_t ReadSizeLimit() {

@@ -31,6 +31,12 @@ target_link_libraries(${QUILLOR_FUZZ_TARGET} PRIVATE quillor_core)
 
 quillor_fuzz_entry(template_db)
 target_link_libraries(${QUILLOR_FUZZ_TARGET} PRIVATE quillor_core)
+# Inputs that start with "SQL:" are applied to a valid database of this schema.
+target_compile_definitions(${QUILLOR_FUZZ_TARGET} PRIVATE
+  QUILLOR_SCHEMA_SQL="${CMAKE_SOURCE_DIR}/data/demo/schema.sql")
+
+quillor_fuzz_entry(package_save)
+target_link_libraries(${QUILLOR_FUZZ_TARGET} PRIVATE quillor_core)
 
 if(TARGET quillor-import-mdb)
   quillor_fuzz_entry(jet_import ${CMAKE_SOURCE_DIR}/src/platform/ui/jet_runner.cpp)

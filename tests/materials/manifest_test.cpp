@@ -369,7 +369,8 @@ TEST_F(ManifestTest, LocalLinksStayInsideTheStorageFolder) {
     makeFile("secret.pdf", 5000);
     makeFile("pkg/secret.pdf", 5000);
     EXPECT_EQ(getFileKb("Local:\\\\申请函.pdf", "申请函", storage), "2");
-    EXPECT_EQ(getFileKb("Local:\\\\申请函.pdfLocal:\\\\", "申请函", storage), "2");
+    // Only the leading prefix is taken off: what follows must be a plain name.
+    EXPECT_EQ(getFileKb("Local:\\\\申请函.pdfLocal:\\\\", "申请函", storage), "");
     for (const char* link : {"Local:\\\\..\\secret.pdf", "Local:\\\\../secret.pdf", "Local:\\\\..",
                              "Local:\\\\. .", "Local:\\\\", "Local:\\\\C:secret.pdf"})
         EXPECT_FALSE(ResolveLink(link, "申请函", storage).has_value()) << link;
@@ -389,6 +390,96 @@ TEST_F(ManifestTest, LocalLinksStayInsideTheStorageFolder) {
     EXPECT_EQ(getFileKb("Local:\\secret.pdf", "链接", storage), "");
 #endif
     EXPECT_EQ(getFileKb("Local:\\\\a..b.pdf", "申请函", storage), ""); // allowed name, no file
+}
+
+// A stored file that the name rule refuses, or that is a link leading out of
+// the package, gets no size.
+TEST_F(ManifestTest, StoredFilesWithControlCharactersOrLinksOutGetNoSize) {
+    const std::string storage = U8(dir_ / "pkg");
+    makeFile("pkg/申请函/正常.pdf", 10);
+    makeFile("pkg/申请函/a\tb.pdf", 10);
+    makeFile("外/secret.pdf", 5000);
+    EXPECT_EQ(getFileKb("Local:\\\\正常.pdf", "申请函", storage), "1");
+    EXPECT_EQ(getFileKb("Local:\\\\a\tb.pdf", "申请函", storage), "");
+#ifndef _WIN32
+    fs::create_symlink(dir_ / "外" / "secret.pdf", dir_ / "pkg" / "申请函" / "链.pdf");
+    EXPECT_EQ(getFileKb("Local:\\\\链.pdf", "申请函", storage), "");
+#endif
+}
+
+// The forms a link takes: only one that starts with the prefix is a stored
+// file's link; on opening every other non-empty link is cleared, and none is
+// ever resolved against the current folder.
+TEST_F(ManifestTest, LinkFormsAreJudgedByTheirStartOnly) {
+    const std::string storage = U8(dir_ / "pkg");
+    makeFile("pkg/甲/a.pdf", 10);
+    makeFile("Local:\\\\/secret.pdf", 10); // a folder named Local:\\ beside the package
+    const std::string through = U8(dir_ / "Local:\\\\" / "secret.pdf");
+    const struct {
+        std::string link;
+        bool stored;        // IsStoredLink
+        bool keptOnOpening; // TakeStoredCopy leaves it
+        bool resolves;      // ResolveLink gives a path
+    } cases[] = {
+        {"Local:\\\\a.pdf", true, true, true},
+        {"local:\\\\a.pdf", false, false, false}, // the prefix is compared exactly
+        {"Local:\\a.pdf", false, false, false},     // one backslash
+        {"xLocal:\\\\a.pdf", false, false, false},
+        {" Local:\\\\a.pdf", false, false, false},
+        {through, false, false, true}, // an absolute path through a folder named Local:\\
+        {"Local:\\\\Local:\\\\a.pdf", true, true, false},
+        {"Local:\\\\../甲/a.pdf", true, true, false},
+        {"a.pdf", false, false, false},
+        {"pkg/甲/a.pdf", false, false, false},
+        {"", false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        EXPECT_EQ(IsStoredLink(c.link), c.stored);
+        EXPECT_EQ(ResolveLink(c.link, "甲", storage).has_value(), c.resolves);
+        const fs::path package = dir_ / "开";
+        WriteBytes(package / "APLPKG.XML",
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<offer v=\"1\" m=\"DZ\">"
+                   "<attachments><attachment fjid=\"1\"><fjmc>甲</fjmc><fileList><file>"
+                   "<fileXh>1</fileXh><fileName>a</fileName><fileUrl>" +
+                       c.link + "</fileUrl></file></fileList></attachment></attachments></offer>\n");
+        const std::string work = U8(dir_ / "TempXml.XML");
+        ASSERT_TRUE(TakeStoredCopy(U8(package), "DZ", work));
+        EXPECT_EQ(Text(work, "//fileUrl"), c.keptOnOpening ? c.link : "");
+    }
+}
+
+// A notice lists at most 20 problems: the 21st is counted, not listed.
+TEST_F(ManifestTest, NoticesListTwentyProblemsAndCountTheRest) {
+    for (int problems : {20, 21}) {
+        std::string files;
+        for (int i = 1; i <= problems; ++i)
+            files += "<file><fileXh>" + std::to_string(i) + "</fileXh><fileName>f" +
+                     std::to_string(i) + "</fileName><fileUrl>/x" + std::to_string(i) +
+                     ".pdf</fileUrl></file>";
+        const fs::path package = dir_ / ("开" + std::to_string(problems));
+        WriteBytes(package / "APLPKG.XML",
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<offer v=\"1\" m=\"DZ\">"
+                   "<attachments><attachment fjid=\"1\"><fjmc>甲</fjmc><fileList>" +
+                       files + "</fileList></attachment></attachments></offer>\n");
+        prompter_->messages.clear();
+        ASSERT_TRUE(TakeStoredCopy(U8(package), "DZ", U8(dir_ / "TempXml.XML")));
+        ASSERT_EQ(prompter_->messages.size(), 1u);
+        const std::string& text = prompter_->messages[0].text;
+        std::size_t lines = 0;
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+             at = text.find("\r\n", at + 2))
+            ++lines;
+        EXPECT_NE(text.find("/x20.pdf"), std::string::npos);
+        if (problems == 20) {
+            EXPECT_EQ(lines, 20u) << text;
+            EXPECT_EQ(text.find("……"), std::string::npos);
+        } else {
+            EXPECT_EQ(lines, 21u) << text;
+            EXPECT_EQ(text.find("/x21.pdf"), std::string::npos);
+            EXPECT_NE(text.find("……（共21项）"), std::string::npos) << text;
+        }
+    }
 }
 
 TEST_F(ManifestTest, SizesRoundUpToWholeKbAndMb) {

@@ -16,6 +16,7 @@ using materials::ToStandardName;
 TEST(StandardName, ReplacesReservedCharactersAndTrims) {
     EXPECT_EQ(ToStandardName("  a/b:c*d?e|f \r\n"), "a╱b：c-d-e│f");
     EXPECT_EQ(ToStandardName(" a\\b<c>d\"e "), "a╲b[c]d＂e");
+    EXPECT_EQ(ToStandardName("a;b"), "a；b"); // Joliet names cannot hold ";"
     EXPECT_EQ(ToStandardName("营业\t执照\n(副本)"), "营业执照(副本)");
     EXPECT_EQ(ToStandardName("     "), "");
     EXPECT_EQ(ToStandardName(""), "");
@@ -60,11 +61,12 @@ TEST(PackagePaths, ExtensionParentFolderAndStorableNames) {
         EXPECT_EQ(materials::GetParentFolder(path), parent) << path;
 
     for (const char* good :
-         {"营业执照", "营业执照.JPG", "a b", "章程.", "CONTRACT.pdf", "COM10", "报告[1]", "~x%"})
+         {"营业执照", "营业执照.JPG", "a b", "章程.x", "CONTRACT.pdf", "COM10", "报告[1]", "~x%"})
         EXPECT_TRUE(materials::IsStorableName(good)) << good;
     for (const char* bad :
          {"",     ".",   "..",  "...", " . ",  "a/b", "a\\b",    "C:",       "a:b",  "a*b", "a?b",
-          "a\"b", "a<b", "a>b", "a|b", "a\tb", "CON", "con.pdf", "LPT1.txt", "nul ", "Com3"})
+          "a\"b", "a<b", "a>b", "a|b", "a\tb", "CON", "con.pdf", "LPT1.txt", "nul ", "Com3",
+          "章程.", "章程 ", "a;b", "COM0", "LPT0"})
         EXPECT_FALSE(materials::IsStorableName(bad)) << bad;
 }
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 using namespace materials_test;
@@ -195,12 +196,26 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
          {"【其他材料】复印件（复印件.pdf）：与【营业执照】营业执照(副本)（营业执照(副本)."
           "pdf）的文件内容相同"},
          {}},
-        {"a name the disc would change",
-         {{"报告;第一版", "text", "txt"}},
-         [](const fs::path&) {},
-         {"【其他材料】报告;第一版（报告;第一版.txt）：含有光盘或Windows不允许的字符“;”"},
-         {},
-         {}},
+        {"a name the disc would change (stored by another program)",
+         {{"报告第一版", "text", "txt"}},
+         [](const fs::path& f) {
+             // The save refuses such a name: another program put it there.
+             fs::rename(f / "其他材料" / "报告第一版.txt", f / "其他材料" / "报告;第一版.txt");
+             for (const char* file : {"APLPKG.XML", "材料清单.txt"}) {
+                 const bool list = std::string(file) != "APLPKG.XML"; // the stored copy is UTF-8
+                 std::string text =
+                     list ? platform::Gb18030ToUtf8(ReadBytes(f / file)) : ReadBytes(f / file);
+                 text.replace(text.find("报告第一版.txt"), std::strlen("报告第一版.txt"),
+                              "报告;第一版.txt");
+                 if (!list)
+                     WriteBytes(f / file, text);
+                 else
+                     platform::WriteGbkTextFile(f / file, text);
+             }
+         },
+         {"【其他材料】报告第一版（报告;第一版.txt）：文件名无效：含有光盘或Windows不允许的字符“;”"},
+         {"【其他材料】报告;第一版.txt：不在APLPKG.XML中，不刻入光盘"},
+         {"其他材料/报告;第一版.txt"}},
         {"a stored file that is a link",
          {},
          [this](const fs::path& f) {
@@ -265,6 +280,23 @@ TEST_F(PackageCheckTest, APackageTooLargeForADvdIsAnError) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("申报资料共5121M，超过单层DVD光盘的容量（4483M）", 0), 0u)
         << errors[0];
+}
+
+// The edge: a package exactly filling a DVD is burnable, one byte more is not.
+TEST_F(PackageCheckTest, APackageExactlyFillingADvdIsBurnableOneByteMoreIsNot) {
+    const fs::path folder = Save({{"录像", "v", "bin"}});
+    const PackageCheck before = materials::CheckPackage(U8(folder), nullptr);
+    ASSERT_TRUE(before.burnable()) << materials::FindingsText(before);
+    const fs::path big = folder / "其他材料" / "录像.bin";
+    const std::uint64_t others = before.totalBytes - fs::file_size(big);
+    fs::resize_file(big, materials::kDvdBytes - others);
+    const PackageCheck exact = materials::CheckPackage(U8(folder), nullptr);
+    EXPECT_EQ(exact.totalBytes, materials::kDvdBytes);
+    EXPECT_TRUE(exact.burnable()) << materials::FindingsText(exact);
+    fs::resize_file(big, materials::kDvdBytes - others + 1);
+    const PackageCheck over = materials::CheckPackage(U8(folder), nullptr);
+    EXPECT_EQ(over.totalBytes, materials::kDvdBytes + 1);
+    EXPECT_FALSE(over.burnable());
 }
 
 TEST(DiscNameProblemTest, TellsNamesThatJolietOrWindowsWouldChange) {

@@ -187,7 +187,25 @@ TEST_F(PackageDiscTest, ImageRoundTripKeepsEveryNameAndByte) {
 
     ExpectSameAsFolder(Extract(image, true), layout);  // what Windows reads
     ExpectSameAsFolder(Extract(image, false), layout); // what other systems read
-    EXPECT_EQ(VolumeId(image), "甲级资质申请变更");
+    // The primary descriptor in d-characters, the Chinese name in Joliet.
+    EXPECT_EQ(VolumeId(image), "APLPKG");
+    std::string error;
+    const auto volume = system_->openImage(image, error);
+    ASSERT_TRUE(volume) << error;
+    EXPECT_EQ(volume->jolietVolumeName(), "甲级资质申请变更");
+    EXPECT_EQ(volume->primaryVolumeName(), "APLPKG");
+}
+
+TEST_F(PackageDiscTest, ThePrimaryVolumeIdentifierHoldsOnlyDCharacters) {
+    platform::DiscLayout layout = Package();
+    layout.primaryVolumeId = materials::PrimaryVolumeId(0);
+    EXPECT_EQ(layout.primaryVolumeId.rfind("APLPKG_19", 0), 0u) << layout.primaryVolumeId;
+    EXPECT_EQ(layout.primaryVolumeId.size(), 15u);
+    const fs::path image = dir_ / "日期.iso";
+    Observer observer;
+    ASSERT_TRUE(materials::WriteDiscImage(*system_, layout, image, observer).good());
+    EXPECT_EQ(VolumeId(image), layout.primaryVolumeId);
+    EXPECT_EQ(platform::DCharacters("ab-c 甲_9"), "AB_C_____9"); // 甲 is three bytes
 }
 
 TEST_F(PackageDiscTest, PseudoDriveBurnIsReadBackAndRefusedTheSecondTime) {
@@ -208,7 +226,7 @@ TEST_F(PackageDiscTest, PseudoDriveBurnIsReadBackAndRefusedTheSecondTime) {
     }
     ExpectSameAsFolder(Extract(medium, true), layout);
     ExpectSameAsFolder(Extract(medium, false), layout);
-    EXPECT_EQ(VolumeId(medium), "甲级资质申请变更");
+    EXPECT_EQ(VolumeId(medium), "APLPKG");
 
     // The medium now holds a volume: not blank, nothing written over it.
     const std::string before = ReadBytes(medium);

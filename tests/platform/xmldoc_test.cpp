@@ -400,3 +400,47 @@ TEST_F(XmlDocTest, EditsOfNestedNodesGoDeepestFirstAndTheOuterWins) {
     EXPECT_NE(ReadBytes(dir_ / "nested.xml").find("<r><u>外</u><f><u>末</u></f></r>"),
               std::string::npos);
 }
+
+namespace {
+
+// UTF-16 (little or big endian) of an ASCII-and-BMP text, with a byte-order mark.
+std::string Utf16(const std::u16string& text, bool little) {
+    std::string bytes = little ? std::string("\xFF\xFE", 2) : std::string("\xFE\xFF", 2);
+    for (char16_t unit : text) {
+        const char low = char(unit & 0xFF), high = char(unit >> 8);
+        bytes += little ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(XmlDocTest, Utf16WithAByteOrderMarkAndItsDeclarationLoads) {
+    for (bool little : {true, false}) {
+        const fs::path path = dir_ / (little ? "le.xml" : "be.xml");
+        WriteBytes(path, Utf16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                               u"<offer v=\"1\" m=\"DZ\"><attachments><attachment fjid=\"1\">"
+                               u"<fjmc>营业执照</fjmc></attachment></attachments></offer>\n",
+                               little));
+        platform::XmlDocument doc;
+        ASSERT_TRUE(doc.load(path)) << doc.errorText();
+        EXPECT_EQ(doc.documentElement().selectSingleNode(".//fjmc").text(), "营业执照");
+    }
+}
+
+// Elements beyond the limit are refused as too large, at the limit they load.
+TEST_F(XmlDocTest, ElementsAreCountedWhileTheTreeIsBuilt) {
+    const auto manifest = [](std::size_t elements) {
+        std::string xml = "<offer>";
+        xml.reserve(elements * 4 + 20);
+        for (std::size_t i = 1; i < elements; ++i)
+            xml += "<a/>";
+        return xml + "</offer>";
+    };
+    WriteBytes(dir_ / "edge.xml", manifest(platform::kMaxXmlElements));
+    WriteBytes(dir_ / "over.xml", manifest(platform::kMaxXmlElements + 1));
+    platform::XmlDocument doc;
+    EXPECT_TRUE(doc.load(dir_ / "edge.xml"));
+    EXPECT_FALSE(doc.load(dir_ / "over.xml"));
+    EXPECT_EQ(doc.lastError(), platform::XmlError::TooLarge);
+}

@@ -743,7 +743,8 @@ void FrmFjgl::Text1_LostFocus() {
 }
 
 // An empty title (only spaces) would leave the entry without a file name: such
-// an edit is dropped and the entry keeps its title.
+// an edit is dropped and the entry keeps its title. So is a title the name
+// rule refuses (materials/name_rule.h), after a message that says why.
 void FrmFjgl::commitTitle() {
     if (!editing_)
         return;
@@ -756,6 +757,14 @@ void FrmFjgl::commitTitle() {
     files.setFocus();
     if (title.empty() || row < 1 || row >= files.rows())
         return;
+    // The one name rule, when the title is typed: the title becomes the
+    // entry's file name in the package and on the disc.
+    const std::string material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
+    if (const std::string problem = TitleProblem(material, title); !problem.empty()) {
+        platform::Notify("报件名称“" + title + "”不能使用：" + problem + "。\r\n报件名称未修改。",
+                         "提示", platform::MsgIcon::Exclamation);
+        return;
+    }
     files.setTextMatrix(row, kFileTitle, Q(title));
     saveWjlbTitle(currentKey(), NumberText(S(files.textMatrix(row, kFileXh))), title,
                   WorkManifestPath);

@@ -111,6 +111,9 @@ SqliteSink::SqliteSink(const std::filesystem::path& file) : impl_(std::make_uniq
         impl_->db.reset(raw);
         if (rc != SQLITE_OK)
             impl_->fail("无法创建 SQLite 文件 " + Utf8Path(file));
+        // Defensive: nothing but the tables this sink creates ever reaches the file.
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+        sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
         impl_->exec("PRAGMA synchronous=FULL");
         impl_->exec("BEGIN");
     } catch (...) {
@@ -153,6 +156,18 @@ void SqliteSink::insert(const std::vector<Value>& row) {
 
 void SqliteSink::commit() {
     impl_->insert.reset();
+    // The converted database holds tables only: never a trigger, view or index
+    // (the program refuses a template database whose schema holds code).
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(impl_->db.get(),
+                           "select count(*) from sqlite_master where type<>'table' or "
+                           "upper(ltrim(sql)) not like 'CREATE TABLE %'",
+                           -1, &raw, nullptr) != SQLITE_OK)
+        impl_->fail("写入 SQLite 文件失败");
+    std::unique_ptr<sqlite3_stmt, StmtFinalizer> check(raw);
+    if (sqlite3_step(raw) != SQLITE_ROW || sqlite3_column_int64(raw, 0) != 0)
+        throw ImportError("转换结果中含有数据表以外的对象");
+    check.reset();
     impl_->exec("COMMIT");
     if (sqlite3_close(impl_->db.release()) != SQLITE_OK)
         throw ImportError("无法关闭 SQLite 文件 " + Utf8Path(impl_->file));

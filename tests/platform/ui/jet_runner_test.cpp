@@ -138,6 +138,11 @@ TEST_F(JetRunnerTest, FixtureImportEqualsExpectedDatabaseValueForValue) {
 
     Db actual = OpenDb(out), expected = OpenDb(FixtureExpected());
     ASSERT_EQ(Tables(actual.get()), Tables(expected.get()));
+    // The conversion makes tables and nothing else: never a trigger, view,
+    // virtual table or index, which start-up would refuse.
+    EXPECT_EQ(Query(actual.get(), "SELECT count(*) FROM sqlite_master WHERE type<>'table' OR "
+                                  "sql NOT LIKE 'CREATE TABLE %'"),
+              (std::vector<Row>{{"INTEGER:0"}}));
     for (const std::string& table : Tables(expected.get())) {
         const std::string columns = "SELECT name, type FROM pragma_table_info('" + table + "')";
         EXPECT_EQ(Query(actual.get(), columns), Query(expected.get(), columns)) << table;

@@ -1,0 +1,1 @@
+SQL:CREATE INDEX i ON 资料模板(abs(序号)); CREATE INDEX j ON 系统参数(类别) WHERE 有效=1; PRAGMA writable_schema=ON;

@@ -1,0 +1,1 @@
+SQL:CREATE TABLE 新(序号 ANY_TYPE_AT_ALL, 类别 "VARCHAR(3"); INSERT INTO 新 SELECT 序号, 类别 FROM 资料模板; DROP TABLE 资料模板; CREATE TABLE 资料模板(类别 BLOB, 序号 REAL, 子项序号 WHATEVER, 子项名称, 申请事项名称 INT, 申请事项简称 DATE, 存储路径 NUMERIC, 文件标识 BOOLEAN, 项目名称标识 TEXT, XML模板 TEXT, DOC模板 INT, 文件大小 BLOB); INSERT INTO 资料模板 VALUES (3, 1.0, 'zero', 1, 2, 3, 4, 5, '0', '<offer/>', 7, x'3230');

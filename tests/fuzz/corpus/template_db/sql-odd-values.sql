@@ -1,0 +1,1 @@
+SQL:UPDATE 资料模板 SET 序号='1x', 项目名称标识=x'00ff', 文件大小=1e308, 子项序号=-1e20, XML模板=zeroblob(17000000); UPDATE 系统参数 SET 类别='3abc', 数量=x'31';

@@ -1,0 +1,1 @@
+SQL:DROP TABLE 系统参数; CREATE VIEW 系统参数 AS SELECT 3 AS 类别, 'a' AS 标题名称, 'b' AS 简称, 1 AS 数量, 1 AS 子项, 1 AS 有效;

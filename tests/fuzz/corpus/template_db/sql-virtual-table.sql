@@ -1,0 +1,1 @@
+SQL:DROP TABLE 综合词表; CREATE VIRTUAL TABLE 综合词表 USING fts4(类别, 代码, 名称);
