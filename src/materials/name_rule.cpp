@@ -36,11 +36,11 @@ bool IsReserved(char32_t c) {
 // Bidirectional controls, zero-width and other invisible format characters,
 // and the non-characters: a name holding one can look like another name.
 bool IsInvisible(char32_t c) {
-    return c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x115F || c == 0x1160 ||
-           c == 0x17B4 || c == 0x17B5 || (c >= 0x180B && c <= 0x180F) ||
-           (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
-           (c >= 0x2060 && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) ||
-           c == 0xFEFF || c == 0xFFA0 || (c >= 0xFFF0 && c <= 0xFFFF);
+    return c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x115F || c == 0x1160 || c == 0x17B4 ||
+           c == 0x17B5 || (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F) || c == 0x3164 ||
+           (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 ||
+           (c >= 0xFFF0 && c <= 0xFFFF);
 }
 
 // CON, PRN, AUX, NUL, COM0-9, LPT0-9 (also with the superscript digits ¹ ² ³
@@ -51,7 +51,7 @@ bool IsDeviceName(std::string_view name) {
     while (!base.empty() && (base.back() == ' ' || base.back() == '.'))
         base.pop_back();
     base = util::AsciiUpper(base);
-    static constexpr std::array<std::string_view, 7> kPlain = {"CON",     "PRN",    "AUX",   "NUL",
+    static constexpr std::array<std::string_view, 7> kPlain = {"CON",    "PRN",     "AUX",   "NUL",
                                                                "CONIN$", "CONOUT$", "CLOCK$"};
     if (std::find(kPlain.begin(), kPlain.end(), base) != kPlain.end())
         return true;
@@ -123,8 +123,7 @@ std::size_t JolietPathBytes(std::string_view material, std::string_view file) {
 std::string PathProblem(std::string_view material, std::string_view file) {
     if (JolietPathBytes(material, file) <= kJolietPathBytes)
         return {};
-    return "材料名称与文件名合计超过" +
-           std::to_string((kJolietPathBytes - 3) / 2) +
+    return "材料名称与文件名合计超过" + std::to_string((kJolietPathBytes - 3) / 2) +
            "个字符（光盘Joliet格式的路径上限），刻录时会被略去";
 }
 
@@ -153,9 +152,8 @@ std::string NameKey(std::string_view name) {
     // per unit.
     std::vector<UChar> folded(units.size() * 3 + 1);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t length =
-        u_strFoldCase(folded.data(), int32_t(folded.size()), units.data(), int32_t(units.size()),
-                      U_FOLD_CASE_DEFAULT, &status);
+    const int32_t length = u_strFoldCase(folded.data(), int32_t(folded.size()), units.data(),
+                                         int32_t(units.size()), U_FOLD_CASE_DEFAULT, &status);
     if (U_FAILURE(status))
         return util::AsciiUpper(std::string(name));
     std::u32string out;

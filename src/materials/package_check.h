@@ -62,7 +62,6 @@ PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector
 // materials/name_rule.h), which the save applies too.
 std::string DiscNameProblem(const std::string& name);
 
-
 // One line: 【材料】报件（文件）：问题, or 文件：问题 for the package's own files.
 std::string FindingLine(const PackageFinding& finding);
 // Every finding, errors under "错误：" first, then warnings under "警告：",

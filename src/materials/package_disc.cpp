@@ -4,8 +4,8 @@
 #include "util/utf8.h"
 
 #include <algorithm>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <set>

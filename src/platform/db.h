@@ -104,6 +104,7 @@ class Connection {
     struct Closer {
         void operator()(sqlite3* db) const;
     };
+
   public:
     struct StatementClock;
 

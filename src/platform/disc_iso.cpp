@@ -282,8 +282,8 @@ Patch* PatchOf(burn_source* source) {
 int PatchedRead(burn_source* source, unsigned char* buffer, int size) {
     Patch* patch = PatchOf(source);
     burn_source* inner = patch->inner;
-    const int n = inner->read_xt ? inner->read_xt(inner, buffer, size)
-                                 : inner->read(inner, buffer, size);
+    const int n =
+        inner->read_xt ? inner->read_xt(inner, buffer, size) : inner->read(inner, buffer, size);
     if (n <= 0)
         return n;
     const std::uint64_t begin = patch->offset, end = begin + std::uint64_t(n);
@@ -342,7 +342,6 @@ burn_source* PatchedSource(burn_source* inner, const std::string& id) {
 }
 
 } // namespace
-
 
 // ---- library ----
 
@@ -489,4 +488,3 @@ std::unique_ptr<DiscVolume> OpenVolume(IsoDataSource* source, std::string& error
 }
 
 } // namespace platform::disc
-

@@ -103,8 +103,8 @@ std::map<std::string, std::string> Foreign(const fs::path& folder,
 }
 
 void CheckSave(const SaveOutcome& outcome, const Place& place,
-               const std::map<std::string, std::string>& foreign,
-               const std::set<std::string>& own, const char* when) {
+               const std::map<std::string, std::string>& foreign, const std::set<std::string>& own,
+               const char* when) {
     fuzz::Check(Foreign(place.package, own) == foreign,
                 std::string("a file outside the package's names changed ") + when);
     fuzz::Check(fuzz::Listing(place.sources) == place.sourceFiles,
@@ -133,8 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::InstallQuietPrompter();
     place.prepare();
     const fs::path work = place.root / "TempXml.XML";
-    fuzz::WriteAll(work, Expand(std::string(reinterpret_cast<const char*>(data), size),
-                                place.sources));
+    fuzz::WriteAll(work,
+                   Expand(std::string(reinterpret_cast<const char*>(data), size), place.sources));
     const std::set<std::string> own = OwnNames(work);
     const std::map<std::string, std::string> foreign = Foreign(place.package, own);
 
@@ -148,8 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       ignored);
         const std::set<std::string> again = OwnNames(work);
         const std::map<std::string, std::string> before = Foreign(place.package, again);
-        CheckSave(SavePackage(package_test::Request(work, place.package,
-                                                    util::PathToUtf8(place.package))),
+        CheckSave(SavePackage(
+                      package_test::Request(work, place.package, util::PathToUtf8(place.package))),
                   place, before, again, "by the second save");
     }
     return 0;

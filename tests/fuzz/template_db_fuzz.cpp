@@ -114,8 +114,8 @@ bool MakeDatabase(const fs::path& file, const std::string& script) {
     const bool made =
         sqlite3_exec(db, (schema + rows).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     // The base database is the harness's own: it must always be made.
-    fuzz::Check(made && !schema.empty(), "the base database cannot be made from " +
-                                             std::string(QUILLOR_SCHEMA_SQL));
+    fuzz::Check(made && !schema.empty(),
+                "the base database cannot be made from " + std::string(QUILLOR_SCHEMA_SQL));
     long steps = 0;
     sqlite3_progress_handler(db, 100, StopScript, &steps);
     if (made)

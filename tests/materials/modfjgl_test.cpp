@@ -64,9 +64,9 @@ TEST(PackagePaths, ExtensionParentFolderAndStorableNames) {
          {"营业执照", "营业执照.JPG", "a b", "章程.x", "CONTRACT.pdf", "COM10", "报告[1]", "~x%"})
         EXPECT_TRUE(materials::IsStorableName(good)) << good;
     for (const char* bad :
-         {"",     ".",   "..",  "...", " . ",  "a/b", "a\\b",    "C:",       "a:b",  "a*b", "a?b",
-          "a\"b", "a<b", "a>b", "a|b", "a\tb", "CON", "con.pdf", "LPT1.txt", "nul ", "Com3",
-          "章程.", "章程 ", "a;b", "COM0", "LPT0"})
+         {"",         ".",    "..",   "...",   " . ",   "a/b", "a\\b", "C:",  "a:b",
+          "a*b",      "a?b",  "a\"b", "a<b",   "a>b",   "a|b", "a\tb", "CON", "con.pdf",
+          "LPT1.txt", "nul ", "Com3", "章程.", "章程 ", "a;b", "COM0", "LPT0"})
         EXPECT_FALSE(materials::IsStorableName(bad)) << bad;
 }
 

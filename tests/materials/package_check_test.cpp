@@ -213,7 +213,8 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
                      platform::WriteGbkTextFile(f / file, text);
              }
          },
-         {"【其他材料】报告第一版（报告;第一版.txt）：文件名无效：含有光盘或Windows不允许的字符“;”"},
+         {"【其他材料】报告第一版（报告;第一版.txt）：文件名无效：含有光盘或Windows不允许的字符“;"
+          "”"},
          {"【其他材料】报告;第一版.txt：不在APLPKG.XML中，不刻入光盘"},
          {"其他材料/报告;第一版.txt"}},
         {"a stored file that is a link",

@@ -247,100 +247,58 @@ TEST_F(Startup, QueryAndConversionFailuresAreNamedNotCrashes) {
 }
 
 // Template databases made to attack the program: each is refused at start-up
-// with its own sentence, none hangs, and none runs its SQL.
+// with its own sentence, none hangs, none runs its SQL. "" as the expected
+// text: the database must start (a failing column start-up never reads).
 TEST_F(Startup, HostileDatabasesAreRefusedWithTheirReason) {
-    const struct {
-        const char* name;
-        std::string sql; // applied to a valid database of one item
-        const char* expected;
-    } cases[] = {
-        {"trigger on an update of 资料模板",
-         "CREATE TRIGGER 清空 AFTER UPDATE ON 资料模板 BEGIN DELETE FROM 项目基本信息; END",
+    const char* failing = " AS (abs(-9223372036854775807 - 1))"; // an overflow whenever read
+    const std::pair<std::string, std::string> cases[] = {
+        {"CREATE TRIGGER 清空 AFTER UPDATE ON 资料模板 BEGIN DELETE FROM 项目基本信息; END",
          "含有触发器“清空”（建在“资料模板”上）"},
-        {"trigger on an insert elsewhere",
-         "CREATE TABLE 日志(x); CREATE TRIGGER t AFTER INSERT ON 日志 BEGIN "
-         "UPDATE 资料模板 SET 文件标识='X'; END",
+        {"CREATE TABLE 日志(x); CREATE TRIGGER t AFTER INSERT ON 日志 BEGIN UPDATE 资料模板 SET "
+         "文件标识='X'; END",
          "含有触发器“t”"},
-        {"系统参数 as a view",
-         "ALTER TABLE 系统参数 RENAME TO 参数; CREATE VIEW 系统参数 AS SELECT * FROM 参数",
+        {"ALTER TABLE 系统参数 RENAME TO 参数; CREATE VIEW 系统参数 AS SELECT * FROM 参数",
          "“系统参数”是视图"},
-        {"资料模板 as an endless recursive view",
-         "ALTER TABLE 资料模板 RENAME TO 模板; CREATE VIEW 资料模板 AS WITH RECURSIVE "
-         "c(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM c) SELECT 模板.* FROM 模板, c",
+        {"ALTER TABLE 资料模板 RENAME TO 模板; CREATE VIEW 资料模板 AS WITH RECURSIVE c(n) AS "
+         "(SELECT 1 UNION ALL SELECT n+1 FROM c) SELECT 模板.* FROM 模板, c",
          "“资料模板”是视图"},
-        {"综合词表 as a view of constants",
-         "DROP TABLE 综合词表; CREATE VIEW \"综合词表\" AS SELECT 1 AS 类别",
-         "“综合词表”是视图"},
-        {"项目基本信息 as a virtual table",
-         "DROP TABLE 项目基本信息; CREATE VIRTUAL TABLE 项目基本信息 USING fts4(字段名)",
+        {"DROP TABLE 项目基本信息; CREATE VIRTUAL TABLE 项目基本信息 USING fts4(字段名称)",
          "“项目基本信息”是虚拟表"},
+        {std::string("ALTER TABLE 资料模板 ADD COLUMN 坏") + failing +
+             "; ALTER TABLE 系统参数 ADD COLUMN 坏" + failing,
+         ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [sql, expected] : cases) {
+        SCOPED_TRACE(sql);
         createTables();
         parameters(2, "1", "1");
         items(2, 1);
-        exec(c.sql);
-        const std::string before = db->Text("select group_concat(sql, ';') from sqlite_master");
+        exec(sql);
+        const std::string schema = db->Text("select group_concat(sql, ';') from sqlite_master");
         prompter->messages.clear();
-        const auto started = std::chrono::steady_clock::now();
-        EXPECT_FALSE(start());
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
-        const std::string text = onlyMessage();
-        EXPECT_NE(text.find(c.expected), std::string::npos) << text;
-        EXPECT_NE(text.find("无法运行"), std::string::npos) << text;
-        EXPECT_EQ(db->Text("select group_concat(sql, ';') from sqlite_master"), before);
+        EXPECT_EQ(start(), expected.empty());
+        if (!expected.empty())
+            EXPECT_NE(onlyMessage().find(expected), std::string::npos);
+        EXPECT_EQ(db->Text("select group_concat(sql, ';') from sqlite_master"), schema);
         ResetGlobals();
     }
-}
-
-// A view under a name of its own is not refused, but every statement is cut
-// off after the time limit and reported as an unreadable database.
-TEST_F(Startup, AStatementBeyondTheTimeLimitIsAnUnreadableDatabase) {
-    createTables();
-    parameters(2, "1", "1");
-    items(2, 1);
+    // Every statement is bounded (here by no time at all): an unreadable database.
     exec("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM c WHERE n < 20000) "
-         "INSERT INTO 资料模板(类别, 序号, 申请事项名称, 申请事项简称) SELECT 9, n, 'x', 'x' FROM c");
+         "INSERT INTO 资料模板(类别, 序号, 申请事项名称, 申请事项简称) SELECT 9, n, 'x', 'x' FROM "
+         "c");
     const auto limit = platform::db::StatementTimeLimit();
     platform::db::SetStatementTimeLimit(std::chrono::milliseconds(0));
-    const bool started = start();
+    prompter->messages.clear();
+    EXPECT_FALSE(start());
     platform::db::SetStatementTimeLimit(limit);
-    EXPECT_FALSE(started);
-    const std::string text = onlyMessage();
-    EXPECT_EQ(text.rfind(kUnreadable, 0), 0u) << text;
-    EXPECT_NE(text.find("秒内没有完成"), std::string::npos) << text;
-}
-
-TEST_F(Startup, ADatabaseLockedByAnotherProgramHasItsOwnMessage) {
-    createTables();
-    parameters(2, "1", "1");
-    items(2, 1);
-    db->Exec("BEGIN EXCLUSIVE");
-    db->Exec("UPDATE 系统参数 SET 简称='锁'");
+    EXPECT_EQ(onlyMessage().rfind(std::string(kUnreadable) + "\n模板数据库中的查询在", 0), 0u);
+    // Locked by another program: its own message.
+    ResetGlobals();
+    db->Exec("BEGIN EXCLUSIVE; UPDATE 系统参数 SET 简称='锁'");
     prompter->messages.clear();
     EXPECT_FALSE(Main(dir));
-    const std::string text = onlyMessage();
-    EXPECT_NE(text.find("正被其他程序使用"), std::string::npos) << text;
+    EXPECT_NE(onlyMessage().find("正被其他程序使用"), std::string::npos);
     db->Exec("ROLLBACK");
-    ResetGlobals();
-    prompter->messages.clear();
-    EXPECT_TRUE(start());
-}
-
-// The catalogue reads only the columns it keeps: a value in any other column
-// (a huge template, or here a column that fails whenever it is read) is never
-// read at start-up.
-TEST_F(Startup, TheCatalogueReadsOnlyTheColumnsItKeeps) {
-    createTables();
-    parameters(2, "1", "1");
-    items(2, 1);
-    const char* failing = " AS (abs(-9223372036854775807 - 1))"; // integer overflow when read
-    exec(std::string("ALTER TABLE 资料模板 ADD COLUMN 坏") + failing);
-    exec(std::string("ALTER TABLE 系统参数 ADD COLUMN 坏") + failing);
-    EXPECT_ANY_THROW(db->Rows("select * from 资料模板"));
-    ASSERT_TRUE(start());
-    EXPECT_TRUE(prompter->messages.empty());
 }
 
 TEST(ConnectionString, DriveRootKeepsItsBackslashOtherFoldersDoNot) {
