@@ -582,7 +582,9 @@ SaveOutcome PackageWriter::finish(SaveStatus status) {
 
 SaveOutcome PackageWriter::run() {
     XmlDocument doc;
-    if (!doc.load(request_.workPath))
+    // A document that is no manifest would be stored as a package that the
+    // check cannot read.
+    if (!doc.load(request_.workPath) || doc.documentElement().name() != "offer")
         return finish(SaveStatus::Unreadable);
     // The summaries come from the database: read before anything is written.
     const std::string head = ListHead(request_.summary ? request_.summary : DefaultSummary());
