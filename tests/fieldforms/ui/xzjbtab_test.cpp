@@ -294,9 +294,10 @@ TEST_F(XZJBTabTest, AFailedSaveWritesNothingAndKeepsTheChanges) {
     db->AddField({.order = 2, .name = "编号"});
     db->AddField({.order = 3, .name = "等级", .kind = 4, .dictionary = 7});
     db->AddWord(7, 1, "甲级");
+    Start();
+    // Made after start-up, which refuses a database holding a trigger.
     db->Exec("create trigger refuse before update on 项目基本信息 when new.字段名称='编号' "
              "begin select raise(abort, 'refused'); end");
-    Start();
     XZJBTab& w = Open();
     w.Text1(0).setText("新名称");
     w.Text1(1).setText("新编号");
