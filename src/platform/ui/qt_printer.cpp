@@ -235,6 +235,7 @@ void QtPrinter::startNewPage() {
 }
 
 void QtPrinter::abortJob() {
+    usedFonts_.clear();
     if (painter_ && painter_->isActive()) {
         printer_->abort();
         painter_->end();
