@@ -114,6 +114,7 @@ class Checker {
     void checkEntries(const XmlDocument& doc);
     void checkFile(const Stored& file);
     void checkContent(const Stored& file);
+    void checkOffice(const Stored& file, const std::string& ext);
     void checkList();
     void checkStrays();
     void checkDuplicates();
@@ -238,22 +239,41 @@ void Checker::checkContent(const Stored& file) {
                ext == "tif" || ext == "tiff") {
         inspect(false);
     } else if (ext == "doc" || ext == "xls" || ext == "docx" || ext == "xlsx") {
-        const bool old = ext == "doc" || ext == "xls";
-        const std::string head = Head(file.path, 8);
-        const bool ole = head == kOle2;
-        const bool zip = head.substr(0, 4) == kZip;
-        if (old ? ole : zip)
-            return;
-        if (old ? zip : ole)
-            warning(file.material, file.entry, file.name,
-                    old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
-                        : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) +
-                              "）格式");
-        else
-            error(file.material, file.entry, file.name,
-                  old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
-                      : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
+        checkOffice(file, ext);
     }
+}
+
+// The containers Office files really come in: OLE2 (Word 97-2003, Excel
+// 97-2003), an OOXML zip (.docx, .xlsx) and, for Word, RTF, which Word and
+// WPS keep when a .doc holding RTF (as the downloaded template is) is edited
+// and saved under its own name. A mismatch that Office still opens is a
+// warning; only a file that is none of them is an error.
+void Checker::checkOffice(const Stored& file, const std::string& ext) {
+    enum class Container { Ole2, Zip, Rtf, Unknown };
+    std::string head = Head(file.path, 8);
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") // a byte-order mark before RTF
+        head = Head(file.path, 11).substr(3);
+    const Container found = head == kOle2                   ? Container::Ole2
+                            : head.substr(0, 4) == kZip     ? Container::Zip
+                            : head.substr(0, 5) == "{\\rtf" ? Container::Rtf
+                                                            : Container::Unknown;
+    const bool word = ext == "doc" || ext == "docx";
+    const bool old = ext == "doc" || ext == "xls";
+    const Container expected = old ? Container::Ole2 : Container::Zip;
+    if (found == expected || (ext == "doc" && found == Container::Rtf))
+        return;
+    if (found == Container::Zip || found == Container::Ole2)
+        warning(file.material, file.entry, file.name,
+                old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
+                    : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) + "）格式");
+    else if (found == Container::Rtf && word)
+        warning(file.material, file.entry, file.name,
+                "扩展名为." + ext + "，内容却是RTF格式（Word可以打开）");
+    else
+        error(file.material, file.entry, file.name,
+              ext == "doc" ? "文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"
+              : old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
+                    : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
 }
 
 // "材料清单.txt" lists, after its heading, one numbered line per stored entry

@@ -172,9 +172,10 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
          {{"旧版", "not an office file", "doc"},
           {"新版", kZip + "zipped", "doc"},
           {"表格", kOle2 + "old", "xlsx"},
-          {"正常", kZip + "a new one", "docx"}},
+          {"正常", kZip + "a new one", "docx"},
+          {"下载的模板", "{\\rtf1\\ansi 模板}", "doc"}}, // what 下载模板 writes: RTF
          [](const fs::path&) {},
-         {"【其他材料】旧版（旧版.doc）：文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"},
+         {"【其他材料】旧版（旧版.doc）：文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"},
          {"【其他材料】新版（新版.doc）：扩展名为.doc，内容却是新版Office（.docx）格式",
           "【其他材料】表格（表格.xlsx）：扩展名为.xlsx，内容却是旧版Office（.xls）格式"},
          {}},

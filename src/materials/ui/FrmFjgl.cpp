@@ -796,11 +796,16 @@ void FrmFjgl::CmdSave_Click(int index) {
     case 1:
         openPackage();
         break;
-    case 2:
+    case 2: {
         // The basic information is filled in only after the application form.
-        if (fieldforms::CheckCompleteness(fieldforms::kApplicationForm))
+        bool complete = false;
+        platform::ui::Guarded("打开项目基本信息表", [&complete] {
+            complete = fieldforms::CheckCompleteness(fieldforms::kApplicationForm);
+        });
+        if (complete)
             fieldforms::ui::ShowBasicInformationForm(this);
         break;
+    }
     case 3:
         printing::ui::ShowApplicationForm(this);
         break;

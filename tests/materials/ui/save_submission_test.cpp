@@ -146,7 +146,7 @@ TEST_F(SaveSubmissionTest, IncompleteFormsWriteNothing) {
     Open(false);
     Link(1, makeFile("a.pdf", 10));
     Save();
-    EXPECT_EQ(LastMessage(), "行政审批申请书填写不完整...");
+    EXPECT_EQ(LastMessage().rfind("行政审批申请书填写不完整：【", 0), 0u) << LastMessage();
     EXPECT_FALSE(fs::exists(Default()));
     EXPECT_EQ(StorageFolder, "");
 }
