@@ -6,6 +6,7 @@
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "materials/package_disc.h"
+#include "materials/save_folder.h"
 #include "materials/ui/FrmDisc.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
@@ -321,11 +322,14 @@ void FrmFjgl::loadWorkingCopy() {
     DeleteFileIfExists(WorkManifestPath);
     if (!item.存储路径.empty()) {
         StorageFolder = ShownFolder = item.存储路径;
+        RepairAndTell(item.存储路径);
         if (TakeStoredCopy(item.存储路径, item.文件标识, WorkManifestPath))
             return;
     }
     const std::string defaultFolder = DefaultFolder(item);
     StorageFolder = ShownFolder = defaultFolder;
+    if (defaultFolder != item.存储路径)
+        RepairAndTell(defaultFolder);
     if (TakeStoredCopy(defaultFolder, item.文件标识, WorkManifestPath))
         return;
     StorageFolder.clear();
@@ -408,6 +412,8 @@ void FrmFjgl::Form_Unload() {
 }
 
 void FrmFjgl::done(int result) {
+    if (saving_)
+        return; // the window stays while a save runs
     Form_Unload();
     TwipForm::done(result);
 }
@@ -788,6 +794,8 @@ void FrmFjgl::Label2_Click() {
 }
 
 void FrmFjgl::CmdSave_Click(int index) {
+    if (saving_)
+        return;
     hideMsgPic();
     switch (index) {
     case 0:
@@ -821,6 +829,7 @@ void FrmFjgl::openPackage() {
     PickedFolder = S(Text2(0).text());
     dialogs::PickFolder();
     if (PickerMode == 0) {
+        RepairAndTell(PickedFolder);
         if (TakeStoredCopy(PickedFolder, CurrentItem().文件标识, WorkManifestPath)) {
             StorageFolder = ShownFolder = PickedFolder;
             showFolder(PickedFolder);
@@ -836,6 +845,8 @@ void FrmFjgl::openPackage() {
 }
 
 void FrmFjgl::Command1_Click() {
+    if (saving_)
+        return;
     hideMsgPic();
     PickedFolder = S(Text2(0).text());
     if (dialogs::PickFolder()) {
