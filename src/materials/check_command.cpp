@@ -2,14 +2,11 @@
 
 #include "materials/manifest.h"
 #include "materials/save_folder.h"
+#include "platform/file_copy.h"
 #include "util/utf8.h"
 
 #include <filesystem>
 #include <system_error>
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace materials {
 namespace {
@@ -17,12 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 bool ReadOnly(const fs::path& folder) {
-#ifdef _WIN32
-    (void)folder;
-    return false;
-#else
-    return ::access(folder.c_str(), W_OK) != 0;
-#endif
+    return platform::IsReadOnlyFolder(folder);
 }
 
 } // namespace

@@ -25,10 +25,6 @@
 
 #include <cerrno>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace materials {
 namespace {
 
@@ -311,12 +307,7 @@ PackageRepair RepairLocked(const fs::path& folder) {
 }
 
 bool FolderIsReadOnly(const fs::path& folder) {
-#ifdef _WIN32
-    (void)folder;
-    return false; // found out by the lock, which cannot be made there
-#else
-    return ::access(folder.c_str(), W_OK) != 0;
-#endif
+    return platform::IsReadOnlyFolder(folder);
 }
 
 // The lock of a package folder, or null with the reason.

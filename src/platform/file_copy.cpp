@@ -103,6 +103,16 @@ bool MakeHardLink(const std::filesystem::path& target, const std::filesystem::pa
     return !error;
 }
 
+bool IsReadOnlyFolder(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    // The read-only attribute of a folder means nothing there; a disc or a
+    // share that refuses writing is found out by the first write.
+    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+#else
+    return ::access(folder.c_str(), W_OK) != 0;
+#endif
+}
+
 #ifdef _WIN32
 
 CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem::path& to,

@@ -55,6 +55,10 @@ bool SyncFolder(const std::filesystem::path& folder);
 bool MakeHardLink(const std::filesystem::path& target, const std::filesystem::path& link,
                   std::error_code& error);
 
+// Whether files cannot be made in the folder: a read-only medium, or a folder
+// closed to this user. Asks without writing anything.
+bool IsReadOnlyFolder(const std::filesystem::path& folder);
+
 // Fault seam for the tests of the save: while a hook is set, each flush
 // (SyncFile, SyncAll, SyncFolder) or hard link first asks it, and fails
 // without doing anything when it answers true. Empty hook: no faults.

@@ -1,5 +1,6 @@
 #include "materials/save_folder.h"
 
+#include "materials/check_command.h"
 #include "materials/manifest.h"
 #include "materials/manifest_fixture.h"
 #include "materials/package_fixture.h"
@@ -17,6 +18,7 @@
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using namespace materials;
@@ -434,8 +436,9 @@ TEST_F(SaveChildTest, KilledAtAnyPointTheRepairLeavesExactlyOnePackage) {
                     "to the new one %d times\n",
                     c.name, kills.size(), points, oldKept, newComplete);
         EXPECT_GT(oldKept, 0) << c.name;
-        if (c.randomKills == 0)
+        if (c.randomKills == 0) {
             EXPECT_GT(newComplete, 0) << c.name;
+        }
     }
 }
 
@@ -493,10 +496,11 @@ TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
                                : static_cast<int>(SaveStatus::WriteFailed);
         EXPECT_NE(out.find("status " + std::to_string(status) + "\n"), std::string::npos)
             << c.name << "\n" << out;
-        if (status == static_cast<int>(SaveStatus::WriteFailed))
+        if (status == static_cast<int>(SaveStatus::WriteFailed)) {
             EXPECT_NE(out.find("problem " + std::to_string(static_cast<int>(c.problem))),
                       std::string::npos)
                 << c.name << "\n" << out;
+        }
         EXPECT_EQ(Take(pkg()), previous) << c.name;
     }
 }
@@ -649,6 +653,72 @@ TEST_F(SaveChildTest, ASecondSaverIsRefusedAtOnce) {
     EXPECT_EQ(SaveFailureText(busy, "D:\\包"), "另一个程序正在保存到【D:\\包】，请等它结束后再保存。");
     EXPECT_TRUE(saveAgain(pkg()).saved());
 }
+
+#ifndef _WIN32
+// `--check-package`: exit 0 on a good package, 1 on a damaged one, 2 without
+// one; an interrupted save is repaired where the folder is writable, and a
+// read-only folder is only read.
+TEST_F(SaveChildTest, CheckPackageCommand) {
+    for (fs::path p = dir_; p != p.parent_path(); p = p.parent_path())
+        if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+            GTEST_SKIP() << p << " is closed to other users";
+    work({{"甲", {{"A", source("a.txt", "old a")}, {"B", source("b.txt", "old b")}}}});
+    const fs::path old = dir_ / "旧包";
+    ASSERT_TRUE(save(old).saved());
+    work({{"甲", {{"A", source("a2.txt", "new a")}, {"B", source("b2.txt", "new b")}}}});
+    // Killed while the files are renamed into place: the folder holds a mix.
+    const fs::path mixed = dir_ / "中断";
+    for (long k = 1; !HasInterruptedSave(util::PathToUtf8(mixed)) && k < 100; ++k) {
+        Restore(old, mixed);
+        child(mixed, util::PathToUtf8(mixed), k);
+    }
+    ASSERT_TRUE(HasInterruptedSave(util::PathToUtf8(mixed)));
+    const fs::path interruptedCopy = dir_ / "中断只读";
+    Restore(mixed, interruptedCopy);
+    const fs::path damaged = dir_ / "损坏";
+    Restore(old, damaged);
+    fs::remove(damaged / "甲" / "B.txt");
+    struct Case {
+        const char* name;
+        fs::path folder;
+        bool asReader; // run as a user for whom the folder is read-only
+        int exit;
+        std::string says;
+    } cases[] = {
+        {"good", old, false, 0, "可以刻录"},
+        {"damaged", damaged, false, 1, "不能刻录"},
+        {"interrupted, repaired", mixed, false, 0, "已恢复为该次保存前的申报资料"},
+        {"interrupted, read-only", interruptedCopy, true, 1, "目录只读：不作任何修复"},
+        {"good, read-only", old, true, 0, "目录只读"},
+        {"no package", dir_ / "源", false, 2, "没有可以读取的申报资料"},
+    };
+    for (const Case& c : cases) {
+        const Snapshot before = Take(c.folder);
+        const fs::path out = dir_ / "check.out";
+        WriteAll(out, "");
+        fs::permissions(out, fs::perms::all); // written by the reader too
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (c.asReader && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(9);
+            int code = 0;
+            {
+                std::ofstream text(out, std::ios::binary);
+                code = RunCheckPackage(util::PathToUtf8(c.folder), nullptr, text);
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exit) << c.name;
+        EXPECT_NE(ReadAll(out).find(c.says), std::string::npos) << c.name << "\n" << ReadAll(out);
+        if (c.asReader) {
+            EXPECT_EQ(Take(c.folder), before) << c.name;
+        }
+    }
+    EXPECT_EQ(Take(mixed), Take(old)); // rolled back byte for byte
+}
+#endif
 
 // ---- the message after the save ----
 
