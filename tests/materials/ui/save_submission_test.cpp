@@ -13,6 +13,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using materials::ui::FrmFjgl;
@@ -231,6 +232,35 @@ TEST_F(SaveSubmissionTest, AFolderThatCannotBeWrittenIsReportedAndNotRemembered)
     EXPECT_EQ(LastMessage(), "XML文件不存在-" + U8(fs::path(Default()) / "APLPKG.XML"));
 }
 
+// While a save runs the window takes nothing: a second 保存, "选择..", the
+// close box (here tried as the save removes an earlier copy, when it lets
+// events through) all wait, and the shown folder is the one read at the start.
+TEST_F(SaveSubmissionTest, NothingInTheWindowActsWhileASaveRuns) {
+    FrmFjgl& w = Open();
+    Link(1, makeFile("扫描/执照.doc", 100));
+    Save();
+    Link(1, makeFile("扫描/执照.pdf", 100)); // the .doc is removed by the next save
+    w.show();
+    QApplication::processEvents(); // its activation notice comes before the save
+    int tried = 0;
+    QTimer::singleShot(0, &w, [&] {
+        ++tried;
+        QTest::mouseClick(w.CmdSave(0).widget(), Qt::LeftButton);
+        w.CmdSave_Click(0);
+        prompter_->folderAnswers.push_back(U8(dir_ / "别处"));
+        w.Command1_Click();
+        w.close();
+    });
+    Save();
+    EXPECT_EQ(tried, 1);
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_EQ(prompter_->messages.size(), 1u) << prompter_->messages[0].text;
+    EXPECT_EQ(ShownFolder, Default());
+    EXPECT_EQ(StorageFolder, Default());
+    EXPECT_FALSE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).doc"));
+    EXPECT_TRUE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).pdf"));
+}
+
 // ---- the progress dialog ----
 
 TEST(SaveProgressDialog, ShowsTheFileAndBytesAndCancelsBetweenFiles) {
@@ -262,6 +292,9 @@ TEST(SaveProgressDialog, ShowsTheFileAndBytesAndCancelsBetweenFiles) {
     EXPECT_TRUE(slow.cancelRequested());
     slow.stage(materials::SaveStage::Place, "营业执照.pdf");
     EXPECT_FALSE(cancel->isEnabled()); // past the copying, the save goes to its end
+    dialog->close(); // neither the close box nor Esc closes it now
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
     slow.stage(materials::SaveStage::End, {});
     EXPECT_EQ(slow.dialog(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
