@@ -11,6 +11,7 @@
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/qtext.h"
+#include "platform/xmldoc.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
@@ -123,6 +124,18 @@ std::int16_t SizeLimit() {
     } catch (const std::exception&) {
         return 200;
     }
+}
+
+// What the user set in the working copy: every entry's name, title and link.
+std::string LinkState(const std::string& path) {
+    platform::XmlDocument doc;
+    if (!doc.load(path))
+        return {};
+    std::string state;
+    for (const platform::XmlNode& file : doc.documentElement().selectNodes("//file"))
+        for (const char* field : {".//fileName", ".//fileTitle", ".//fileUrl"})
+            state += file.selectSingleNode(field).text() + "\t";
+    return state;
 }
 
 } // namespace
@@ -312,6 +325,11 @@ void FrmFjgl::Form_Load() {
     selectFirstMaterial(view);
     showTotal();
     updateDiscButton();
+    markSaved();
+}
+
+void FrmFjgl::markSaved() {
+    savedLinks_ = LinkState(WorkManifestPath);
 }
 
 // The saved folder, the default folder, or the item's template, in this order.
@@ -414,6 +432,14 @@ void FrmFjgl::Form_Unload() {
 void FrmFjgl::done(int result) {
     if (saving_)
         return; // the window stays while a save runs
+    // Links, titles or entries changed since the last save or opening are
+    // not thrown away without asking.
+    if (!unloaded_ && !WorkManifestPath.empty() && LinkState(WorkManifestPath) != savedLinks_ &&
+        platform::CurrentPrompter().message("申报材料已经改变，退出将不保存。确认吗？", "提示",
+                                            platform::MsgIcon::Question,
+                                            platform::MsgButtons::YesNo) !=
+            platform::MsgAnswer::Yes)
+        return;
     Form_Unload();
     TwipForm::done(result);
 }
@@ -836,6 +862,7 @@ void FrmFjgl::openPackage() {
             selectFirstMaterial(showMaterials(WorkManifestPath));
             showTotal();
             updateDiscButton();
+            markSaved();
         } else {
             platform::Notify("指定目录非有效的申报资料存储路径...", "提示",
                              platform::MsgIcon::Exclamation);

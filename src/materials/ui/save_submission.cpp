@@ -110,6 +110,7 @@ void FrmFjgl::SaveSubmission() {
     if (!outcome.saved())
         return;
     StorageFolder = folder;
+    markSaved();
     std::vector<std::string> kb;
     for (int r = 1; r < MedFlex1().rows(); ++r)
         kb.push_back(MedFlex1().textMatrix(r, kMaterialKbColumn).toStdString());

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using materials::ui::FrmFjgl;
 using materials::ui::SaveProgress;
 using namespace materials_test;
@@ -259,6 +261,33 @@ TEST_F(SaveSubmissionTest, NothingInTheWindowActsWhileASaveRuns) {
     EXPECT_EQ(StorageFolder, Default());
     EXPECT_FALSE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).doc"));
     EXPECT_TRUE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).pdf"));
+}
+
+// Closing asks before unsaved links are thrown away, and only then.
+TEST_F(SaveSubmissionTest, ClosingAsksBeforeDiscardingUnsavedLinks) {
+    const std::string question = "申报材料已经改变，退出将不保存。确认吗？";
+    struct Step {
+        bool link, save;
+        std::optional<platform::MsgAnswer> answer; // none: not asked
+        bool closed;
+    } steps[] = {{true, false, platform::MsgAnswer::No, false},
+                 {false, true, std::nullopt, true}};
+    FrmFjgl& w = Open();
+    w.show();
+    QApplication::processEvents();
+    for (const Step& step : steps) {
+        if (step.link)
+            Link(1, makeFile("执照.pdf", 100));
+        if (step.save)
+            Save();
+        prompter_->messages.clear();
+        if (step.answer)
+            prompter_->answers.push_back(*step.answer);
+        w.CmdSave_Click(4);
+        EXPECT_EQ(!prompter_->messages.empty() && prompter_->messages.back().text == question,
+                  step.answer.has_value());
+        EXPECT_EQ(!w.isVisible(), step.closed);
+    }
 }
 
 // ---- the progress dialog ----
