@@ -916,8 +916,8 @@ SaveOutcome PackageWriter::run() {
     if (copied != CopyEnd::Done) {
         RemoveStaging(staging.path());
         unmake();
-        return told(finish(copied == CopyEnd::Cancelled ? SaveStatus::Cancelled
-                                                        : SaveStatus::WriteFailed));
+        return told(
+            finish(copied == CopyEnd::Cancelled ? SaveStatus::Cancelled : SaveStatus::WriteFailed));
     }
     // The journal, flushed with the copies (one wait for all the data: its
     // writing out began as each file was copied) before anything is renamed.
@@ -1143,7 +1143,8 @@ std::string ForeignFolderQuestion(const std::string& folder) {
     }
     if (!foreign)
         return {};
-    return "【" + folder + "】目录不是空的，其中没有申报资料（APLPKG.XML）。\r\n"
+    return "【" + folder +
+           "】目录不是空的，其中没有申报资料（APLPKG.XML）。\r\n"
            "申报资料将保存到该目录中，其中原有的文件和文件夹保留不动，但不会刻入光盘。\r\n"
            "是否保存到该目录？";
 }
@@ -1205,10 +1206,9 @@ std::string SaveFailureText(const SaveOutcome& outcome, const std::string& folde
 SaveOutcome SaveFolder(SaveObserver* observer) {
     const std::string folder = ShownFolder; // read once
     const std::string question = ForeignFolderQuestion(folder);
-    if (!question.empty() &&
-        platform::CurrentPrompter().message(question, "提示", platform::MsgIcon::Question,
-                                            platform::MsgButtons::YesNo) !=
-            platform::MsgAnswer::Yes) {
+    if (!question.empty() && platform::CurrentPrompter().message(
+                                 question, "提示", platform::MsgIcon::Question,
+                                 platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes) {
         SaveOutcome declined;
         declined.status = SaveStatus::Declined;
         return declined;

@@ -386,8 +386,8 @@ std::string RepairedState(const fs::path& folder, const Snapshot& oldFiles,
 TEST_F(SaveChildTest, KilledAtAnyPointTheRepairLeavesExactlyOnePackage) {
     struct Case {
         const char* name;
-        int files;        // per material, in three materials
-        int randomKills;  // 0: a kill at every point
+        int files;       // per material, in three materials
+        int randomKills; // 0: a kill at every point
     } cases[] = {{"every stage boundary", 2, 0}, {"random moments of 40 files", 14, 20}};
     for (const Case& c : cases) {
         std::vector<Material> before, after;
@@ -462,19 +462,30 @@ TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
         const char* lockedFolder; // made read-only for the save ("" none)
         SaveProblem problem;
     } cases[] = {
-        {"full while copying", {{"甲", {{"大", source("big.pdf", std::string(100000, 'x'))}}}},
-         "65536", "", "", SaveProblem::DiskFull},
+        {"full while copying",
+         {{"甲", {{"大", source("big.pdf", std::string(100000, 'x'))}}}},
+         "65536",
+         "",
+         "",
+         SaveProblem::DiskFull},
         {"full for the stored copy", {{"甲", many}}, "2048", "", "", SaveProblem::DiskFull},
         {"a material folder read-only",
          {{"甲", {{"A", source("a2.pdf", "new a")}}}, {"乙", {{"B", source("b2.pdf", "new b")}}}},
-         "-", "unprivileged", "甲", SaveProblem::ReadOnly},
+         "-",
+         "unprivileged",
+         "甲",
+         SaveProblem::ReadOnly},
         {"the package folder read-only",
          {{"甲", {{"A", source("a3.pdf", "new a")}}}, {"乙", {{"B", source("b3.pdf", "new b")}}}},
-         "-", "unprivileged", ".", SaveProblem::ReadOnly},
+         "-",
+         "unprivileged",
+         ".",
+         SaveProblem::ReadOnly},
     };
     for (const Case& c : cases) {
         fs::remove_all(pkg());
-        work({{"甲", {{"A", source("a.pdf", "old a")}}}, {"乙", {{"B", source("b.pdf", "old b")}}}});
+        work(
+            {{"甲", {{"A", source("a.pdf", "old a")}}}, {"乙", {{"B", source("b.pdf", "old b")}}}});
         ASSERT_TRUE(save(pkg()).saved());
         if (!c.user.empty()) // the unprivileged child must be able to write the rest
             for (const auto& e : fs::recursive_directory_iterator(pkg()))
@@ -495,11 +506,13 @@ TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
                                ? static_cast<int>(SaveStatus::FolderNotWritable)
                                : static_cast<int>(SaveStatus::WriteFailed);
         EXPECT_NE(out.find("status " + std::to_string(status) + "\n"), std::string::npos)
-            << c.name << "\n" << out;
+            << c.name << "\n"
+            << out;
         if (status == static_cast<int>(SaveStatus::WriteFailed)) {
             EXPECT_NE(out.find("problem " + std::to_string(static_cast<int>(c.problem))),
                       std::string::npos)
-                << c.name << "\n" << out;
+                << c.name << "\n"
+                << out;
         }
         EXPECT_EQ(Take(pkg()), previous) << c.name;
     }
@@ -510,8 +523,8 @@ TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
 TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
     struct Case {
         const char* name;
-        int failFlush;  // the n-th flush fails (0: none)
-        bool noLinks;   // hard links cannot be made
+        int failFlush; // the n-th flush fails (0: none)
+        bool noLinks;  // hard links cannot be made
         bool saved;
     } cases[] = {{"the flush of the copies fails", 1, false, false},
                  {"the flush before the commit fails", 2, false, false},
@@ -523,7 +536,8 @@ TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
         work({{"甲", {{"A", source("a.pdf", "old a")}, {"B", source("b.pdf", "old b")}}}});
         ASSERT_TRUE(save(pkg()).saved());
         const Snapshot previous = Take(pkg());
-        work({{"甲", {{"A", source("a2.pdf", "new a")}, {"B", ""}}}, {"乙", {{"C", source("c.pdf", "c")}}}});
+        work({{"甲", {{"A", source("a2.pdf", "new a")}, {"B", ""}}},
+              {"乙", {{"C", source("c.pdf", "c")}}}});
         int flushes = 0;
         platform::SetFaultHook([&](platform::FaultPoint point) {
             return point == platform::FaultPoint::HardLink ? c.noLinks : ++flushes == c.failFlush;
@@ -548,7 +562,7 @@ TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
 TEST_F(SaveTest, OnlyWhatThePackageStoredIsRemoved) {
     struct Case {
         const char* name;
-        std::vector<Material> first;                       // saved first ({} none)
+        std::vector<Material> first;                          // saved first ({} none)
         std::vector<std::pair<std::string, std::string>> own; // the user's files
         std::vector<Material> next;
         std::vector<std::string> kept, gone;
@@ -620,8 +634,9 @@ TEST_F(SaveTest, ARenamedEntryGetsItsFileRenamedAndTheAskingAboutForeignFolders)
     ASSERT_TRUE(save(pkg()).saved());
     work({{"其他材料", {{"补充说明", kLocal + "其他新增材料1.pdf"}}}});
     ASSERT_TRUE(saveAgain(pkg()).saved());
-    EXPECT_EQ(Keys(Take(pkg())), (std::vector<std::string>{"APLPKG.XML", "其他材料",
-                                                           "其他材料/补充说明.pdf", "材料清单.txt"}));
+    EXPECT_EQ(Keys(Take(pkg())),
+              (std::vector<std::string>{"APLPKG.XML", "其他材料", "其他材料/补充说明.pdf",
+                                        "材料清单.txt"}));
     EXPECT_EQ(Stored(pkg(), "//fileUrl"), kLocal + "补充说明.pdf");
     EXPECT_EQ(ListTail(pkg()), "1、补充说明.pdf\r\n");
 
@@ -650,7 +665,8 @@ TEST_F(SaveChildTest, ASecondSaverIsRefusedAtOnce) {
     EXPECT_EQ(Take(pkg()), previous);
     SaveOutcome busy;
     busy.status = SaveStatus::Busy;
-    EXPECT_EQ(SaveFailureText(busy, "D:\\包"), "另一个程序正在保存到【D:\\包】，请等它结束后再保存。");
+    EXPECT_EQ(SaveFailureText(busy, "D:\\包"),
+              "另一个程序正在保存到【D:\\包】，请等它结束后再保存。");
     EXPECT_TRUE(saveAgain(pkg()).saved());
 }
 
@@ -738,7 +754,8 @@ TEST(SaveResultMessage, SizeAgainstTheLimitAndFailures) {
     SaveOutcome many = saved; // the first 20 named, the rest counted
     std::string manyText = "保存未全部成功！以下报件的文件未能保存：";
     for (int i = 1; i <= 23; ++i) {
-        many.failures.push_back({"甲", "第" + std::to_string(i) + "个报件", "", SaveProblem::SourceMissing});
+        many.failures.push_back(
+            {"甲", "第" + std::to_string(i) + "个报件", "", SaveProblem::SourceMissing});
         if (i <= 20)
             manyText += "\r\n  【甲】第" + std::to_string(i) + "个报件：源文件不存在";
     }

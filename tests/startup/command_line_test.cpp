@@ -29,7 +29,8 @@ TEST(CommandLine, OwnOptionsAreFoundAmongQtsAndTheRestIsLeftAlone) {
 
 TEST(CommandLine, HelpNamesEveryOptionAndVersionTheProgram) {
     const std::string help = startup::HelpText();
-    for (const char* option : {"--help", "--version", "--check", "--check-package", "~/.local/share/quillor"})
+    for (const char* option :
+         {"--help", "--version", "--check", "--check-package", "~/.local/share/quillor"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     const std::string version = startup::VersionText();
     ASSERT_GT(version.size(), 9u);

@@ -435,10 +435,9 @@ void FrmFjgl::done(int result) {
     // Links, titles or entries changed since the last save or opening are
     // not thrown away without asking.
     if (!unloaded_ && !WorkManifestPath.empty() && LinkState(WorkManifestPath) != savedLinks_ &&
-        platform::CurrentPrompter().message("申报材料已经改变，退出将不保存。确认吗？", "提示",
-                                            platform::MsgIcon::Question,
-                                            platform::MsgButtons::YesNo) !=
-            platform::MsgAnswer::Yes)
+        platform::CurrentPrompter().message(
+            "申报材料已经改变，退出将不保存。确认吗？", "提示", platform::MsgIcon::Question,
+            platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes)
         return;
     Form_Unload();
     TwipForm::done(result);

@@ -128,7 +128,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     std::int16_t OldManifest = 0;
     int EditRow = -1;
     bool editing_ = false;
-    bool saving_ = false; // a save runs: nothing in the window acts
+    bool saving_ = false;    // a save runs: nothing in the window acts
     std::string savedLinks_; // the links as last saved or opened
     bool unloaded_ = false;
     bool activatedOnce_ = false;

@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QWidget>

@@ -114,8 +114,7 @@ void FrmFjgl::SaveSubmission() {
     std::vector<std::string> kb;
     for (int r = 1; r < MedFlex1().rows(); ++r)
         kb.push_back(MedFlex1().textMatrix(r, kMaterialKbColumn).toStdString());
-    SaveMessage message =
-        SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, folderText);
+    SaveMessage message = SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, folderText);
     message.text += PackageProblems(folder);
     updateDiscButton();
     platform::CurrentPrompter().message(message.text, message.title, message.icon,

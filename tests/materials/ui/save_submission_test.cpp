@@ -270,8 +270,7 @@ TEST_F(SaveSubmissionTest, ClosingAsksBeforeDiscardingUnsavedLinks) {
         bool link, save;
         std::optional<platform::MsgAnswer> answer; // none: not asked
         bool closed;
-    } steps[] = {{true, false, platform::MsgAnswer::No, false},
-                 {false, true, std::nullopt, true}};
+    } steps[] = {{true, false, platform::MsgAnswer::No, false}, {false, true, std::nullopt, true}};
     FrmFjgl& w = Open();
     w.show();
     QApplication::processEvents();
@@ -321,7 +320,7 @@ TEST(SaveProgressDialog, ShowsTheFileAndBytesAndCancelsBetweenFiles) {
     EXPECT_TRUE(slow.cancelRequested());
     slow.stage(materials::SaveStage::Place, "营业执照.pdf");
     EXPECT_FALSE(cancel->isEnabled()); // past the copying, the save goes to its end
-    dialog->close(); // neither the close box nor Esc closes it now
+    dialog->close();                   // neither the close box nor Esc closes it now
     QTest::keyClick(dialog, Qt::Key_Escape);
     EXPECT_TRUE(dialog->isVisible());
     slow.stage(materials::SaveStage::End, {});
