@@ -729,7 +729,9 @@ bool PackageWriter::place(const JournalEntry& e, const fs::path& staging) {
     const fs::path target = Resolve(folder_, e.target);
     const fs::path backup = staging / util::PathFromUtf8(e.backup);
     std::error_code error;
-    if (!IsRealFolder(target.parent_path()) && !fs::create_directory(target.parent_path(), error))
+    const bool inMaterial = e.target.find('/') != std::string::npos; // else in F itself
+    if (inMaterial && !IsRealFolder(target.parent_path()) &&
+        !fs::create_directory(target.parent_path(), error))
         return failWrite(error ? error : std::make_error_code(std::errc::io_error));
     bool moved = false; // the backup is the file itself, renamed away
     if (e.existed && !platform::MakeHardLink(target, backup, error)) {

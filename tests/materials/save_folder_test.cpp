@@ -629,7 +629,7 @@ TEST_F(SaveTest, OnlyWhatThePackageStoredIsRemoved) {
     }
 }
 
-TEST_F(SaveTest, ARenamedEntryGetsItsFileRenamedAndTheAskingAboutForeignFolders) {
+TEST_F(SaveTest, RenamedEntriesForeignFoldersAndLinkedPackageFolders) {
     work({{"其他材料", {{"其他新增材料1", source("a.pdf", "a")}}}});
     ASSERT_TRUE(save(pkg()).saved());
     work({{"其他材料", {{"补充说明", kLocal + "其他新增材料1.pdf"}}}});
@@ -645,6 +645,12 @@ TEST_F(SaveTest, ARenamedEntryGetsItsFileRenamedAndTheAskingAboutForeignFolders)
     EXPECT_EQ(ForeignFolderQuestion(util::PathToUtf8(dir_ / "无")), "");
     EXPECT_NE(ForeignFolderQuestion(util::PathToUtf8(dir_ / "源")).find("是否保存到该目录"),
               std::string::npos);
+
+    // A package folder that is a link to a folder elsewhere is saved into.
+    fs::create_directory_symlink(pkg(), dir_ / "链接");
+    work({{"其他材料", {{"补充说明", source("b.pdf", "b")}}}});
+    ASSERT_TRUE(save(dir_ / "链接", util::PathToUtf8(dir_ / "链接")).saved());
+    EXPECT_EQ(Take(pkg()).at("其他材料/补充说明.pdf"), "b");
 }
 
 // One save at a time: a second saver, in this process or another, is refused.

@@ -234,6 +234,22 @@ TEST_F(SaveSubmissionTest, AFolderThatCannotBeWrittenIsReportedAndNotRemembered)
     EXPECT_EQ(LastMessage(), "XML文件不存在-" + U8(fs::path(Default()) / "APLPKG.XML"));
 }
 
+// A folder that holds other things and no package: asked once; 否 saves nothing.
+TEST_F(SaveSubmissionTest, AFolderOfOtherFilesIsSavedIntoOnlyWhenTheUserSaysSo) {
+    Open();
+    Link(1, makeFile("执照.pdf", 100));
+    ShownFolder = U8(dir_ / "文档");
+    WriteBytes(dir_ / "文档" / "营业执照" / "扫描.jpg", "the user's own");
+    for (const platform::MsgAnswer answer : {platform::MsgAnswer::No, platform::MsgAnswer::Yes}) {
+        prompter_->answers.push_back(answer);
+        Save();
+        ASSERT_FALSE(prompter_->messages.empty());
+        EXPECT_NE(prompter_->messages[0].text.find("是否保存到该目录"), std::string::npos);
+        EXPECT_EQ(fs::exists(dir_ / "文档" / "APLPKG.XML"), answer == platform::MsgAnswer::Yes);
+        EXPECT_EQ(ReadBytes(dir_ / "文档" / "营业执照" / "扫描.jpg"), "the user's own");
+    }
+}
+
 // While a save runs the window takes nothing: a second 保存, "选择..", the
 // close box (here tried as the save removes an earlier copy, when it lets
 // events through) all wait, and the shown folder is the one read at the start.
