@@ -344,7 +344,11 @@ void Checker::checkStrays() {
             }
             continue;
         }
-        if (name == kStagingFolderName)
+        if (name == kPackageLockName)
+            continue; // held by a save or repair while it runs
+        if (name == kStagingFolderName && HasInterruptedSave(util::PathToUtf8(folder_)))
+            error("", "", name, "上次保存被中断且未能修复，申报资料新旧混杂，不能刻录");
+        else if (name == kStagingFolderName)
             warning("", "", name, "上次保存未完成留下的临时文件夹，不刻入光盘");
         else
             warning("", "", name, "不属于申报资料，不刻入光盘");

@@ -6,10 +6,12 @@
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "materials/package_disc.h"
+#include "materials/save_folder.h"
 #include "materials/ui/FrmDisc.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/qtext.h"
+#include "platform/xmldoc.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
@@ -122,6 +124,18 @@ std::int16_t SizeLimit() {
     } catch (const std::exception&) {
         return 200;
     }
+}
+
+// What the user set in the working copy: every entry's name, title and link.
+std::string LinkState(const std::string& path) {
+    platform::XmlDocument doc;
+    if (!doc.load(path))
+        return {};
+    std::string state;
+    for (const platform::XmlNode& file : doc.documentElement().selectNodes("//file"))
+        for (const char* field : {".//fileName", ".//fileTitle", ".//fileUrl"})
+            state += file.selectSingleNode(field).text() + "\t";
+    return state;
 }
 
 } // namespace
@@ -311,6 +325,11 @@ void FrmFjgl::Form_Load() {
     selectFirstMaterial(view);
     showTotal();
     updateDiscButton();
+    markSaved();
+}
+
+void FrmFjgl::markSaved() {
+    savedLinks_ = LinkState(WorkManifestPath);
 }
 
 // The saved folder, the default folder, or the item's template, in this order.
@@ -321,11 +340,14 @@ void FrmFjgl::loadWorkingCopy() {
     DeleteFileIfExists(WorkManifestPath);
     if (!item.存储路径.empty()) {
         StorageFolder = ShownFolder = item.存储路径;
+        RepairAndTell(item.存储路径);
         if (TakeStoredCopy(item.存储路径, item.文件标识, WorkManifestPath))
             return;
     }
     const std::string defaultFolder = DefaultFolder(item);
     StorageFolder = ShownFolder = defaultFolder;
+    if (defaultFolder != item.存储路径)
+        RepairAndTell(defaultFolder);
     if (TakeStoredCopy(defaultFolder, item.文件标识, WorkManifestPath))
         return;
     StorageFolder.clear();
@@ -408,6 +430,15 @@ void FrmFjgl::Form_Unload() {
 }
 
 void FrmFjgl::done(int result) {
+    if (saving_)
+        return; // the window stays while a save runs
+    // Links, titles or entries changed since the last save or opening are
+    // not thrown away without asking.
+    if (!unloaded_ && !WorkManifestPath.empty() && LinkState(WorkManifestPath) != savedLinks_ &&
+        platform::CurrentPrompter().message(
+            "申报材料已经改变，退出将不保存。确认吗？", "提示", platform::MsgIcon::Question,
+            platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes)
+        return;
     Form_Unload();
     TwipForm::done(result);
 }
@@ -788,6 +819,8 @@ void FrmFjgl::Label2_Click() {
 }
 
 void FrmFjgl::CmdSave_Click(int index) {
+    if (saving_)
+        return;
     hideMsgPic();
     switch (index) {
     case 0:
@@ -826,12 +859,14 @@ void FrmFjgl::openPackage() {
     PickedFolder = S(Text2(0).text());
     dialogs::PickFolder();
     if (PickerMode == 0) {
+        RepairAndTell(PickedFolder);
         if (TakeStoredCopy(PickedFolder, CurrentItem().文件标识, WorkManifestPath)) {
             StorageFolder = ShownFolder = PickedFolder;
             showFolder(PickedFolder);
             selectFirstMaterial(showMaterials(WorkManifestPath));
             showTotal();
             updateDiscButton();
+            markSaved();
         } else {
             platform::Notify("指定目录非有效的申报资料存储路径...", "提示",
                              platform::MsgIcon::Exclamation);
@@ -841,6 +876,8 @@ void FrmFjgl::openPackage() {
 }
 
 void FrmFjgl::Command1_Click() {
+    if (saving_)
+        return;
     hideMsgPic();
     PickedFolder = S(Text2(0).text());
     if (dialogs::PickFolder()) {

@@ -118,6 +118,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void commitTitle();
     void hideMsgPic();
     void openPackage();
+    void markSaved(); // the working copy's links are those of the package now
     std::string currentKey() const;
     bool hasCurrentMaterial() const;
     bool isOtherMaterials() const;
@@ -127,6 +128,8 @@ class FrmFjgl final : public platform::ui::TwipForm {
     std::int16_t OldManifest = 0;
     int EditRow = -1;
     bool editing_ = false;
+    bool saving_ = false;    // a save runs: nothing in the window acts
+    std::string savedLinks_; // the links as last saved or opened
     bool unloaded_ = false;
     bool activatedOnce_ = false;
     std::string ownLinkFolder_;

@@ -12,6 +12,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
+#include <QPointer>
+#include <QWidget>
 
 #include <string>
 #include <vector>
@@ -23,12 +26,12 @@ constexpr int kMaterialKbColumn = 3; // "文件(KB)" of MedFlex1
 
 // The package check of the folder just saved: its problems, to be added to
 // the save's message ("" when it found none).
-std::string PackageProblems() {
+std::string PackageProblems(const std::string& folder) {
     QtContentInspector inspector;
     PackageCheck check;
     {
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        check = CheckPackage(ShownFolder, &inspector);
+        check = CheckPackage(folder, &inspector);
         QApplication::restoreOverrideCursor();
     }
     const std::string findings = FindingsText(check);
@@ -37,25 +40,82 @@ std::string PackageProblems() {
     return "\r\n\r\n刻录前检查发现以下问题：\r\n" + findings;
 }
 
+// While a save runs, the materials window takes no input: its clicks, keys
+// and close box are swallowed (the progress dialog, a window of its own,
+// still takes its cancel).
+class InputBlocker final : public QObject {
+  public:
+    explicit InputBlocker(QWidget* window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+    InputBlocker(const InputBlocker&) = delete;
+    InputBlocker& operator=(const InputBlocker&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::Close: {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && window_ && widget->window() == window_) {
+                event->ignore();
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+
+  private:
+    QPointer<QWidget> window_;
+};
+
+// Holds the window's flag for as long as the save runs.
+class SavingFlag {
+  public:
+    explicit SavingFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~SavingFlag() { flag_ = false; }
+    SavingFlag(const SavingFlag&) = delete;
+    SavingFlag& operator=(const SavingFlag&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 } // namespace
 
 void FrmFjgl::SaveSubmission() {
-    if (!fieldforms::CheckCompleteness(fieldforms::kBothForms))
+    if (saving_ || !fieldforms::CheckCompleteness(fieldforms::kBothForms))
         return;
+    // The folder is read once: nothing can change it while the save runs.
+    const std::string folder = ShownFolder;
+    const std::string folderText = Text2(0).text().toStdString();
     SaveOutcome outcome;
     {
+        SavingFlag saving(saving_);
+        InputBlocker blocker(this);
         SaveProgress progress(this);
         outcome = SaveFolder(&progress);
     }
     if (!outcome.saved())
         return;
-    StorageFolder = ShownFolder;
+    StorageFolder = folder;
+    markSaved();
     std::vector<std::string> kb;
     for (int r = 1; r < MedFlex1().rows(); ++r)
         kb.push_back(MedFlex1().textMatrix(r, kMaterialKbColumn).toStdString());
-    SaveMessage message =
-        SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, Text2(0).text().toStdString());
-    message.text += PackageProblems();
+    SaveMessage message = SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, folderText);
+    message.text += PackageProblems(folder);
     updateDiscButton();
     platform::CurrentPrompter().message(message.text, message.title, message.icon,
                                         platform::MsgButtons::Ok);

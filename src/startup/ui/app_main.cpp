@@ -1,6 +1,8 @@
 #include "startup/ui/app_main.h"
 
 #include "dialogs/ui/selpath.h"
+#include "materials/check_command.h"
+#include "materials/ui/content_checks.h"
 #include "platform/console_prompter.h"
 #include "platform/executable.h"
 #include "platform/instance_lock.h"
@@ -99,6 +101,12 @@ int RunProgram(int argc, char** argv,
     if (options.help || options.version) {
         std::fputs((options.help ? HelpText() : VersionText()).c_str(), stdout);
         return 0;
+    }
+    if (options.checkPackage) {
+        // No window: the content checks need no display.
+        QCoreApplication app(argc, argv);
+        materials::ui::QtContentInspector inspector;
+        return materials::RunCheckPackage(options.packageFolder, &inspector, std::cout);
     }
     // Font aliases must be known before Qt reads the font configuration.
     util::ui::LoadFontAliases(
