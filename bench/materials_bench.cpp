@@ -44,8 +44,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kRuns = 15;
-constexpr double kOpenGoal = 2.0;  // × one libxml2 load + save
-constexpr double kLinkGoal = 2.5;  // × one libxml2 load + save
+constexpr double kOpenGoal = 2.0;    // × one libxml2 load + save
+constexpr double kLinkGoal = 2.5;    // × one libxml2 load + save
 constexpr double kLargeGoalMs = 100; // each action in the 10,000-entry case
 
 struct Case {
@@ -269,12 +269,11 @@ int main(int argc, char** argv) {
         return 2;
     bool met = r.open / r.base <= kOpenGoal && r.link / r.base <= kLinkGoal;
     std::printf("libxml2 load + save:  %7.1f ms\n", r.base);
-    std::printf("opening the window:   %7.1f ms = %.2fx (goal <= %.1fx)\n", r.open,
-                r.open / r.base, kOpenGoal);
-    std::printf("linking one file:     %7.1f ms = %.2fx (goal <= %.1fx)\n", r.link,
-                r.link / r.base, kLinkGoal);
-    std::printf("choosing a material:  %7.1f ms; scrolling a page: %.1f ms\n", r.choose,
-                r.scroll);
+    std::printf("opening the window:   %7.1f ms = %.2fx (goal <= %.1fx)\n", r.open, r.open / r.base,
+                kOpenGoal);
+    std::printf("linking one file:     %7.1f ms = %.2fx (goal <= %.1fx)\n", r.link, r.link / r.base,
+                kLinkGoal);
+    std::printf("choosing a material:  %7.1f ms; scrolling a page: %.1f ms\n", r.choose, r.scroll);
     if (quick)
         return met ? 0 : 1;
 

@@ -48,8 +48,8 @@ struct KeptManifest {
     std::optional<std::string> bytes; // nullopt: nothing kept
     XmlDocument doc;
     std::string combiningPath;
-    int combining = 0;     // CombinedWrite objects alive for combiningPath
-    bool pending = false;  // the tree holds changes that the file does not yet
+    int combining = 0;    // CombinedWrite objects alive for combiningPath
+    bool pending = false; // the tree holds changes that the file does not yet
 };
 
 bool SaveKept(const XmlDocument& doc, const std::string& path);

@@ -833,9 +833,8 @@ bool XmlDocument::parse(const std::string& bytes, const std::filesystem::path& p
     parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
     const std::string url = PathToUtf8(path);
     decoderFailed = false;
-    DocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(),
-                                 static_cast<int>(bytes.size()), url.c_str(), nullptr,
-                                 kParseOptions));
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                 url.c_str(), nullptr, kParseOptions));
     const xmlError* last = xmlCtxtGetLastError(parser.get());
     if (guard.entityDeclared) {
         error_ = XmlError::Entities;
@@ -845,8 +844,7 @@ bool XmlDocument::parse(const std::string& bytes, const std::filesystem::path& p
         // what was built so far is not the document.
         error_ = decoderFailed ? XmlError::Encoding : Classify(last);
         errorLine_ = last ? last->line : 0;
-    } else if (BomContradictsDeclaration(bytes,
-                                         reinterpret_cast<const char*>(doc->encoding))) {
+    } else if (BomContradictsDeclaration(bytes, reinterpret_cast<const char*>(doc->encoding))) {
         error_ = XmlError::BomMismatch;
         errorLine_ = 1;
     } else if (xmlDocGetRootElement(doc.get()) == nullptr) {

@@ -1,5 +1,6 @@
 #include "materials/ui/FrmDisc.h"
 
+#include "materials/ui/check_progress.h"
 #include "materials/ui/content_checks.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
@@ -150,8 +151,8 @@ void FrmDisc::Form_Load() {
 
 void FrmDisc::RunCheck() {
     {
-        BusyPointer busy;
-        check_ = CheckPackage(folder_, inspector_.get());
+        CheckProgress progress(this);
+        check_ = CheckPackage(folder_, inspector_.get(), &progress);
     }
     showCheck();
     enableButtons();

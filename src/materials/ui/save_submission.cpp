@@ -5,6 +5,7 @@
 #include "materials/package_check.h"
 #include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
+#include "materials/ui/check_progress.h"
 #include "materials/ui/content_checks.h"
 #include "materials/ui/save_progress.h"
 #include "platform/prompter.h"
@@ -27,9 +28,8 @@ std::string PackageProblems() {
     QtContentInspector inspector;
     PackageCheck check;
     {
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        check = CheckPackage(ShownFolder, &inspector);
-        QApplication::restoreOverrideCursor();
+        CheckProgress progress(QApplication::activeWindow());
+        check = CheckPackage(ShownFolder, &inspector, &progress);
     }
     const std::string findings = FindingsText(check);
     if (findings.empty())
