@@ -744,6 +744,15 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
     return SaveReported(*doc, path);
 }
 
+void ReleaseKeptManifest(const std::string& path) {
+    KeptManifest& kept = Kept();
+    if (kept.path != path)
+        return;
+    FlushPending(kept);
+    kept.bytes.reset();
+    kept.doc = XmlDocument();
+}
+
 CombinedWrite::CombinedWrite(const std::string& path) {
     KeptManifest& kept = Kept();
     if (kept.combining > 0 && kept.combiningPath != path)

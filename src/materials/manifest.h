@@ -189,6 +189,10 @@ class CombinedWrite {
     bool active_ = false;
 };
 
+// Lets go of the parsed copy of the file at `path` that the operations above
+// keep between calls (the materials window, when it closes).
+void ReleaseKeptManifest(const std::string& path);
+
 // Whether renumbering an entry renames it: its name and title are both still
 // the generated ones of its number ("其他新增材料" + number), or both empty;
 // a title the user gave it is never replaced.

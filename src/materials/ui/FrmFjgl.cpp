@@ -403,8 +403,10 @@ void FrmFjgl::Form_Unload() {
     unloaded_ = true;
     editing_ = false; // a title being edited goes with the working copy
     EditRow = -1;
-    if (!WorkManifestPath.empty())
+    if (!WorkManifestPath.empty()) {
         DeleteFileIfExists(WorkManifestPath);
+        ReleaseKeptManifest(WorkManifestPath);
+    }
 }
 
 void FrmFjgl::done(int result) {
