@@ -1,7 +1,7 @@
 #include "materials/ui/FrmDisc.h"
 
 #include "materials/save_folder.h"
-
+#include "materials/ui/check_progress.h"
 #include "materials/ui/content_checks.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
@@ -153,8 +153,8 @@ void FrmDisc::Form_Load() {
 
 void FrmDisc::RunCheck() {
     {
-        BusyPointer busy;
-        check_ = CheckPackage(folder_, inspector_.get());
+        CheckProgress progress(this);
+        check_ = CheckPackage(folder_, inspector_.get(), &progress);
     }
     showCheck();
     enableButtons();

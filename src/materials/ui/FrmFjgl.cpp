@@ -425,8 +425,10 @@ void FrmFjgl::Form_Unload() {
     unloaded_ = true;
     editing_ = false; // a title being edited goes with the working copy
     EditRow = -1;
-    if (!WorkManifestPath.empty())
+    if (!WorkManifestPath.empty()) {
         DeleteFileIfExists(WorkManifestPath);
+        ReleaseKeptManifest(WorkManifestPath);
+    }
 }
 
 void FrmFjgl::done(int result) {
@@ -623,6 +625,7 @@ void FrmFjgl::selectWjlbFile() {
     if (!chosen || chosen->empty())
         return;
     *linkFolder_ = util::PathToUtf8(util::PathFromUtf8(*chosen).parent_path());
+    const CombinedWrite write(WorkManifestPath); // the link and the count: one write
     saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), *chosen,
                 WorkManifestPath);
     files.setTextMatrix(files.row(), kFileUrl, Q(*chosen));
@@ -665,6 +668,7 @@ void FrmFjgl::CmdRemoveFJ_Click() {
         return;
     files.setTextMatrix(row, kFileUrl, QString());
     files.setTextMatrix(row, kFileKb, QString());
+    const CombinedWrite write(WorkManifestPath); // the link and the count: one write
     saveWjlbUrl(currentKey(), S(files.textMatrix(row, kFileXh)), "", WorkManifestPath);
     refreshMaterial();
     clearShadingIfEmpty();
@@ -699,6 +703,7 @@ void FrmFjgl::delBut_Click() {
     const bool yes = platform::CurrentPrompter().message(
                          "是否确定删除？删除后无法恢复！", "提示", platform::MsgIcon::Question,
                          platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes;
+    const CombinedWrite write(WorkManifestPath); // the entries and the count: one write
     if (yes) {
         const std::string number = NumberText(S(files.textMatrix(files.row(), kFileXh)));
         const int row = files.row();

@@ -5,6 +5,7 @@
 #include "materials/package_check.h"
 #include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
+#include "materials/ui/check_progress.h"
 #include "materials/ui/content_checks.h"
 #include "materials/ui/save_progress.h"
 #include "platform/prompter.h"
@@ -30,9 +31,8 @@ std::string PackageProblems(const std::string& folder) {
     QtContentInspector inspector;
     PackageCheck check;
     {
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        check = CheckPackage(folder, &inspector);
-        QApplication::restoreOverrideCursor();
+        CheckProgress progress(QApplication::activeWindow());
+        check = CheckPackage(folder, &inspector, &progress);
     }
     const std::string findings = FindingsText(check);
     if (findings.empty())
