@@ -13,7 +13,7 @@
 namespace platform {
 
 struct ScannerDevice {
-    std::string name;   // what the scanner is opened by ("test:0")
+    std::string name; // what the scanner is opened by ("test:0")
     std::string vendor;
     std::string model;
     std::string label() const { return vendor.empty() ? name : vendor + " " + model; }

@@ -225,7 +225,8 @@ class SaneScanner final : public Scanner {
                 break;
             if (s != SANE_STATUS_GOOD) {
                 sane_cancel(handle);
-                outcome.status = s == SANE_STATUS_CANCELLED ? ScanStatus::Cancelled : ScanStatus::Failed;
+                outcome.status =
+                    s == SANE_STATUS_CANCELLED ? ScanStatus::Cancelled : ScanStatus::Failed;
                 outcome.message = StatusText(s);
                 return outcome;
             }

@@ -1,10 +1,10 @@
 #include "scan/jpeg.h"
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstdlib>
-#include <cstdio>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
 
 #include <jpeglib.h>
 
@@ -113,7 +113,8 @@ std::optional<Raster> DecodeJpeg(const std::vector<std::uint8_t>& bytes, int red
         return std::nullopt;
     }
     cinfo.scale_num = 1;
-    cinfo.scale_denom = static_cast<unsigned>(reduce == 2 || reduce == 4 || reduce == 8 ? reduce : 1);
+    cinfo.scale_denom =
+        static_cast<unsigned>(reduce == 2 || reduce == 4 || reduce == 8 ? reduce : 1);
     jpeg_start_decompress(&cinfo);
     out = MakeRaster(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
                      cinfo.output_components);

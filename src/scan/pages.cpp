@@ -108,8 +108,8 @@ std::optional<Page> PrepareJpegFile(std::vector<std::uint8_t> bytes, std::string
     image->components = info->components;
     image->adobeInverted = info->adobe;
     image->dpiX = PlausibleDpi(info->width, info->height, info->dpiX);
-    image->dpiY = info->dpiY > 0 && info->dpiX > 0 ? image->dpiX * info->dpiY / info->dpiX
-                                                   : image->dpiX;
+    image->dpiY =
+        info->dpiY > 0 && info->dpiX > 0 ? image->dpiX * info->dpiY / info->dpiX : image->dpiX;
     image->data = std::move(bytes);
     image->storedSize = image->data.size();
     Page page;

@@ -17,9 +17,9 @@ struct PdfImage {
     std::vector<std::uint8_t> data; // the JPEG file, or rows of pixels without padding
     int width = 0;
     int height = 0;
-    int components = 3;       // 1 grey, 3 RGB, 4 CMYK (JPEG only)
-    int bitsPerComponent = 8; // 8, or 1 for black and white
-    bool blackIsOne = false;  // 1-bit rows with 1 = black (written with /Decode [1 0])
+    int components = 3;         // 1 grey, 3 RGB, 4 CMYK (JPEG only)
+    int bitsPerComponent = 8;   // 8, or 1 for black and white
+    bool blackIsOne = false;    // 1-bit rows with 1 = black (written with /Decode [1 0])
     bool adobeInverted = false; // CMYK JPEG of Adobe programs (inverted values)
     std::size_t storedSize = 0; // bytes in the PDF when known (pixels: compressed)
     double dpiX = 200;

@@ -100,7 +100,8 @@ Raster ToGrey(const Raster& src) {
     const std::size_t count = static_cast<std::size_t>(src.width) * src.height;
     const std::uint8_t* in = src.pixels.data();
     for (std::size_t i = 0; i < count; ++i, in += src.channels)
-        g.pixels[i] = static_cast<std::uint8_t>((299 * in[0] + 587 * in[1] + 114 * in[2] + 500) / 1000);
+        g.pixels[i] =
+            static_cast<std::uint8_t>((299 * in[0] + 587 * in[1] + 114 * in[2] + 500) / 1000);
     return g;
 }
 

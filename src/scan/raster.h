@@ -25,8 +25,7 @@ Raster MakeRaster(int width, int height, int channels);
 // Area-averaged reduction to the given size (never larger than the source).
 Raster Downsample(const Raster& source, int width, int height);
 // The size of `source` at `toDpi` when it was made at `fromDpi` (never larger).
-void ScaledSize(int width, int height, double fromDpi, double toDpi, int& outWidth,
-                int& outHeight);
+void ScaledSize(int width, int height, double fromDpi, double toDpi, int& outWidth, int& outHeight);
 // Luminance (ITU-R 601 weights); a grey raster is returned as it is.
 Raster ToGrey(const Raster& source);
 

@@ -9,7 +9,8 @@
 namespace scan {
 
 std::string ScanFolder(const std::string& dataFolder) {
-    const std::filesystem::path folder = util::PathFromUtf8(dataFolder) / util::PathFromUtf8(kScanFolderName);
+    const std::filesystem::path folder =
+        util::PathFromUtf8(dataFolder) / util::PathFromUtf8(kScanFolderName);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!std::filesystem::is_directory(folder, ec))

@@ -18,7 +18,6 @@ std::string ScanFolder(const std::string& dataFolder);
 // counter is added).
 std::string ScanFileName(const std::string& folder, const std::string& item,
                          const std::string& material, const std::string& entry,
-                         const std::string& suffix, const std::string& extension,
-                         std::time_t when);
+                         const std::string& suffix, const std::string& extension, std::time_t when);
 
 } // namespace scan

@@ -189,8 +189,8 @@ ShrinkResult ShrinkJpeg(const std::vector<std::uint8_t>& bytes, std::vector<std:
     std::string why;
     const std::optional<Raster> pixels = DecodeJpeg(bytes, 1, &why);
     if (!pixels)
-        return Failure(ShrinkStatus::Damaged, why == "CMYK" ? "不支持CMYK颜色的JPEG文件。"
-                                                            : "JPEG文件已损坏，无法压缩。");
+        return Failure(ShrinkStatus::Damaged,
+                       why == "CMYK" ? "不支持CMYK颜色的JPEG文件。" : "JPEG文件已损坏，无法压缩。");
     int w = 0, h = 0;
     Fit(pixels->width, pixels->height, kA4LongInches * o.maxDpi, kA4ShortInches * o.maxDpi, w, h);
     const Raster reduced = Downsample(*pixels, w, h);
@@ -225,13 +225,13 @@ ShrinkResult ShrinkPdf(const std::string& source, const std::string& target,
             ++result.pages;
             const QPDFObjectHandle::Rectangle box = page.getTrimBox(false).getArrayAsRectangle();
             const double pw = std::abs(box.urx - box.llx), ph = std::abs(box.ury - box.lly);
-            page.forEachImage(true, [&](QPDFObjectHandle& image, QPDFObjectHandle&,
-                                        std::string const&) {
-                if (!done.insert(image.getObjGen()).second)
-                    return;
-                if (ShrinkImage(image, pw, ph, o))
-                    ++result.imagesChanged;
-            });
+            page.forEachImage(true,
+                              [&](QPDFObjectHandle& image, QPDFObjectHandle&, std::string const&) {
+                                  if (!done.insert(image.getObjGen()).second)
+                                      return;
+                                  if (ShrinkImage(image, pw, ph, o))
+                                      ++result.imagesChanged;
+                              });
         }
         if (pdf.anyWarnings())
             return Failure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");

@@ -55,8 +55,8 @@ class PagesTest : public TempFolderTest {
 TEST_F(PagesTest, JpegFilesAreEmbeddedByteForByteOnPagesOfTheirSize) {
     struct Case {
         int w, h, channels;
-        double dpi;       // declared in the file (0: none)
-        double pageDpi;   // the resolution the page is sized at
+        double dpi;     // declared in the file (0: none)
+        double pageDpi; // the resolution the page is sized at
         const char* space;
     };
     const Case cases[] = {
@@ -131,7 +131,9 @@ TEST_F(PagesTest, EditingIsReflectedInThePagesOfThePdf) {
         std::vector<std::string> order;
     };
     const std::vector<Case> cases = {
-        {"reorder", {{'a', 101}, {'a', 102}, {'a', 103}, {'u', 2}, {'d', 0}}, {"103", "101", "102"}},
+        {"reorder",
+         {{'a', 101}, {'a', 102}, {'a', 103}, {'u', 2}, {'d', 0}},
+         {"103", "101", "102"}},
         {"rotate", {{'a', 101}, {'a', 102}, {'r', 1}, {'r', 1}, {'r', 0}}, {"101@90", "102@180"}},
         {"delete", {{'a', 101}, {'a', 102}, {'a', 103}, {'x', 1}}, {"101", "103"}},
         // Fronts 1-3, then the stack turned over: the back of 3 comes first.
@@ -152,12 +154,24 @@ TEST_F(PagesTest, EditingIsReflectedInThePagesOfThePdf) {
         for (const Step& s : c.steps) {
             const auto i = static_cast<std::size_t>(s.arg);
             switch (s.op) {
-            case 'a': list.add(Tagged(s.arg)); break;
-            case 'b': EXPECT_TRUE(list.addBack(Tagged(s.arg))); break;
-            case 'u': list.moveUp(i); break;
-            case 'd': list.moveDown(i); break;
-            case 'r': list.rotate(i); break;
-            case 'x': list.remove(i); break;
+            case 'a':
+                list.add(Tagged(s.arg));
+                break;
+            case 'b':
+                EXPECT_TRUE(list.addBack(Tagged(s.arg)));
+                break;
+            case 'u':
+                list.moveUp(i);
+                break;
+            case 'd':
+                list.moveDown(i);
+                break;
+            case 'r':
+                list.rotate(i);
+                break;
+            case 'x':
+                list.remove(i);
+                break;
             }
         }
         EXPECT_EQ(Origins(list), c.order);
@@ -306,12 +320,15 @@ TEST_F(PagesTest, ScanFileNamesSayItemEntryAndTime) {
         std::string item, material, entry, suffix, ext, name;
     };
     const Case cases[] = {
-        {"地灾评估", "营业执照", "营业执照(副本)", "", "pdf", "地灾评估-营业执照-营业执照(副本)-20261207-090503.pdf"},
-        {"地灾评估", "其他材料", "a/b:c", "-压缩", "jpg", "地灾评估-其他材料-a╱b：c-20261207-090503-压缩.jpg"},
+        {"地灾评估", "营业执照", "营业执照(副本)", "", "pdf",
+         "地灾评估-营业执照-营业执照(副本)-20261207-090503.pdf"},
+        {"地灾评估", "其他材料", "a/b:c", "-压缩", "jpg",
+         "地灾评估-其他材料-a╱b：c-20261207-090503-压缩.jpg"},
         {"", "材料", "", "", "pdf", "材料-20261207-090503.pdf"},
     };
     for (const Case& c : cases) {
-        const std::string path = ScanFileName(folder, c.item, c.material, c.entry, c.suffix, c.ext, when);
+        const std::string path =
+            ScanFileName(folder, c.item, c.material, c.entry, c.suffix, c.ext, when);
         EXPECT_EQ(fs::path(path).filename(), fs::path(c.name));
     }
     // A name never replaces a file of the same second.

@@ -24,7 +24,8 @@ namespace scan_test {
 // An A4 page at `dpi` filled with `paper`, with Gaussian noise of `noise`.
 inline scan::Raster Paper(int dpi, int channels, int paper = 255, double noise = 0,
                           unsigned seed = 1) {
-    const int w = static_cast<int>(std::lround(8.27 * dpi)), h = static_cast<int>(std::lround(11.69 * dpi));
+    const int w = static_cast<int>(std::lround(8.27 * dpi)),
+              h = static_cast<int>(std::lround(11.69 * dpi));
     scan::Raster r = scan::MakeRaster(w, h, channels);
     std::mt19937 gen(seed);
     std::normal_distribution<double> n(0, noise > 0 ? noise : 1);
@@ -46,7 +47,8 @@ inline void TextLine(scan::Raster& r, int dpi, int chars, int line = 0) {
             for (int x = left; x < left + charW && x < r.width; ++x) {
                 // An outline and a bar: like a glyph, mostly paper inside.
                 const bool ink = y - top < stroke || top + charH - y <= stroke ||
-                                 x - left < stroke || std::abs(y - top - charH / 2) < stroke / 2 + 1;
+                                 x - left < stroke ||
+                                 std::abs(y - top - charH / 2) < stroke / 2 + 1;
                 if (ink)
                     for (int k = 0; k < r.channels; ++k)
                         r.row(y)[x * r.channels + k] = 20;
@@ -97,7 +99,9 @@ inline std::vector<PdfPageInfo> ReadPdf(const std::string& path) {
             info.imageHeight = static_cast<int>(dict.getKey("/Height").getIntValue());
             info.bits = static_cast<int>(dict.getKey("/BitsPerComponent").getIntValue());
             QPDFObjectHandle filter = dict.getKey("/Filter");
-            info.filter = filter.isName() ? filter.getName() : filter.isNull() ? "" : filter.unparse();
+            info.filter = filter.isName()   ? filter.getName()
+                          : filter.isNull() ? ""
+                                            : filter.unparse();
             info.colourSpace = dict.getKey("/ColorSpace").unparse();
             const auto raw = image.getRawStreamData();
             info.raw.assign(raw->getBuffer(), raw->getBuffer() + raw->getSize());
@@ -138,9 +142,11 @@ inline void TextAndImagePdf(const std::string& path, int pages, int dpi,
         dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceRGB"));
         const std::string content = "q 595.44 0 0 841.68 0 0 cm /Im0 Do Q\nBT /F1 24 Tf 72 760 Td "
-                                    "(Quillor page " + std::to_string(i + 1) + ") Tj ET\n";
-        QPDFObjectHandle page = QPDFObjectHandle::parse(
-            "<< /Type /Page /MediaBox [0 0 595.44 841.68] /Resources << /XObject << >> /Font << >> >> >>");
+                                    "(Quillor page " +
+                                    std::to_string(i + 1) + ") Tj ET\n";
+        QPDFObjectHandle page =
+            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595.44 841.68] /Resources << "
+                                    "/XObject << >> /Font << >> >> >>");
         page.getKey("/Resources").getKey("/XObject").replaceKey("/Im0", image);
         page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
         page.replaceKey("/Contents", pdf.newStream(content));

@@ -270,8 +270,9 @@ void ScanWindow::scanPage(bool back) {
             raster.channels = p.channels;
             raster.pixels = std::move(outcome_.page.pixels);
             const ColourMode mode = s.colour == platform::ScanColour::Colour ? ColourMode::Colour
-                                    : s.colour == platform::ScanColour::Grey ? ColourMode::Grey
-                                                                              : ColourMode::BlackWhite;
+                                    : s.colour == platform::ScanColour::Grey
+                                        ? ColourMode::Grey
+                                        : ColourMode::BlackWhite;
             scanned_ = PreparePixels(raster, p.dpi > 0 ? p.dpi : s.dpi, mode, "扫描");
         }
     });
@@ -394,8 +395,8 @@ void ScanWindow::refresh(int select) {
     for (std::size_t i = 0; i < pages_.size(); ++i) {
         const Page& page = pages_.at(i);
         auto it = thumbnails_.find(page.id);
-        QPixmap thumb = it != thumbnails_.end() ? it->second
-                                                : QPixmap::fromImage(Thumbnail(page, kThumb));
+        QPixmap thumb =
+            it != thumbnails_.end() ? it->second : QPixmap::fromImage(Thumbnail(page, kThumb));
         kept[page.id] = thumb;
         if (page.rotation != 0)
             thumb = thumb.transformed(QTransform().rotate(page.rotation));
@@ -411,9 +412,9 @@ void ScanWindow::refresh(int select) {
     if (select >= 0 && select < list_->count())
         list_->setCurrentRow(select);
     const std::size_t blanks = pages_.blankCount();
-    blankNote_->setText(blanks == 0 ? QString()
-                                    : QStringLiteral("有%1页几乎空白（已标出），可一键删除。")
-                                          .arg(blanks));
+    blankNote_->setText(blanks == 0
+                            ? QString()
+                            : QStringLiteral("有%1页几乎空白（已标出），可一键删除。").arg(blanks));
     updateSize();
     updateButtons();
 }
@@ -422,13 +423,16 @@ void ScanWindow::refresh(int select) {
 
 bool ScanWindow::fits() const {
     const std::uint64_t kb = (estimatedBytes() + 1023) / 1024;
-    const std::uint64_t limitKb = static_cast<std::uint64_t>(std::max<std::int64_t>(0, request_.limitMb)) * 1024;
+    const std::uint64_t limitKb =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, request_.limitMb)) * 1024;
     return request_.otherLinkedKb + kb <= limitKb;
 }
 
 QString ScanWindow::sizeText() const {
-    const std::uint64_t limitKb = static_cast<std::uint64_t>(std::max<std::int64_t>(0, request_.limitMb)) * 1024;
-    const std::uint64_t freeKb = limitKb > request_.otherLinkedKb ? limitKb - request_.otherLinkedKb : 0;
+    const std::uint64_t limitKb =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, request_.limitMb)) * 1024;
+    const std::uint64_t freeKb =
+        limitKb > request_.otherLinkedKb ? limitKb - request_.otherLinkedKb : 0;
     QString text = QStringLiteral("共%1页，PDF约 %2 M；限定 %3 M，其他报件已占 %4 M，尚余 %5 M")
                        .arg(pages_.size())
                        .arg(Mb(estimatedBytes()))
@@ -476,8 +480,8 @@ void ScanWindow::finish() {
                          "错误", platform::MsgIcon::Exclamation);
         return;
     }
-    const std::string path = ScanFileName(folder, request_.item, request_.material,
-                                          request_.entry, "", "pdf", std::time(nullptr));
+    const std::string path = ScanFileName(folder, request_.item, request_.material, request_.entry,
+                                          "", "pdf", std::time(nullptr));
     std::string error;
     {
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));

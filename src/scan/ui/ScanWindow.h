@@ -25,12 +25,12 @@ class QThread;
 namespace scan::ui {
 
 struct ScanRequest {
-    std::string item;      // the item's short name (and sub-item)
-    std::string material;  // the current material
-    std::string entry;     // the current entry's title
-    std::string dataFolder; // the program's data folder ("扫描文件" goes there)
-    std::int64_t limitMb = 0;         // SizeLimitMb of the item
-    std::uint64_t otherLinkedKb = 0;  // KB of the files linked to the other entries
+    std::string item;                // the item's short name (and sub-item)
+    std::string material;            // the current material
+    std::string entry;               // the current entry's title
+    std::string dataFolder;          // the program's data folder ("扫描文件" goes there)
+    std::int64_t limitMb = 0;        // SizeLimitMb of the item
+    std::uint64_t otherLinkedKb = 0; // KB of the files linked to the other entries
 };
 
 class ScanWindow final : public QDialog {
@@ -44,19 +44,19 @@ class ScanWindow final : public QDialog {
     const std::string& resultPath() const { return result_; }
 
     // The window's actions, as its buttons run them.
-    void addImages();                        // "添加图片..."
+    void addImages(); // "添加图片..."
     bool addImageFile(const std::string& path);
-    void scanPage(bool back);                // "扫描一页" / "扫描反面"
+    void scanPage(bool back); // "扫描一页" / "扫描反面"
     void cancelScan();
     bool busy() const { return worker_ != nullptr; }
     void moveUp();
     void moveDown();
     void rotate();
     void removePage();
-    void removeBlankPages();                 // "删除空白页"
+    void removeBlankPages(); // "删除空白页"
     void setQuality(Quality q);
     Quality quality() const { return quality_; }
-    void finish();                           // "完成"
+    void finish(); // "完成"
     void selectPage(int index);
     int currentPage() const;
 
@@ -71,8 +71,9 @@ class ScanWindow final : public QDialog {
     bool fits() const;
     std::uint64_t estimatedBytes() const { return pages_.estimatedBytes(quality_); }
 
+    void reject() override; // "取消": nothing is written
+
   protected:
-    void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
   private:

@@ -18,7 +18,7 @@ class QSpinBox;
 namespace scan::ui {
 
 struct ShrinkRequest {
-    std::string source;     // the linked file
+    std::string source; // the linked file
     std::string item;
     std::string material;
     std::string entry;
@@ -42,7 +42,6 @@ class ShrinkWindow final : public QDialog {
     bool previewShown() const;
     void acceptCopy(); // "接受"
 
-  protected:
     void reject() override;
 
   private:

@@ -35,8 +35,8 @@ Raster ToRaster(const QImage& source, ColourMode& mode) {
     else
         mode = ColourMode::Colour;
     const bool grey = mode != ColourMode::Colour;
-    const QImage image = source.convertToFormat(grey ? QImage::Format_Grayscale8
-                                                     : QImage::Format_RGB888);
+    const QImage image =
+        source.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     Raster r = MakeRaster(image.width(), image.height(), grey ? 1 : 3);
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(r.row(y), image.constScanLine(y), r.stride());
@@ -98,9 +98,9 @@ QImage Thumbnail(const Page& page, int longSide) {
     const PdfImage& image = page.image(Quality::Standard);
     QImage out;
     if (image.coding == PdfImage::Coding::Jpeg) {
-        const int reduce = std::max(image.width, image.height) / 8 >= longSide ? 8
+        const int reduce = std::max(image.width, image.height) / 8 >= longSide   ? 8
                            : std::max(image.width, image.height) / 4 >= longSide ? 4
-                                                                                  : 1;
+                                                                                 : 1;
         if (std::optional<Raster> r = DecodeJpeg(image.data, reduce)) {
             out = QImage(r->width, r->height,
                          r->channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
