@@ -895,8 +895,8 @@ void FrmFjgl::updateScanButtons() {
     const Control* shrinkButton = find(QStringLiteral("CmdShrink"));
     if (!scanButton || !shrinkButton || !find(QStringLiteral("MedFlex2")))
         return;
-    const bool entry = hasCurrentMaterial() && MedFlex2().row() >= 1 &&
-                       MedFlex2().row() < MedFlex2().rows();
+    const bool entry =
+        hasCurrentMaterial() && MedFlex2().row() >= 1 && MedFlex2().row() < MedFlex2().rows();
     CmdScan().setEnabled(entry);
     CmdShrink().setEnabled(entry && !shrinkableFile().empty());
 }
@@ -938,6 +938,22 @@ void FrmFjgl::CmdScan_Click() {
     request.otherLinkedKb = kb > own ? kb - own : 0;
     if (const std::optional<std::string> pdf = scan::ui::ShowScanWindow(this, request))
         linkFile(*pdf);
+}
+
+void FrmFjgl::offerShrink() {
+    constexpr std::uintmax_t kWorthShrinking = 256 * 1024;
+    const std::string file = shrinkableFile();
+    std::error_code ec;
+    if (file.empty() ||
+        std::filesystem::file_size(util::PathFromUtf8(file), ec) < kWorthShrinking || ec)
+        return;
+    const std::string entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
+    if (platform::CurrentPrompter().message(
+            "是否压缩报件【" + entry +
+                "】的文件？压缩后的副本将代替原文件链接到该报件，原文件不变。",
+            "提示", platform::MsgIcon::Question,
+            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes)
+        CmdShrink_Click();
 }
 
 void FrmFjgl::CmdShrink_Click() {

@@ -57,6 +57,9 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void CmdShrink_Click();
     // The current entry's linked file when "压缩..." takes it; "" otherwise.
     std::string shrinkableFile() const;
+    // After a save over the size limit: offers "压缩..." for the current
+    // entry's file when it is a JPEG or PDF large enough to matter.
+    void offerShrink();
     void CmdRemoveFJ_Click();
     void addBut_Click();
     void delBut_Click();

@@ -388,7 +388,10 @@ TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {
         EXPECT_LT(s.result().bytesAfter, s.result().bytesBefore);
         s.acceptCopy();
     });
-    w.CmdShrink_Click();
+    // Offered after a save over the limit: a question, and on Yes the window.
+    prompter_->answers = {platform::MsgAnswer::Yes};
+    w.offerShrink();
+    EXPECT_EQ(prompter_->messages.back().icon, platform::MsgIcon::Question);
     EXPECT_EQ(fs::path(Link()).parent_path(), program_ / "扫描文件");
     EXPECT_NE(Link(), original);
     EXPECT_EQ(ReadBytes(original), std::string(big.begin(), big.end()));
