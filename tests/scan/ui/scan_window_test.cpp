@@ -101,10 +101,6 @@ class FakeScanner final : public platform::Scanner {
     }
 };
 
-std::vector<std::uint8_t> Bytes(const std::string& s) {
-    return {s.begin(), s.end()};
-}
-
 // A TIFF of several 8-bit grey pages, uncompressed, widths as given.
 std::string MultiPageTiff(const std::vector<int>& widths) {
     std::string out = std::string("II*\0", 4) + std::string(4, '\0');
