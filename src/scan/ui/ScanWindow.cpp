@@ -31,8 +31,11 @@ QString Q(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QString Mb(std::uint64_t bytes) {
-    return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
+// Sizes below one megabyte in KB, larger ones in M with one decimal.
+QString Size(std::uint64_t bytes) {
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+    return QStringLiteral("%1 M").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
 }
 
 QPushButton* Button(const char* name, const char* text, QWidget* parent) {
@@ -433,12 +436,12 @@ QString ScanWindow::sizeText() const {
         static_cast<std::uint64_t>(std::max<std::int64_t>(0, request_.limitMb)) * 1024;
     const std::uint64_t freeKb =
         limitKb > request_.otherLinkedKb ? limitKb - request_.otherLinkedKb : 0;
-    QString text = QStringLiteral("共%1页，PDF约 %2 M；限定 %3 M，其他报件已占 %4 M，尚余 %5 M")
+    QString text = QStringLiteral("共%1页，PDF约 %2；限定 %3 M，其他报件已占 %4，尚余 %5")
                        .arg(pages_.size())
-                       .arg(Mb(estimatedBytes()))
+                       .arg(Size(estimatedBytes()))
                        .arg(request_.limitMb)
-                       .arg(Mb(request_.otherLinkedKb * 1024))
-                       .arg(Mb(freeKb * 1024));
+                       .arg(Size(request_.otherLinkedKb * 1024))
+                       .arg(Size(freeKb * 1024));
     text += fits() ? QStringLiteral("：可以放入。") : QStringLiteral("：超出限定大小！");
     return text;
 }

@@ -354,7 +354,7 @@ TEST_F(ScanWindowTest, BacksBlanksQualityAndCancel) {
     s.setQuality(scan::Quality::Clear);
     EXPECT_GE(s.estimatedBytes(), s.pages().estimatedBytes(scan::Quality::Standard));
     EXPECT_EQ(s.findChild<QLabel*>("size")->text(), s.sizeText());
-    EXPECT_TRUE(s.sizeText().contains(QStringLiteral("尚余 0.0 M")));
+    EXPECT_TRUE(s.sizeText().contains(QStringLiteral("尚余 24 KB")));
     EXPECT_EQ(s.fits(), false);
     s.reject();
     EXPECT_EQ(s.resultPath(), "");
