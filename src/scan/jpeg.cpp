@@ -112,6 +112,12 @@ std::optional<Raster> DecodeJpeg(const std::vector<std::uint8_t>& bytes, int red
             *error = "CMYK";
         return std::nullopt;
     }
+    if (static_cast<std::uint64_t>(cinfo.image_width) * cinfo.image_height > kMaxPixels) {
+        jpeg_destroy_decompress(&cinfo);
+        if (error)
+            *error = "图片过大";
+        return std::nullopt;
+    }
     cinfo.scale_num = 1;
     cinfo.scale_denom =
         static_cast<unsigned>(reduce == 2 || reduce == 4 || reduce == 8 ? reduce : 1);

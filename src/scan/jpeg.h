@@ -25,6 +25,10 @@ struct JpegInfo {
 // The header of a JPEG (SOI ... SOFn); nullopt when the bytes are no JPEG.
 std::optional<JpegInfo> ReadJpegInfo(const std::vector<std::uint8_t>& bytes);
 
+// The most pixels an image may have to be decoded (about A3 at 1200 dpi):
+// a larger size in a file's header is damage or an attack on memory.
+inline constexpr std::uint64_t kMaxPixels = 200'000'000;
+
 // Decodes to grey or RGB; `reduce` 1, 2, 4 or 8 divides the size while
 // decoding (fast). Nullopt on a damaged file: an error, or a warning such as
 // data ending early.

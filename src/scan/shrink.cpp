@@ -111,7 +111,7 @@ bool ShrinkImage(QPDFObjectHandle image, double pageW, double pageH, const Shrin
     if (!wObj.isInteger() || !hObj.isInteger())
         return false;
     const int w = static_cast<int>(wObj.getIntValue()), h = static_cast<int>(hObj.getIntValue());
-    if (w <= 0 || h <= 0 || w > 30000 || h > 30000)
+    if (w <= 0 || h <= 0 || static_cast<std::uint64_t>(w) * h > kMaxPixels)
         return false;
     const int n = Components(dict.getKey("/ColorSpace"));
     if (n == 0)
@@ -178,6 +178,9 @@ std::uint64_t FileSize(const std::filesystem::path& p) {
 }
 
 } // namespace
+
+ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
+                       const ShrinkOptions& o);
 
 bool CanShrink(const std::string& path) {
     const std::string ext = Lower(util::PathFromUtf8(path).extension().string());
@@ -265,6 +268,15 @@ ShrinkResult ShrinkPdf(const std::string& source, const std::string& target,
 
 ShrinkResult ShrinkFile(const std::string& source, const std::string& target,
                         const ShrinkOptions& o) {
+    try {
+        return ShrinkAny(source, target, o);
+    } catch (const std::bad_alloc&) {
+        return Failure(ShrinkStatus::Damaged, "内存不足，无法压缩该文件。");
+    }
+}
+
+ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
+                       const ShrinkOptions& o) {
     if (!CanShrink(source))
         return Failure(ShrinkStatus::NotSupported, "只能压缩JPEG图片和PDF文件。");
     const std::filesystem::path in = util::PathFromUtf8(source);

@@ -287,6 +287,14 @@ TEST(JpegTest, DamagedJpegFilesAreRefused) {
     for (std::size_t i = good.size() / 3; i < good.size() / 3 + 64; ++i)
         corrupt.bytes[i] = 0xFF;
     cases.push_back(corrupt);
+    Case huge{"65000 x 65000 in the header", good};
+    for (std::size_t i = 2; i + 8 < huge.bytes.size(); ++i)
+        if (huge.bytes[i] == 0xFF && huge.bytes[i + 1] == 0xC0) {
+            for (std::size_t k : {i + 5, i + 7})
+                huge.bytes[k] = 0xFD, huge.bytes[k + 1] = 0xE8;
+            break;
+        }
+    cases.push_back(huge);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string error;

@@ -264,24 +264,35 @@ void ScanWindow::scanPage(bool back) {
                 },
                 Qt::QueuedConnection);
         };
-        outcome_ = platform::CurrentScanner().scan(s, control);
-        if (outcome_.status == platform::ScanStatus::Ok && !cancel_flag_) {
-            const platform::ScannedPage& p = outcome_.page;
-            Raster raster;
-            raster.width = p.width;
-            raster.height = p.height;
-            raster.channels = p.channels;
-            raster.pixels = std::move(outcome_.page.pixels);
-            const ColourMode mode = s.colour == platform::ScanColour::Colour ? ColourMode::Colour
-                                    : s.colour == platform::ScanColour::Grey
-                                        ? ColourMode::Grey
-                                        : ColourMode::BlackWhite;
-            scanned_ = PreparePixels(raster, p.dpi > 0 ? p.dpi : s.dpi, mode, "扫描");
+        try {
+            prepareScan(s, control);
+        } catch (const std::exception&) { // memory: the page is lost, the window goes on
+            scanned_.reset();
+            outcome_.status = platform::ScanStatus::Failed;
+            outcome_.message = "内存不足，无法完成扫描。";
         }
     });
     connect(worker_, &QThread::finished, this, [this] { scanFinished(); });
     updateButtons();
     worker_->start();
+}
+
+// On the worker thread: one page from the scanner, encoded for the qualities.
+void ScanWindow::prepareScan(const platform::ScanSettings& s,
+                             const platform::ScanControl& control) {
+    outcome_ = platform::CurrentScanner().scan(s, control);
+    if (outcome_.status == platform::ScanStatus::Ok && !cancel_flag_) {
+        const platform::ScannedPage& p = outcome_.page;
+        Raster raster;
+        raster.width = p.width;
+        raster.height = p.height;
+        raster.channels = p.channels;
+        raster.pixels = std::move(outcome_.page.pixels);
+        const ColourMode mode = s.colour == platform::ScanColour::Colour ? ColourMode::Colour
+                                : s.colour == platform::ScanColour::Grey ? ColourMode::Grey
+                                                                         : ColourMode::BlackWhite;
+        scanned_ = PreparePixels(raster, p.dpi > 0 ? p.dpi : s.dpi, mode, "扫描");
+    }
 }
 
 void ScanWindow::cancelScan() {
@@ -327,7 +338,12 @@ bool ScanWindow::addImageFile(const std::string& path) {
     std::vector<Page> loaded;
     {
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        loaded = LoadImageFile(path, error);
+        try {
+            loaded = LoadImageFile(path, error);
+        } catch (const std::exception&) {
+            loaded.clear();
+            error = "图片过大，内存不足。";
+        }
         QApplication::restoreOverrideCursor();
     }
     if (loaded.empty()) {

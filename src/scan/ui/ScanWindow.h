@@ -80,6 +80,7 @@ class ScanWindow final : public QDialog {
     void build();
     void findDevices();
     void showDevices(const std::vector<platform::ScannerDevice>& devices);
+    void prepareScan(const platform::ScanSettings& settings, const platform::ScanControl& control);
     void scanFinished();
     void refresh(int select);
     void updateSize();
