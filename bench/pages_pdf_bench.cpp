@@ -35,7 +35,9 @@ bool HaveImg2pdf() {
 
 std::vector<std::uint8_t> Read(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<std::uint8_t> bytes(fs::file_size(p));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 } // namespace

@@ -34,11 +34,10 @@ std::string Number(double v) {
     return t;
 }
 
+// The image's own bytes, not copied: qpdf only reads them, and the pages
+// (holding the images) outlive the writing.
 std::shared_ptr<Buffer> ToBuffer(const std::vector<std::uint8_t>& data) {
-    auto buffer = std::make_shared<Buffer>(data.size());
-    if (!data.empty())
-        std::memcpy(buffer->getBuffer(), data.data(), data.size());
-    return buffer;
+    return std::make_shared<Buffer>(const_cast<unsigned char*>(data.data()), data.size());
 }
 
 QPDFObjectHandle ImageObject(QPDF& pdf, const PdfImage& image) {

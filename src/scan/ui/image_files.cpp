@@ -18,11 +18,16 @@ QString Q(const std::string& s) {
 }
 
 bool ReadBytes(const std::string& path, std::vector<std::uint8_t>& out) {
-    std::ifstream in(util::PathFromUtf8(path), std::ios::binary);
+    std::ifstream in(util::PathFromUtf8(path), std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    out.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(out.data()), size);
+    return in.gcount() == size;
 }
 
 } // namespace
