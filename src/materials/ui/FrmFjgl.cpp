@@ -14,6 +14,9 @@
 #include "platform/xmldoc.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
+#include "scan/shrink.h"
+#include "scan/ui/ScanWindow.h"
+#include "scan/ui/ShrinkWindow.h"
 #include "startup/mainbas.h"
 #include "util/convert.h"
 #include "util/template_docs.h"
@@ -179,7 +182,7 @@ void FrmFjgl::createFileFrame() {
     Control& frame = add(ControlKind::Frame, QStringLiteral("Frame2"), {5040, 60, 7560, 4920});
     frame.setText(QStringLiteral(" 电子报件列表 "));
     auto* grid = new FlexGrid();
-    adopt(grid, QStringLiteral("MedFlex2"), {100, 260, 7360, 4000}, &frame);
+    adopt(grid, QStringLiteral("MedFlex2"), {100, 260, 7360, 3600}, &frame);
     connect(grid, &FlexGrid::clicked, this, [this] { MedFlex2_Click(); });
     connect(grid, &FlexGrid::doubleClicked, this, [this] { MedFlex2_DblClick(); });
     connect(grid, &FlexGrid::keyPressed, this, [this](int code) { MedFlex2_KeyPress(code); });
@@ -209,6 +212,18 @@ void FrmFjgl::createFileFrame() {
     // Tab takes the buttons as they stand, left to right.
     QWidget::setTabOrder(browseBut().widget(), disc.widget());
     QWidget::setTabOrder(disc.widget(), addBut().widget());
+    // From paper to the entry: scanning and shrinking (src/scan/ui).
+    Control& scanButton =
+        add(ControlKind::CommandButton, QStringLiteral("CmdScan"), {100, 3940, 1300, 380}, &frame);
+    scanButton.setText(QStringLiteral("扫描..."));
+    scanButton.setOnClick([this] { CmdScan_Click(); });
+    Control& shrinkButton = add(ControlKind::CommandButton, QStringLiteral("CmdShrink"),
+                                {1500, 3940, 1300, 380}, &frame);
+    shrinkButton.setText(QStringLiteral("压缩..."));
+    shrinkButton.setOnClick([this] { CmdShrink_Click(); });
+    QWidget::setTabOrder(CmdRemoveFJ().widget(), scanButton.widget());
+    QWidget::setTabOrder(scanButton.widget(), shrinkButton.widget());
+    updateScanButtons();
 
     Control& editor = add(ControlKind::TextBox, QStringLiteral("Text1"), {0, 0, 1000, 240}, &frame);
     editor.setVisible(false);
@@ -571,6 +586,7 @@ void FrmFjgl::enableEntryButtons() {
     const bool other = isOtherMaterials();
     addBut().setEnabled(other);
     delBut().setEnabled(other);
+    updateScanButtons();
 }
 
 void FrmFjgl::MedFlex2_Click() {
@@ -586,6 +602,7 @@ void FrmFjgl::MedFlex2_Click() {
     if (col == kFileTitle || col == kFileUrl || col == kFileKb ||
         (col == kFileName && grid.colSel() == grid.cols() - 1))
         tips().setText(grid.textMatrix(grid.row(), kFilems));
+    updateScanButtons();
 }
 
 // ---- linking and editing ----
@@ -611,6 +628,7 @@ void FrmFjgl::clearShadingIfEmpty() {
 void FrmFjgl::selectMaterialRow() {
     MedFlex1().setCol(kFjmc);
     MedFlex1().setColSel(MedFlex1().cols() - 1);
+    updateScanButtons();
 }
 
 void FrmFjgl::selectWjlbFile() {
@@ -625,10 +643,17 @@ void FrmFjgl::selectWjlbFile() {
     if (!chosen || chosen->empty())
         return;
     *linkFolder_ = util::PathToUtf8(util::PathFromUtf8(*chosen).parent_path());
+    linkFile(*chosen);
+}
+
+void FrmFjgl::linkFile(const std::string& path) {
+    FlexGrid& files = MedFlex2();
+    if (files.row() < 1 || !hasCurrentMaterial())
+        return;
     const CombinedWrite write(WorkManifestPath); // the link and the count: one write
-    saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), *chosen,
+    saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), path,
                 WorkManifestPath);
-    files.setTextMatrix(files.row(), kFileUrl, Q(*chosen));
+    files.setTextMatrix(files.row(), kFileUrl, Q(path));
     refreshMaterial();
     FlexGrid& grid = MedFlex1();
     if (util::LeadingNumber(S(grid.textMatrix(grid.row(), kDzjs))) > 0)
@@ -907,6 +932,94 @@ void FrmFjgl::CmdDisc_Click() {
         return;
     const ApplicationItem& item = CurrentItem();
     ShowDiscWindow(this, ShownFolder, item.申请事项简称 + item.子项名称);
+}
+
+// ---- scanning and shrinking ----
+
+// "扫描..." needs a current entry; "压缩..." an entry linked to a JPEG or PDF.
+void FrmFjgl::updateScanButtons() {
+    const Control* scanButton = find(QStringLiteral("CmdScan"));
+    const Control* shrinkButton = find(QStringLiteral("CmdShrink"));
+    if (!scanButton || !shrinkButton || !find(QStringLiteral("MedFlex2")))
+        return;
+    const bool entry =
+        hasCurrentMaterial() && MedFlex2().row() >= 1 && MedFlex2().row() < MedFlex2().rows();
+    CmdScan().setEnabled(entry);
+    CmdShrink().setEnabled(entry && !shrinkableFile().empty());
+}
+
+std::string FrmFjgl::shrinkableFile() const {
+    const FlexGrid& files = MedFlex2();
+    if (!hasCurrentMaterial() || files.row() < 1 || files.row() >= files.rows())
+        return {};
+    const std::string link = S(files.textMatrix(files.row(), kFileUrl));
+    const std::optional<std::filesystem::path> path =
+        ResolveLink(link, S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc)), StorageFolder);
+    std::error_code ignored;
+    if (!path || !std::filesystem::is_regular_file(*path, ignored))
+        return {};
+    const std::string file = util::PathToUtf8(*path);
+    return scan::CanShrink(file) ? file : std::string();
+}
+
+void FrmFjgl::CmdScan_Click() {
+    hideMsgPic();
+    const FlexGrid& files = MedFlex2();
+    if (!hasCurrentMaterial() || files.row() < 1 || files.row() >= files.rows())
+        return;
+    const ApplicationItem& item = CurrentItem();
+    const std::string material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
+    scan::ui::ScanRequest request;
+    request.item = item.申请事项简称 + item.子项名称;
+    request.material = material;
+    request.entry = S(files.textMatrix(files.row(), kFileTitle));
+    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    request.limitMb = SizeLimitMb;
+    // What the other entries take: the package less this entry's own file,
+    // which the scan replaces.
+    std::uint64_t kb = 0;
+    for (int r = 1; r < MedFlex1().rows(); ++r)
+        kb += static_cast<std::uint64_t>(util::LeadingNumber(S(MedFlex1().textMatrix(r, kFjKb))));
+    const auto own = static_cast<std::uint64_t>(util::LeadingNumber(
+        getFileKb(S(files.textMatrix(files.row(), kFileUrl)), material, StorageFolder)));
+    request.otherLinkedKb = kb > own ? kb - own : 0;
+    if (const std::optional<std::string> pdf = scan::ui::ShowScanWindow(this, request))
+        linkFile(*pdf);
+}
+
+void FrmFjgl::offerShrink() {
+    constexpr std::uintmax_t kWorthShrinking = 256 * 1024;
+    const std::string file = shrinkableFile();
+    std::error_code ec;
+    if (file.empty() ||
+        std::filesystem::file_size(util::PathFromUtf8(file), ec) < kWorthShrinking || ec)
+        return;
+    const std::string entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
+    if (platform::CurrentPrompter().message(
+            "是否压缩报件【" + entry +
+                "】的文件？压缩后的副本将代替原文件链接到该报件，原文件不变。",
+            "提示", platform::MsgIcon::Question,
+            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes)
+        CmdShrink_Click();
+}
+
+void FrmFjgl::CmdShrink_Click() {
+    hideMsgPic();
+    const std::string source = shrinkableFile();
+    if (source.empty()) {
+        platform::Notify("当前报件没有链接可压缩的JPEG或PDF文件。", "提示",
+                         platform::MsgIcon::Information);
+        return;
+    }
+    const ApplicationItem& item = CurrentItem();
+    scan::ui::ShrinkRequest request;
+    request.source = source;
+    request.item = item.申请事项简称 + item.子项名称;
+    request.material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
+    request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
+    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    if (const std::optional<std::string> copy = scan::ui::ShowShrinkWindow(this, request))
+        linkFile(*copy);
 }
 
 // ---- events ----

@@ -119,6 +119,8 @@ void FrmFjgl::SaveSubmission() {
     updateDiscButton();
     platform::CurrentPrompter().message(message.text, message.title, message.icon,
                                         platform::MsgButtons::Ok);
+    if (getTotalMb(kb) > SizeLimitMb)
+        offerShrink();
 }
 
 } // namespace materials::ui

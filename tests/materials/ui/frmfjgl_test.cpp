@@ -721,7 +721,7 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     ASSERT_TRUE(ShowActive(w));
     const QStringList common = {"CmdSave_0", "CmdSave_1", "CmdSave_2", "CmdSave_3", "CmdSave_4"};
     // 营业执照: the entry buttons of 其他材料 are disabled, no template link.
-    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ",
+    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ", "CmdScan",
                                        "tips",     "Text2_0",  "Command1",  "Label3_6"} +
                            common;
     EXPECT_EQ(TabCycle(&Materials()), expected);
