@@ -4,7 +4,8 @@
 // A third program, the empty window with one line of Chinese text, shows how
 // much of the difference any window with Chinese text pays.
 //
-//   quillor-startup-bench [runs]     (default 10; goal: ratio at most 1.5)
+//   quillor-startup-bench [runs]     (default 10; goal: at most 1.3 times the
+//                                     window with one label of Chinese text)
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,11 +75,10 @@ int main(int argc, char** argv) {
             i + 1, *a, *b, *c);
     }
     const double m1 = Median(yardstick), m2 = Median(program), m3 = Median(withText);
-    std::printf(
-        "median of %d: empty window %.1f ms, main window %.1f ms, ratio %.2f (goal <= 1.5)\n", runs,
-        m1, m2, m2 / m1);
+    std::printf("median of %d: empty window %.1f ms, main window %.1f ms, ratio %.2f\n", runs, m1,
+                m2, m2 / m1);
     std::printf("window with one line of Chinese text %.1f ms: ratio %.2f to the empty window, "
-                "main window %.2f of it\n",
+                "main window %.2f of it (goal <= 1.3)\n",
                 m3, m3 / m1, m2 / m3);
     return 0;
 }

@@ -14,6 +14,7 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils
   libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
   libsane-dev sane-utils libqpdf-dev qpdf libssl-dev ccache
+  libjpeg-dev qt6-image-formats-plugins
 )
 if [ "${1:-}" = "--fuzz" ]; then
   PACKAGES+=(clang-14 libclang-rt-14-dev)

@@ -20,41 +20,46 @@ bool IsIndividual(Recordset& item) {
     return util::LeadingNumber(Text(item, "单位个人")) == 2;
 }
 
-bool AnyEmpty(Recordset& rs, std::initializer_list<const char*> columns) {
+// The names of the columns that are empty, each as 【name】.
+std::string Missing(Recordset& rs, std::initializer_list<const char*> columns) {
+    std::string names;
     for (const char* column : columns)
         if (Text(rs, column).empty())
-            return true;
-    return false;
+            names += std::string("【") + column + "】";
+    return names;
 }
 
-bool ApplicationFormComplete() {
+// What the application form lacks; "" when it is complete (or has no row).
+std::string ApplicationFormMissing() {
     Recordset item;
     item.Open(ItemRowQuery(), *TemplateConnection);
-    bool complete = true;
+    std::string missing;
     if (!item.Eof()) {
-        if (AnyEmpty(item, {"行政审批项目名称", "行政区域"}))
-            complete = false;
-        else if (IsIndividual(item))
-            complete = !AnyEmpty(item, {"个人姓名", "个人身份证号", "个人住址", "个人联系电话"});
+        missing = Missing(item, {"行政审批项目名称", "行政区域"});
+        if (IsIndividual(item))
+            missing += Missing(item, {"个人姓名", "个人身份证号", "个人住址", "个人联系电话"});
         else
-            complete = !AnyEmpty(item, {"单位名称", "法人代表", "单位地址", "联系电话"});
+            missing += Missing(item, {"单位名称", "法人代表", "单位地址", "联系电话"});
     }
     item.Close();
-    return complete;
+    return missing;
 }
 
 int KindOf(Recordset& row) {
-    return static_cast<int>(util::LeadingNumber(Text(row, "字段类型")));
+    return FieldKindOf(Text(row, "字段类型"));
 }
 
-bool BasicInformationComplete() {
+// The required fields of the basic information without a value, read-only
+// inherited ones included; "" when all are filled.
+std::string BasicInformationMissing() {
     Recordset rows;
     rows.Open(RequiredRowsQuery(), *TemplateConnection);
-    bool complete = true;
-    for (; complete && !rows.Eof(); rows.MoveNext())
-        complete = !Text(rows, ValueColumnFor(KindOf(rows))).empty();
+    std::string missing;
+    for (; !rows.Eof(); rows.MoveNext())
+        if (Text(rows, ValueColumnFor(KindOf(rows))).empty())
+            missing += "【" + Text(rows, "字段名称") + "】";
     rows.Close();
-    return complete;
+    return missing;
 }
 
 const char* const kUnitKeys[] = {"单位名称",   "法人代表",       "单位地址",   "联系电话",
@@ -102,12 +107,15 @@ void WriteBasicInformationLines(LineWriter& writer) {
 bool CheckCompleteness(int mode) {
     const bool application = mode == kBothForms || mode == kApplicationForm;
     const bool basic = mode == kBothForms || mode == kBasicInformation;
-    if (application && !ApplicationFormComplete()) {
-        platform::Notify("行政审批申请书填写不完整...", "错误提示", platform::MsgIcon::Critical);
+    std::string missing;
+    if (application && !(missing = ApplicationFormMissing()).empty()) {
+        platform::Notify("行政审批申请书填写不完整：" + missing + "...", "错误提示",
+                         platform::MsgIcon::Critical);
         return false;
     }
-    if (basic && !BasicInformationComplete()) {
-        platform::Notify("项目基本信息填写不完整...", "错误提示", platform::MsgIcon::Critical);
+    if (basic && !(missing = BasicInformationMissing()).empty()) {
+        platform::Notify("项目基本信息填写不完整：" + missing + "...", "错误提示",
+                         platform::MsgIcon::Critical);
         return false;
     }
     return true;

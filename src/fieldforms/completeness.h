@@ -17,9 +17,9 @@ namespace fieldforms {
 enum CompletenessMode { kBothForms = 0, kApplicationForm = 1, kBasicInformation = 2 };
 
 // True when everything the mode selects is complete; otherwise one message
-// box ("行政审批申请书填写不完整..." or "项目基本信息填写不完整...", title
-// "错误提示") and false. A required field is tested in the column its kind
-// keeps its value in (备注值 for long text, 字段值 otherwise).
+// box naming what is missing ("行政审批申请书填写不完整：【法人代表】..." or
+// "项目基本信息填写不完整：【资料填报时间】...", title "错误提示") and false. A required field is
+// tested in the column its kind keeps its value in (备注值 for long text, 字段值 otherwise).
 bool CheckCompleteness(int mode);
 
 // Receives the summary one line at a time (UTF-8, without line end).

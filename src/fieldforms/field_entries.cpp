@@ -46,12 +46,26 @@ bool Skip(std::string_view& text, std::string_view expected) {
 }
 
 int KindOf(Recordset& row) {
-    const double kind = util::LeadingNumber(util::FieldText(row.Fields("字段类型")));
-    return kind == static_cast<int>(kind) ? static_cast<int>(kind) : -1;
+    return FieldKindOf(util::FieldText(row.Fields("字段类型")));
 }
 
 void Add(std::string& messages, const std::string& toolTip, const char* wording) {
     messages += "【" + FieldNameOf(toolTip) + "】" + wording + "\r\n";
+}
+
+// A field the applicant cannot change here: its value comes from the
+// application form (继承字段名 set, 是否可编辑 0 or empty).
+bool IsReadOnlyInherited(Recordset& row) {
+    return !util::FieldText(row.Fields("继承字段名")).empty() &&
+           util::LeadingNumber(util::FieldText(row.Fields("是否可编辑"))) == 0;
+}
+
+// The length failure of such a field: its limit and where to change it.
+std::string TooLongInherited(double limit) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.15g", limit < 0 ? 0.0 : limit);
+    return std::string("填写超长.（最多") + number +
+           "字节，一个汉字计2字节；此项取自行政审批申请书，请在【行政审批申请书】中修改）";
 }
 
 bool HasSpace(std::string_view entry) {
@@ -85,13 +99,16 @@ int FindListEntry(const std::vector<std::string>& entries, const std::string& va
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (ListStoredValue(entries[i], codes) == value)
             return static_cast<int>(i);
-    if (!util::IsNumericText(value))
-        return -1;
-    const double number = util::LeadingNumber(value);
+    if (util::IsNumericText(value)) {
+        const double number = util::LeadingNumber(value);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (HasSpace(entries[i]) &&
+                util::IsNumericText(entries[i].substr(0, entries[i].find(' '))) &&
+                util::LeadingNumber(entries[i]) == number)
+                return static_cast<int>(i);
+    }
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (HasSpace(entries[i]) &&
-            util::IsNumericText(entries[i].substr(0, entries[i].find(' '))) &&
-            util::LeadingNumber(entries[i]) == number)
+        if (entries[i].find(value) != std::string::npos)
             return static_cast<int>(i);
     return -1;
 }
@@ -172,7 +189,8 @@ std::string CheckFieldEntries(const std::vector<FieldEntry>& textBoxes,
             case kText: {
                 const double limit = util::LeadingNumber(util::FieldText(row.Fields("字段长度")));
                 if (util::AnsiByteLength(box.text) > limit)
-                    Add(messages, box.toolTip, "填写超长.");
+                    Add(messages, box.toolTip,
+                        IsReadOnlyInherited(row) ? TooLongInherited(limit).c_str() : "填写超长.");
                 break;
             }
             case kNumber:

@@ -30,8 +30,10 @@ std::string ListStoredValue(std::string_view entry, bool codes);
 // The entry a stored value selects: the first whose stored form equals the
 // value. Earlier versions stored the number that starts an entry holding a
 // space ("0101 某某" as 101); such a value still finds the first entry
-// holding a space whose leading number equals it. -1 when no entry matches,
-// or when the value is empty.
+// holding a space whose leading number equals it. A value that matches no
+// entry so (a renamed entry, a preset such as "乙级" for "乙级资质") selects
+// the first entry that contains it, as the form has always read one. -1 when
+// no entry contains it, or when the value is empty.
 int FindListEntry(const std::vector<std::string>& entries, const std::string& value, bool codes);
 
 // ---- numbers and dates ----

@@ -6,6 +6,7 @@
 #include "util/frmutil.h"
 #include "util/line_breaks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -68,12 +69,16 @@ class Builder {
         const std::int64_t height =
             Round(static_cast<double>(kLabelLineHeight) * util::CaptionLineCount(row.caption), row);
         const double rowHeight = 90.0 + kLineHeight * row.height;
-        bottom_ = Round(static_cast<double>(y_) + rowHeight, row);
+        ReachDown(Round(static_cast<double>(y_) + rowHeight, row));
         const std::int64_t top =
             Round(static_cast<double>(y_) + 30 + (rowHeight - height) / 2, row);
         const std::int64_t width = NotNegative(Round(kRowUnit * row.labelWidth, row));
         return {x_, top, width, height};
     }
+
+    // The bottom of a table row is the greatest bottom of its cells, so that
+    // a taller cell is never drawn over the next row.
+    void ReachDown(std::int64_t cellBottom) { bottom_ = std::max(bottom_, cellBottom); }
 
     void AddWidth(double units) { widthSum_ = static_cast<float>(widthSum_ + units); }
 
@@ -96,11 +101,11 @@ class Builder {
         const std::int64_t width = NotNegative(Round(kRowUnit * row.fieldWidth - 60, row));
         if (row.isList()) {
             layout_.lists.push_back({i, {x_ + 30, y_ + 30, width, 0}});
-            bottom_ = Round(static_cast<double>(y_) + 90 + kLineHeight * row.height, row);
+            ReachDown(Round(static_cast<double>(y_) + 90 + kLineHeight * row.height, row));
         } else {
             const std::int64_t height = NotNegative(Round(kLineHeight * row.height, row));
             layout_.textBoxes.push_back({i, {x_ + 30, y_ + 60, width, height}});
-            bottom_ = y_ + 90 + height;
+            ReachDown(y_ + 90 + height);
         }
         x_ += width + 60;
         AddWidth(row.fieldWidth);
@@ -121,6 +126,10 @@ class Builder {
     void EndCell(const FieldDefinition& row) {
         if (!(widthSum_ > 9.5f))
             return;
+        // The rule lines of the row's cells reach down to the row's bottom.
+        for (std::size_t i = rowLines_; i < layout_.verticalLines.size(); ++i)
+            layout_.verticalLines[i].y2 = std::max(layout_.verticalLines[i].y2, bottom_);
+        rowLines_ = layout_.verticalLines.size();
         if (row.order != static_cast<double>(count_)) {
             const std::int64_t right = kFrameLeft + kFrameWidth;
             layout_.horizontalLines.push_back({kFrameLeft, bottom_, right, bottom_});
@@ -143,6 +152,7 @@ class Builder {
     std::int64_t x_ = kFrameLeft;
     std::int64_t y_ = kFrameTop;
     std::int64_t bottom_ = kFrameTop;
+    std::size_t rowLines_ = 0; // the first vertical line of the current table row
     float widthSum_ = 0;
 };
 
@@ -153,7 +163,7 @@ FieldDefinition ReadFieldDefinition(Recordset& row) {
     def.order = Number(row, "排序号");
     def.name = Text(row, "字段名称");
     def.caption = Text(row, "显示名称");
-    def.kind = WholeNumber(Number(row, "字段类型"));
+    def.kind = FieldKindOf(Text(row, "字段类型"));
     def.value = Text(row, "字段值");
     def.memo = Text(row, "备注值");
     def.length = Number(row, "字段长度");

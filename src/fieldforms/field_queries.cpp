@@ -2,6 +2,10 @@
 
 #include "platform/db.h"
 #include "startup/mainbas.h"
+#include "util/convert.h"
+
+#include <cmath>
+#include <limits>
 
 namespace fieldforms {
 namespace {
@@ -56,6 +60,14 @@ std::string FillingDateQuery() {
 
 std::string ItemRowQuery() {
     return SelectedItemQuery();
+}
+
+int FieldKindOf(const std::string& storedKind) {
+    const double kind = util::LeadingNumber(storedKind);
+    if (kind != std::floor(kind) || kind < std::numeric_limits<int>::min() ||
+        kind > std::numeric_limits<int>::max())
+        return -1;
+    return static_cast<int>(kind);
 }
 
 const char* ValueColumnFor(int kind) {

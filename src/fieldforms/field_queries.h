@@ -35,6 +35,11 @@ std::string ItemRowQuery();
 // Field kinds (字段类型).
 enum FieldKind { kText = 0, kNumber = 1, kDate = 2, kLongText = 3, kList = 4 };
 
+// The kind a stored 字段类型 reads as, the same everywhere: its number when
+// that is a whole number within int; -1 (a text box without type check) for a
+// fraction such as "3.5", a number beyond int or no number at all.
+int FieldKindOf(const std::string& storedKind);
+
 // The column a row of the given kind keeps its value in: 备注值 for long
 // text, 字段值 for every other kind.
 const char* ValueColumnFor(int kind);

@@ -2,6 +2,7 @@
 
 #include "materials/modfjgl.h"
 #include "platform/file_copy.h"
+#include "platform/file_read.h"
 #include "platform/prompter.h"
 #include "platform/temp_copy.h"
 #include "platform/xmldoc.h"
@@ -31,13 +32,105 @@ void ReportMissing(const std::string& path, MissingMessage kind) {
                                             platform::MsgButtons::Ok);
 }
 
-// The common frame: the loaded manifest, or nothing after the message.
-std::optional<XmlDocument> LoadManifest(const std::string& path, MissingMessage kind) {
+// ---- the kept document ----
+//
+// The materials window asks for the working copy dozens of times per action,
+// and a manifest of thousands of entries takes far longer to parse than to
+// read. The last manifest read or written here (per thread) is kept parsed,
+// together with the exact bytes it was parsed from or written as. Every
+// operation still reads the file, and parses it again unless it holds exactly
+// those bytes: whatever changed the file in between (another program, a copy
+// taken over it, a removal) is always seen. A write that fails drops the kept
+// tree, which would hold a change the file does not.
+
+struct KeptManifest {
+    std::string path;
+    std::optional<std::string> bytes; // nullopt: nothing kept
     XmlDocument doc;
-    if (!doc.load(path)) {
-        ReportMissing(path, kind);
-        return std::nullopt;
+    std::string combiningPath;
+    int combining = 0;    // CombinedWrite objects alive for combiningPath
+    bool pending = false; // the tree holds changes that the file does not yet
+};
+
+bool SaveKept(const XmlDocument& doc, const std::string& path);
+void ReportUnsaved(const std::string& path);
+
+// Writes the changes a CombinedWrite held back.
+bool FlushPending(KeptManifest& kept) {
+    if (!kept.pending)
+        return true;
+    kept.pending = false;
+    if (SaveKept(kept.doc, kept.path))
+        return true;
+    ReportUnsaved(kept.path);
+    return false;
+}
+
+KeptManifest& Kept() {
+    thread_local KeptManifest kept;
+    return kept;
+}
+
+// The manifest at `path` as it is on disk now; null when unreadable.
+XmlDocument* LoadKept(const std::string& path) {
+    KeptManifest& kept = Kept();
+    if (kept.pending && kept.path != path)
+        FlushPending(kept); // the changes go to their file before another is read
+    const std::filesystem::path file = util::PathFromUtf8(path);
+    // Changes held back are ahead of the file, which holds the kept bytes.
+    if (kept.pending)
+        return &kept.doc;
+    if (kept.bytes && kept.path == path) {
+        platform::FileContent content = platform::ReadRegularFile(file, platform::kMaxXmlFileBytes);
+        if (content.ok() && content.bytes == *kept.bytes)
+            return &kept.doc;
+        kept.bytes.reset();
+        if (!content.ok())
+            return kept.doc.load(file) ? &kept.doc : nullptr; // the message says why
+        if (!kept.doc.loadBytes(content.bytes, file))
+            return nullptr;
+        kept.bytes = std::move(content.bytes);
+        return &kept.doc;
     }
+    kept.bytes.reset();
+    kept.path = path;
+    std::string bytes;
+    if (!kept.doc.load(file, &bytes))
+        return nullptr;
+    kept.bytes = std::move(bytes);
+    return &kept.doc;
+}
+
+// Makes `doc`, parsed from `bytes`, the kept tree of `path`.
+void Keep(const std::string& path, XmlDocument doc, std::string bytes) {
+    KeptManifest& kept = Kept();
+    FlushPending(kept);
+    kept.path = path;
+    kept.doc = std::move(doc);
+    kept.bytes = std::move(bytes);
+}
+
+// Writes `doc` to `path`; the kept tree follows what the file now holds.
+bool SaveKept(const XmlDocument& doc, const std::string& path) {
+    KeptManifest& kept = Kept();
+    if (kept.path == path && &doc != &kept.doc)
+        FlushPending(kept); // the other tree's write comes last
+    std::string written;
+    const bool saved = doc.save(util::PathFromUtf8(path), &written);
+    if (kept.path == path) {
+        if (saved && &doc == &kept.doc)
+            kept.bytes = std::move(written);
+        else
+            kept.bytes.reset();
+    }
+    return saved;
+}
+
+// The common frame: the loaded manifest, or nothing after the message.
+XmlDocument* LoadManifest(const std::string& path, MissingMessage kind) {
+    XmlDocument* doc = LoadKept(path);
+    if (doc == nullptr)
+        ReportMissing(path, kind);
     return doc;
 }
 
@@ -87,10 +180,20 @@ bool SetChildText(const XmlNode& node, const char* xpath, const std::string& tex
 // A failed write of the working copy is always reported: the window would
 // otherwise show a change that the file does not hold.
 bool SaveReported(const XmlDocument& doc, const std::string& path) {
-    if (doc.save(path))
+    KeptManifest& kept = Kept();
+    if (kept.combining > 0 && kept.combiningPath == path && kept.path == path &&
+        &doc == &kept.doc) {
+        kept.pending = true; // written once, when the CombinedWrite ends
         return true;
-    platform::Notify("XML文件无法保存-" + path, "提示", platform::MsgIcon::Exclamation);
+    }
+    if (SaveKept(doc, path))
+        return true;
+    ReportUnsaved(path);
     return false;
+}
+
+void ReportUnsaved(const std::string& path) {
+    platform::Notify("XML文件无法保存-" + path, "提示", platform::MsgIcon::Exclamation);
 }
 
 bool SaveIf(bool changed, const XmlDocument& doc, const std::string& path) {
@@ -208,8 +311,12 @@ std::vector<MaterialRow> MaterialRowsWithSizes(const XmlDocument& doc,
 // ---- package mark and stored copies ----
 
 std::string ReadPackageMark(const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::Short);
-    return doc ? Offer(*doc).attributeValue(1) : std::string();
+    XmlDocument doc;
+    if (!doc.load(path)) {
+        ReportMissing(path, MissingMessage::Short);
+        return {};
+    }
+    return Offer(doc).attributeValue(1);
 }
 
 bool PackageMarkAccepted(const std::string& mark, const std::string& fileMark) {
@@ -220,7 +327,11 @@ std::filesystem::path StoredCopyPath(const std::string& folder) {
     return util::PathFromUtf8(folder) / kStoredCopyName;
 }
 
-bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark) {
+namespace {
+
+// HoldsAcceptedPackage, handing over the stored copy as read and parsed.
+bool AcceptedStoredCopy(const std::string& folder, const std::string& fileMark, XmlDocument& doc,
+                        std::string& bytes) {
     if (folder.empty())
         return false;
     const std::filesystem::path stored = StoredCopyPath(folder);
@@ -230,9 +341,8 @@ bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark
     const std::filesystem::file_status status = std::filesystem::symlink_status(stored, error);
     if (!std::filesystem::exists(status))
         return false;
-    XmlDocument doc;
     const bool regular = std::filesystem::is_regular_file(status);
-    if (!regular || !doc.load(stored)) {
+    if (!regular || !doc.load(stored, &bytes)) {
         platform::Notify(
             "XML文件无法读取-" + util::PathToUtf8(stored) + "\r\n（" +
                 (regular ? doc.errorText() : platform::XmlErrorText(platform::XmlError::NotAFile)) +
@@ -241,6 +351,14 @@ bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark
         return false;
     }
     return PackageMarkAccepted(Offer(doc).attributeValue(1), fileMark);
+}
+
+} // namespace
+
+bool HoldsAcceptedPackage(const std::string& folder, const std::string& fileMark) {
+    XmlDocument doc;
+    std::string bytes;
+    return AcceptedStoredCopy(folder, fileMark, doc, bytes);
 }
 
 namespace {
@@ -357,19 +475,24 @@ void ReportProblems(const std::vector<std::string>& problems) {
 
 bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
                     const std::string& workPath) {
-    if (!HoldsAcceptedPackage(folder, fileMark))
+    XmlDocument stored;
+    std::string bytes;
+    if (!AcceptedStoredCopy(folder, fileMark, stored, bytes))
         return false;
     if (!CopyToWorkingCopy(StoredCopyPath(folder), util::PathFromUtf8(workPath))) {
         platform::Notify("XML文件无法保存-" + workPath, "提示", platform::MsgIcon::Exclamation);
         return false;
     }
-    XmlDocument doc;
-    if (!doc.load(workPath))
+    // The tree just read serves the working copy as long as the copy holds
+    // the same bytes (LoadKept compares them); kept for the window.
+    Keep(workPath, std::move(stored), std::move(bytes));
+    XmlDocument* const doc = LoadKept(workPath);
+    if (doc == nullptr)
         return true; // read and checked a moment ago; the listing reports it
     bool changed = false;
-    const std::vector<std::string> problems = ReviewStoredCopy(doc, changed);
+    const std::vector<std::string> problems = ReviewStoredCopy(*doc, changed);
     if (changed)
-        SaveReported(doc, workPath);
+        SaveReported(*doc, workPath);
     if (!problems.empty())
         ReportProblems(problems);
     return true;
@@ -417,7 +540,7 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
 
 std::string getFjKb(const std::string& fjid, const std::string& path,
                     const std::string& storageFolder) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return {};
     const XmlNode material = FindMaterial(*doc, fjid);
@@ -436,12 +559,12 @@ std::int32_t getTotalMb(const std::vector<std::string>& kbColumn) {
 // ---- reading ----
 
 std::string ReadTips(const std::string& fjid, const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     return doc ? TipsOf(*doc, fjid) : std::string();
 }
 
 std::optional<std::vector<MaterialRow>> ReadFjlb(const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return std::nullopt;
     std::vector<MaterialRow> rows;
@@ -452,19 +575,19 @@ std::optional<std::vector<MaterialRow>> ReadFjlb(const std::string& path) {
 
 std::optional<std::vector<FileRow>> ReadWjlb(const std::string& fjid, const std::string& path,
                                              const std::string& storageFolder) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     return doc ? FileRowsOf(*doc, fjid, storageFolder) : std::nullopt;
 }
 
 std::optional<std::vector<MaterialRow>> ReadMaterialsWithSizes(const std::string& path,
                                                                const std::string& storageFolder) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     return doc ? std::optional(MaterialRowsWithSizes(*doc, storageFolder)) : std::nullopt;
 }
 
 std::optional<OpeningView> ReadOpeningView(const std::string& path,
                                            const std::string& storageFolder) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return std::nullopt;
     OpeningView view;
@@ -519,7 +642,7 @@ std::optional<std::vector<std::string>> ReadLinkedTitles(const std::string& path
 
 bool saveWjlbUrl(const std::string& fjid, const std::string& xh, const std::string& url,
                  const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return false;
     const XmlNode entry = FindEntry(FindMaterial(*doc, fjid), xh);
@@ -528,7 +651,7 @@ bool saveWjlbUrl(const std::string& fjid, const std::string& xh, const std::stri
 
 bool saveWjlbTitle(const std::string& fjid, const std::string& xh, const std::string& title,
                    const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return false;
     const XmlNode entry = FindEntry(FindMaterial(*doc, fjid), xh);
@@ -539,7 +662,7 @@ bool saveWjlbTitle(const std::string& fjid, const std::string& xh, const std::st
 }
 
 std::int16_t readAndsaveFilecount(const std::string& fjid, const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::WithPath);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::WithPath);
     if (!doc)
         return 0;
     const XmlNode material = FindMaterial(*doc, fjid);
@@ -557,7 +680,7 @@ std::int16_t readAndsaveFilecount(const std::string& fjid, const std::string& pa
 
 bool addWjlb(const std::string& fjid, int n, const std::string& name, const std::string& title,
              const std::string& path) {
-    std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::Short);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::Short);
     if (!doc)
         return false;
     const XmlNode list = FindMaterial(*doc, fjid).selectSingleNode(".//fileList");
@@ -580,7 +703,7 @@ bool NameFollowsNumber(const std::string& name, const std::string& title,
 }
 
 bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& path) {
-    const std::optional<XmlDocument> doc = LoadManifest(path, MissingMessage::Short);
+    XmlDocument* const doc = LoadManifest(path, MissingMessage::Short);
     if (!doc)
         return false;
     const XmlNode list = FindMaterial(*doc, fjid).selectSingleNode(".//fileList");
@@ -624,6 +747,32 @@ bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& 
 
 bool IsStoredLink(std::string_view link) {
     return link.starts_with(kLocalPrefix);
+}
+
+void ReleaseKeptManifest(const std::string& path) {
+    KeptManifest& kept = Kept();
+    if (kept.path != path)
+        return;
+    FlushPending(kept);
+    kept.bytes.reset();
+    kept.doc = XmlDocument();
+}
+
+CombinedWrite::CombinedWrite(const std::string& path) {
+    KeptManifest& kept = Kept();
+    if (kept.combining > 0 && kept.combiningPath != path)
+        return; // one file at a time: the changes to this one are written as usual
+    kept.combiningPath = path;
+    ++kept.combining;
+    active_ = true;
+}
+
+CombinedWrite::~CombinedWrite() {
+    KeptManifest& kept = Kept();
+    if (!active_ || kept.combining == 0 || --kept.combining > 0)
+        return;
+    kept.combiningPath.clear();
+    FlushPending(kept);
 }
 
 std::string LinkWithoutPrefix(const std::string& link) {

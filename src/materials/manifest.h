@@ -178,6 +178,27 @@ bool addWjlb(const std::string& fjid, int n, const std::string& name, const std:
 // and title of its old number gets those of its new number; a title the user
 // typed is kept.
 bool delWjlb(const std::string& fjid, const std::string& xh, const std::string& path);
+// Within the life of one CombinedWrite (on this thread), the changes above to
+// the file at `path` are written together, once, when it ends, instead of one
+// write each: an action that changes an entry and then its material's count
+// costs one write. The file holds every change when the action returns; a
+// write that fails is reported then ("XML文件无法保存-" + path), and the
+// changes are not kept.
+class CombinedWrite {
+  public:
+    explicit CombinedWrite(const std::string& path);
+    ~CombinedWrite();
+    CombinedWrite(const CombinedWrite&) = delete;
+    CombinedWrite& operator=(const CombinedWrite&) = delete;
+
+  private:
+    bool active_ = false;
+};
+
+// Lets go of the parsed copy of the file at `path` that the operations above
+// keep between calls (the materials window, when it closes).
+void ReleaseKeptManifest(const std::string& path);
+
 // Whether renumbering an entry renames it: its name and title are both still
 // the generated ones of its number ("其他新增材料" + number), or both empty;
 // a title the user gave it is never replaced.

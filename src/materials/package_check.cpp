@@ -9,11 +9,19 @@
 #include "util/sha256.h"
 #include "util/utf8.h"
 
+#include <array>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 namespace materials {
 namespace {
@@ -58,18 +66,118 @@ bool Readable(const fs::path& file) {
     return in && in.read(&byte, 1);
 }
 
-std::string Digest(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return {};
-    util::Sha256 hash;
-    std::vector<char> buffer(std::size_t{1} << 20);
-    while (in) {
-        in.read(buffer.data(), std::streamsize(buffer.size()));
-        hash.update(buffer.data(), std::size_t(in.gcount()));
+// Reads files chunk by chunk on the calling thread and computes their
+// SHA-256 on a worker thread meanwhile. Chunks go through a fixed set of
+// buffers, so memory stays bounded whatever the file sizes.
+class DigestPipeline {
+  public:
+    static constexpr std::size_t kChunk = std::size_t{1} << 20;
+    static constexpr std::size_t kBuffers = 4;
+
+    DigestPipeline() : worker_([this] { hashLoop(); }) {
+        for (auto& buffer : free_)
+            buffer.reserve(kChunk);
     }
-    return util::Sha256::Hex(hash.finish());
-}
+    ~DigestPipeline() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        worker_.join();
+    }
+    DigestPipeline(const DigestPipeline&) = delete;
+    DigestPipeline& operator=(const DigestPipeline&) = delete;
+
+    // The digest of a file ("" when it cannot be read through, or when
+    // `stop` said so between chunks); `read` is told each chunk's size.
+    std::string digest(const fs::path& file, const std::function<bool(std::size_t)>& read) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in)
+            return {};
+        bool failed = false;
+        while (true) {
+            std::vector<char> buffer = takeFree();
+            buffer.resize(kChunk);
+            in.read(buffer.data(), std::streamsize(buffer.size()));
+            buffer.resize(std::size_t(in.gcount()));
+            const bool last = !in;
+            failed = last && in.bad();
+            const std::size_t size = buffer.size();
+            submit(std::move(buffer), last);
+            const bool goOn = read(size);
+            if (last)
+                break;
+            if (!goOn) {
+                submit({}, true); // ends the digest in progress
+                failed = true;
+                break;
+            }
+        }
+        std::string digest = takeDigest();
+        return failed ? std::string() : digest;
+    }
+
+  private:
+    struct Chunk {
+        std::vector<char> bytes;
+        bool last = false;
+    };
+
+    std::vector<char> takeFree() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return freeCount_ > 0; });
+        return std::move(free_[--freeCount_]);
+    }
+    void submit(std::vector<char> bytes, bool last) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back({std::move(bytes), last});
+        }
+        changed_.notify_all();
+    }
+    std::string takeDigest() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return digest_.has_value(); });
+        return *std::exchange(digest_, std::nullopt);
+    }
+    void hashLoop() {
+        util::Sha256 hash;
+        while (true) {
+            Chunk chunk;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return;
+                chunk = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            hash.update(chunk.bytes.data(), chunk.bytes.size());
+            chunk.bytes.clear();
+            std::optional<std::string> done;
+            if (chunk.last)
+                done = util::Sha256::Hex(hash.finish());
+            {
+                std::lock_guard lock(mutex_);
+                if (chunk.bytes.capacity() > 0 && freeCount_ < kBuffers)
+                    free_[freeCount_++] = std::move(chunk.bytes);
+                if (done)
+                    digest_ = std::move(done);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::array<std::vector<char>, kBuffers> free_;
+    std::size_t freeCount_ = kBuffers;
+    std::deque<Chunk> queue_;
+    std::optional<std::string> digest_;
+    bool stopping_ = false;
+    std::thread worker_; // last: starts once the rest is in place
+};
 
 const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 const std::string kZip("PK\x03\x04", 4);
@@ -84,8 +192,8 @@ struct Stored {
 
 class Checker {
   public:
-    Checker(const std::string& folder, ContentInspector* inspector)
-        : folder_(util::PathFromUtf8(folder)), inspector_(inspector) {}
+    Checker(const std::string& folder, ContentInspector* inspector, CheckObserver* observer)
+        : folder_(util::PathFromUtf8(folder)), inspector_(inspector), observer_(observer) {}
 
     PackageCheck run();
 
@@ -107,12 +215,27 @@ class Checker {
     void checkEntries(const XmlDocument& doc);
     void checkFile(const Stored& file);
     void checkContent(const Stored& file);
+    void checkOffice(const Stored& file, const std::string& ext);
     void checkList();
     void checkStrays();
     void checkDuplicates();
 
+    // False once the observer asked to stop (noted in the result).
+    bool goOn() {
+        if (!check_.cancelled && observer_ && observer_->cancelRequested())
+            check_.cancelled = true;
+        return !check_.cancelled;
+    }
+    void progress(CheckObserver::Stage stage, std::uint64_t done, std::uint64_t total) {
+        if (observer_)
+            observer_->progress(stage, done, total);
+    }
+
     fs::path folder_;
     ContentInspector* inspector_;
+    CheckObserver* observer_;
+    std::uint64_t linkedEntries_ = 0; // the entries checked one by one
+    std::uint64_t entriesDone_ = 0;
     PackageCheck check_;
     std::vector<Stored> stored_;                           // entries that go onto the disc
     std::vector<std::string> listed_;                      // the lines the list must hold
@@ -123,7 +246,11 @@ class Checker {
 void Checker::checkEntries(const XmlDocument& doc) {
     const XmlNode root = doc.documentElement();
     std::set<std::string> namedMaterials;
-    for (const XmlNode& material : root.selectNodes(".//attachments//attachment")) {
+    const std::vector<XmlNode> materials = root.selectNodes(".//attachments//attachment");
+    for (const XmlNode& material : materials)
+        for (const XmlNode& file : material.selectNodes(".//fileList//file"))
+            linkedEntries_ += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
+    for (const XmlNode& material : materials) {
         const std::string name = ChildText(material, ".//fjmc");
         int n = 0;
         for (const XmlNode& file : material.selectNodes(".//fileList//file")) {
@@ -131,6 +258,9 @@ void Checker::checkEntries(const XmlDocument& doc) {
             const std::string link = ChildText(file, ".//fileUrl");
             if (link.empty())
                 continue;
+            if (!goOn())
+                return;
+            progress(CheckObserver::Stage::Files, entriesDone_++, linkedEntries_);
             std::string entry = ChildText(file, ".//fileTitle");
             if (entry.empty())
                 entry = ChildText(file, ".//fileName");
@@ -232,22 +362,41 @@ void Checker::checkContent(const Stored& file) {
                ext == "tif" || ext == "tiff") {
         inspect(false);
     } else if (ext == "doc" || ext == "xls" || ext == "docx" || ext == "xlsx") {
-        const bool old = ext == "doc" || ext == "xls";
-        const std::string head = Head(file.path, 8);
-        const bool ole = head == kOle2;
-        const bool zip = head.substr(0, 4) == kZip;
-        if (old ? ole : zip)
-            return;
-        if (old ? zip : ole)
-            warning(file.material, file.entry, file.name,
-                    old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
-                        : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) +
-                              "）格式");
-        else
-            error(file.material, file.entry, file.name,
-                  old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
-                      : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
+        checkOffice(file, ext);
     }
+}
+
+// The containers Office files really come in: OLE2 (Word 97-2003, Excel
+// 97-2003), an OOXML zip (.docx, .xlsx) and, for Word, RTF, which Word and
+// WPS keep when a .doc holding RTF (as the downloaded template is) is edited
+// and saved under its own name. A mismatch that Office still opens is a
+// warning; only a file that is none of them is an error.
+void Checker::checkOffice(const Stored& file, const std::string& ext) {
+    enum class Container { Ole2, Zip, Rtf, Unknown };
+    std::string head = Head(file.path, 8);
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") // a byte-order mark before RTF
+        head = Head(file.path, 11).substr(3);
+    const Container found = head == kOle2                   ? Container::Ole2
+                            : head.substr(0, 4) == kZip     ? Container::Zip
+                            : head.substr(0, 5) == "{\\rtf" ? Container::Rtf
+                                                            : Container::Unknown;
+    const bool word = ext == "doc" || ext == "docx";
+    const bool old = ext == "doc" || ext == "xls";
+    const Container expected = old ? Container::Ole2 : Container::Zip;
+    if (found == expected || (ext == "doc" && found == Container::Rtf))
+        return;
+    if (found == Container::Zip || found == Container::Ole2)
+        warning(file.material, file.entry, file.name,
+                old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
+                    : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) + "）格式");
+    else if (found == Container::Rtf && word)
+        warning(file.material, file.entry, file.name,
+                "扩展名为." + ext + "，内容却是RTF格式（Word可以打开）");
+    else
+        error(file.material, file.entry, file.name,
+              ext == "doc" ? "文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"
+              : old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
+                    : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
 }
 
 // "材料清单.txt" lists, after its heading, one numbered line per stored entry
@@ -320,7 +469,11 @@ void Checker::checkStrays() {
             }
             continue;
         }
-        if (name == kStagingFolderName)
+        if (name == kPackageLockName)
+            continue; // held by a save or repair while it runs
+        if (name == kStagingFolderName && HasInterruptedSave(util::PathToUtf8(folder_)))
+            error("", "", name, "上次保存被中断且未能修复，申报资料新旧混杂，不能刻录");
+        else if (name == kStagingFolderName)
             warning("", "", name, "上次保存未完成留下的临时文件夹，不刻入光盘");
         else
             warning("", "", name, "不属于申报资料，不刻入光盘");
@@ -333,11 +486,26 @@ void Checker::checkDuplicates() {
     std::map<std::uint64_t, std::vector<const Stored*>> bySize;
     for (const Stored& s : stored_)
         bySize[s.size].push_back(&s);
+    std::uint64_t total = 0, done = 0;
+    for (const Stored& s : stored_)
+        total += bySize[s.size].size() < 2 ? 0 : s.size;
+    if (total == 0)
+        return;
+    DigestPipeline pipeline;
     std::map<std::string, const Stored*> seen;
     for (const Stored& s : stored_) {
         if (bySize[s.size].size() < 2)
             continue;
-        const std::string digest = Digest(s.path);
+        if (!goOn())
+            return;
+        progress(CheckObserver::Stage::Digests, done, total);
+        const std::string digest = pipeline.digest(s.path, [&](std::size_t read) {
+            done += read;
+            progress(CheckObserver::Stage::Digests, done, total);
+            return goOn();
+        });
+        if (!goOn())
+            return;
         if (digest.empty())
             continue;
         const auto [first, fresh] = seen.emplace(digest, &s);
@@ -357,9 +525,15 @@ PackageCheck Checker::run() {
     }
     check_.readable = true;
     checkEntries(doc);
-    checkList();
-    checkStrays();
-    checkDuplicates();
+    if (!check_.cancelled) {
+        checkList();
+        checkStrays();
+        checkDuplicates();
+    }
+    if (check_.cancelled) {
+        error("", "", "", "检查已取消，未检查完毕");
+        return check_;
+    }
 
     std::error_code e;
     for (const char* own : {kStoredCopyName, kMaterialsListName}) {
@@ -387,8 +561,9 @@ int PackageCheck::count(FindingLevel level) const {
     return n;
 }
 
-PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector) {
-    return Checker(folder, inspector).run();
+PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector,
+                          CheckObserver* observer) {
+    return Checker(folder, inspector, observer).run();
 }
 
 std::string DiscNameProblem(const std::string& name) {

@@ -44,18 +44,38 @@ class ContentInspector {
 // blocks of 2048 bytes.
 inline constexpr std::uint64_t kDvdBytes = std::uint64_t{2295104} * 2048;
 
+// What the window learns while the check runs, and how it stops one. Called
+// on the thread that runs the check.
+class CheckObserver {
+  public:
+    enum class Stage {
+        Files,   // the stored files, one by one: done and total count files
+        Digests, // the contents of files of equal size compared: bytes read
+    };
+    virtual ~CheckObserver() = default;
+    virtual void progress(Stage /*stage*/, std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+    // Asked between files and between chunks of a file; true stops the check,
+    // whose result then says so (an error: the package is not burnable).
+    virtual bool cancelRequested() { return false; }
+};
+
 struct PackageCheck {
-    bool readable = false; // the stored copy could be read
+    bool readable = false;  // the stored copy could be read
+    bool cancelled = false; // stopped by the observer before the end
     std::vector<PackageFinding> findings;
     std::vector<platform::DiscFile> discFiles; // what goes onto the disc, in order
     std::uint64_t totalBytes = 0;              // of discFiles
 
     int count(FindingLevel level) const;
     // Whether the package may go onto a disc: readable and without errors.
-    bool burnable() const { return readable && count(FindingLevel::Error) == 0; }
+    bool burnable() const { return readable && !cancelled && count(FindingLevel::Error) == 0; }
 };
 
-PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector);
+// The files of equal size are read once each, their SHA-256 computed on a
+// second thread while the next chunk is read; at most a few megabytes are held
+// at a time, whatever the size of the package.
+PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector,
+                          CheckObserver* observer = nullptr);
 
 // Why a name (one file or folder name) would not reach a Windows reader of
 // the disc unchanged; "" when it would. The one name rule (NameProblem of

@@ -16,22 +16,40 @@
 // outside F (or, for files carried over
 // from an earlier folder, outside that folder).
 //
-// The save is crash safe. Every file is first copied into a staging folder
-// inside F; nothing of the previous package changes while files are copied,
-// so cancelling (between files) leaves it as it was. Then the copies are
-// renamed onto their standard names, the new list and stored copy are written
-// and renamed into place (the stored copy last: that rename is the moment the
-// new package takes over), and only then are earlier copies and emptied
-// material folders removed. Data and folder entries are flushed to the disk
-// before each rename that depends on them. A kill or power loss at any moment
-// leaves either the previous stored copy with every file it names, or the new
-// one complete.
+// What the save removes: only files that the folder's previous stored copy
+// (the APLPKG.XML present when the save starts) linked as "Local:\\" files of
+// a material, when the new package no longer names them, and a material
+// folder only when it is empty afterwards. Files the package never stored
+// stay, whatever their names, and so does any file that is the source of an
+// entry of the same save.
 //
-// A file that cannot be stored (source missing or unreadable, a folder that
-// cannot be made, a full disk, a refused name, two entries claiming one name)
-// does not stop the save: the other entries are stored, the failed entry's
-// link in the stored copy is left empty and it is not listed, and the outcome
-// names it with its source.
+// What holds after a kill or power loss. Every file is first copied into the
+// staging folder inside F; nothing of the previous package changes while files
+// are copied, so cancelling (between files) leaves it as it was. Before the
+// first file is renamed into place, a journal in the staging folder names
+// every rename to come and the backup (a hard link, or where the file system
+// has none the file itself, renamed or copied) of each file it replaces; the
+// copies and the journal are flushed to the disk before that first rename.
+// The new list and stored copy are then written into the staging folder with
+// a note of what the clean-up will remove, flushed, and renamed into place,
+// the stored copy last: that rename is the moment the new package takes over.
+// Between the first rename and that moment the folder holds a mix of the two
+// packages; it is never left so: whoever meets the folder next (the save
+// itself, the materials window, "打开", the package check, --check-package)
+// repairs it with RepairPackage, which rolls back (the previous package
+// restored byte for byte from the backups) while the new stored copy is not in
+// place, and finishes the clean-up once it is. The staging folder is removed
+// only when nothing in it is still needed.
+//
+// A failure on the destination side (a full disk, a write error, a failed
+// flush, a folder that turned read-only) rolls the whole save back and says
+// why. A failure on the source side (a source missing, unreadable or changed,
+// a refused name, two entries claiming one name) does not stop the save: the
+// other entries are stored, the failed entry's link in the stored copy is
+// left empty and it is not listed, and the outcome names it with its source.
+//
+// One save or repair at a time per folder: both hold the lock file
+// "~APLPKG.lock" in F for their whole run; a second one is refused at once.
 
 #include "fieldforms/completeness.h"
 #include "platform/prompter.h"
@@ -48,6 +66,33 @@ namespace materials {
 inline constexpr const char* kMaterialsListName = "材料清单.txt";
 // Folder inside the package folder that holds the copies of a save in progress.
 inline constexpr const char* kStagingFolderName = "~APLPKG.saving";
+// Lock file in the package folder, held by a save or a repair while it runs.
+inline constexpr const char* kPackageLockName = "~APLPKG.lock";
+// Journal of a save in its staging folder (see the top of this file).
+inline constexpr const char* kJournalName = "journal";
+
+// What meeting a package folder did about an interrupted save.
+enum class RepairResult {
+    Nothing,    // no interrupted save (or only copies that nothing needed)
+    RolledBack, // the previous package was restored
+    Finished,   // the new package was in place: its clean-up was finished
+    Failed,     // it could not be repaired: some files hold new content
+    ReadOnly,   // an interrupted save is there, but the folder is read-only
+    Busy,       // another program holds the folder's lock
+};
+struct PackageRepair {
+    RepairResult result = RepairResult::Nothing;
+    std::vector<std::string> stuck; // Failed: files (material/name) holding new content
+};
+// Repairs an interrupted save in `folder` (see the top of this file). Writes
+// nothing when there is none, or when the folder is read-only.
+PackageRepair RepairPackage(const std::string& folder);
+// Whether `folder` holds an interrupted save that still needs repairing.
+bool HasInterruptedSave(const std::string& folder);
+// The one sentence that tells the user what the repair did; "" for Nothing.
+std::string RepairSentence(const PackageRepair& repair, const std::string& folder);
+// RepairPackage, and the sentence told through the prompter ("提示").
+void RepairAndTell(const std::string& folder);
 
 enum class SaveStage {
     Begin,  // the folder is writable and the copying starts (busy pointer on)
@@ -85,6 +130,8 @@ enum class SaveProblem {
     StoredFileMissing, // a file stored by an earlier save is not in its folder
     BadStoredLink,     // a "Local:\\" link whose rest is not a plain file name, or a
                        // relative source path (never resolved against the current folder)
+    FlushFailed,       // the data could not be flushed to the disk
+    ReadOnly,          // the folder turned read-only
 };
 // The text the user reads for a problem.
 const char* ProblemText(SaveProblem problem);
@@ -102,6 +149,10 @@ enum class SaveStatus {
     Unreadable,        // the working copy could not be read: nothing written
     FolderNotWritable, // the package folder could not be made or written: nothing changed
     Cancelled,         // the user cancelled while files were copied: nothing changed
+    WriteFailed,       // the destination failed (writeProblem): rolled back (unless `stuck`)
+    Busy,              // another save or repair holds the folder: nothing written
+    Interrupted,       // an interrupted save there could not be repaired: nothing written
+    Declined,          // the user answered 否 to saving into a foreign folder: nothing written
 };
 
 struct SaveOutcome {
@@ -109,6 +160,16 @@ struct SaveOutcome {
     std::vector<SaveFailure> failures;
     // Set by SaveFolder when the folder could not be remembered as 存储路径.
     std::string storagePathError;
+    // WriteFailed: why (DiskFull, WriteFailed, FlushFailed, ReadOnly), and for
+    // a full disk the bytes the save needed and those free.
+    SaveProblem writeProblem = SaveProblem::WriteFailed;
+    std::uint64_t neededBytes = 0;
+    std::uint64_t freeBytes = 0;
+    // WriteFailed: files (material/name) that the rollback could not put back;
+    // their backups stay for the next repair.
+    std::vector<std::string> stuck;
+    // What the save's own repair of an interrupted earlier save did.
+    PackageRepair repair;
 
     bool saved() const { return status == SaveStatus::Saved; }
 };
@@ -133,7 +194,16 @@ SaveOutcome SavePackage(const SaveRequest& request, SaveObserver* observer = nul
 // reported as "XML文件不存在-" + the stored copy's path, a folder that cannot be
 // written as "申报资料存储路径无法写入-" + the folder; when the package was
 // saved, the folder is remembered as the item's 存储路径 (saveStoragePath).
+// Before the first save into a folder that is not empty and holds no
+// APLPKG.XML, asks once (是/否); 否 saves nothing (Declined). Other outcomes
+// than Saved are told here (a cancelled save: that nothing was changed).
 SaveOutcome SaveFolder(SaveObserver* observer = nullptr);
+// The question before saving into `folder`: "" when none is needed.
+std::string ForeignFolderQuestion(const std::string& folder);
+// The message of a save that did not run to the end; "" when none is due.
+std::string SaveFailureText(const SaveOutcome& outcome, const std::string& folder);
+// Failures named in the message; the rest are counted.
+inline constexpr std::size_t kListedFailures = 20;
 
 // The message after a save that ran to the end, with the package's total size
 // in MB against the limit: "保存成功!" with the folder to burn, or the size
@@ -157,5 +227,6 @@ bool makeFjqd(const std::string& listPath, const std::string& manifestPath);
 // Remembers ShownFolder as the selected item's 存储路径, in its row of 资料模板
 // and in ItemTable. Throws platform::db::DbError when the database refuses.
 void saveStoragePath();
+void saveStoragePath(const std::string& folder);
 
 } // namespace materials

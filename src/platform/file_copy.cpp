@@ -19,6 +19,15 @@ namespace {
 constexpr std::size_t kDefaultChunk = std::size_t{8} << 20;
 constexpr std::size_t kMaxBuffer = std::size_t{4} << 20;
 
+std::function<bool(FaultPoint)>& FaultHook() {
+    static std::function<bool(FaultPoint)> hook;
+    return hook;
+}
+
+bool Faulted(FaultPoint point) {
+    return FaultHook() && FaultHook()(point);
+}
+
 CopyResult Failed(CopyResult::Failure failure, std::error_code error) {
     return CopyResult{failure, error};
 }
@@ -80,6 +89,30 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 } // namespace
 
+void SetFaultHook(std::function<bool(FaultPoint)> hook) {
+    FaultHook() = std::move(hook);
+}
+
+bool MakeHardLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                  std::error_code& error) {
+    if (Faulted(FaultPoint::HardLink)) {
+        error = std::make_error_code(std::errc::operation_not_supported);
+        return false;
+    }
+    std::filesystem::create_hard_link(target, link, error);
+    return !error;
+}
+
+bool IsReadOnlyFolder(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    // The read-only attribute of a folder means nothing there; a disc or a
+    // share that refuses writing is found out by the first write.
+    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+#else
+    return ::access(folder.c_str(), W_OK) != 0;
+#endif
+}
+
 #ifdef _WIN32
 
 CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem::path& to,
@@ -131,6 +164,8 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
 }
 
 bool SyncFile(const std::filesystem::path& file) {
+    if (Faulted(FaultPoint::Flush))
+        return false;
     Handle h(CreateFileW(file.c_str(), GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -139,6 +174,8 @@ bool SyncFile(const std::filesystem::path& file) {
 
 bool SyncAll(const std::vector<std::filesystem::path>& files,
              const std::vector<std::filesystem::path>& folders) {
+    if (Faulted(FaultPoint::Flush))
+        return false;
     bool all = true;
     for (const std::filesystem::path& file : files)
         all = SyncFile(file) && all;
@@ -149,6 +186,8 @@ bool SyncAll(const std::vector<std::filesystem::path>& files,
 
 // NTFS keeps its folder entries in its journal; there is no folder handle to flush.
 bool SyncFolder(const std::filesystem::path&) {
+    if (Faulted(FaultPoint::Flush))
+        return false;
     return true;
 }
 
@@ -235,6 +274,8 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
 }
 
 bool SyncFile(const std::filesystem::path& file) {
+    if (Faulted(FaultPoint::Flush))
+        return false;
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.valid())
         return false;
@@ -247,6 +288,8 @@ bool SyncFile(const std::filesystem::path& file) {
 
 bool SyncAll(const std::vector<std::filesystem::path>& files,
              const std::vector<std::filesystem::path>& folders) {
+    if (Faulted(FaultPoint::Flush))
+        return false;
 #ifdef __linux__
     // One flush of the file system writes all their data and commits the
     // journal once.
@@ -266,6 +309,8 @@ bool SyncAll(const std::vector<std::filesystem::path>& files,
 }
 
 bool SyncFolder(const std::filesystem::path& folder) {
+    if (Faulted(FaultPoint::Flush))
+        return false;
     Fd fd(::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
     return fd.valid() && ::fsync(fd.get()) == 0;
 }

@@ -50,4 +50,19 @@ bool SyncAll(const std::vector<std::filesystem::path>& files,
 // survives a power loss once this returns true).
 bool SyncFolder(const std::filesystem::path& folder);
 
+// Makes `link` a second name of the file `target` (a hard link). False, with
+// `error` set, where the file system has none (FAT, exFAT, some shares).
+bool MakeHardLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                  std::error_code& error);
+
+// Whether files cannot be made in the folder: a read-only medium, or a folder
+// closed to this user. Asks without writing anything.
+bool IsReadOnlyFolder(const std::filesystem::path& folder);
+
+// Fault seam for the tests of the save: while a hook is set, each flush
+// (SyncFile, SyncAll, SyncFolder) or hard link first asks it, and fails
+// without doing anything when it answers true. Empty hook: no faults.
+enum class FaultPoint { Flush, HardLink };
+void SetFaultHook(std::function<bool(FaultPoint)> hook);
+
 } // namespace platform

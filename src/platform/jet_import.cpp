@@ -1,5 +1,6 @@
 #include "platform/jet_import.h"
 
+#include "platform/file_copy.h"
 #include "platform/prompter.h"
 
 #include <sqlite3.h>
@@ -101,6 +102,11 @@ bool RunImport(const fs::path& databasePath, const fs::path& temp, const JetImpo
 bool Replace(const fs::path& databasePath, const fs::path& temp, const fs::path& backup,
              std::string& detail) {
     std::error_code ec;
+    // The converted database is on the disk before it takes the name.
+    if (!SyncFile(temp)) {
+        detail = "无法把转换后的数据库写入磁盘";
+        return false;
+    }
     fs::rename(databasePath, backup, ec);
     if (ec) {
         detail = "无法保留 Access 原件: " + ec.message();
@@ -113,6 +119,7 @@ bool Replace(const fs::path& databasePath, const fs::path& temp, const fs::path&
         fs::rename(backup, databasePath, ignored);
         return false;
     }
+    SyncFolder(databasePath.parent_path());
     return true;
 }
 

@@ -42,6 +42,14 @@ class Prompter {
                               MsgButtons buttons) = 0;
     // Empty result: the user cancelled.
     virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;
+    // Several files at once (empty: cancelled). Without a dialog of its own:
+    // the one file of openFile.
+    virtual std::vector<std::string> openFiles(const FileDialogRequest& request) {
+        std::optional<std::string> one = openFile(request);
+        if (!one || one->empty())
+            return {};
+        return {*one};
+    }
     virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> pickFolder(const std::string& title,
                                                   const std::string& initialDir) = 0;

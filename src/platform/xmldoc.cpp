@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <type_traits>
 #include <unordered_map>
@@ -392,6 +393,95 @@ bool DumpGb2312(xmlDoc* doc, const char* declared, std::string& text) {
     return xmlSaveFormatFileTo(buffer, doc, declared, 0) >= 0 && !text.empty();
 }
 
+// ---- the paths the program asks, without XPath ----
+
+// The name tests of a path ".//a//b//…" whose steps are plain names (no
+// prefix, no wildcard, no predicate): what every caller of the manifest code
+// asks, thousands of times. Any other path goes to libxml2's XPath.
+constexpr std::size_t kMaxDescendantSteps = 4;
+struct DescendantPath {
+    std::string_view steps[kMaxDescendantSteps];
+    std::size_t count = 0;
+};
+
+bool IsPlainNameStep(std::string_view step) {
+    if (step.empty())
+        return false;
+    const auto letter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    };
+    if (!letter(step.front()))
+        return false;
+    return std::all_of(step.begin(), step.end(), [&](char c) {
+        return letter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    });
+}
+
+bool ParseDescendantPath(std::string_view path, DescendantPath& out) {
+    constexpr std::string_view lead = ".//";
+    if (path.substr(0, lead.size()) != lead)
+        return false;
+    path.remove_prefix(lead.size());
+    out.count = 0;
+    while (true) {
+        const std::size_t cut = path.find("//");
+        const std::string_view step = path.substr(0, cut);
+        if (!IsPlainNameStep(step) || out.count == kMaxDescendantSteps)
+            return false;
+        out.steps[out.count++] = step;
+        if (cut == std::string_view::npos)
+            return true;
+        path.remove_prefix(cut + 2);
+    }
+}
+
+// What XPath's name test without a prefix selects: an element of that name in
+// no namespace.
+bool NameTest(const xmlNode* node, std::string_view name) {
+    if (node->type != XML_ELEMENT_NODE || node->ns != nullptr || node->name == nullptr)
+        return false;
+    const char* text = reinterpret_cast<const char*>(node->name);
+    return text[0] == name[0] && std::strncmp(text, name.data(), name.size()) == 0 &&
+           text[name.size()] == '\0';
+}
+
+// The nodes ".//s1//s2//…//sn" selects from `context`, in document order and
+// each once: the descendants named sn below a chain of descendants named s1,
+// …, s(n-1), each inside the one before. Walked depth first, counting for
+// each element how much of the chain its ancestors (below the context) hold;
+// taking the first match of each step is never worse than a later one. Like
+// libxml2's descendant axis, only the content of elements is entered.
+void SelectDescendants(xmlNode* context, const DescendantPath& path, bool firstOnly,
+                       std::vector<xmlNode*>& out) {
+    if (context == nullptr || path.count == 0 ||
+        (context->type != XML_ELEMENT_NODE && context->type != XML_DOCUMENT_NODE))
+        return;
+    const std::size_t last = path.count - 1;
+    std::vector<std::size_t> held{0}; // chain steps held by the ancestors of the current level
+    xmlNode* node = context->children;
+    while (node != nullptr) {
+        const std::size_t above = held.back();
+        if (above == last && NameTest(node, path.steps[last])) {
+            out.push_back(node);
+            if (firstOnly)
+                return;
+        }
+        if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+            held.push_back(above < last && NameTest(node, path.steps[above]) ? above + 1 : above);
+            node = node->children;
+            continue;
+        }
+        while (node != nullptr && node->next == nullptr) {
+            node = node->parent;
+            held.pop_back();
+            if (node == context || held.empty())
+                return;
+        }
+        if (node != nullptr)
+            node = node->next;
+    }
+}
+
 bool IsAncestorOrSelf(xmlNode* candidate, xmlNode* node) {
     for (xmlNode* n = node; n != nullptr; n = n->parent)
         if (n == candidate)
@@ -409,6 +499,17 @@ struct XmlDocument::Impl {
     XPathContextPtr xpath;
     std::unordered_map<std::string, XPathCompPtr> compiled;
     std::vector<xmlNode*> detached;
+    // Changes of the elements of the tree (which element lies where) through
+    // this interface, counted; a selection made
+    // from the root element is kept until the next change (the material list
+    // is asked for by every operation on a manifest).
+    std::uint64_t generation = 0;
+    struct RootSelection {
+        std::string path;
+        std::uint64_t generation = 0;
+        std::vector<xmlNode*> nodes;
+    };
+    std::optional<RootSelection> rootSelection;
 
     explicit Impl(DocPtr d) : doc(std::move(d)) { doc->_private = this; }
 
@@ -439,8 +540,22 @@ struct XmlDocument::Impl {
         return raw;
     }
 
-    std::vector<xmlNode*> select(xmlNode* context, std::string_view path) {
+    std::vector<xmlNode*> select(xmlNode* context, std::string_view path, bool firstOnly = false) {
         std::vector<xmlNode*> result;
+        if (DescendantPath steps; ParseDescendantPath(path, steps)) {
+            if (firstOnly || context != xmlDocGetRootElement(doc.get())) {
+                SelectDescendants(context, steps, firstOnly, result);
+                return result;
+            }
+            if (!rootSelection || rootSelection->generation != generation ||
+                rootSelection->path != path) {
+                rootSelection.emplace();
+                rootSelection->path = std::string(path);
+                rootSelection->generation = generation;
+                SelectDescendants(context, steps, false, rootSelection->nodes);
+            }
+            return rootSelection->nodes;
+        }
         xmlXPathCompExpr* comp = compile(path);
         if (comp == nullptr)
             return result;
@@ -468,6 +583,12 @@ XmlDocument::Impl* ImplOf(const xmlNode* node) {
     return node && node->doc ? static_cast<XmlDocument::Impl*>(node->doc->_private) : nullptr;
 }
 
+// Notes a change of the tree that `node` belongs to.
+void Touch(const xmlNode* node) {
+    if (XmlDocument::Impl* impl = ImplOf(node))
+        ++impl->generation;
+}
+
 } // namespace
 
 // ---- XmlNode ----
@@ -490,7 +611,7 @@ XmlNode XmlNode::selectSingleNode(std::string_view xpath) const {
     XmlDocument::Impl* impl = ImplOf(node_);
     if (impl == nullptr)
         return XmlNode();
-    const std::vector<xmlNode*> nodes = impl->select(node_, xpath);
+    const std::vector<xmlNode*> nodes = impl->select(node_, xpath, true);
     return nodes.empty() ? XmlNode() : XmlNode(nodes.front());
 }
 
@@ -501,6 +622,12 @@ std::string XmlNode::text() const {
 void XmlNode::setText(std::string_view text) const {
     if (node_ == nullptr)
         return;
+    // Only text below: no element goes, the elements of the tree stay as they are.
+    for (const xmlNode* child = node_->children; child != nullptr; child = child->next)
+        if (child->type != XML_TEXT_NODE) {
+            Touch(node_);
+            break;
+        }
     const std::string safe = XmlSafe(text);
     if (node_->type != XML_ELEMENT_NODE) {
         xmlNodeSetContentLen(node_, nullptr, 0);
@@ -589,6 +716,7 @@ XmlNode XmlNode::appendChild(XmlNode child) const {
         c->doc != node_->doc || IsAncestorOrSelf(c, node_))
         return XmlNode();
     XmlDocument::Impl* impl = ImplOf(node_);
+    Touch(node_);
     if (impl != nullptr)
         std::erase(impl->detached, c); // the tree owns it from now on
     xmlUnlinkNode(c);
@@ -601,6 +729,7 @@ bool XmlNode::removeChild(XmlNode child) const {
     if (node_ == nullptr || c == nullptr || c->parent != node_ || c->type == XML_ATTRIBUTE_NODE)
         return false;
     XmlDocument::Impl* impl = ImplOf(node_);
+    Touch(node_);
     if (impl != nullptr)
         std::erase(impl->detached, c);
     xmlUnlinkNode(c);
@@ -683,15 +812,38 @@ XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
 XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 
 bool XmlDocument::load(const std::filesystem::path& path) {
+    return load(path, nullptr);
+}
+
+bool XmlDocument::load(const std::filesystem::path& path, std::string* bytes) {
     PrepareLibrary();
     impl_ = Impl::Empty();
     error_ = XmlError::None;
     errorLine_ = 0;
-    const FileContent content = ReadRegularFile(path, kMaxXmlFileBytes);
+    FileContent content = ReadRegularFile(path, kMaxXmlFileBytes);
     if (!content.ok()) {
         error_ = FromReadFailure(content.failure);
         return false;
     }
+    const bool parsed = parse(content.bytes, path);
+    if (bytes != nullptr)
+        *bytes = std::move(content.bytes);
+    return parsed;
+}
+
+bool XmlDocument::loadBytes(const std::string& bytes, const std::filesystem::path& path) {
+    PrepareLibrary();
+    impl_ = Impl::Empty();
+    error_ = XmlError::None;
+    errorLine_ = 0;
+    if (bytes.size() > kMaxXmlFileBytes) {
+        error_ = XmlError::TooLarge;
+        return false;
+    }
+    return parse(bytes, path);
+}
+
+bool XmlDocument::parse(const std::string& bytes, const std::filesystem::path& path) {
     ParserCtxtPtr parser(xmlNewParserCtxt());
     if (!parser || parser->sax == nullptr) {
         error_ = XmlError::Unreadable;
@@ -705,9 +857,8 @@ bool XmlDocument::load(const std::filesystem::path& path) {
         parser->sax->startElementNs = CountingStartElement;
     const std::string url = PathToUtf8(path);
     decoderFailed = false;
-    DocPtr doc(xmlCtxtReadMemory(parser.get(), content.bytes.data(),
-                                 static_cast<int>(content.bytes.size()), url.c_str(), nullptr,
-                                 kParseOptions));
+    DocPtr doc(xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                 url.c_str(), nullptr, kParseOptions));
     const xmlError* last = xmlCtxtGetLastError(parser.get());
     if (guard.entityDeclared) {
         error_ = XmlError::Entities;
@@ -720,8 +871,7 @@ bool XmlDocument::load(const std::filesystem::path& path) {
         // what was built so far is not the document.
         error_ = decoderFailed ? XmlError::Encoding : Classify(last);
         errorLine_ = last ? last->line : 0;
-    } else if (BomContradictsDeclaration(content.bytes,
-                                         reinterpret_cast<const char*>(doc->encoding))) {
+    } else if (BomContradictsDeclaration(bytes, reinterpret_cast<const char*>(doc->encoding))) {
         error_ = XmlError::BomMismatch;
         errorLine_ = 1;
     } else if (xmlDocGetRootElement(doc.get()) == nullptr) {
@@ -759,6 +909,65 @@ bool Dump(xmlDoc* doc, const char* encoding, std::string& text) {
     return true;
 }
 
+bool IsAscii(const xmlChar* text) {
+    if (text != nullptr)
+        for (; *text != 0; ++text)
+            if (*text >= 0x80)
+                return false;
+    return true;
+}
+
+// Whether every name the tree writes is ASCII, which every encoding holds as
+// itself: then no character reference can land in a name and the written text
+// is well-formed by construction. Only elements, attributes, namespaces, text,
+// CDATA, comments and processing instructions are expected; any other node (a
+// DTD, an entity reference) counts as not known to be safe.
+bool NamesAreAscii(const xmlDoc* doc) {
+    for (const xmlNode* top = doc->children; top != nullptr; top = top->next) {
+        if (top->type != XML_ELEMENT_NODE && top->type != XML_COMMENT_NODE &&
+            top->type != XML_PI_NODE)
+            return false;
+        if (top->type != XML_ELEMENT_NODE) {
+            if (!IsAscii(top->name))
+                return false;
+            continue;
+        }
+        const xmlNode* node = top;
+        while (node != nullptr) {
+            switch (node->type) {
+            case XML_ELEMENT_NODE:
+                if (!IsAscii(node->name) || (node->ns && !IsAscii(node->ns->prefix)))
+                    return false;
+                for (const xmlNs* ns = node->nsDef; ns != nullptr; ns = ns->next)
+                    if (!IsAscii(ns->prefix))
+                        return false;
+                for (const xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next)
+                    if (!IsAscii(attr->name) || (attr->ns && !IsAscii(attr->ns->prefix)))
+                        return false;
+                break;
+            case XML_PI_NODE:
+                if (!IsAscii(node->name))
+                    return false;
+                break;
+            case XML_TEXT_NODE:
+            case XML_CDATA_SECTION_NODE:
+            case XML_COMMENT_NODE:
+                break;
+            default:
+                return false;
+            }
+            if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+                node = node->children;
+                continue;
+            }
+            while (node != top && node->next == nullptr)
+                node = node->parent;
+            node = node == top ? nullptr : node->next;
+        }
+    }
+    return true;
+}
+
 bool ReadsAgain(const std::string& text) {
     ParserCtxtPtr parser(xmlNewParserCtxt());
     if (!parser)
@@ -771,6 +980,10 @@ bool ReadsAgain(const std::string& text) {
 } // namespace
 
 bool XmlDocument::save(const std::filesystem::path& path) const {
+    return save(path, nullptr);
+}
+
+bool XmlDocument::save(const std::filesystem::path& path, std::string* written) const {
     if (!impl_ || xmlDocGetRootElement(impl_->doc.get()) == nullptr)
         return false;
     // A document that declares no encoding is UTF-8 (or UTF-16 by its byte
@@ -784,9 +997,16 @@ bool XmlDocument::save(const std::filesystem::path& path) const {
     // allows in text and attribute values but not in a name: a document whose
     // element or attribute names need such characters (only a hostile one)
     // is written as UTF-8, which holds every character, rather than broken.
-    if (declared && !ReadsAgain(text) && !Dump(impl_->doc.get(), "UTF-8", text))
+    // A tree whose names are all ASCII cannot be written that way: the test
+    // reading (a second parse of the whole text) is left out for it.
+    if (declared && !NamesAreAscii(impl_->doc.get()) && !ReadsAgain(text) &&
+        !Dump(impl_->doc.get(), "UTF-8", text))
         return false;
-    return ReplaceFileContent(path, text.data(), text.size());
+    if (!ReplaceFileContent(path, text.data(), text.size()))
+        return false;
+    if (written != nullptr)
+        *written = std::move(text);
+    return true;
 }
 
 bool XmlDocument::save(const std::string& utf8Path) const {
@@ -815,6 +1035,7 @@ void XmlDocument::setDocumentElement(XmlNode element) {
         element.node_->type != XML_ELEMENT_NODE || element.node_->parent != nullptr)
         return;
     std::erase(impl_->detached, element.node_);
+    ++impl_->generation;
     xmlNode* old = xmlDocSetRootElement(impl_->doc.get(), element.node_);
     if (old != nullptr)
         xmlFreeNode(old);

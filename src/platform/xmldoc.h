@@ -134,6 +134,10 @@ class XmlDocument {
     bool load(const std::filesystem::path& path);
     bool load(const std::string& utf8Path);
     bool load(const char* utf8Path) { return load(std::string(utf8Path)); }
+    // The same, handing over the bytes read (when the file could be read).
+    bool load(const std::filesystem::path& path, std::string* bytes);
+    // As load() of a file at `path` that holds these bytes.
+    bool loadBytes(const std::string& bytes, const std::filesystem::path& path);
 
     // Why the last load failed (None after a successful one), and the line of
     // the file where the parser stopped (0 when it does not apply).
@@ -147,6 +151,8 @@ class XmlDocument {
     bool save(const std::filesystem::path& path) const;
     bool save(const std::string& utf8Path) const;
     bool save(const char* utf8Path) const { return save(std::string(utf8Path)); }
+    // The same, handing over the bytes written (when it succeeded).
+    bool save(const std::filesystem::path& path, std::string* written) const;
 
     XmlNode documentElement() const;
     // A new element of this document, not yet placed in the tree.
@@ -160,6 +166,8 @@ class XmlDocument {
     struct Impl;
 
   private:
+    bool parse(const std::string& bytes, const std::filesystem::path& path);
+
     std::unique_ptr<Impl> impl_;
     XmlError error_ = XmlError::None;
     int errorLine_ = 0;

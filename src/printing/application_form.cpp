@@ -37,16 +37,14 @@ Value CodeValue(double code) {
     return Value(std::isfinite(code) ? code : 0.0);
 }
 
-// The read-only field definition that inherits `column` gets the value too:
-// in 字段值, or in the column of its kind when `byKind`.
-void UpdateInheritingRow(const std::string& column, const Value& value, bool byKind) {
+// The read-only field definition that inherits `column` gets the value too,
+// in the column its kind keeps its value in (备注值 for long text).
+void UpdateInheritingRow(const std::string& column, const Value& value) {
     Recordset rows;
     rows.Open(fieldforms::InheritedRowQuery(column), *TemplateConnection);
     if (!rows.Eof()) {
-        const char* target = "字段值";
-        if (byKind)
-            target = fieldforms::ValueColumnFor(
-                static_cast<int>(util::LeadingNumber(Text(rows, "字段类型"))));
+        const char* target =
+            fieldforms::ValueColumnFor(fieldforms::FieldKindOf(Text(rows, "字段类型")));
         rows.Fields(target).SetValue(value);
         rows.Update();
     }
@@ -167,17 +165,17 @@ StoreResult StoreApplication(const ApplicationValues& values) {
 
     item.Fields(kApplicantTypeColumn).SetValue(values.type == ApplicantType::Unit ? 1 : 2);
     item.Fields(kProjectNameColumn).SetValue(values.projectName);
-    UpdateInheritingRow(kProjectNameColumn, Value(values.projectName), false);
+    UpdateInheritingRow(kProjectNameColumn, Value(values.projectName));
 
     const Value region = CodeValue(RegionCode(values.regionEntry));
     item.Fields(kRegionColumn).SetValue(region);
     // 字段值 is a text column: the code goes there as its decimal text.
-    UpdateInheritingRow(kRegionColumn, Value(region.toText()), false);
+    UpdateInheritingRow(kRegionColumn, Value(region.toText()));
 
     item.Fields(kReceiptColumn).SetValue(ReceiptText(values.receipt));
     for (const auto& [column, text] : values.group) {
         item.Fields(column).SetValue(text);
-        UpdateInheritingRow(column, Value(text), true);
+        UpdateInheritingRow(column, Value(text));
     }
     item.Update();
     item.Close();

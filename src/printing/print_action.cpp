@@ -12,8 +12,6 @@ constexpr double kTwipsPerMm = 1440.0 / 25.4;
 constexpr double kMinPageWidthMm = 209;
 constexpr double kMinPageHeightMm = 296;
 
-const char* const kNoPrinterText =
-    "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。";
 const char* const kWrongPageText = "打印机页面设置不正确(应设置为A4[纵向]大小)...";
 
 class BusyScope {
@@ -39,6 +37,14 @@ std::string PrinterName(const platform::Printer& printer) {
 }
 
 } // namespace
+
+#ifdef _WIN32
+const char* const kNoPrinterText =
+    "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。";
+#else
+const char* const kNoPrinterText = "系统中没有安装打印机，因此无法运行打印操作。请首先安装打印机；"
+                                   "也可以点击“预 览”，在预览窗口中将页面保存为PDF文件。";
+#endif
 
 bool IsA4PortraitPage(const platform::Printer& printer) {
     return printer.pageWidth() >= kTwipsPerMm * kMinPageWidthMm &&

@@ -14,6 +14,11 @@ namespace printing {
 
 inline constexpr float kPrintScaleX = 1.2f;
 
+// The message when the system has no printer: the original text on Windows;
+// elsewhere it says that no printer is installed and that "预 览" can save
+// the page as a PDF file.
+extern const char* const kNoPrinterText;
+
 // Shows or hides the busy mouse pointer.
 using BusyPointer = std::function<void(bool busy)>;
 

@@ -18,6 +18,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             options.version = true;
         else if (arg == "--check")
             options.check = true;
+        else if (arg == "--check-package") {
+            options.checkPackage = true;
+            if (i + 1 < argc && argv[i + 1])
+                options.packageFolder = argv[++i];
+        } else if (arg.starts_with("--check-package=")) {
+            options.checkPackage = true;
+            options.packageFolder = std::string(arg.substr(16));
+        }
     }
     return options;
 }
@@ -36,6 +44,11 @@ std::string HelpText() {
            "  --version      显示版本后退出\n"
            "  --check        检查能否正常启动：不弹出对话框（提示写到标准错误输出），\n"
            "                 主窗口显示后即退出；能启动时退出码为 0\n"
+           "  --check-package 目录\n"
+           "                 不打开窗口，检查目录中的申报资料能否刻录（审批机关也可用它\n"
+           "                 检查收到的光盘）：目录可写时先修复被中断的保存，只读时不作\n"
+           "                 修复、不写入任何文件；每个问题一行；退出码 0 可以刻录，\n"
+           "                 1 不能刻录，2 目录中没有可读取的申报资料\n"
            "\n"
            "数据文件夹：程序所在文件夹可写时（解压即用），系统模板.mdb、TempXml.XML\n"
            "都在程序旁边；安装的程序或程序文件夹只读时,使用每个用户自己的数据文件夹\n"

@@ -1,6 +1,7 @@
 #include "startup/data_folder.h"
 
 #include "platform/executable.h"
+#include "platform/file_copy.h"
 #include "platform/prompter.h"
 #include "startup/mainbas.h"
 #include "util/utf8.h"
@@ -87,10 +88,16 @@ bool ProvideTemplateDatabase(const DataFolderChoice& choice, std::string& messag
     if (!ec)
         fs::permissions(partial, fs::perms::owner_read | fs::perms::owner_write,
                         fs::perm_options::add, ec);
+    // On the disk before it takes the name: a power loss never leaves a
+    // partial database under it.
+    if (!ec && !platform::SyncFile(partial))
+        ec = std::make_error_code(std::errc::io_error);
     if (!ec)
         fs::rename(partial, target, ec);
-    if (!ec)
+    if (!ec) {
+        platform::SyncFolder(choice.folder);
         return true;
+    }
     std::error_code ignored;
     fs::remove(partial, ignored);
     message = "无法把系统模板数据库复制到数据文件夹，无法运行。\n" + Named(choice.folder) + "\n" +

@@ -1,123 +1,54 @@
 #include "util/sha256.h"
 
-#include <algorithm>
-#include <cstring>
+#include <openssl/evp.h>
+
+#include <new>
+#include <stdexcept>
 
 namespace util {
-namespace {
 
-constexpr std::uint32_t kRound[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
-
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
+void Sha256::ContextDeleter::operator()(evp_md_ctx_st* context) const {
+    EVP_MD_CTX_free(context);
 }
 
-} // namespace
-
-Sha256::Sha256() {
+Sha256::Sha256() : context_(EVP_MD_CTX_new()) {
+    if (!context_)
+        throw std::bad_alloc();
     reset();
 }
 
-void Sha256::reset() {
-    state_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-              0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    buffered_ = 0;
-    length_ = 0;
-}
+Sha256::~Sha256() = default;
+Sha256::Sha256(Sha256&&) noexcept = default;
+Sha256& Sha256::operator=(Sha256&&) noexcept = default;
 
-void Sha256::block(const std::uint8_t* p) {
-    std::uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-        w[i] = std::uint32_t(p[4 * i]) << 24 | std::uint32_t(p[4 * i + 1]) << 16 |
-               std::uint32_t(p[4 * i + 2]) << 8 | std::uint32_t(p[4 * i + 3]);
-    for (int i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-    for (int i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
-        const std::uint32_t ch = (e & f) ^ (~e & g);
-        const std::uint32_t t1 = h + s1 + ch + kRound[i] + w[i];
-        const std::uint32_t s0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
-        const std::uint32_t maj = (a & b) ^ (a & c) ^ (b & c);
-        const std::uint32_t t2 = s0 + maj;
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+void Sha256::reset() {
+    if (EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
+        throw std::runtime_error("SHA-256 is not available");
 }
 
 void Sha256::update(const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    length_ += size;
-    if (buffered_ > 0) {
-        const std::size_t take = std::min(size, buffer_.size() - buffered_);
-        std::memcpy(buffer_.data() + buffered_, p, take);
-        buffered_ += take;
-        p += take;
-        size -= take;
-        if (buffered_ < buffer_.size())
-            return;
-        block(buffer_.data());
-        buffered_ = 0;
-    }
-    for (; size >= 64; p += 64, size -= 64)
-        block(p);
-    std::memcpy(buffer_.data(), p, size);
-    buffered_ = size;
+    if (size > 0 && EVP_DigestUpdate(context_.get(), data, size) != 1)
+        throw std::runtime_error("SHA-256 failed");
 }
 
 Sha256::Digest Sha256::finish() {
-    const std::uint64_t bits = length_ * 8;
-    const std::uint8_t one = 0x80;
-    update(&one, 1);
-    const std::uint8_t zero = 0;
-    while (buffered_ != 56)
-        update(&zero, 1);
-    std::uint8_t tail[8];
-    for (int i = 0; i < 8; ++i)
-        tail[i] = std::uint8_t(bits >> (56 - 8 * i));
-    update(tail, 8);
-    Digest digest;
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 4; ++j)
-            digest[std::size_t(4 * i + j)] = std::uint8_t(state_[std::size_t(i)] >> (24 - 8 * j));
+    Digest digest{};
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context_.get(), digest.data(), &length) != 1 || length != digest.size())
+        throw std::runtime_error("SHA-256 failed");
     reset();
     return digest;
 }
 
 std::string Sha256::Hex(const Digest& digest) {
     static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : digest) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
+    std::string text;
+    text.reserve(digest.size() * 2);
+    for (std::uint8_t byte : digest) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0xF];
     }
-    return out;
+    return text;
 }
 
 } // namespace util

@@ -1,11 +1,16 @@
 #pragma once
 // SHA-256 (FIPS 180-4), for telling whether two files hold the same content.
+// The digest is computed by libcrypto, which uses the processor's SHA
+// instructions where it has them.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+struct evp_md_ctx_st;
 
 namespace util {
 
@@ -14,6 +19,12 @@ class Sha256 {
     using Digest = std::array<std::uint8_t, 32>;
 
     Sha256();
+    ~Sha256();
+    Sha256(Sha256&&) noexcept;
+    Sha256& operator=(Sha256&&) noexcept;
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
     void update(const void* data, std::size_t size);
     void update(std::string_view bytes) { update(bytes.data(), bytes.size()); }
     // The digest of everything given so far; the object starts afresh after it.
@@ -23,13 +34,12 @@ class Sha256 {
     static std::string Hex(const Digest& digest);
 
   private:
-    void block(const std::uint8_t* p);
+    struct ContextDeleter {
+        void operator()(evp_md_ctx_st* context) const;
+    };
     void reset();
 
-    std::array<std::uint32_t, 8> state_{};
-    std::array<std::uint8_t, 64> buffer_{};
-    std::size_t buffered_ = 0;
-    std::uint64_t length_ = 0; // bytes
+    std::unique_ptr<evp_md_ctx_st, ContextDeleter> context_;
 };
 
 } // namespace util

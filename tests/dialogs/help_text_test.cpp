@@ -1,5 +1,6 @@
 #include "dialogs/help_text.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -13,7 +14,8 @@ std::string ReadBytes(const std::filesystem::path& path) {
 }
 
 TEST(HelpText, EqualsTheReferenceTextByteForByte) {
-    const auto reference = std::filesystem::path(__FILE__).parent_path() / "help_text_expected.txt";
+    const auto reference = std::filesystem::path(std::getenv("QUILLOR_TEST_DATA")).parent_path() /
+                           "dialogs" / "help_text_expected.txt";
     const std::string expected = ReadBytes(reference);
     ASSERT_EQ(expected.size(), 3293u);
     EXPECT_EQ(dialogs::HelpText(), expected);

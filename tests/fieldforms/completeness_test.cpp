@@ -117,15 +117,18 @@ TEST_F(CompletenessTest, ChecksEachModeAndReportsTheFirstIncompleteForm) {
     // A long-text field is complete by its 备注值, whatever 字段值 holds.
     const char* const noMemo = "update 项目基本信息 set 备注值='', 字段值='x' where 排序号=3";
     const char* const memoOnly = "update 项目基本信息 set 字段值=NULL where 排序号=3";
+    // 字段类型 3.5 is read as everywhere else: a text box, complete by 字段值.
+    const char* const fraction = "update 项目基本信息 set 字段类型='3.5', 备注值='' where 排序号=3";
     const Case cases[] = {
         {"", 0, true, nullptr},
         {memoOnly, 0, true, nullptr},
-        {noneComplete, 0, false, "行政审批申请书填写不完整..."},
-        {noRegion, 1, false, "行政审批申请书填写不完整..."},
+        {noneComplete, 0, false, "行政审批申请书填写不完整：【法人代表】..."},
+        {noRegion, 1, false, "行政审批申请书填写不完整：【行政区域】..."},
         {noForm, 2, true, nullptr},
         {noBasic, 1, true, nullptr},
-        {noBasic, 0, false, "项目基本信息填写不完整..."},
-        {noMemo, 2, false, "项目基本信息填写不完整..."},
+        {noBasic, 0, false, "项目基本信息填写不完整：【项目名称】..."},
+        {noMemo, 2, false, "项目基本信息填写不完整：【项目概况】..."},
+        {fraction, 2, true, nullptr},
         {"", 7, true, nullptr},
     };
     for (const Case& c : cases) {
@@ -146,13 +149,25 @@ TEST_F(CompletenessTest, ChecksEachModeAndReportsTheFirstIncompleteForm) {
     }
 }
 
-TEST_F(CompletenessTest, TheIndividualNeedsOnlyThePersonalValues) {
-    SelectedItem = 1;
+TEST_F(CompletenessTest, EachApplicantNeedsItsOwnFourValues) {
     db->Exec("update 资料模板 set 行政审批项目名称='x', 行政区域=1, 个人住址='某地' where 序号=2");
     testsupport::ScopedFakePrompter prompter;
-    EXPECT_TRUE(fieldforms::CheckCompleteness(1));
-    db->Exec("update 资料模板 set 个人联系电话='' where 序号=2");
-    EXPECT_FALSE(fieldforms::CheckCompleteness(1));
+    const std::pair<int, std::vector<std::string>> applicants[] = {
+        {1, {"个人姓名", "个人身份证号", "个人住址", "个人联系电话"}},
+        {0, {"单位名称", "法人代表", "单位地址", "联系电话"}}};
+    for (const auto& [item, columns] : applicants) {
+        SelectedItem = static_cast<std::int16_t>(item);
+        const std::string where = " where 序号=" + std::to_string(item + 1);
+        EXPECT_TRUE(fieldforms::CheckCompleteness(1));
+        for (const std::string& column : columns) {
+            const std::string kept = db->Text("select " + column + " from 资料模板" + where);
+            db->Exec("update 资料模板 set " + column + "=''" + where);
+            EXPECT_FALSE(fieldforms::CheckCompleteness(1)) << column;
+            EXPECT_EQ(prompter->messages.back().text,
+                      "行政审批申请书填写不完整：【" + column + "】...");
+            db->Exec("update 资料模板 set " + column + "='" + kept + "'" + where);
+        }
+    }
 }
 
 TEST_F(CompletenessTest, SubItemAndQuotedNamesSelectOnlyTheirRows) {

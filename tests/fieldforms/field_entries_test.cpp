@@ -46,10 +46,12 @@ TEST(FieldEntries, AStoredValueSelectsItsOwnEntryFirst) {
             {&codes, "101", true, 2}, // the exact code wins over 0101
             {&codes, "1010", true, 0},
             {&earlier, "101", true, 1}, // stored by an earlier version: 0101 as 101
-            {&earlier, "0101 某某", true, -1},
-            {&earlier, "10", true, -1}, // contained in an entry, but no entry's code
+            {&earlier, "0101 某某", true, 1},
+            {&earlier, "10", true, 0}, // no entry's code: the first entry containing it
             {&names, "乙级", false, 1},
-            {&names, "级", false, -1},
+            {&names, "级", false, 0},
+            {&names, "乙", false, 1}, // a preset for a renamed entry
+            {&names, "丙级", false, -1},
             {&names, "二 级", false, 2},
             {&names, "", false, -1},
             {&codes, "", true, -1},
@@ -96,6 +98,7 @@ class FieldEntriesDbTest : public ::testing::Test {
         db->AddField({.order = 6, .name = "行政区域", .kind = 4});
         db->AddField({.order = 7, .name = "等级", .kind = 4, .required = 1});
         db->AddField({.order = 8, .name = "O'Brien", .value = "x"});
+        db->AddField({.order = 9, .name = "申请单位", .length = 20, .inheritFrom = "单位名称"});
         db->Close();
         ASSERT_TRUE(testsupport::StartProgram(dir.path()));
         SelectedItem = 0;
@@ -120,6 +123,7 @@ TEST_F(FieldEntriesDbTest, ChecksReportEveryFailureInTheFormsOrder) {
         {"无长度", "a"},      // no length: any text is too long
         {"没有定义行*", "x"}, // no row: required only
         {"O'Brien", "1234567890"},
+        {"申请单位", "某某某某某某某某某某公司"}, // read-only here: 24 bytes over 20
     };
     const std::vector<FieldEntry> lists = {{"行政区域", ""}, {"等级*", ""}};
     EXPECT_EQ(fieldforms::CheckFieldEntries(boxes, lists),
@@ -127,7 +131,9 @@ TEST_F(FieldEntriesDbTest, ChecksReportEveryFailureInTheFormsOrder) {
               "【等级】必须填写.\r\n"
               "【名称】填写超长.\r\n"
               "【日期】必须填写日期型数据(yyyy-mm-dd).\r\n"
-              "【无长度】填写超长.\r\n");
+              "【无长度】填写超长.\r\n"
+              "【申请单位】填写超长.（最多20字节，一个汉字计2字节；此项取自行政审批申请书，"
+              "请在【行政审批申请书】中修改）\r\n");
 
     const std::vector<FieldEntry> passing = {
         {"名称*", "abcdefghij"}, {"金额*", " 12.5 "}, {"日期", "2008/5/1"}, {"无长度", "   "}};

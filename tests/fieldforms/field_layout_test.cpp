@@ -80,6 +80,15 @@ TEST(FieldLayout, ATableRowIsCompleteOnlyBeyondNineAndAHalfUnits) {
     EXPECT_EQ(complete.labels[1].box.left, 150);
     EXPECT_EQ(complete.labels[1].box.top, 1110 + 110);
     EXPECT_EQ(complete.horizontalLines, (std::vector<TwipSegment>{{150, 1110, 7650, 1110}}));
+
+    // A two-unit-high field, then one-unit-high ones: the row ends below the tallest.
+    FieldDefinition tall = Field(1, 2, 2);
+    tall.height = 20;
+    const FormLayout mixed =
+        LayoutFieldForm({tall, Field(2, 2, 1), Field(3, 2, 1), Field(4, 5, 5)}, 4);
+    EXPECT_EQ(mixed.horizontalLines, (std::vector<TwipSegment>{{150, 1380, 7650, 1380}}));
+    EXPECT_EQ(mixed.verticalLines[4].y2, 1380);
+    EXPECT_EQ(mixed.labels[3].box.top, 1380 + 110);
 }
 
 TEST(FieldLayout, LabelsAreAsTallAsTheirLinesAndCentredOnTheRow) {
@@ -254,6 +263,8 @@ TEST_F(FieldSelectionTest, InheritedValuesComeFromTheItemRowWhenTheirOwnIsEmpty)
     EXPECT_TRUE(setup.enabled);
     EXPECT_EQ(setup.toolTip, "字段1*");
     EXPECT_EQ(setup.maxLength, 20);
+    row.length = 1;
+    EXPECT_EQ(fieldforms::SetUpInput(row, column).maxLength, 1);
     // Long text shows 备注值; a column the item row lacks inherits nothing.
     row.kind = fieldforms::kLongText;
     row.memo = "备注";

@@ -652,3 +652,53 @@ TEST_F(ManifestTest, FailedWritesOfTheWorkingCopyAreReported) {
     EXPECT_EQ(prompter_->messages[0].text, "XML文件无法保存-" + path);
     EXPECT_EQ(ReadBytes(path), before);
 }
+
+namespace {
+
+// The parsed working copy is kept between operations: whatever changes the
+// file meanwhile is seen, and a combined write puts every change on disk once,
+// when it ends, or reports it and keeps none of them.
+TEST_F(ManifestTest, TheKeptTreeFollowsTheFileAndCombinedWritesWriteOnce) {
+    const std::string manifest =
+        "<offer><attachments><attachment fjid='1'><dzjs>0</dzjs><fileList>"
+        "<file><fileXh>1</fileXh><fileTitle>甲</fileTitle><fileUrl/></file>"
+        "</fileList></attachment></attachments></offer>";
+    const std::string path = writeManifest(manifest);
+    EXPECT_TRUE(saveWjlbTitle("1", "1", "乙", path));
+    // Rewritten by someone else, same size, in place: read again.
+    std::string changed = ReadBytes(path);
+    changed.replace(changed.find("乙"), std::string("乙").size(), "丙");
+    WriteBytes(path, changed);
+    ASSERT_TRUE(ReadWjlb("1", path, "").has_value());
+    EXPECT_EQ(ReadWjlb("1", path, "")->front().title, "丙");
+    fs::remove(path);
+    prompter_->messages.clear();
+    EXPECT_FALSE(ReadWjlb("1", path, "").has_value());
+    EXPECT_EQ(prompter_->messages.size(), 1u);
+
+    writeManifest(manifest);
+    {
+        const CombinedWrite write(path);
+        EXPECT_TRUE(saveWjlbUrl("1", "1", "/a.pdf", path));
+        EXPECT_EQ(readAndsaveFilecount("1", path), 1);
+        EXPECT_EQ(ReadBytes(path), manifest); // nothing written yet
+        EXPECT_EQ(ReadWjlb("1", path, "")->front().link, "/a.pdf");
+    }
+    EXPECT_EQ(Text(path, "//fileUrl"), "/a.pdf");
+    EXPECT_EQ(Text(path, "//dzjs"), "1");
+
+    const std::string before = ReadBytes(path);
+    fs::create_directories(dir_ / "TempXml.XML.saving~" / "x"); // every write fails
+    prompter_->messages.clear();
+    {
+        const CombinedWrite write(path);
+        saveWjlbUrl("1", "1", "", path);
+        readAndsaveFilecount("1", path);
+    }
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "XML文件无法保存-" + path);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadWjlb("1", path, "")->front().link, "/a.pdf"); // the file, not the lost change
+}
+
+} // namespace

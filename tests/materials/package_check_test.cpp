@@ -173,9 +173,10 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
          {{"旧版", "not an office file", "doc"},
           {"新版", kZip + "zipped", "doc"},
           {"表格", kOle2 + "old", "xlsx"},
-          {"正常", kZip + "a new one", "docx"}},
+          {"正常", kZip + "a new one", "docx"},
+          {"下载的模板", "{\\rtf1\\ansi 模板}", "doc"}}, // what 下载模板 writes: RTF
          [](const fs::path&) {},
-         {"【其他材料】旧版（旧版.doc）：文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"},
+         {"【其他材料】旧版（旧版.doc）：文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"},
          {"【其他材料】新版（新版.doc）：扩展名为.doc，内容却是新版Office（.docx）格式",
           "【其他材料】表格（表格.xlsx）：扩展名为.xlsx，内容却是旧版Office（.xls）格式"},
          {}},
@@ -328,6 +329,52 @@ TEST(DiscNameProblemTest, TellsNamesThatJolietOrWindowsWouldChange) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(materials::DiscNameProblem(c.name), c.problem) << c.name;
+}
+
+} // namespace
+
+namespace {
+
+// Stops after `stopAfter` questions; counts what it was told.
+class StoppingObserver final : public materials::CheckObserver {
+  public:
+    explicit StoppingObserver(int stopAfter) : stopAfter_(stopAfter) {}
+    void progress(Stage stage, std::uint64_t done, std::uint64_t total) override {
+        EXPECT_LE(done, total);
+        (stage == Stage::Files ? files : bytes) = total;
+    }
+    bool cancelRequested() override { return ++asked_ > stopAfter_; }
+    std::uint64_t files = 0, bytes = 0;
+
+  private:
+    int stopAfter_;
+    int asked_ = 0;
+};
+
+// Large files of the same size are compared chunk by chunk on the worker
+// thread; the check tells its progress, and a check stopped at any point is
+// never burnable.
+TEST_F(PackageCheckTest, ComparesLargeFilesAndCanBeStoppedAnywhere) {
+    const std::string big(3 * 1024 * 1024 + 17, 'x');
+    std::string other = big;
+    other.back() = 'y';
+    const fs::path folder = Save(
+        {{"甲", "%PDF" + big, "pdf"}, {"乙", "%PDF" + big, "pdf"}, {"丙", "%PDF" + other, "pdf"}});
+    FakeInspector inspector;
+    StoppingObserver all(1 << 30);
+    const PackageCheck whole = materials::CheckPackage(U8(folder), &inspector, &all);
+    EXPECT_TRUE(whole.burnable());
+    EXPECT_EQ(Joined(Lines(whole, FindingLevel::Warning)),
+              "【其他材料】乙（乙.pdf）：与【其他材料】甲（甲.pdf）的文件内容相同\n");
+    EXPECT_EQ(all.files, 6u);
+    EXPECT_EQ(all.bytes, 3 * big.size() + 12);
+    for (int stop : {0, 3, 7, 9}) {
+        StoppingObserver observer(stop);
+        const PackageCheck check = materials::CheckPackage(U8(folder), &inspector, &observer);
+        EXPECT_TRUE(check.cancelled) << stop;
+        EXPECT_FALSE(check.burnable()) << stop;
+        EXPECT_EQ(Lines(check, FindingLevel::Error).back(), "检查已取消，未检查完毕") << stop;
+    }
 }
 
 } // namespace

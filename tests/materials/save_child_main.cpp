@@ -8,8 +8,9 @@
 // STOP_AT 0 runs to the end. FILE_SIZE_LIMIT "-" sets no limit. With
 // "unprivileged" a child started as root runs as the user nobody, for whom
 // folders of other users are read-only, as a disc or a write-protected share
-// is. Prints "points N" (the points passed), "status S" and one line
-// "failure <problem> <material>/<entry>" per entry not stored.
+// is. Prints "points N" (the points passed), "status S", "problem P" (the
+// destination's failure) and one line "failure <problem> <material>/<entry>"
+// per entry not stored.
 
 #include "materials/package_fixture.h"
 #include "materials/save_folder.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
         &observer);
     std::printf("points %ld\n", observer.points());
     std::printf("status %d\n", static_cast<int>(outcome.status));
+    std::printf("problem %d\n", static_cast<int>(outcome.writeProblem));
     for (const materials::SaveFailure& f : outcome.failures)
         std::printf("failure %d %s/%s\n", static_cast<int>(f.problem), f.material.c_str(),
                     f.entry.c_str());

@@ -1,9 +1,12 @@
 #include "materials/save_folder.h"
 
+#include "materials/check_command.h"
 #include "materials/manifest.h"
 #include "materials/manifest_fixture.h"
 #include "materials/package_fixture.h"
+#include "platform/file_copy.h"
 #include "platform/gbk.h"
+#include "platform/instance_lock.h"
 #include "platform/xmldoc.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +18,7 @@
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using namespace materials;
@@ -124,8 +128,8 @@ TEST_F(SaveTest, ResavingReplacesEarlierCopiesAndRemovesOnlyTheEntrysOwn) {
     EXPECT_EQ(Keys(Take(pkg())),
               (std::vector<std::string>{"APLPKG.XML", "其他材料", "其他材料/报告1.pdf",
                                         "其他材料/附件.1.pdf", "其他材料/附件.2.pdf",
-                                        "其他材料/附件X.pdf", "材料清单.txt", "营业执照",
-                                        "营业执照/营业执照.pdf"}));
+                                        "其他材料/附件X.pdf", "材料清单.txt", "章程",
+                                        "章程/另存.txt", "营业执照", "营业执照/营业执照.pdf"}));
     EXPECT_EQ(Take(pkg()).at("营业执照/营业执照.pdf"), "pdf now");
     EXPECT_EQ(ListTail(pkg()), "1、营业执照.pdf\r\n2、附件.1.pdf\r\n3、报告1.pdf\r\n");
 }
@@ -359,138 +363,382 @@ class SaveChildTest : public SaveTest {
     }
 };
 
-TEST_F(SaveChildTest, KilledAtAnyPointLeavesTheOldPackageUsableOrTheNewOneComplete) {
-    work({{"甲", {{"A", source("a.doc", std::string(9000, 'a'))}, {"B", source("b.pdf", "b")}}},
-          {"乙", {{"C", source("c.pdf", std::string(5000, 'c'))}}},
-          {"丙", {{"D", source("d.txt", "d")}}},
-          {"丁", {{"F", source("f.pdf", "f")}}}});
-    const fs::path old = dir_ / "旧包";
-    ASSERT_TRUE(save(old).saved());
-    const Snapshot oldFiles = Take(old);
-    work({{"甲",
-           {{"A", source("a2.pdf", std::string(9000, 'A'))},
-            {"B", ""},
-            {"E", source("e.pdf", std::string(10000, 'e'))}}},
-          {"乙", {{"C", source("c2.pdf", std::string(7000, 'C'))}}},
-          {"丙", {{"D", ""}}},
-          {"丁", {{"F", source("f2.doc", std::string(6000, 'F'))}}},
-          {"戊", {{"G", source("g.pdf", "g")}}}});
-    const std::string storage = util::PathToUtf8(pkg());
-    Restore(old, pkg());
-    ASSERT_TRUE(saveAgain(pkg()).saved());
-    const Snapshot newFiles = Take(pkg());
+// After a kill and the repair of whoever meets the folder next, the folder is
+// exactly the package its APLPKG.XML names: the previous one or the new one.
+// Returns which ("old", "new", or a description of the mix).
+std::string RepairedState(const fs::path& folder, const Snapshot& oldFiles,
+                          const Snapshot& newFiles) {
+    const PackageRepair repair = RepairPackage(util::PathToUtf8(folder));
+    if (repair.result == RepairResult::Failed || fs::exists(folder / kStagingFolderName))
+        return "not repaired";
+    const Snapshot now = Take(folder);
+    if (now == oldFiles)
+        return "old";
+    if (now == newFiles)
+        return "new";
+    std::string mix = "mixed:";
+    for (const auto& [path, content] : now)
+        if (!oldFiles.count(path) || oldFiles.at(path) != content)
+            mix += " " + path;
+    return mix;
+}
 
-    Restore(old, pkg());
-    const std::string full = child(pkg(), storage, 0);
-    ASSERT_EQ(full.rfind("points ", 0), 0u) << full;
-    const long points = std::stol(full.substr(7));
-    ASSERT_GE(points, 20);
-    EXPECT_EQ(Take(pkg()), newFiles);
-
-    int oldKept = 0, newComplete = 0;
-    for (long k = 1; k <= points; ++k) {
-        Restore(old, pkg());
-        EXPECT_EQ(child(pkg(), storage, k), "") << "not stopped at " << k;
-        const Snapshot now = Take(pkg());
-        if (now.at("APLPKG.XML") == oldFiles.at("APLPKG.XML")) {
-            ++oldKept;
-            for (const auto& [path, content] : oldFiles) {
-                const auto found = now.find(path);
-                ASSERT_NE(found, now.end()) << path << " lost at " << k;
-                const auto fresh = newFiles.find(path);
-                EXPECT_TRUE(found->second == content ||
-                            (fresh != newFiles.end() && found->second == fresh->second))
-                    << path << " at " << k;
+TEST_F(SaveChildTest, KilledAtAnyPointTheRepairLeavesExactlyOnePackage) {
+    struct Case {
+        const char* name;
+        int files;       // per material, in three materials
+        int randomKills; // 0: a kill at every point
+    } cases[] = {{"every stage boundary", 2, 0}, {"random moments of 40 files", 14, 20}};
+    for (const Case& c : cases) {
+        std::vector<Material> before, after;
+        for (const char* m : {"甲", "乙", "丙"}) {
+            Material o{m, {}}, n{m, {}};
+            for (int i = 0; i < c.files; ++i) {
+                const std::string e = std::string(m) + std::to_string(i);
+                o.entries.push_back({e, source(e + ".doc", std::string(3000 + i, 'o'))});
+                n.entries.push_back({e, i == 0 ? "" : source(e + ".pdf", std::string(4000, 'n'))});
             }
-        } else {
-            ++newComplete;
-            EXPECT_EQ(now.at("APLPKG.XML"), newFiles.at("APLPKG.XML")) << k;
-            for (const auto& [path, content] : newFiles)
-                EXPECT_EQ(now.count(path) ? now.at(path) : "<missing>", content)
-                    << path << " at " << k;
+            before.push_back(o);
+            after.push_back(n);
+        }
+        after.push_back({"丁", {{"新", source("new.pdf", "new")}}});
+        work(before);
+        const fs::path old = dir_ / "旧包";
+        fs::remove_all(old);
+        ASSERT_TRUE(save(old).saved()) << c.name;
+        const Snapshot oldFiles = Take(old);
+        work(after);
+        Restore(old, pkg());
+        ASSERT_TRUE(saveAgain(pkg()).saved()) << c.name;
+        const Snapshot newFiles = Take(pkg());
+
+        Restore(old, pkg());
+        const std::string storage = util::PathToUtf8(pkg());
+        const std::string full = child(pkg(), storage, 0);
+        ASSERT_EQ(full.rfind("points ", 0), 0u) << full;
+        const long points = std::stol(full.substr(7));
+        std::vector<long> kills;
+        std::srand(19);
+        for (long k = 1; k <= points && c.randomKills == 0; ++k)
+            kills.push_back(k);
+        for (int i = 0; i < c.randomKills; ++i)
+            kills.push_back(1 + std::rand() % points);
+        int oldKept = 0, newComplete = 0;
+        for (long k : kills) {
+            Restore(old, pkg());
+            EXPECT_EQ(child(pkg(), storage, k), "") << "not stopped at " << k;
+            const std::string state = RepairedState(pkg(), oldFiles, newFiles);
+            oldKept += state == "old";
+            newComplete += state == "new";
+            EXPECT_TRUE(state == "old" || state == "new") << c.name << " at " << k << ": " << state;
+        }
+        std::printf("%s: killed at %zu of %ld points, repaired to the previous package %d times, "
+                    "to the new one %d times\n",
+                    c.name, kills.size(), points, oldKept, newComplete);
+        EXPECT_GT(oldKept, 0) << c.name;
+        if (c.randomKills == 0) {
+            EXPECT_GT(newComplete, 0) << c.name;
         }
     }
-    std::printf("killed at %ld points: the previous package kept %d times, the new one "
-                "complete %d times\n",
-                points, oldKept, newComplete);
-    EXPECT_GT(oldKept, 0);
-    EXPECT_GT(newComplete, 0);
-    // The next save clears what the stopped one left.
-    ASSERT_TRUE(saveAgain(pkg()).saved());
-    EXPECT_EQ(Take(pkg()), newFiles);
 }
 
 #ifndef _WIN32
-TEST_F(SaveChildTest, AFullDiskFailsOnlyTheFilesThatDoNotFit) {
-    work({{"甲",
-           {{"大", source("big.pdf", std::string(100000, 'x'))},
-            {"小", source("small.pdf", std::string(10000, 'y'))}}}});
-    const std::string out = child(pkg(), "", 0, "65536");
-    EXPECT_NE(
-        out.find("failure " + std::to_string(static_cast<int>(SaveProblem::DiskFull)) + " 甲/大\n"),
-        std::string::npos)
-        << out;
-    EXPECT_EQ(out.find("甲/小"), std::string::npos) << out;
-    EXPECT_EQ(Stored(pkg(), "//fileUrl"), "|" + kLocal + "小.pdf");
-    EXPECT_EQ(ListTail(pkg()), "1、小.pdf\r\n");
-    EXPECT_EQ(Keys(Take(pkg())),
-              (std::vector<std::string>{"APLPKG.XML", "材料清单.txt", "甲", "甲/小.pdf"}));
-
-    // A disk too full for the new stored copy itself: the previous package stays.
-    const Snapshot previous = Take(pkg());
-    std::vector<Entry> many;
-    for (int i = 0; i < 40; ++i)
-        many.push_back({"一个相当长的报件名称" + std::to_string(i), ""});
-    work({{"甲", many}, {"乙", {{"新", source("new.pdf", "n")}}}});
-    int exitCode = 0;
-    const std::string refused = child(pkg(), util::PathToUtf8(pkg()), 0, "2048", "", &exitCode);
-    EXPECT_EQ(exitCode, 1) << refused;
-    EXPECT_NE(
-        refused.find("status " + std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
-        std::string::npos)
-        << refused;
-    EXPECT_EQ(Take(pkg()), previous);
-}
-
-// As a user for whom the folder is read-only (the child drops root's rights).
-TEST_F(SaveChildTest, AReadOnlyTargetKeepsThePreviousPackage) {
+// A destination that fails (a full disk at several points, a folder turned
+// read-only) rolls the whole save back: the previous package stays as it was.
+TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
     for (fs::path p = dir_; p != p.parent_path(); p = p.parent_path())
         if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
             GTEST_SKIP() << p << " is closed to other users";
-    work({{"甲", {{"A", source("a.pdf", "old a")}}}, {"乙", {{"B", source("b.pdf", "old b")}}}});
-    ASSERT_TRUE(save(pkg()).saved());
-    const Snapshot previous = Take(pkg());
-    work({{"甲", {{"A", source("a2.pdf", "new a")}}}, {"乙", {{"B", source("b2.pdf", "new b")}}}});
-    const std::string storage = util::PathToUtf8(pkg());
     const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    std::vector<Entry> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back({"一个相当长的报件名称" + std::to_string(i), ""});
+    many.push_back({"小", source("small.pdf", "s")});
+    struct Case {
+        const char* name;
+        std::vector<Material> next;
+        std::string sizeLimit, user;
+        const char* lockedFolder; // made read-only for the save ("" none)
+        SaveProblem problem;
+    } cases[] = {
+        {"full while copying",
+         {{"甲", {{"大", source("big.pdf", std::string(100000, 'x'))}}}},
+         "65536",
+         "",
+         "",
+         SaveProblem::DiskFull},
+        {"full for the stored copy", {{"甲", many}}, "2048", "", "", SaveProblem::DiskFull},
+        {"a material folder read-only",
+         {{"甲", {{"A", source("a2.pdf", "new a")}}}, {"乙", {{"B", source("b2.pdf", "new b")}}}},
+         "-",
+         "unprivileged",
+         "甲",
+         SaveProblem::ReadOnly},
+        {"the package folder read-only",
+         {{"甲", {{"A", source("a3.pdf", "new a")}}}, {"乙", {{"B", source("b3.pdf", "new b")}}}},
+         "-",
+         "unprivileged",
+         ".",
+         SaveProblem::ReadOnly},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(pkg());
+        work(
+            {{"甲", {{"A", source("a.pdf", "old a")}}}, {"乙", {{"B", source("b.pdf", "old b")}}}});
+        ASSERT_TRUE(save(pkg()).saved());
+        if (!c.user.empty()) // the unprivileged child must be able to write the rest
+            for (const auto& e : fs::recursive_directory_iterator(pkg()))
+                fs::permissions(e.path(), fs::perms::all, fs::perm_options::add);
+        fs::permissions(pkg(), fs::perms::all, fs::perm_options::add);
+        const Snapshot previous = Take(pkg());
+        work(c.next);
+        const fs::path locked = pkg() / c.lockedFolder;
+        if (*c.lockedFolder)
+            fs::permissions(locked, readOnly);
+        int exitCode = 0;
+        const std::string out =
+            child(pkg(), util::PathToUtf8(pkg()), 0, c.sizeLimit, c.user, &exitCode);
+        if (*c.lockedFolder)
+            fs::permissions(locked, fs::perms::all);
+        EXPECT_EQ(exitCode, 1) << c.name << "\n" << out;
+        const int status = std::string(c.lockedFolder) == "."
+                               ? static_cast<int>(SaveStatus::FolderNotWritable)
+                               : static_cast<int>(SaveStatus::WriteFailed);
+        EXPECT_NE(out.find("status " + std::to_string(status) + "\n"), std::string::npos)
+            << c.name << "\n"
+            << out;
+        if (status == static_cast<int>(SaveStatus::WriteFailed)) {
+            EXPECT_NE(out.find("problem " + std::to_string(static_cast<int>(c.problem))),
+                      std::string::npos)
+                << c.name << "\n"
+                << out;
+        }
+        EXPECT_EQ(Take(pkg()), previous) << c.name;
+    }
+}
+#endif
 
-    // The whole folder: nothing written.
-    fs::permissions(pkg(), readOnly);
+// Faults of the durability layer and of the file system, through its seam.
+TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
+    struct Case {
+        const char* name;
+        int failFlush; // the n-th flush fails (0: none)
+        bool noLinks;  // hard links cannot be made
+        bool saved;
+    } cases[] = {{"the flush of the copies fails", 1, false, false},
+                 {"the flush before the commit fails", 2, false, false},
+                 {"the flush after the commit fails", 3, false, false},
+                 {"no hard links", 0, true, true},
+                 {"no hard links, the commit's flush fails", 3, true, false}};
+    for (const Case& c : cases) {
+        fs::remove_all(pkg());
+        work({{"甲", {{"A", source("a.pdf", "old a")}, {"B", source("b.pdf", "old b")}}}});
+        ASSERT_TRUE(save(pkg()).saved());
+        const Snapshot previous = Take(pkg());
+        work({{"甲", {{"A", source("a2.pdf", "new a")}, {"B", ""}}},
+              {"乙", {{"C", source("c.pdf", "c")}}}});
+        int flushes = 0;
+        platform::SetFaultHook([&](platform::FaultPoint point) {
+            return point == platform::FaultPoint::HardLink ? c.noLinks : ++flushes == c.failFlush;
+        });
+        const SaveOutcome outcome = saveAgain(pkg());
+        platform::SetFaultHook({});
+        EXPECT_EQ(outcome.saved(), c.saved) << c.name;
+        if (c.saved) {
+            EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), "new a") << c.name;
+            EXPECT_FALSE(fs::exists(pkg() / "甲" / "B.pdf")) << c.name;
+        } else {
+            EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << c.name;
+            EXPECT_EQ(outcome.writeProblem, SaveProblem::FlushFailed) << c.name;
+            EXPECT_TRUE(outcome.stuck.empty()) << c.name;
+            EXPECT_EQ(Take(pkg()), previous) << c.name;
+        }
+    }
+}
+
+// What the save removes: only what the previous stored copy stored, never a
+// file of the user's and never a source of the same save.
+TEST_F(SaveTest, OnlyWhatThePackageStoredIsRemoved) {
+    struct Case {
+        const char* name;
+        std::vector<Material> first;                          // saved first ({} none)
+        std::vector<std::pair<std::string, std::string>> own; // the user's files
+        std::vector<Material> next;
+        std::vector<std::string> kept, gone;
+    };
+    const std::string inside = util::PathToUtf8(pkg() / "甲" / "A.doc");
+    const Case cases[] = {
+        {"a user's folder named like a material",
+         {},
+         {{"营业执照/扫描.jpg", "scan"}},
+         {{"营业执照", {{"营业执照", ""}}, "0"}, {"章程", {{"章程", source("z.pdf", "z")}}}},
+         {"营业执照/扫描.jpg"},
+         {}},
+        {"a home-like folder with hostile material names",
+         {},
+         {{".ssh/id_rsa", "key"}, {"Documents/a.txt", "doc"}},
+         {{".ssh", {{"id_rsa", ""}}, "0"}, {"Documents", {{"a", ""}}, "0"}},
+         {".ssh/id_rsa", "Documents/a.txt"},
+         {}},
+        {"a stored file cleared, beside a user's file",
+         {{"甲", {{"A", source("a.doc", "a")}, {"B", source("b.doc", "b")}}}},
+         {{"甲/A.txt", "mine"}},
+         {{"甲", {{"A", ""}, {"B", kLocal + "B.doc"}}}},
+         {"甲/A.txt", "甲/B.doc"},
+         {"甲/A.doc"}},
+        {"a count of 0 removes the stored files and the folder once empty",
+         {{"甲", {{"A", source("a.doc", "a")}}}},
+         {},
+         {{"甲", {{"A", ""}}, "0"}},
+         {},
+         {"甲/A.doc", "甲"}},
+        {"a count of 0 with a linked entry keeps folder and file",
+         {{"甲", {{"A", source("a.doc", "a")}}}},
+         {},
+         {{"甲", {{"A", kLocal + "A.doc"}}, "0"}},
+         {"甲/A.doc"},
+         {}},
+        {"the source of another entry inside the package",
+         {{"甲", {{"A", source("a.doc", "a")}}}},
+         {},
+         {{"甲", {{"A", ""}, {"B", inside}}}},
+         {"甲/A.doc", "甲/B.doc"},
+         {}},
+        {"the source of an entry that fails",
+         {{"甲", {{"A", source("a.doc", "a")}}}},
+         {},
+         {{"甲", {{"A", ""}, {"B:坏", inside}}}},
+         {"甲/A.doc"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(pkg());
+        if (!c.first.empty()) {
+            work(c.first);
+            ASSERT_TRUE(save(pkg()).saved()) << c.name;
+        }
+        for (const auto& [path, content] : c.own)
+            WriteAll(pkg() / util::PathFromUtf8(path), content);
+        work(c.next);
+        ASSERT_TRUE(save(pkg(), c.first.empty() ? "" : util::PathToUtf8(pkg())).saved()) << c.name;
+        for (const std::string& path : c.kept)
+            EXPECT_TRUE(fs::exists(pkg() / util::PathFromUtf8(path))) << c.name << ": " << path;
+        for (const std::string& path : c.gone)
+            EXPECT_FALSE(fs::exists(pkg() / util::PathFromUtf8(path))) << c.name << ": " << path;
+    }
+}
+
+TEST_F(SaveTest, RenamedEntriesForeignFoldersAndLinkedPackageFolders) {
+    work({{"其他材料", {{"其他新增材料1", source("a.pdf", "a")}}}});
+    ASSERT_TRUE(save(pkg()).saved());
+    work({{"其他材料", {{"补充说明", kLocal + "其他新增材料1.pdf"}}}});
+    ASSERT_TRUE(saveAgain(pkg()).saved());
+    EXPECT_EQ(Keys(Take(pkg())),
+              (std::vector<std::string>{"APLPKG.XML", "其他材料", "其他材料/补充说明.pdf",
+                                        "材料清单.txt"}));
+    EXPECT_EQ(Stored(pkg(), "//fileUrl"), kLocal + "补充说明.pdf");
+    EXPECT_EQ(ListTail(pkg()), "1、补充说明.pdf\r\n");
+
+    // Asked before the first save into a folder that holds other things.
+    EXPECT_EQ(ForeignFolderQuestion(util::PathToUtf8(pkg())), "");
+    EXPECT_EQ(ForeignFolderQuestion(util::PathToUtf8(dir_ / "无")), "");
+    EXPECT_NE(ForeignFolderQuestion(util::PathToUtf8(dir_ / "源")).find("是否保存到该目录"),
+              std::string::npos);
+
+    // A package folder that is a link to a folder elsewhere is saved into.
+    fs::create_directory_symlink(pkg(), dir_ / "链接");
+    work({{"其他材料", {{"补充说明", source("b.pdf", "b")}}}});
+    ASSERT_TRUE(save(dir_ / "链接", util::PathToUtf8(dir_ / "链接")).saved());
+    EXPECT_EQ(Take(pkg()).at("其他材料/补充说明.pdf"), "b");
+}
+
+// One save at a time: a second saver, in this process or another, is refused.
+TEST_F(SaveChildTest, ASecondSaverIsRefusedAtOnce) {
+    work({{"甲", {{"A", source("a.pdf", "a")}}}});
+    ASSERT_TRUE(save(pkg()).saved());
+    const Snapshot previous = Take(pkg());
+    work({{"甲", {{"A", source("a2.pdf", "a2")}}}});
+    auto held = platform::InstanceLock::TryAcquire(pkg() / kPackageLockName);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(saveAgain(pkg()).status, SaveStatus::Busy);
     int exitCode = 0;
-    std::string out = child(pkg(), storage, 0, "-", "unprivileged", &exitCode);
-    EXPECT_EQ(exitCode, 1) << out;
-    EXPECT_NE(out.find("status " + std::to_string(static_cast<int>(SaveStatus::FolderNotWritable))),
+    const std::string out = child(pkg(), util::PathToUtf8(pkg()), 0, "", "", &exitCode);
+    EXPECT_NE(out.find("status " + std::to_string(static_cast<int>(SaveStatus::Busy))),
               std::string::npos)
         << out;
+    held.reset();
     EXPECT_EQ(Take(pkg()), previous);
+    SaveOutcome busy;
+    busy.status = SaveStatus::Busy;
+    EXPECT_EQ(SaveFailureText(busy, "D:\\包"),
+              "另一个程序正在保存到【D:\\包】，请等它结束后再保存。");
+    EXPECT_TRUE(saveAgain(pkg()).saved());
+}
 
-    // One material's folder: the others are stored, the stored copy names only
-    // what is there, and the material's earlier file stays.
-    fs::permissions(pkg(), fs::perms::all);
-    fs::permissions(pkg() / "乙", fs::perms::all);
-    fs::permissions(pkg() / "甲", readOnly);
-    out = child(pkg(), storage, 0, "-", "unprivileged", &exitCode);
-    EXPECT_EQ(exitCode, 0) << out;
-    EXPECT_NE(out.find("failure " + std::to_string(static_cast<int>(SaveProblem::WriteFailed)) +
-                       " 甲/A\n"),
-              std::string::npos)
-        << out;
-    EXPECT_EQ(Stored(pkg(), "//fileUrl"), "|" + kLocal + "B.pdf");
-    EXPECT_EQ(Take(pkg()).at("乙/B.pdf"), "new b");
-    EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), "old a");
-    EXPECT_EQ(ListTail(pkg()), "1、B.pdf\r\n");
-    fs::permissions(pkg() / "甲", fs::perms::all);
+#ifndef _WIN32
+// `--check-package`: exit 0 on a good package, 1 on a damaged one, 2 without
+// one; an interrupted save is repaired where the folder is writable, and a
+// read-only folder is only read.
+TEST_F(SaveChildTest, CheckPackageCommand) {
+    for (fs::path p = dir_; p != p.parent_path(); p = p.parent_path())
+        if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+            GTEST_SKIP() << p << " is closed to other users";
+    work({{"甲", {{"A", source("a.txt", "old a")}, {"B", source("b.txt", "old b")}}}});
+    const fs::path old = dir_ / "旧包";
+    ASSERT_TRUE(save(old).saved());
+    work({{"甲", {{"A", source("a2.txt", "new a")}, {"B", source("b2.txt", "new b")}}}});
+    // Killed while the files are renamed into place: the folder holds a mix.
+    const fs::path mixed = dir_ / "中断";
+    for (long k = 1; !HasInterruptedSave(util::PathToUtf8(mixed)) && k < 100; ++k) {
+        Restore(old, mixed);
+        child(mixed, util::PathToUtf8(mixed), k);
+    }
+    ASSERT_TRUE(HasInterruptedSave(util::PathToUtf8(mixed)));
+    const fs::path interruptedCopy = dir_ / "中断只读";
+    Restore(mixed, interruptedCopy);
+    const fs::path damaged = dir_ / "损坏";
+    Restore(old, damaged);
+    fs::remove(damaged / "甲" / "B.txt");
+    struct Case {
+        const char* name;
+        fs::path folder;
+        bool asReader; // run as a user for whom the folder is read-only
+        int exit;
+        std::string says;
+    } cases[] = {
+        {"good", old, false, 0, "可以刻录"},
+        {"damaged", damaged, false, 1, "不能刻录"},
+        {"interrupted, repaired", mixed, false, 0, "已恢复为该次保存前的申报资料"},
+        {"interrupted, read-only", interruptedCopy, true, 1, "目录只读：不作任何修复"},
+        {"good, read-only", old, true, 0, "目录只读"},
+        {"no package", dir_ / "源", false, 2, "没有可以读取的申报资料"},
+    };
+    for (const Case& c : cases) {
+        const Snapshot before = Take(c.folder);
+        const fs::path out = dir_ / "check.out";
+        WriteAll(out, "");
+        fs::permissions(out, fs::perms::all); // written by the reader too
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (c.asReader && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(9);
+            int code = 0;
+            {
+                std::ofstream text(out, std::ios::binary);
+                code = RunCheckPackage(util::PathToUtf8(c.folder), nullptr, text);
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exit) << c.name;
+        EXPECT_NE(ReadAll(out).find(c.says), std::string::npos) << c.name << "\n" << ReadAll(out);
+        if (c.asReader) {
+            EXPECT_EQ(Take(c.folder), before) << c.name;
+        }
+    }
+    EXPECT_EQ(Take(mixed), Take(old)); // rolled back byte for byte
 }
 #endif
 
@@ -509,6 +757,15 @@ TEST(SaveResultMessage, SizeAgainstTheLimitAndFailures) {
                        {"章程", "章程", "", SaveProblem::EntryName}};
     SaveOutcome unremembered = saved;
     unremembered.storagePathError = "database is locked";
+    SaveOutcome many = saved; // the first 20 named, the rest counted
+    std::string manyText = "保存未全部成功！以下报件的文件未能保存：";
+    for (int i = 1; i <= 23; ++i) {
+        many.failures.push_back(
+            {"甲", "第" + std::to_string(i) + "个报件", "", SaveProblem::SourceMissing});
+        if (i <= 20)
+            manyText += "\r\n  【甲】第" + std::to_string(i) + "个报件：源文件不存在";
+    }
+    manyText += "\r\n  ……另有 3 个报件未能保存\r\n请处理后重新保存。\r\n所有附件文件大小为:0M";
     struct Case {
         const SaveOutcome& outcome;
         int mb;
@@ -527,10 +784,11 @@ TEST(SaveResultMessage, SizeAgainstTheLimitAndFailures) {
          "小为:0M",
          "警告", platform::MsgIcon::Critical},
         {unremembered, 11,
-         "保存未全部成功！以下报件的文件未能保存：\r\n  申报资料存储路径未能记入模板数据库：databa"
-         "se is locked\r\n请处理后重新保存。\r\n" +
+         "申报资料已保存，但申报资料存储路径未能记入模板数据库：database is locked\r\n下次打开时不"
+         "会自动显示该目录，请处理后重新保存。\r\n" +
              advice,
          "警告", platform::MsgIcon::Critical},
+        {many, 0, manyText, "警告", platform::MsgIcon::Critical},
     };
     for (const Case& c : cases) {
         const SaveMessage message = SaveResultMessage(c.outcome, c.mb, 10, "D:\\包");
@@ -538,6 +796,28 @@ TEST(SaveResultMessage, SizeAgainstTheLimitAndFailures) {
         EXPECT_EQ(message.title, c.title);
         EXPECT_EQ(message.icon, c.icon);
     }
+}
+
+TEST(SaveFailureText, SaysWhyAndWhatHappenedToThePreviousPackage) {
+    SaveOutcome full;
+    full.status = SaveStatus::WriteFailed;
+    full.writeProblem = SaveProblem::DiskFull;
+    full.neededBytes = 5 * 1024 * 1024 + 1;
+    full.freeBytes = 3 * 1024 * 1024 + 7;
+    SaveOutcome stuck = full;
+    stuck.writeProblem = SaveProblem::FlushFailed;
+    stuck.stuck = {"甲/A.pdf"};
+    SaveOutcome cancelled;
+    cancelled.status = SaveStatus::Cancelled;
+    const std::pair<SaveOutcome, std::string> cases[] = {
+        {full, "保存失败：存储路径所在磁盘空间不足：申报资料需要 6 MB，磁盘上只有 3 MB 可用。\r\n"
+               "【D:\\包】中保存前的申报资料已恢复，没有任何改动。"},
+        {stuck, "保存失败：文件未能写入磁盘。\r\n未能恢复【D:\\包】中保存前的申报资料，以下文件已是"
+                "新内容：\r\n  甲/A.pdf\r\n下次打开或保存该目录时将再次恢复，恢复前请勿刻录。"},
+        {cancelled, "保存已取消，【D:\\包】中的申报资料没有任何改动。"},
+    };
+    for (const auto& [outcome, text] : cases)
+        EXPECT_EQ(SaveFailureText(outcome, "D:\\包"), text);
 }
 
 } // namespace

@@ -173,6 +173,52 @@ TEST_F(XmlDocTest, XPathSelectsDescendantsInDocumentOrder) {
     EXPECT_EQ(XmlNode().text(), "");
 }
 
+// The name paths the manifest code asks are answered without XPath: they must
+// select what XPath selects (nested matches, namespaces, comments, order, once
+// each), also after the tree changed and for the kept list of the root.
+TEST_F(XmlDocTest, NamePathsSelectWhatXPathSelects) {
+    WriteBytes(dir_ / "tree.xml",
+               "<offer xmlns:p=\"urn:p\"><attachments><attachment fjid=\"a\"><attachments>"
+               "<attachment fjid=\"n\"><file/></attachment></attachments><fileList><file><fileUrl>"
+               "u</fileUrl><!--file--></file><x><file/></x></fileList></attachment><p:attachment "
+               "fjid=\"ns\"/><attachment fjid=\"b\"><fileList><fileList><file/></fileList>"
+               "</fileList></attachment></attachments><file><attachment fjid=\"out\"/></file>"
+               "<attachments><z><attachment fjid=\"c\"/></z></attachments></offer>");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.load(dir_ / "tree.xml"));
+    const XmlNode root = doc.documentElement();
+    const auto same = [&](const XmlNode& context, const char* fast, const char* xpath) {
+        EXPECT_EQ(context.selectNodes(fast), context.selectNodes(xpath)) << fast;
+        EXPECT_EQ(context.selectSingleNode(fast), context.selectSingleNode(xpath)) << fast;
+    };
+    const struct {
+        const char* fast;
+        const char* xpath;
+    } paths[] = {
+        {".//attachments//attachment", "./descendant::attachments/descendant::attachment"},
+        {".//fileList//file", "./descendant::fileList/descendant::file"},
+        {".//file", "./descendant::file"},
+        {".//attachment//fileList//file",
+         "./descendant::attachment/descendant::fileList/descendant::file"},
+        {".//nothing", "./descendant::nothing"},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& p : paths) {
+            same(root, p.fast, p.xpath);
+            for (const XmlNode& a : root.selectNodes(".//attachment"))
+                same(a, p.fast, p.xpath);
+        }
+        // The kept list of the root follows a change of the elements.
+        root.selectSingleNode(".//attachments").removeChild(root.selectSingleNode(".//attachment"));
+    }
+    std::string keys;
+    for (const XmlNode& node : root.selectNodes(".//attachments//attachment"))
+        keys += node.getAttribute("fjid");
+    EXPECT_EQ(keys, "c");
+    root.selectSingleNode(".//attachments").setText("gone");
+    EXPECT_EQ(root.selectNodes(".//attachments//attachment").size(), 1u);
+}
+
 TEST_F(XmlDocTest, AttributesByNameAndPosition) {
     XmlDocument doc;
     ASSERT_TRUE(doc.load(DataFile("no_declaration.xml")));

@@ -26,8 +26,13 @@ class CountingPrinter : public RecordingPrinter {
     }
 };
 
+#ifdef _WIN32
 const char* const kNoPrinter =
     "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。";
+#else // no word of Windows, and the way to a PDF instead
+const char* const kNoPrinter = "系统中没有安装打印机，因此无法运行打印操作。请首先安装打印机；"
+                               "也可以点击“预 览”，在预览窗口中将页面保存为PDF文件。";
+#endif
 const char* const kWrongPage = "打印机页面设置不正确(应设置为A4[纵向]大小)...";
 
 class PrintActionTest : public ::testing::Test {

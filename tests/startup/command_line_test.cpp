@@ -19,11 +19,18 @@ TEST(CommandLine, OwnOptionsAreFoundAmongQtsAndTheRestIsLeftAlone) {
     EXPECT_TRUE(Parse({"--help"}).help);
     EXPECT_TRUE(Parse({"--version"}).version);
     EXPECT_FALSE(Parse({"-v"}).version); // not ours: Qt may take it
+    for (const auto& args : {std::vector<const char*>{"--check-package", "D:/包"},
+                             std::vector<const char*>{"--check-package=D:/包"}}) {
+        const auto parsed = Parse(args);
+        EXPECT_TRUE(parsed.checkPackage && !parsed.check);
+        EXPECT_EQ(parsed.packageFolder, "D:/包");
+    }
 }
 
 TEST(CommandLine, HelpNamesEveryOptionAndVersionTheProgram) {
     const std::string help = startup::HelpText();
-    for (const char* option : {"--help", "--version", "--check", "~/.local/share/quillor"})
+    for (const char* option :
+         {"--help", "--version", "--check", "--check-package", "~/.local/share/quillor"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     const std::string version = startup::VersionText();
     ASSERT_GT(version.size(), 9u);

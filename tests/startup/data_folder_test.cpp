@@ -4,6 +4,7 @@
 
 #include "startup/data_folder.h"
 
+#include "platform/file_copy.h"
 #include "platform/instance_lock.h"
 #include "startup/mainbas.h"
 
@@ -148,6 +149,13 @@ TEST_F(DataFolder, FirstStartCopiesTheTemplateLaterStartsKeepTheUsersOwn) {
     testsupport::WriteFile(copy, "the user's entries");
     ASSERT_TRUE(startup::ProvideTemplateDatabase(choice, message));
     EXPECT_EQ(testsupport::ReadFile(copy), "the user's entries");
+
+    // A copy that cannot be flushed to the disk never takes the name.
+    fs::remove(copy);
+    platform::SetFaultHook([](platform::FaultPoint) { return true; });
+    EXPECT_FALSE(startup::ProvideTemplateDatabase(choice, message));
+    platform::SetFaultHook({});
+    EXPECT_TRUE(Listing(user).empty());
 }
 
 TEST_F(DataFolder, InterruptedCopyIsRedoneAndAMissingTemplateIsLeftToStartUp) {

@@ -180,15 +180,7 @@ void XZJBTab::watchTextBox(Control& box, int index) {
     if (auto* edit = box.as<QLineEdit>()) {
         connect(edit, &QLineEdit::textChanged, this, [this, index] { Text1_Change(index); });
     } else if (auto* edit = box.as<QPlainTextEdit>()) {
-        connect(edit, &QPlainTextEdit::textChanged, this, [this, index, edit] {
-            // A long text has no limit of its own in Qt: the limit is kept here.
-            const int limit = edit->property("maxLength").toInt();
-            if (limit > 0 && edit->toPlainText().size() > limit) {
-                edit->setPlainText(edit->toPlainText().left(limit));
-                edit->moveCursor(QTextCursor::End);
-            }
-            Text1_Change(index);
-        });
+        connect(edit, &QPlainTextEdit::textChanged, this, [this, index] { Text1_Change(index); });
     }
 }
 
@@ -217,11 +209,15 @@ void XZJBTab::setUpTextBox(Control& box, const FieldDefinition& row, const TwipB
     box.widget()->setToolTip(Q(setup.toolTip));
     // A stored value longer than the limit is shown whole, never cut.
     const QString value = Q(setup.value);
-    const int limit = setup.maxLength > 0 ? std::max<int>(setup.maxLength, value.size()) : 0;
-    if (auto* edit = box.as<QLineEdit>())
-        edit->setMaxLength(limit > 0 ? limit : 32767);
+    auto* line = box.as<QLineEdit>();
+    // A line edit counts UTF-16 units; a long text counts as it is stored, a
+    // line break as two characters, and refuses the excess where it is typed.
+    const int shown = line ? static_cast<int>(value.size()) : platform::ui::StoredTextLength(value);
+    const int limit = setup.maxLength > 0 ? std::max<int>(setup.maxLength, shown) : 0;
+    if (line)
+        line->setMaxLength(limit > 0 ? limit : 32767);
     else
-        box.widget()->setProperty("maxLength", limit);
+        platform::ui::SetMultiLineLimit(box, limit);
     box.setText(value);
     box.setRect(Rect(place));
 }

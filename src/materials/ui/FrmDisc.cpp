@@ -1,5 +1,7 @@
 #include "materials/ui/FrmDisc.h"
 
+#include "materials/save_folder.h"
+#include "materials/ui/check_progress.h"
 #include "materials/ui/content_checks.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
@@ -144,14 +146,15 @@ QProgressBar& FrmDisc::ProgressBar1() const {
 void FrmDisc::Form_Load() {
     centreOnScreen();
     LabVolume().setText(Q(volume_));
+    RepairAndTell(folder_); // an interrupted save is repaired before it is checked
     RunCheck();
     ScanDrives();
 }
 
 void FrmDisc::RunCheck() {
     {
-        BusyPointer busy;
-        check_ = CheckPackage(folder_, inspector_.get());
+        CheckProgress progress(this);
+        check_ = CheckPackage(folder_, inspector_.get(), &progress);
     }
     showCheck();
     enableButtons();

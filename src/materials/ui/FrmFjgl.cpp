@@ -6,12 +6,17 @@
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "materials/package_disc.h"
+#include "materials/save_folder.h"
 #include "materials/ui/FrmDisc.h"
 #include "platform/prompter.h"
 #include "platform/ui/error_barrier.h"
 #include "platform/ui/qtext.h"
+#include "platform/xmldoc.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
+#include "scan/shrink.h"
+#include "scan/ui/ScanWindow.h"
+#include "scan/ui/ShrinkWindow.h"
 #include "startup/mainbas.h"
 #include "util/convert.h"
 #include "util/template_docs.h"
@@ -124,6 +129,18 @@ std::int16_t SizeLimit() {
     }
 }
 
+// What the user set in the working copy: every entry's name, title and link.
+std::string LinkState(const std::string& path) {
+    platform::XmlDocument doc;
+    if (!doc.load(path))
+        return {};
+    std::string state;
+    for (const platform::XmlNode& file : doc.documentElement().selectNodes("//file"))
+        for (const char* field : {".//fileName", ".//fileTitle", ".//fileUrl"})
+            state += file.selectSingleNode(field).text() + "\t";
+    return state;
+}
+
 } // namespace
 
 const QColor FrmFjgl::HasFilesColor = QColor(204, 204, 255);
@@ -165,7 +182,7 @@ void FrmFjgl::createFileFrame() {
     Control& frame = add(ControlKind::Frame, QStringLiteral("Frame2"), {5040, 60, 7560, 4920});
     frame.setText(QStringLiteral(" 电子报件列表 "));
     auto* grid = new FlexGrid();
-    adopt(grid, QStringLiteral("MedFlex2"), {100, 260, 7360, 4000}, &frame);
+    adopt(grid, QStringLiteral("MedFlex2"), {100, 260, 7360, 3600}, &frame);
     connect(grid, &FlexGrid::clicked, this, [this] { MedFlex2_Click(); });
     connect(grid, &FlexGrid::doubleClicked, this, [this] { MedFlex2_DblClick(); });
     connect(grid, &FlexGrid::keyPressed, this, [this](int code) { MedFlex2_KeyPress(code); });
@@ -195,6 +212,18 @@ void FrmFjgl::createFileFrame() {
     // Tab takes the buttons as they stand, left to right.
     QWidget::setTabOrder(browseBut().widget(), disc.widget());
     QWidget::setTabOrder(disc.widget(), addBut().widget());
+    // From paper to the entry: scanning and shrinking (src/scan/ui).
+    Control& scanButton =
+        add(ControlKind::CommandButton, QStringLiteral("CmdScan"), {100, 3940, 1300, 380}, &frame);
+    scanButton.setText(QStringLiteral("扫描..."));
+    scanButton.setOnClick([this] { CmdScan_Click(); });
+    Control& shrinkButton = add(ControlKind::CommandButton, QStringLiteral("CmdShrink"),
+                                {1500, 3940, 1300, 380}, &frame);
+    shrinkButton.setText(QStringLiteral("压缩..."));
+    shrinkButton.setOnClick([this] { CmdShrink_Click(); });
+    QWidget::setTabOrder(CmdRemoveFJ().widget(), scanButton.widget());
+    QWidget::setTabOrder(scanButton.widget(), shrinkButton.widget());
+    updateScanButtons();
 
     Control& editor = add(ControlKind::TextBox, QStringLiteral("Text1"), {0, 0, 1000, 240}, &frame);
     editor.setVisible(false);
@@ -311,6 +340,11 @@ void FrmFjgl::Form_Load() {
     selectFirstMaterial(view);
     showTotal();
     updateDiscButton();
+    markSaved();
+}
+
+void FrmFjgl::markSaved() {
+    savedLinks_ = LinkState(WorkManifestPath);
 }
 
 // The saved folder, the default folder, or the item's template, in this order.
@@ -321,11 +355,14 @@ void FrmFjgl::loadWorkingCopy() {
     DeleteFileIfExists(WorkManifestPath);
     if (!item.存储路径.empty()) {
         StorageFolder = ShownFolder = item.存储路径;
+        RepairAndTell(item.存储路径);
         if (TakeStoredCopy(item.存储路径, item.文件标识, WorkManifestPath))
             return;
     }
     const std::string defaultFolder = DefaultFolder(item);
     StorageFolder = ShownFolder = defaultFolder;
+    if (defaultFolder != item.存储路径)
+        RepairAndTell(defaultFolder);
     if (TakeStoredCopy(defaultFolder, item.文件标识, WorkManifestPath))
         return;
     StorageFolder.clear();
@@ -403,11 +440,22 @@ void FrmFjgl::Form_Unload() {
     unloaded_ = true;
     editing_ = false; // a title being edited goes with the working copy
     EditRow = -1;
-    if (!WorkManifestPath.empty())
+    if (!WorkManifestPath.empty()) {
         DeleteFileIfExists(WorkManifestPath);
+        ReleaseKeptManifest(WorkManifestPath);
+    }
 }
 
 void FrmFjgl::done(int result) {
+    if (saving_)
+        return; // the window stays while a save runs
+    // Links, titles or entries changed since the last save or opening are
+    // not thrown away without asking.
+    if (!unloaded_ && !WorkManifestPath.empty() && LinkState(WorkManifestPath) != savedLinks_ &&
+        platform::CurrentPrompter().message(
+            "申报材料已经改变，退出将不保存。确认吗？", "提示", platform::MsgIcon::Question,
+            platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes)
+        return;
     Form_Unload();
     TwipForm::done(result);
 }
@@ -538,6 +586,7 @@ void FrmFjgl::enableEntryButtons() {
     const bool other = isOtherMaterials();
     addBut().setEnabled(other);
     delBut().setEnabled(other);
+    updateScanButtons();
 }
 
 void FrmFjgl::MedFlex2_Click() {
@@ -553,6 +602,7 @@ void FrmFjgl::MedFlex2_Click() {
     if (col == kFileTitle || col == kFileUrl || col == kFileKb ||
         (col == kFileName && grid.colSel() == grid.cols() - 1))
         tips().setText(grid.textMatrix(grid.row(), kFilems));
+    updateScanButtons();
 }
 
 // ---- linking and editing ----
@@ -578,6 +628,7 @@ void FrmFjgl::clearShadingIfEmpty() {
 void FrmFjgl::selectMaterialRow() {
     MedFlex1().setCol(kFjmc);
     MedFlex1().setColSel(MedFlex1().cols() - 1);
+    updateScanButtons();
 }
 
 void FrmFjgl::selectWjlbFile() {
@@ -592,9 +643,17 @@ void FrmFjgl::selectWjlbFile() {
     if (!chosen || chosen->empty())
         return;
     *linkFolder_ = util::PathToUtf8(util::PathFromUtf8(*chosen).parent_path());
-    saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), *chosen,
+    linkFile(*chosen);
+}
+
+void FrmFjgl::linkFile(const std::string& path) {
+    FlexGrid& files = MedFlex2();
+    if (files.row() < 1 || !hasCurrentMaterial())
+        return;
+    const CombinedWrite write(WorkManifestPath); // the link and the count: one write
+    saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), path,
                 WorkManifestPath);
-    files.setTextMatrix(files.row(), kFileUrl, Q(*chosen));
+    files.setTextMatrix(files.row(), kFileUrl, Q(path));
     refreshMaterial();
     FlexGrid& grid = MedFlex1();
     if (util::LeadingNumber(S(grid.textMatrix(grid.row(), kDzjs))) > 0)
@@ -634,6 +693,7 @@ void FrmFjgl::CmdRemoveFJ_Click() {
         return;
     files.setTextMatrix(row, kFileUrl, QString());
     files.setTextMatrix(row, kFileKb, QString());
+    const CombinedWrite write(WorkManifestPath); // the link and the count: one write
     saveWjlbUrl(currentKey(), S(files.textMatrix(row, kFileXh)), "", WorkManifestPath);
     refreshMaterial();
     clearShadingIfEmpty();
@@ -668,6 +728,7 @@ void FrmFjgl::delBut_Click() {
     const bool yes = platform::CurrentPrompter().message(
                          "是否确定删除？删除后无法恢复！", "提示", platform::MsgIcon::Question,
                          platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes;
+    const CombinedWrite write(WorkManifestPath); // the entries and the count: one write
     if (yes) {
         const std::string number = NumberText(S(files.textMatrix(files.row(), kFileXh)));
         const int row = files.row();
@@ -797,6 +858,8 @@ void FrmFjgl::Label2_Click() {
 }
 
 void FrmFjgl::CmdSave_Click(int index) {
+    if (saving_)
+        return;
     hideMsgPic();
     switch (index) {
     case 0:
@@ -805,11 +868,16 @@ void FrmFjgl::CmdSave_Click(int index) {
     case 1:
         openPackage();
         break;
-    case 2:
+    case 2: {
         // The basic information is filled in only after the application form.
-        if (fieldforms::CheckCompleteness(fieldforms::kApplicationForm))
+        bool complete = false;
+        platform::ui::Guarded("打开项目基本信息表", [&complete] {
+            complete = fieldforms::CheckCompleteness(fieldforms::kApplicationForm);
+        });
+        if (complete)
             fieldforms::ui::ShowBasicInformationForm(this);
         break;
+    }
     case 3:
         printing::ui::ShowApplicationForm(this);
         break;
@@ -830,12 +898,14 @@ void FrmFjgl::openPackage() {
     PickedFolder = S(Text2(0).text());
     dialogs::PickFolder();
     if (PickerMode == 0) {
+        RepairAndTell(PickedFolder);
         if (TakeStoredCopy(PickedFolder, CurrentItem().文件标识, WorkManifestPath)) {
             StorageFolder = ShownFolder = PickedFolder;
             showFolder(PickedFolder);
             selectFirstMaterial(showMaterials(WorkManifestPath));
             showTotal();
             updateDiscButton();
+            markSaved();
         } else {
             platform::Notify("指定目录非有效的申报资料存储路径...", "提示",
                              platform::MsgIcon::Exclamation);
@@ -845,6 +915,8 @@ void FrmFjgl::openPackage() {
 }
 
 void FrmFjgl::Command1_Click() {
+    if (saving_)
+        return;
     hideMsgPic();
     PickedFolder = S(Text2(0).text());
     if (dialogs::PickFolder()) {
@@ -869,6 +941,94 @@ void FrmFjgl::CmdDisc_Click() {
         return;
     const ApplicationItem& item = CurrentItem();
     ShowDiscWindow(this, ShownFolder, item.申请事项简称 + item.子项名称);
+}
+
+// ---- scanning and shrinking ----
+
+// "扫描..." needs a current entry; "压缩..." an entry linked to a JPEG or PDF.
+void FrmFjgl::updateScanButtons() {
+    const Control* scanButton = find(QStringLiteral("CmdScan"));
+    const Control* shrinkButton = find(QStringLiteral("CmdShrink"));
+    if (!scanButton || !shrinkButton || !find(QStringLiteral("MedFlex2")))
+        return;
+    const bool entry =
+        hasCurrentMaterial() && MedFlex2().row() >= 1 && MedFlex2().row() < MedFlex2().rows();
+    CmdScan().setEnabled(entry);
+    CmdShrink().setEnabled(entry && !shrinkableFile().empty());
+}
+
+std::string FrmFjgl::shrinkableFile() const {
+    const FlexGrid& files = MedFlex2();
+    if (!hasCurrentMaterial() || files.row() < 1 || files.row() >= files.rows())
+        return {};
+    const std::string link = S(files.textMatrix(files.row(), kFileUrl));
+    const std::optional<std::filesystem::path> path =
+        ResolveLink(link, S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc)), StorageFolder);
+    std::error_code ignored;
+    if (!path || !std::filesystem::is_regular_file(*path, ignored))
+        return {};
+    const std::string file = util::PathToUtf8(*path);
+    return scan::CanShrink(file) ? file : std::string();
+}
+
+void FrmFjgl::CmdScan_Click() {
+    hideMsgPic();
+    const FlexGrid& files = MedFlex2();
+    if (!hasCurrentMaterial() || files.row() < 1 || files.row() >= files.rows())
+        return;
+    const ApplicationItem& item = CurrentItem();
+    const std::string material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
+    scan::ui::ScanRequest request;
+    request.item = item.申请事项简称 + item.子项名称;
+    request.material = material;
+    request.entry = S(files.textMatrix(files.row(), kFileTitle));
+    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    request.limitMb = SizeLimitMb;
+    // What the other entries take: the package less this entry's own file,
+    // which the scan replaces.
+    std::uint64_t kb = 0;
+    for (int r = 1; r < MedFlex1().rows(); ++r)
+        kb += static_cast<std::uint64_t>(util::LeadingNumber(S(MedFlex1().textMatrix(r, kFjKb))));
+    const auto own = static_cast<std::uint64_t>(util::LeadingNumber(
+        getFileKb(S(files.textMatrix(files.row(), kFileUrl)), material, StorageFolder)));
+    request.otherLinkedKb = kb > own ? kb - own : 0;
+    if (const std::optional<std::string> pdf = scan::ui::ShowScanWindow(this, request))
+        linkFile(*pdf);
+}
+
+void FrmFjgl::offerShrink() {
+    constexpr std::uintmax_t kWorthShrinking = 256 * 1024;
+    const std::string file = shrinkableFile();
+    std::error_code ec;
+    if (file.empty() ||
+        std::filesystem::file_size(util::PathFromUtf8(file), ec) < kWorthShrinking || ec)
+        return;
+    const std::string entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
+    if (platform::CurrentPrompter().message(
+            "是否压缩报件【" + entry +
+                "】的文件？压缩后的副本将代替原文件链接到该报件，原文件不变。",
+            "提示", platform::MsgIcon::Question,
+            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes)
+        CmdShrink_Click();
+}
+
+void FrmFjgl::CmdShrink_Click() {
+    hideMsgPic();
+    const std::string source = shrinkableFile();
+    if (source.empty()) {
+        platform::Notify("当前报件没有链接可压缩的JPEG或PDF文件。", "提示",
+                         platform::MsgIcon::Information);
+        return;
+    }
+    const ApplicationItem& item = CurrentItem();
+    scan::ui::ShrinkRequest request;
+    request.source = source;
+    request.item = item.申请事项简称 + item.子项名称;
+    request.material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
+    request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
+    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    if (const std::optional<std::string> copy = scan::ui::ShowShrinkWindow(this, request))
+        linkFile(*copy);
 }
 
 // ---- events ----

@@ -50,6 +50,16 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void Label3_Click(int index);
 
     void selectWjlbFile();
+    // Links `path` to the current entry as a file chosen with ">>>" is linked.
+    void linkFile(const std::string& path);
+    // "扫描..." and "压缩..." (src/scan/ui) for the current entry.
+    void CmdScan_Click();
+    void CmdShrink_Click();
+    // The current entry's linked file when "压缩..." takes it; "" otherwise.
+    std::string shrinkableFile() const;
+    // After a save over the size limit: offers "压缩..." for the current
+    // entry's file when it is a JPEG or PDF large enough to matter.
+    void offerShrink();
     void CmdRemoveFJ_Click();
     void addBut_Click();
     void delBut_Click();
@@ -72,6 +82,8 @@ class FrmFjgl final : public platform::ui::TwipForm {
     platform::ui::Control& CmdRemoveFJ() const { return control(QStringLiteral("CmdRemoveFJ")); }
     platform::ui::Control& browseBut() const { return control(QStringLiteral("browseBut")); }
     platform::ui::Control& CmdDisc() const { return control(QStringLiteral("CmdDisc")); }
+    platform::ui::Control& CmdScan() const { return control(QStringLiteral("CmdScan")); }
+    platform::ui::Control& CmdShrink() const { return control(QStringLiteral("CmdShrink")); }
 
     // Where the ">>>" file dialog opens: the folder of the last file linked,
     // kept in `folder` (empty: none yet, the program folder). The window keeps
@@ -118,15 +130,19 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void commitTitle();
     void hideMsgPic();
     void openPackage();
+    void markSaved(); // the working copy's links are those of the package now
     std::string currentKey() const;
     bool hasCurrentMaterial() const;
     bool isOtherMaterials() const;
     bool checkEntryChosen() const;
     void enableEntryButtons();
+    void updateScanButtons();
 
     std::int16_t OldManifest = 0;
     int EditRow = -1;
     bool editing_ = false;
+    bool saving_ = false;    // a save runs: nothing in the window acts
+    std::string savedLinks_; // the links as last saved or opened
     bool unloaded_ = false;
     bool activatedOnce_ = false;
     std::string ownLinkFolder_;

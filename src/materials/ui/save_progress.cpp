@@ -1,8 +1,10 @@
 #include "materials/ui/save_progress.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QWidget>
@@ -11,6 +13,34 @@ namespace materials::ui {
 namespace {
 
 constexpr int kScale = 1000;
+
+// The dialog closes (✕, Esc) only while cancelling is possible; a close then
+// cancels the save. Once the save is past that point it stays to the end.
+class SaveDialog final : public QProgressDialog {
+  public:
+    explicit SaveDialog(QWidget* parent) : QProgressDialog(parent) {}
+    bool closable = true;
+
+    void reject() override {
+        if (closable)
+            QProgressDialog::reject();
+    }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (closable)
+            QProgressDialog::closeEvent(event);
+        else
+            event->ignore();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (!closable && event->key() == Qt::Key_Escape) {
+            event->accept();
+            return;
+        }
+        QProgressDialog::keyPressEvent(event);
+    }
+};
 
 QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
@@ -78,7 +108,7 @@ bool SaveProgress::cancelRequested() {
 void SaveProgress::showIfDue() {
     if (dialog_ || !copying_ || !clock_.isValid() || clock_.elapsed() < delayMs_)
         return;
-    dialog_ = std::make_unique<QProgressDialog>(parent_);
+    dialog_ = std::make_unique<SaveDialog>(parent_);
     dialog_->setObjectName(QStringLiteral("SaveProgress"));
     dialog_->setWindowTitle(QStringLiteral("保存"));
     dialog_->setWindowModality(Qt::WindowModal);
@@ -107,6 +137,7 @@ void SaveProgress::showState() {
         dialog_->setValue(kScale);
         if (cancel_)
             cancel_->setEnabled(false);
+        static_cast<SaveDialog*>(dialog_.get())->closable = false;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "materials/package_check.h"
 #include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
+#include "materials/ui/check_progress.h"
 #include "materials/ui/content_checks.h"
 #include "materials/ui/save_progress.h"
 #include "platform/prompter.h"
@@ -12,6 +13,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
+#include <QPointer>
+#include <QWidget>
 
 #include <string>
 #include <vector>
@@ -23,13 +27,12 @@ constexpr int kMaterialKbColumn = 3; // "文件(KB)" of MedFlex1
 
 // The package check of the folder just saved: its problems, to be added to
 // the save's message ("" when it found none).
-std::string PackageProblems() {
+std::string PackageProblems(const std::string& folder) {
     QtContentInspector inspector;
     PackageCheck check;
     {
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        check = CheckPackage(ShownFolder, &inspector);
-        QApplication::restoreOverrideCursor();
+        CheckProgress progress(QApplication::activeWindow());
+        check = CheckPackage(folder, &inspector, &progress);
     }
     const std::string findings = FindingsText(check);
     if (findings.empty())
@@ -37,28 +40,87 @@ std::string PackageProblems() {
     return "\r\n\r\n刻录前检查发现以下问题：\r\n" + findings;
 }
 
+// While a save runs, the materials window takes no input: its clicks, keys
+// and close box are swallowed (the progress dialog, a window of its own,
+// still takes its cancel).
+class InputBlocker final : public QObject {
+  public:
+    explicit InputBlocker(QWidget* window) : window_(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~InputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+    InputBlocker(const InputBlocker&) = delete;
+    InputBlocker& operator=(const InputBlocker&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::Close: {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && window_ && widget->window() == window_) {
+                event->ignore();
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+
+  private:
+    QPointer<QWidget> window_;
+};
+
+// Holds the window's flag for as long as the save runs.
+class SavingFlag {
+  public:
+    explicit SavingFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~SavingFlag() { flag_ = false; }
+    SavingFlag(const SavingFlag&) = delete;
+    SavingFlag& operator=(const SavingFlag&) = delete;
+
+  private:
+    bool& flag_;
+};
+
 } // namespace
 
 void FrmFjgl::SaveSubmission() {
-    if (!fieldforms::CheckCompleteness(fieldforms::kBothForms))
+    if (saving_ || !fieldforms::CheckCompleteness(fieldforms::kBothForms))
         return;
+    // The folder is read once: nothing can change it while the save runs.
+    const std::string folder = ShownFolder;
+    const std::string folderText = Text2(0).text().toStdString();
     SaveOutcome outcome;
     {
+        SavingFlag saving(saving_);
+        InputBlocker blocker(this);
         SaveProgress progress(this);
         outcome = SaveFolder(&progress);
     }
     if (!outcome.saved())
         return;
-    StorageFolder = ShownFolder;
+    StorageFolder = folder;
+    markSaved();
     std::vector<std::string> kb;
     for (int r = 1; r < MedFlex1().rows(); ++r)
         kb.push_back(MedFlex1().textMatrix(r, kMaterialKbColumn).toStdString());
-    SaveMessage message =
-        SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, Text2(0).text().toStdString());
-    message.text += PackageProblems();
+    SaveMessage message = SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, folderText);
+    message.text += PackageProblems(folder);
     updateDiscButton();
     platform::CurrentPrompter().message(message.text, message.title, message.icon,
                                         platform::MsgButtons::Ok);
+    if (getTotalMb(kb) > SizeLimitMb)
+        offerShrink();
 }
 
 } // namespace materials::ui

@@ -1,5 +1,7 @@
 #include "platform/ui/qt_printer.h"
 
+#include "platform/pdf_tounicode.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -8,8 +10,12 @@
 #include <QPen>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRawFont>
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
+#include <map>
 #include <utility>
 
 namespace platform::ui {
@@ -31,6 +37,63 @@ const std::array<std::pair<int, QPageSize::PageSizeId>, 5> kPapers = {{
 
 QString ToQString(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// What a PDF reader should read for the code points that Qt's PDF writer may
+// give a glyph shared with a better one: the radicals U+2E80–U+2FDF, which
+// some CJK faces draw with the glyph of the ideograph (U+2F8F for 行), and
+// the control characters, drawn with the glyph of the space. The writer takes
+// the lowest code point of the glyph; the reader gets the ideograph (or the
+// printable character) of the same glyph in the same face instead.
+std::map<char32_t, char32_t> PreferredCodePoints(const QList<QFont>& fonts) {
+    struct Span {
+        char32_t first, last;
+    };
+    const auto text = [](std::initializer_list<Span> spans) {
+        QString s;
+        for (const Span& span : spans)
+            for (char32_t c = span.first; c <= span.last; ++c)
+                s += QChar(static_cast<char16_t>(c));
+        return s;
+    };
+    const QString avoided = text({{0x01, 0x1F}, {0x2E80, 0x2FDF}});
+    const QString preferred =
+        text({{0x20, 0x7E}, {0x3400, 0x4DBF}, {0x4E00, 0x9FFF}, {0xF900, 0xFAFF}});
+    std::map<char32_t, char32_t> better;
+    for (const QFont& font : fonts) {
+        const QRawFont raw = QRawFont::fromFont(font);
+        if (!raw.isValid())
+            continue;
+        const QList<quint32> avoidedGlyphs = raw.glyphIndexesForString(avoided);
+        const QList<quint32> preferredGlyphs = raw.glyphIndexesForString(preferred);
+        if (avoidedGlyphs.size() != avoided.size() || preferredGlyphs.size() != preferred.size())
+            continue;
+        std::map<quint32, char32_t> byGlyph;
+        for (qsizetype i = 0; i < preferred.size(); ++i)
+            if (preferredGlyphs[i] != 0)
+                byGlyph.emplace(preferredGlyphs[i], preferred[i].unicode());
+        for (qsizetype i = 0; i < avoided.size(); ++i) {
+            const auto found = byGlyph.find(avoidedGlyphs[i]);
+            if (avoidedGlyphs[i] != 0 && found != byGlyph.end())
+                better.emplace(avoided[i].unicode(), found->second);
+        }
+    }
+    return better;
+}
+
+// A PDF file just written: its text reads as it was drawn. A failure keeps
+// the file as Qt wrote it, which prints the same.
+void RewriteToUnicode(const QString& pdf, const QList<QFont>& fonts) {
+    try {
+        const std::map<char32_t, char32_t> better = PreferredCodePoints(fonts);
+        if (better.empty())
+            return;
+        RewriteToUnicodeMaps(std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
+            const auto found = better.find(c);
+            return found == better.end() ? c : found->second;
+        });
+    } catch (const std::exception&) {
+    }
 }
 
 } // namespace
@@ -126,6 +189,12 @@ QPainter& QtPrinter::painter() {
 void QtPrinter::drawText(double x, double y, const PrinterFont& font, const std::string& text) {
     QPainter& p = painter();
     QFont f = deviceFont(font);
+    const auto sameFace = [&f](const QFont& used) {
+        return used.family() == f.family() && used.bold() == f.bold() &&
+               used.italic() == f.italic();
+    };
+    if (std::none_of(usedFonts_.begin(), usedFonts_.end(), sameFace))
+        usedFonts_.push_back(f);
     p.setFont(f);
     p.setPen(Qt::black);
     double ascent = QFontMetricsF(f, printer_.get()).ascent();
@@ -154,6 +223,9 @@ void QtPrinter::finishJob() {
     painter(); // a job without any drawing still sends its (empty) page
     if (!painter_->end())
         throw PrinterError("cannot end the print job");
+    if (printer_->outputFormat() == QPrinter::PdfFormat)
+        RewriteToUnicode(printer_->outputFileName(), usedFonts_);
+    usedFonts_.clear();
 }
 
 void QtPrinter::startNewPage() {
@@ -163,6 +235,7 @@ void QtPrinter::startNewPage() {
 }
 
 void QtPrinter::abortJob() {
+    usedFonts_.clear();
     if (painter_ && painter_->isActive()) {
         printer_->abort();
         painter_->end();

@@ -5,11 +5,12 @@
 
 #include "platform/printer.h"
 
+#include <QFont>
+#include <QList>
 #include <QString>
 
 #include <memory>
 
-class QFont;
 class QPainter;
 class QPrinter;
 
@@ -52,6 +53,9 @@ class QtPrinter final : public Printer {
 
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QPainter> painter_;
+    // The faces drawn with in this job (family, bold, italic), for the
+    // ToUnicode maps of a PDF.
+    QList<QFont> usedFonts_;
 };
 
 // Number of printers the system knows.

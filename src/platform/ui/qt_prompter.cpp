@@ -119,6 +119,16 @@ std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request
                                                QFileDialog::HideNameFilterDetails));
 }
 
+std::vector<std::string> QtPrompter::openFiles(const FileDialogRequest& request) {
+    const QString title = request.title.empty() ? QStringLiteral("打开") : Q(request.title);
+    std::vector<std::string> chosen;
+    for (const QString& f : QFileDialog::getOpenFileNames(DialogParent(), title, StartPath(request),
+                                                          ToQtFilter(request.filter), nullptr,
+                                                          QFileDialog::HideNameFilterDetails))
+        chosen.push_back(S(f));
+    return chosen;
+}
+
 std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request) {
     // The callers ask their own overwrite question.
     const QString title = request.title.empty() ? QStringLiteral("另存为") : Q(request.title);

@@ -27,6 +27,7 @@ class QtPrompter final : public Prompter {
     MsgAnswer message(const std::string& text, const std::string& title, MsgIcon icon,
                       MsgButtons buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::vector<std::string> openFiles(const FileDialogRequest& request) override;
     std::optional<std::string> saveFile(const FileDialogRequest& request) override;
     std::optional<std::string> pickFolder(const std::string& title,
                                           const std::string& initialDir) override;

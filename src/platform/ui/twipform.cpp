@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -26,6 +27,18 @@
 #include <stdexcept>
 
 namespace platform::ui {
+
+int StoredTextLength(const QString& text) {
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++count) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i] == QChar::ParagraphSeparator ||
+                 (text[i] == QLatin1Char('\n') && (i == 0 || text[i - 1] != QLatin1Char('\r'))))
+            ++count;
+    }
+    return count;
+}
 
 double TwipsPerPixel() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -268,8 +281,64 @@ class ShapeWidget final : public QWidget {
     }
 };
 
+// A multi-line text box that keeps a maximum length, as QLineEdit does.
+class LimitedPlainTextEdit final : public QPlainTextEdit {
+  public:
+    using QPlainTextEdit::QPlainTextEdit;
+    void setLimit(int chars) { limit_ = chars; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        const QString typed = enter ? QStringLiteral("\n") : e->text();
+        const bool inserts =
+            !typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
+                return c.isPrint() || c == QLatin1Char('\n') || c == QLatin1Char('\t');
+            });
+        if (inserts && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+            fitting(typed).size() < typed.size())
+            return; // no room: the key is refused
+        QPlainTextEdit::keyPressEvent(e);
+    }
+    void inputMethodEvent(QInputMethodEvent* e) override {
+        if (!e->commitString().isEmpty())
+            e->setCommitString(fitting(e->commitString()), e->replacementStart(),
+                               e->replacementLength());
+        QPlainTextEdit::inputMethodEvent(e);
+    }
+    void insertFromMimeData(const QMimeData* source) override {
+        if (limit_ > 0 && source->hasText())
+            insertPlainText(fitting(source->text()));
+        else
+            QPlainTextEdit::insertFromMimeData(source);
+    }
+
+  private:
+    // The start of `text` that fits in place of the selection.
+    QString fitting(QString text) const {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        if (limit_ <= 0)
+            return text;
+        const QTextCursor cursor = textCursor();
+        int room =
+            limit_ - StoredTextLength(toPlainText()) + StoredTextLength(cursor.selectedText());
+        qsizetype end = 0;
+        while (end < text.size()) {
+            const qsizetype width = text[end].isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+            const int length = StoredTextLength(text.mid(end, width));
+            if (length > room)
+                break;
+            room -= length;
+            end += width;
+        }
+        return text.left(end);
+    }
+
+    int limit_ = 0;
+};
+
 QPlainTextEdit* NewMultiLineEdit(QWidget* parent) {
-    auto* edit = new QPlainTextEdit(parent);
+    auto* edit = new LimitedPlainTextEdit(parent);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     edit->setTabChangesFocus(true); // Tab moves on, as in every other control
     return edit;
@@ -1053,6 +1122,11 @@ void TwipForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void SetMultiLineLimit(Control& box, int chars) {
+    if (auto* edit = dynamic_cast<LimitedPlainTextEdit*>(box.widget()))
+        edit->setLimit(chars);
 }
 
 } // namespace platform::ui

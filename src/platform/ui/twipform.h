@@ -71,6 +71,17 @@ int PixelsToTwips(int pixels);
 // A QFont of the given name, size in points and style.
 QFont MakeFont(const FontSpec& wanted);
 
+// The length of a text as a text box's value is stored: in characters (code
+// points), a line break (LF alone, or U+2029) as the two characters CR LF.
+int StoredTextLength(const QString& text);
+
+class Control;
+// The most a multi-line text box takes in by typing, input methods, pasting
+// and dropping, counted by StoredTextLength; 0 for no limit. What would go
+// beyond it is refused where it is put in, as a one-line box's maximum
+// length does: the caret and the undo history stay as they are.
+void SetMultiLineLimit(Control& box, int chars);
+
 class TwipForm;
 
 class Control {

@@ -368,15 +368,13 @@ void XZSPTab::LoadApplication() {
     const ApplicationItem& item = CurrentItem();
     if (const std::optional<StoredApplication> stored = ReadApplication()) {
         const bool individual = ApplicantTypeOf(stored->applicantType) == ApplicantType::Individual;
-        Option1(individual ? 1 : 0).setChecked(true);
         // Only the chosen applicant's values are shown (and printed); the
-        // other group's columns stay in the database untouched.
-        if (individual)
-            for (int i = 0; i < kIndividualInputs; ++i)
-                setInputText(Text1(i), Q(stored->individual[static_cast<std::size_t>(i)]));
-        else
-            for (int i = 0; i < kUnitInputs; ++i)
-                setInputText(Text2(i), Q(stored->unit[static_cast<std::size_t>(i)]));
+        // other group's are kept for a switch of the applicant type.
+        for (const std::string& value : stored->individual)
+            keptIndividual_.push_back(Q(value));
+        for (const std::string& value : stored->unit)
+            keptUnit_.push_back(Q(value));
+        Option1(individual ? 1 : 0).setChecked(true);
         Text3().setEnabled(!ProjectNameFollowsItem(item));
         setInputText(Text3(), Q(InitialProjectName(stored->projectName, item)));
 
@@ -409,13 +407,34 @@ void XZSPTab::Option1_Click(int) {
 }
 
 void XZSPTab::ApplyApplicantType() {
-    if (Option1(0).checked()) {
+    const int chosen = Option1(0).checked() ? 0 : Option1(1).checked() ? 1 : -1;
+    if (chosen < 0)
+        return;
+    const auto keep = [this](const QString& texts, int count, QStringList& kept) {
+        kept.clear();
+        for (int i = 0; i < count; ++i)
+            kept.push_back(control(texts, i).text());
+    };
+    if (activeGroup_ == 0 && chosen == 1)
+        keep(kText2, kUnitInputs, keptUnit_);
+    else if (activeGroup_ == 1 && chosen == 0)
+        keep(kText1, kIndividualInputs, keptIndividual_);
+    if (chosen == 0) {
         setGroupState(kText1, kLabel1, kIndividualInputs, false, 0);
         setGroupState(kText2, kLabel2, kUnitInputs, true, kUnitRequired);
-    } else if (Option1(1).checked()) {
+    } else {
         setGroupState(kText1, kLabel1, kIndividualInputs, true, kIndividualRequired);
         setGroupState(kText2, kLabel2, kUnitInputs, false, 0);
     }
+    if (chosen != activeGroup_) {
+        // The newly active group shows what its columns hold, so that a save
+        // after the switch never overwrites them with nothing.
+        const QString& texts = chosen == 0 ? kText2 : kText1;
+        const QStringList& kept = chosen == 0 ? keptUnit_ : keptIndividual_;
+        for (int i = 0; i < kept.size(); ++i)
+            setInputText(control(texts, i), kept[i]);
+    }
+    activeGroup_ = chosen;
 }
 
 void XZSPTab::setGroupState(const QString& texts, const QString& labels, int count, bool active,

@@ -7,6 +7,8 @@
 #include "platform/printer.h"
 #include "platform/ui/twipform.h"
 
+#include <QStringList>
+
 class QWidget;
 
 namespace printing::ui {
@@ -76,6 +78,12 @@ class XZSPTab final : public platform::ui::TwipForm {
 
     bool dataChanged = false;
     platform::Printer* printer_ = nullptr;
+    // What each group holds while it is not the active one: the loaded row,
+    // then what the group held when the applicant type was switched away
+    // from it. Switching to a group fills it from here.
+    QStringList keptIndividual_;
+    QStringList keptUnit_;
+    int activeGroup_ = -1; // 0 unit, 1 individual, -1 none yet
 };
 
 // Loads the selected item's application form and shows it modally over

@@ -1,6 +1,8 @@
 #include "startup/ui/app_main.h"
 
 #include "dialogs/ui/selpath.h"
+#include "materials/check_command.h"
+#include "materials/ui/content_checks.h"
 #include "platform/console_prompter.h"
 #include "platform/executable.h"
 #include "platform/instance_lock.h"
@@ -40,6 +42,54 @@ fs::path FromQString(const QString& text) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// Qt's Chinese texts serve its dialogs, not the main window: they are loaded
+// right after its first paint, or before the first dialog if one comes sooner.
+void EnsureQtChinese() {
+    static bool loaded = false;
+    if (loaded || QCoreApplication::instance() == nullptr)
+        return;
+    loaded = true;
+    platform::ui::LoadQtChinese(*QCoreApplication::instance(),
+                                QCoreApplication::applicationDirPath());
+}
+
+// The prompter of the windows, with Qt's Chinese texts in place before it
+// shows anything.
+class ChineseDialogs final : public platform::Prompter {
+  public:
+    explicit ChineseDialogs(std::shared_ptr<platform::Prompter> inner) : inner_(std::move(inner)) {}
+    platform::MsgAnswer message(const std::string& text, const std::string& title,
+                                platform::MsgIcon icon, platform::MsgButtons buttons) override {
+        EnsureQtChinese();
+        return inner_->message(text, title, icon, buttons);
+    }
+    std::optional<std::string> openFile(const platform::FileDialogRequest& request) override {
+        EnsureQtChinese();
+        return inner_->openFile(request);
+    }
+    std::optional<std::string> saveFile(const platform::FileDialogRequest& request) override {
+        EnsureQtChinese();
+        return inner_->saveFile(request);
+    }
+    std::optional<std::string> pickFolder(const std::string& title,
+                                          const std::string& initialDir) override {
+        EnsureQtChinese();
+        return inner_->pickFolder(title, initialDir);
+    }
+    int printerCount() override { return inner_->printerCount(); }
+    bool printerSetup(platform::Printer& printer) override {
+        EnsureQtChinese();
+        return inner_->printerSetup(printer);
+    }
+    void printPreview(const platform::PreviewRequest& request) override {
+        EnsureQtChinese();
+        inner_->printPreview(request);
+    }
+
+  private:
+    std::shared_ptr<platform::Prompter> inner_;
+};
+
 void InstallPrompter(bool withoutDialogs) {
     if (withoutDialogs) {
         platform::SetPrompter(std::make_shared<platform::ConsolePrompter>(std::cerr));
@@ -50,13 +100,19 @@ void InstallPrompter(bool withoutDialogs) {
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
         return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
     });
-    platform::SetPrompter(prompter);
+    platform::SetPrompter(std::make_shared<ChineseDialogs>(prompter));
 }
 
-// An Access/Jet template database is converted once into the program's own store.
+// An Access/Jet template database is converted once into the program's own store
+// (the conversion shows its progress: Qt's texts first).
 bool PrepareDatabase(const std::filesystem::path& database) {
-    const platform::JetImportOutcome outcome =
-        platform::ConvertJetTemplate(database, platform::ui::MakeChildImportRunner());
+    platform::JetImportRunner runner = platform::ui::MakeChildImportRunner();
+    const platform::JetImportOutcome outcome = platform::ConvertJetTemplate(
+        database, [&runner](const std::filesystem::path& in, const std::filesystem::path& out,
+                            std::string& detail) {
+            EnsureQtChinese();
+            return runner(in, out, detail);
+        });
     return outcome.status != platform::JetImportStatus::Failed;
 }
 
@@ -100,6 +156,12 @@ int RunProgram(int argc, char** argv,
         std::fputs((options.help ? HelpText() : VersionText()).c_str(), stdout);
         return 0;
     }
+    if (options.checkPackage) {
+        // No window: the content checks need no display.
+        QCoreApplication app(argc, argv);
+        materials::ui::QtContentInspector inspector;
+        return materials::RunCheckPackage(options.packageFolder, &inspector, std::cout);
+    }
     // Font aliases must be known before Qt reads the font configuration.
     util::ui::LoadFontAliases(
         util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
@@ -107,7 +169,7 @@ int RunProgram(int argc, char** argv,
     platform::ui::GuardedApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);
-    platform::ui::LoadQtChinese(app, QCoreApplication::applicationDirPath());
+    // Qt's Chinese texts wait for the first dialog or the first paint (below).
     InstallPrompter(options.check);
     const fs::path programFolder = FromQString(QCoreApplication::applicationDirPath());
     const DataFolderChoice data = ChooseDataFolder(programFolder, UserDataFolder());
@@ -128,7 +190,10 @@ int RunProgram(int argc, char** argv,
 
     FrmMain window;
     QObject::connect(&window, &FrmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
-    new AfterFirstPaint(window, CountPrinters);
+    new AfterFirstPaint(window, [] {
+        EnsureQtChinese();
+        CountPrinters();
+    });
     if (options.check) {
         new AfterFirstPaint(window, [] { QCoreApplication::exit(0); });
         QTimer::singleShot(kCheckTimeoutMs, &app, [] { QCoreApplication::exit(1); });

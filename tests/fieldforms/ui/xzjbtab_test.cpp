@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -143,6 +144,15 @@ TEST_F(XZJBTabTest, BuildsTheWorkedExample) {
     EXPECT_EQ(w.Combo1(0).listCount(), 2);
     EXPECT_EQ(w.Combo1(0).listIndex(), -1); // nothing stored, nothing chosen
     EXPECT_FALSE(w.dataChanged());
+    // 对齐方式 0 and 1 align a caption left and right.
+    using platform::ui::TextAlign;
+    for (const auto& [align, expected] :
+         {std::pair{0, TextAlign::Left}, std::pair{1, TextAlign::Right}}) {
+        db->Exec("update 项目基本信息 set 对齐方式=" + std::to_string(align) + " where 排序号=1");
+        XZJBTab again;
+        again.Form_Load();
+        EXPECT_EQ(again.Label2(0).alignment(), expected) << align;
+    }
 }
 
 TEST_F(XZJBTabTest, NoRowsShowTheDesignedWindow) {
@@ -173,6 +183,7 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
          .kind = 3,
          .value = "忽略",
          .memo = "第一行\r\n第二行",
+         .length = 10,
          .height = "30"});
     row({.order = 2, .name = "单位", .inheritFrom = "单位名称"});
     row({.order = 3, .name = "自有", .value = "自己的", .inheritFrom = "单位名称", .editable = 0});
@@ -195,7 +206,17 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
     EXPECT_EQ(w.Label1(0).height(), 600);
     EXPECT_EQ(w.Label1(0).as<QLabel>()->text(), "甲\n乙\n丙");
     EXPECT_FALSE(w.dataChanged());
-    w.Text1(0).as<QPlainTextEdit>()->appendPlainText("第三行");
+    // At its limit of 10 (a line break counts two, as stored) the excess is
+    // refused where it is put in; the caret stays there and undo still works.
+    auto* memo = w.Text1(0).as<QPlainTextEdit>();
+    QTextCursor caret = memo->textCursor();
+    caret.setPosition(1);
+    memo->setTextCursor(caret);
+    QTest::keyClicks(memo, "XYZ");
+    EXPECT_EQ(w.Text1(0).text(), "第XY一行\r\n第二行");
+    EXPECT_EQ(memo->textCursor().position(), 3);
+    memo->undo();
+    EXPECT_EQ(w.Text1(0).text(), "第一行\r\n第二行");
     EXPECT_TRUE(w.dataChanged());
     // Read-only inherited fields: greyed and disabled, own value first.
     EXPECT_EQ(w.Text1(1).text(), "某某公司");
@@ -478,7 +499,7 @@ TEST_F(MaterialsButtonTest, AnIncompleteApplicationFormKeepsTheFormClosed) {
     Start();
     EXPECT_EQ(ClickBasicInformation(), "");
     ASSERT_EQ(prompter->messages.size(), 1u);
-    EXPECT_EQ(prompter->messages[0].text, "行政审批申请书填写不完整...");
+    EXPECT_EQ(prompter->messages[0].text, "行政审批申请书填写不完整：【法人代表】...");
 }
 
 } // namespace

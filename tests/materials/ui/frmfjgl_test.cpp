@@ -664,7 +664,9 @@ TEST_F(FrmFjglTest, ClosingWhileEditingATitleReportsNothing) {
     ASSERT_TRUE(w.Text1().visible());
     w.Text1().as<QLineEdit>()->setText("章程");
     w.close(); // the window's close box: the working copy goes, the edit with it
-    EXPECT_TRUE(prompter_->messages.empty());
+    // Only the question before the added entry is thrown away (answered 是).
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "申报材料已经改变，退出将不保存。确认吗？");
     EXPECT_FALSE(fs::exists(program_ / "TempXml.XML"));
 }
 
@@ -719,7 +721,7 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     ASSERT_TRUE(ShowActive(w));
     const QStringList common = {"CmdSave_0", "CmdSave_1", "CmdSave_2", "CmdSave_3", "CmdSave_4"};
     // 营业执照: the entry buttons of 其他材料 are disabled, no template link.
-    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ",
+    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ", "CmdScan",
                                        "tips",     "Text2_0",  "Command1",  "Label3_6"} +
                            common;
     EXPECT_EQ(TabCycle(&Materials()), expected);

@@ -13,7 +13,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using materials::ui::FrmFjgl;
 using materials::ui::SaveProgress;
@@ -146,7 +149,7 @@ TEST_F(SaveSubmissionTest, IncompleteFormsWriteNothing) {
     Open(false);
     Link(1, makeFile("a.pdf", 10));
     Save();
-    EXPECT_EQ(LastMessage(), "行政审批申请书填写不完整...");
+    EXPECT_EQ(LastMessage().rfind("行政审批申请书填写不完整：【", 0), 0u) << LastMessage();
     EXPECT_FALSE(fs::exists(Default()));
     EXPECT_EQ(StorageFolder, "");
 }
@@ -231,6 +234,77 @@ TEST_F(SaveSubmissionTest, AFolderThatCannotBeWrittenIsReportedAndNotRemembered)
     EXPECT_EQ(LastMessage(), "XML文件不存在-" + U8(fs::path(Default()) / "APLPKG.XML"));
 }
 
+// A folder that holds other things and no package: asked once; 否 saves nothing.
+TEST_F(SaveSubmissionTest, AFolderOfOtherFilesIsSavedIntoOnlyWhenTheUserSaysSo) {
+    Open();
+    Link(1, makeFile("执照.pdf", 100));
+    ShownFolder = U8(dir_ / "文档");
+    WriteBytes(dir_ / "文档" / "营业执照" / "扫描.jpg", "the user's own");
+    for (const platform::MsgAnswer answer : {platform::MsgAnswer::No, platform::MsgAnswer::Yes}) {
+        prompter_->answers.push_back(answer);
+        Save();
+        ASSERT_FALSE(prompter_->messages.empty());
+        EXPECT_NE(prompter_->messages[0].text.find("是否保存到该目录"), std::string::npos);
+        EXPECT_EQ(fs::exists(dir_ / "文档" / "APLPKG.XML"), answer == platform::MsgAnswer::Yes);
+        EXPECT_EQ(ReadBytes(dir_ / "文档" / "营业执照" / "扫描.jpg"), "the user's own");
+    }
+}
+
+// While a save runs the window takes nothing: a second 保存, "选择..", the
+// close box (here tried as the save removes an earlier copy, when it lets
+// events through) all wait, and the shown folder is the one read at the start.
+TEST_F(SaveSubmissionTest, NothingInTheWindowActsWhileASaveRuns) {
+    FrmFjgl& w = Open();
+    Link(1, makeFile("扫描/执照.doc", 100));
+    Save();
+    Link(1, makeFile("扫描/执照.pdf", 100)); // the .doc is removed by the next save
+    w.show();
+    QApplication::processEvents(); // its activation notice comes before the save
+    int tried = 0;
+    QTimer::singleShot(0, &w, [&] {
+        ++tried;
+        QTest::mouseClick(w.CmdSave(0).widget(), Qt::LeftButton);
+        w.CmdSave_Click(0);
+        prompter_->folderAnswers.push_back(U8(dir_ / "别处"));
+        w.Command1_Click();
+        w.close();
+    });
+    Save();
+    EXPECT_EQ(tried, 1);
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_EQ(prompter_->messages.size(), 1u) << prompter_->messages[0].text;
+    EXPECT_EQ(ShownFolder, Default());
+    EXPECT_EQ(StorageFolder, Default());
+    EXPECT_FALSE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).doc"));
+    EXPECT_TRUE(fs::exists(fs::path(Default()) / "营业执照" / "营业执照(副本).pdf"));
+}
+
+// Closing asks before unsaved links are thrown away, and only then.
+TEST_F(SaveSubmissionTest, ClosingAsksBeforeDiscardingUnsavedLinks) {
+    const std::string question = "申报材料已经改变，退出将不保存。确认吗？";
+    struct Step {
+        bool link, save;
+        std::optional<platform::MsgAnswer> answer; // none: not asked
+        bool closed;
+    } steps[] = {{true, false, platform::MsgAnswer::No, false}, {false, true, std::nullopt, true}};
+    FrmFjgl& w = Open();
+    w.show();
+    QApplication::processEvents();
+    for (const Step& step : steps) {
+        if (step.link)
+            Link(1, makeFile("执照.pdf", 100));
+        if (step.save)
+            Save();
+        prompter_->messages.clear();
+        if (step.answer)
+            prompter_->answers.push_back(*step.answer);
+        w.CmdSave_Click(4);
+        EXPECT_EQ(!prompter_->messages.empty() && prompter_->messages.back().text == question,
+                  step.answer.has_value());
+        EXPECT_EQ(!w.isVisible(), step.closed);
+    }
+}
+
 // ---- the progress dialog ----
 
 TEST(SaveProgressDialog, ShowsTheFileAndBytesAndCancelsBetweenFiles) {
@@ -262,6 +336,9 @@ TEST(SaveProgressDialog, ShowsTheFileAndBytesAndCancelsBetweenFiles) {
     EXPECT_TRUE(slow.cancelRequested());
     slow.stage(materials::SaveStage::Place, "营业执照.pdf");
     EXPECT_FALSE(cancel->isEnabled()); // past the copying, the save goes to its end
+    dialog->close();                   // neither the close box nor Esc closes it now
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible());
     slow.stage(materials::SaveStage::End, {});
     EXPECT_EQ(slow.dialog(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

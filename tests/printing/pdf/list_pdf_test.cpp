@@ -92,6 +92,8 @@ TEST(ListPdfTest, ContinuationPagesCarryTheHeaderAndTheFollowingNumbers) {
     EXPECT_TRUE(second.contains(row29)) << second.toStdString();
     EXPECT_TRUE(second.contains(row30));
     EXPECT_FALSE(second.contains(QRegularExpression(QString::fromUtf8("报件1\\b"))));
+    // Read back as ideographs, never as the radicals they share glyphs with.
+    EXPECT_FALSE((first + second).contains(QRegularExpression("[\\x{2E80}-\\x{2FDF}]")));
 
     // Page 2 is laid out like page 1: its first row stands where row 1 stands.
     const auto rowOne = WordTop(pdf, 1, QString::fromUtf8("报件1"));

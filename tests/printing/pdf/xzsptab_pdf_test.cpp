@@ -4,6 +4,7 @@
 #include "pdf_support.h"
 #include "platform/ui/qt_printer.h"
 #include "printing/print_table.h"
+#include "printing/recording_printer.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -37,9 +39,15 @@ TEST(XZSPTabPdfTest, TextsStandWhereTheEngineMapsTheirControls) {
     QTemporaryDir out;
     const QString pdf = out.filePath("xzsptab.pdf");
     double lineHeight = 0; // of "中" in the text boxes' printed font
+    QString printed;       // every character the form prints but blanks, in order
     {
         printing::ui::XZSPTab form;
         form.Form_Load();
+        printing::RecordingPrinter recorder;
+        form.usePrinter(&recorder);
+        form.Command1_Click(1);
+        for (const auto& t : recorder.texts)
+            printed += QString::fromStdString(t.text);
         platform::ui::QtPrinter printer(pdf);
         printer.setFontName("宋体");
         printer.setFontSize(10.5 * 1.143);
@@ -51,6 +59,15 @@ TEST(XZSPTabPdfTest, TextsStandWhereTheEngineMapsTheirControls) {
     EXPECT_TRUE(prompter->messages.empty());
     const std::vector<Word> words = Words(pdf);
     ASSERT_FALSE(words.empty());
+    // Read back, the page holds exactly the printed characters: ideographs,
+    // never the radicals (U+2E80–U+2FDF) some faces share their glyphs with.
+    QString extracted = pdftest::RunTool("pdftotext", {"-enc", "UTF-8", pdf, "-"});
+    for (QString* text : {&printed, &extracted}) {
+        text->remove(QRegularExpression("\\s"));
+        std::sort(text->begin(), text->end());
+    }
+    EXPECT_EQ(extracted, printed);
+    EXPECT_FALSE(extracted.contains(QRegularExpression("[\\x{2E80}-\\x{2FDF}]")));
 
     // Left-aligned text boxes start 20 twips into their box and are centred
     // vertically in it.

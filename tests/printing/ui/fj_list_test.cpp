@@ -2,6 +2,7 @@
 // loads, the pages of a long list, the printer set-up through the prompter
 // and printing every page on the window's one printer.
 
+#include "printing/print_action.h"
 #include "printing/ui/Fj_List.h"
 
 #include "platform/gbk.h"
@@ -293,8 +294,7 @@ TEST_F(FjListTest, NoPrinterInstalledPrintsNothing) {
     PrinterCount = 0;
     list.Command1_Click(0);
     ASSERT_EQ(prompter->messages.size(), 1u);
-    EXPECT_EQ(prompter->messages[0].text,
-              "你的 Windows 系统没有安装打印机，因此无法运行打印操作，请首先安装打印机。");
+    EXPECT_EQ(prompter->messages[0].text, printing::kNoPrinterText);
     EXPECT_EQ(printer->jobsEnded, 0);
 }
 

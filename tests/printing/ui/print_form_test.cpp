@@ -1,6 +1,7 @@
 // The print action on a real twip form, drawn on the recording printer.
 
 #include "platform/ui/twipform.h"
+#include "printing/print_action.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
 #include "printing/ui/twip_print_controls.h"
@@ -124,5 +125,5 @@ TEST_F(PrintFormTest, NoPrinterOnTheSystemPrinterPathShowsTheMessage) {
     EXPECT_FALSE(ui::PrintTwipForm(sample.form, 0, 1.65f));
     ASSERT_EQ(prompter->messages.size(), 1u);
     EXPECT_EQ(prompter->messages[0].icon, platform::MsgIcon::None);
-    EXPECT_EQ(prompter->messages[0].text.rfind("你的 Windows 系统没有安装打印机", 0), 0u);
+    EXPECT_EQ(prompter->messages[0].text, printing::kNoPrinterText);
 }

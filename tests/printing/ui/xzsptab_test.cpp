@@ -350,8 +350,13 @@ TEST_F(XZSPTabTest, SavingRoundTripsBothApplicantTypes) {
     w.Check1(0).setChecked(false);
     w.Check1(1).setChecked(true);
     EXPECT_TRUE(w.hasUnsavedChanges());
+    // A long-text row inheriting the project name gets it in 备注值.
+    db->Exec("update 项目基本信息 set 字段类型=3 where 字段名称='项目名称'");
+    db->Close();
     w.Command1_Click(0);
     EXPECT_EQ(Messages(), "保存成功...|");
+    EXPECT_EQ(db->Text("select 备注值 from 项目基本信息 where 字段名称='项目名称'"),
+              "已存项目名称");
     EXPECT_FALSE(w.hasUnsavedChanges());
     EXPECT_EQ(Stored("单位个人"), "1");
     EXPECT_EQ(Stored("法人代表"), "赵六");
@@ -364,11 +369,13 @@ TEST_F(XZSPTabTest, SavingRoundTripsBothApplicantTypes) {
     EXPECT_EQ(again.Text2(6).text(), "代理人甲");
     EXPECT_TRUE(again.Check1(1).checked());
 
-    // Switching to an individual: the unit's columns stay as they were.
+    // Switching to an individual shows the individual's stored values; the
+    // unit's columns stay as they were.
     again.Option1(1).setChecked(true);
     EXPECT_EQ(again.Text2(1).text(), "");
-    Type(again.Text1(0), "孙七");
-    Type(again.Text1(1), "11010119900101123X");
+    EXPECT_EQ(again.Text1(0).text(), "李四");
+    Replace(again.Text1(0), "孙七");
+    Replace(again.Text1(1), "11010119900101123X");
     Type(again.Text1(2), "某地");
     Type(again.Text1(3), "123");
     prompter->messages.clear();
@@ -381,6 +388,10 @@ TEST_F(XZSPTabTest, SavingRoundTripsBothApplicantTypes) {
     EXPECT_TRUE(third.Option1(1).checked());
     EXPECT_EQ(third.Text1(1).text(), "11010119900101123X");
     EXPECT_EQ(third.Text2(1).text(), "");
+    // And back to the unit: its stored postcode and agent are shown and saved again.
+    third.Option1(0).setChecked(true);
+    third.Command1_Click(0);
+    EXPECT_EQ(Stored("邮编") + Stored("委托代理人"), "610000代理人甲");
 }
 
 TEST_F(XZSPTabTest, OneBoxListsEveryFaultAndNothingIsWritten) {
@@ -558,7 +569,12 @@ TEST_F(XZSPTabTest, TheMaterialsWindowOpensTheFormAndGuardsTheBasicInformation) 
     db->Exec("update 资料模板 set 法人代表=NULL where 序号=1");
     db->Close();
     materials.CmdSave_Click(2);
-    EXPECT_EQ(Messages(), "行政审批申请书填写不完整...|");
+    EXPECT_EQ(Messages(), "行政审批申请书填写不完整：【法人代表】...|");
+    // A failure while opening names what was being done.
+    db->DropColumn("资料模板", "单位地址");
+    db->Close();
+    materials.CmdSave_Click(2);
+    EXPECT_EQ(prompter->messages.back().text.rfind("打开项目基本信息表未能完成。", 0), 0u);
 }
 
 } // namespace

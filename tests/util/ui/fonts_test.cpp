@@ -4,13 +4,17 @@
 #include <QFontMetrics>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string_view>
 
 namespace {
 
+// From the test data folder the test run names, so the path is absolute
+// however the compiler was given the source file.
 std::filesystem::path AliasFile() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
-           "resources" / "fonts" / util::ui::kFontAliasFileName;
+    const char* data = std::getenv("QUILLOR_TEST_DATA");
+    return std::filesystem::path(data ? data : "").parent_path().parent_path() / "resources" /
+           "fonts" / util::ui::kFontAliasFileName;
 }
 
 TEST(FontAliases, WindowsFaceNamesResolveToInstalledFacesOfTheirStyle) {

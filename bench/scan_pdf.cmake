@@ -1,0 +1,7 @@
+# Combining JPEG pages into a PDF against img2pdf (pages_pdf_bench; installs
+# img2pdf when missing), and shrinking a lossless 300-dpi colour scan
+# (shrink_bench). Run them under TMPDIR on the disk the files go to.
+add_executable(pages_pdf_bench ${CMAKE_SOURCE_DIR}/bench/pages_pdf_bench.cpp)
+target_link_libraries(pages_pdf_bench PRIVATE quillor_core)
+add_executable(shrink_bench ${CMAKE_SOURCE_DIR}/bench/shrink_bench.cpp)
+target_link_libraries(shrink_bench PRIVATE quillor_core)

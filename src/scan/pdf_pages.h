@@ -1,0 +1,46 @@
+#pragma once
+// One PDF from page images, built with qpdf: one page per image, each page
+// sized to its image at the image's resolution. A JPEG goes in as it is
+// (DCTDecode, the file's bytes); pixel rows are compressed losslessly (Flate).
+// A page turned by 90° steps carries /Rotate; the image stays as it was.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace scan {
+
+struct PdfImage {
+    enum class Coding { Jpeg, Pixels };
+    Coding coding = Coding::Jpeg;
+    std::vector<std::uint8_t> data; // the JPEG file, or rows of pixels without padding
+    int width = 0;
+    int height = 0;
+    int components = 3;         // 1 grey, 3 RGB, 4 CMYK (JPEG only)
+    int bitsPerComponent = 8;   // 8, or 1 for black and white
+    bool blackIsOne = false;    // 1-bit rows with 1 = black (written with /Decode [1 0])
+    bool adobeInverted = false; // CMYK JPEG of Adobe programs (inverted values)
+    std::size_t storedSize = 0; // bytes in the PDF when known (pixels: compressed)
+    double dpiX = 200;
+    double dpiY = 200;
+
+    // Page size in points (1/72 inch).
+    double pointsWide() const { return width * 72.0 / (dpiX > 0 ? dpiX : 200); }
+    double pointsHigh() const { return height * 72.0 / (dpiY > 0 ? dpiY : 200); }
+};
+
+struct PdfPage {
+    std::shared_ptr<const PdfImage> image;
+    int rotation = 0; // 0, 90, 180 or 270, clockwise
+};
+
+// Writes the PDF to `path` (through a temporary file beside it, renamed at the
+// end, so a failed write leaves nothing). "" on success, else the reason.
+std::string WritePdf(const std::vector<PdfPage>& pages, const std::string& path);
+
+// About how many bytes WritePdf adds beyond the image data, per page and once.
+inline constexpr std::size_t kPdfBytesPerPage = 420;
+inline constexpr std::size_t kPdfBytesOnce = 600;
+
+} // namespace scan

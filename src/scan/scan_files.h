@@ -1,0 +1,23 @@
+#pragma once
+// Where scans and shrunk copies go: the folder "扫描文件" in the program's
+// data folder. A file stays until the applicant deletes it; its name says the
+// item, the material, the entry and when it was made.
+
+#include <ctime>
+#include <string>
+
+namespace scan {
+
+inline constexpr const char* kScanFolderName = "扫描文件";
+
+// The folder (created when missing); "" when it cannot be made.
+std::string ScanFolder(const std::string& dataFolder);
+
+// "<item>-<material>-<entry>-<yyyyMMdd-HHmmss><suffix>.<extension>", each part
+// through ToStandardName, never a name that exists already in `folder` (a
+// counter is added).
+std::string ScanFileName(const std::string& folder, const std::string& item,
+                         const std::string& material, const std::string& entry,
+                         const std::string& suffix, const std::string& extension, std::time_t when);
+
+} // namespace scan

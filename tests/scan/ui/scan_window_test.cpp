@@ -1,0 +1,419 @@
+// The windows "扫描与合并" and "压缩..." with the materials window: a fake
+// scanner behind the seam (and SANE's test backend for one full scan), image
+// files, editing, errors, and linking the result as ">>>" links a file.
+
+#include "materials/ui/FrmFjgl.h"
+#include "scan/ui/ScanWindow.h"
+#include "scan/ui/ShrinkWindow.h"
+
+#include "materials/manifest_fixture.h"
+#include "platform/xmldoc.h"
+#include "scan/jpeg.h"
+#include "scan/scan_fixture.h"
+#include "startup/mainbas.h"
+#include "support/fake_prompter.h"
+#include "support/fixture_db.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <poppler-qt6.h>
+
+#include <deque>
+#include <variant>
+
+using materials::ui::FlexGrid;
+using materials::ui::FrmFjgl;
+using namespace materials_test;
+using namespace scan_test;
+using scan::ui::ScanWindow;
+using scan::ui::ShrinkWindow;
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 60000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+// Runs `script` on the window of type W once it is shown modally.
+template <class W> void WhenShown(std::function<void(W&)> script) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [timer, script] {
+        if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            script(*w);
+        }
+    });
+    timer->start(5);
+}
+
+// Pages on cue: a width gives a grey page of that width with a line of text,
+// a text is a scanner error after half the page; `hold` scans until cancelled.
+class FakeScanner final : public platform::Scanner {
+  public:
+    std::vector<platform::ScannerDevice> list{{"fake:0", "Fake", "Flatbed"}};
+    std::deque<std::variant<int, std::string>> script;
+    std::atomic<bool> hold{false};
+
+    std::vector<platform::ScannerDevice> devices() override { return list; }
+    platform::ScanOutcome scan(const platform::ScanSettings& s,
+                               const platform::ScanControl& control) override {
+        platform::ScanOutcome o;
+        while (hold) {
+            if (control.progress)
+                control.progress(0.5);
+            if (control.cancelled()) {
+                o.status = platform::ScanStatus::Cancelled;
+                return o;
+            }
+            QThread::msleep(5);
+        }
+        if (script.empty()) {
+            o.message = "no page scripted";
+            return o;
+        }
+        auto next = script.front();
+        script.pop_front();
+        if (control.progress)
+            control.progress(0.5);
+        if (auto* error = std::get_if<std::string>(&next)) {
+            o.message = *error;
+            return o;
+        }
+        const int w = std::get<int>(next);
+        scan::Raster page = scan::MakeRaster(w, w * 7 / 5, 1);
+        TextLine(page, s.dpi, 20);
+        o.page = {page.width, page.height, 1, static_cast<double>(s.dpi), page.pixels};
+        o.status = platform::ScanStatus::Ok;
+        return o;
+    }
+};
+
+// A TIFF of several 8-bit grey pages, uncompressed, widths as given.
+std::string MultiPageTiff(const std::vector<int>& widths) {
+    std::string out = std::string("II*\0", 4) + std::string(4, '\0');
+    auto put32 = [](std::string& s, std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            s[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    std::size_t link = 4; // where the offset of the next IFD goes
+    for (int w : widths) {
+        const int h = w * 7 / 5;
+        const std::size_t data = out.size();
+        out += std::string(static_cast<std::size_t>(w) * h, '\xF0');
+        const std::size_t ifd = out.size();
+        put32(out, link, static_cast<std::uint32_t>(ifd));
+        const std::uint32_t tags[][2] = {{256, static_cast<std::uint32_t>(w)},
+                                         {257, static_cast<std::uint32_t>(h)},
+                                         {258, 8},
+                                         {259, 1},
+                                         {262, 1},
+                                         {273, static_cast<std::uint32_t>(data)},
+                                         {277, 1},
+                                         {278, static_cast<std::uint32_t>(h)},
+                                         {279, static_cast<std::uint32_t>(w * h)}};
+        out += std::string{static_cast<char>(std::size(tags)), '\0'};
+        for (const auto& t : tags) {
+            std::string e(12, '\0');
+            e[0] = static_cast<char>(t[0] & 0xff), e[1] = static_cast<char>(t[0] >> 8);
+            e[2] = 4; // LONG
+            e[4] = 1;
+            put32(e, 8, t[1]);
+            out += e;
+        }
+        link = out.size();
+        out += std::string(4, '\0');
+    }
+    return out;
+}
+
+class ScanWindowTest : public TempFolderTest {
+  protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        program_ = dir_ / "程序";
+        fs::create_directories(program_);
+        db_ = std::make_unique<testsupport::FixtureDb>(program_ / "系统模板.mdb");
+        db_->AddParameters();
+        previous_ = platform::SetScanner(scanner_);
+    }
+    void TearDown() override {
+        window_.reset();
+        platform::SetScanner(previous_);
+        ResetGlobals();
+        db_.reset();
+        TempFolderTest::TearDown();
+    }
+    FrmFjgl& Open() {
+        db_->AddItem();
+        db_->Close();
+        StartupHooks hooks;
+        hooks.countPrinters = [] { return 1; };
+        EXPECT_TRUE(Main(program_, hooks));
+        SelectedItem = 0;
+        ReloadPending = -1;
+        window_ = std::make_unique<FrmFjgl>();
+        window_->Form_Load();
+        return *window_;
+    }
+    scan::ui::ScanRequest Request() { return {"测试", "营业执照", "营业执照", U8(program_), 1, 0}; }
+    std::string Link() {
+        platform::XmlDocument doc;
+        EXPECT_TRUE(doc.load(WorkManifestPath));
+        return doc.documentElement().selectNodes(".//fileUrl")[0].text();
+    }
+    // Everything linking shows: the working copy and both grids with colours.
+    std::string Snapshot() {
+        std::string s = ReadBytes(util::PathFromUtf8(WorkManifestPath));
+        for (FlexGrid* g : {&window_->MedFlex1(), &window_->MedFlex2()})
+            for (int r = 0; r < g->rows(); ++r)
+                for (int c = 0; c < g->cols(); ++c)
+                    s += "|" + g->textMatrix(r, c).toStdString() + "#" +
+                         g->cellBackColor(r, c).name().toStdString();
+        return s + "|" + window_->Label3(0).text().toStdString();
+    }
+    std::string File(const std::string& name, const std::string& bytes) {
+        WriteBytes(dir_ / name, bytes);
+        return U8(dir_ / name);
+    }
+    static void ScanPages(ScanWindow& w, int count, bool back = false) {
+        for (int i = 0; i < count; ++i) {
+            w.scanPage(back);
+            ASSERT_TRUE(WaitUntil([&] { return !w.busy(); }));
+        }
+    }
+
+    testsupport::ScopedFakePrompter prompter_;
+    std::shared_ptr<FakeScanner> scanner_ = std::make_shared<FakeScanner>();
+    std::shared_ptr<platform::Scanner> previous_;
+    fs::path program_;
+    std::unique_ptr<testsupport::FixtureDb> db_;
+    std::unique_ptr<FrmFjgl> window_;
+};
+
+} // namespace
+
+TEST_F(ScanWindowTest, AScanIsLinkedExactlyAsAFileChosenByHand) {
+    FrmFjgl& w = Open();
+    ASSERT_TRUE(w.CmdScan().enabled());
+    EXPECT_FALSE(w.CmdShrink().enabled()); // nothing linked yet
+    scanner_->script = {400, 500};
+    WhenShown<ScanWindow>([](ScanWindow& s) {
+        ASSERT_TRUE(WaitUntil([&] { return !s.searching(); }));
+        ScanPages(s, 2);
+        s.finish();
+    });
+    w.CmdScan_Click();
+    const std::string pdf = Link();
+    EXPECT_EQ(fs::path(pdf).parent_path(), program_ / "扫描文件");
+    EXPECT_EQ(fs::path(pdf).filename().string().rfind("测试-营业执照-营业执照-", 0), 0u);
+    EXPECT_EQ(ReadPdf(pdf).size(), 2u);
+    EXPECT_TRUE(w.CmdShrink().enabled());
+    const std::string scanned = Snapshot();
+
+    // The same file, cleared and chosen with ">>>".
+    prompter_->answers = {platform::MsgAnswer::Yes};
+    w.CmdRemoveFJ_Click();
+    EXPECT_EQ(Link(), "");
+    prompter_->openAnswers = {pdf};
+    w.selectWjlbFile();
+    EXPECT_EQ(Snapshot(), scanned);
+}
+
+TEST_F(ScanWindowTest, AFullScanThroughSanesTestBackend) {
+    const fs::path config = dir_ / "sane";
+    WriteBytes(config / "dll.conf", "test\n");
+    fs::copy_file("/etc/sane.d/test.conf", config / "test.conf");
+    setenv("SANE_CONFIG_DIR", U8(config).c_str(), 1);
+    platform::SetScanner(platform::MakeSaneScanner());
+    FrmFjgl& w = Open();
+    WhenShown<ScanWindow>([](ScanWindow& s) {
+        ASSERT_TRUE(WaitUntil([&] { return !s.searching(); }));
+        ASSERT_GT(s.deviceCount(), 0);
+        s.setDpi(150);
+        s.setColour(platform::ScanColour::Grey);
+        ScanPages(s, 2);
+        s.finish();
+    });
+    w.CmdScan_Click();
+    const std::string pdf = Link();
+    std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(QString::fromStdString(pdf));
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->numPages(), 2);
+    const auto pages = ReadPdf(pdf);
+    for (const auto& p : pages) {
+        EXPECT_NEAR(p.imageWidth, 200 / 25.4 * 150, 2); // the backend's 200 mm at 150 dpi
+        EXPECT_NEAR(p.width, p.imageWidth * 72.0 / 150, 0.01);
+        EXPECT_NEAR(doc->page(0)->pageSizeF().width(), p.width, 0.01);
+    }
+}
+
+TEST_F(ScanWindowTest, PagesFromFilesAreEditedIntoThePdf) {
+    QImage png(101, 141, QImage::Format_RGB32), bmp(102, 142, QImage::Format_RGB32);
+    png.fill(Qt::white), bmp.fill(Qt::gray);
+    png.save(QString::fromStdString(U8(dir_ / "a.png")));
+    bmp.save(QString::fromStdString(U8(dir_ / "b.bmp")));
+    const auto jpeg = scan::EncodeJpeg(PhotoLike(103, 144, 1), 80, 100);
+    const std::string jpegPath = File("c.jpg", std::string(jpeg.begin(), jpeg.end()));
+    ScanWindow s(Request());
+    struct Add {
+        std::string path;
+        std::size_t pages; // 0: refused with a message
+    };
+    const Add adds[] = {{U8(dir_ / "a.png"), 1},
+                        {U8(dir_ / "b.bmp"), 1},
+                        {jpegPath, 1},
+                        {File("d.tif", MultiPageTiff({104, 105})), 2},
+                        {File("broken.png", "\x89PNG\r\n\x1a\n broken"), 0},
+                        {File("broken.jpg", std::string(jpeg.begin(), jpeg.begin() + 300)), 0}};
+    std::size_t expected = 0;
+    for (const Add& a : adds) {
+        SCOPED_TRACE(a.path);
+        const std::size_t messages = prompter_->messages.size();
+        EXPECT_EQ(s.addImageFile(a.path), a.pages > 0);
+        expected += a.pages;
+        EXPECT_EQ(s.pages().size(), expected);
+        EXPECT_EQ(prompter_->messages.size(), messages + (a.pages ? 0 : 1));
+    }
+    EXPECT_NE(prompter_->messages.back().text.find("broken.jpg"), std::string::npos);
+    // 101 102 103 104 105 → 102 101 104@90 105
+    s.selectPage(0), s.moveDown();
+    s.selectPage(2), s.removePage();
+    s.selectPage(2), s.rotate();
+    s.selectPage(3), s.moveUp(), s.moveDown();
+    s.finish();
+    const auto pdf = ReadPdf(s.resultPath());
+    ASSERT_EQ(pdf.size(), 4u);
+    const int widths[] = {102, 101, 104, 105}, rotations[] = {0, 0, 90, 0};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(pdf[i].imageWidth, widths[i]) << i;
+        EXPECT_EQ(pdf[i].rotate, rotations[i]) << i;
+    }
+    s.addImageFile(jpegPath);
+    s.finish();
+    EXPECT_EQ(ReadPdf(s.resultPath()).back().raw, jpeg); // byte for byte
+}
+
+TEST_F(ScanWindowTest, ScannerErrorsKeepThePagesAndCancelStopsAScan) {
+    ScanWindow s(Request());
+    ASSERT_TRUE(WaitUntil([&] { return !s.searching(); }));
+    scanner_->script = {300, std::string("扫描仪卡纸，请取出纸张后重试。")};
+    ScanPages(s, 2);
+    EXPECT_EQ(s.pages().size(), 1u);
+    ASSERT_EQ(prompter_->messages.size(), 1u);
+    EXPECT_EQ(prompter_->messages[0].text, "扫描仪卡纸，请取出纸张后重试。");
+    EXPECT_EQ(prompter_->messages[0].title, "错误");
+    // A scan that goes on: the window answers meanwhile, and cancel ends it.
+    scanner_->hold = true;
+    s.scanPage(false);
+    EXPECT_TRUE(s.busy());
+    EXPECT_TRUE(s.findChild<QPushButton*>("cancelScan")->isEnabled());
+    EXPECT_FALSE(s.findChild<QPushButton*>("finish")->isEnabled());
+    s.cancelScan();
+    ASSERT_TRUE(WaitUntil([&] { return !s.busy(); }));
+    scanner_->hold = false;
+    EXPECT_EQ(s.pages().size(), 1u);
+    EXPECT_EQ(prompter_->messages.size(), 1u); // cancelling is no error
+}
+
+TEST_F(ScanWindowTest, BacksBlanksQualityAndCancel) {
+    scan::ui::ScanRequest request = Request();
+    request.limitMb = 1;
+    request.otherLinkedKb = 1000;
+    ScanWindow s(request);
+    ASSERT_TRUE(WaitUntil([&] { return !s.searching(); }));
+    scanner_->script = {401, 402, 403, 503, 502, 501};
+    ScanPages(s, 3);
+    ScanPages(s, 3, true);
+    std::vector<int> widths;
+    for (const scan::Page& p : s.pages().pages())
+        widths.push_back(p.image(scan::Quality::Standard).width);
+    EXPECT_EQ(widths, (std::vector<int>{401, 501, 402, 502, 403, 503}));
+    // A blank back: marked, removed with one click.
+    QImage empty(400, 560, QImage::Format_Grayscale8);
+    empty.fill(250);
+    empty.save(QString::fromStdString(U8(dir_ / "empty.png")));
+    s.addImageFile(U8(dir_ / "empty.png"));
+    EXPECT_EQ(s.pages().blankCount(), 1u);
+    EXPECT_EQ(s.pages().size(), 7u);
+    s.removeBlankPages();
+    EXPECT_EQ(s.pages().size(), 6u);
+    // The size follows the quality at once, and tells whether it fits.
+    s.setQuality(scan::Quality::Clear);
+    EXPECT_GE(s.estimatedBytes(), s.pages().estimatedBytes(scan::Quality::Standard));
+    EXPECT_EQ(s.findChild<QLabel*>("size")->text(), s.sizeText());
+    EXPECT_TRUE(s.sizeText().contains(QStringLiteral("尚余 24 KB")));
+    EXPECT_EQ(s.fits(), false);
+    s.reject();
+    EXPECT_EQ(s.resultPath(), "");
+    EXPECT_FALSE(fs::exists(program_ / "扫描文件")); // 取消 writes nothing
+}
+
+TEST_F(ScanWindowTest, WithoutScannersPagesStillComeFromFiles) {
+    scanner_->list.clear();
+    ScanWindow s(Request());
+    ASSERT_TRUE(WaitUntil([&] { return !s.searching(); }));
+    EXPECT_TRUE(
+        s.findChild<QLabel*>("deviceNote")->text().contains(QStringLiteral("未找到扫描仪")));
+    EXPECT_FALSE(s.findChild<QPushButton*>("scanPage")->isEnabled());
+    EXPECT_TRUE(s.findChild<QPushButton*>("addImages")->isEnabled());
+}
+
+TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {
+    FrmFjgl& w = Open();
+    // A JPEG linked by hand: the smaller copy replaces it in the entry.
+    const auto big = scan::EncodeJpeg(PhotoLike(2480, 3508, 2), 95, 300);
+    const std::string original = File("photo.jpg", std::string(big.begin(), big.end()));
+    prompter_->openAnswers = {original};
+    w.selectWjlbFile();
+    ASSERT_TRUE(w.CmdShrink().enabled());
+    WhenShown<ShrinkWindow>([](ShrinkWindow& s) {
+        EXPECT_TRUE(s.previewShown());
+        EXPECT_LT(s.result().bytesAfter, s.result().bytesBefore);
+        s.acceptCopy();
+    });
+    // Offered after a save over the limit: a question, and on Yes the window.
+    prompter_->answers = {platform::MsgAnswer::Yes};
+    w.offerShrink();
+    EXPECT_EQ(prompter_->messages.back().icon, platform::MsgIcon::Question);
+    EXPECT_EQ(fs::path(Link()).parent_path(), program_ / "扫描文件");
+    EXPECT_NE(Link(), original);
+    EXPECT_EQ(ReadBytes(original), std::string(big.begin(), big.end()));
+
+    // PDFs: pages and text kept; a password-protected one refused.
+    struct Case {
+        const char* name;
+        std::string password;
+        bool ok;
+    };
+    for (const Case& c : {Case{"text.pdf", "", true}, Case{"locked.pdf", "secret", false}}) {
+        SCOPED_TRACE(c.name);
+        TextAndImagePdf(U8(dir_ / c.name), 2, 200, c.password);
+        ShrinkWindow s({U8(dir_ / c.name), "测试", "营业执照", "营业执照", U8(program_)});
+        ASSERT_EQ(s.compute(), c.ok);
+        if (!c.ok) {
+            EXPECT_EQ(prompter_->messages.back().text, "该PDF文件有密码保护，无法压缩。");
+            continue;
+        }
+        s.acceptCopy();
+        auto doc = Poppler::Document::load(QString::fromStdString(s.resultPath()));
+        ASSERT_TRUE(doc);
+        ASSERT_EQ(doc->numPages(), 2);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(doc->page(i)->text(QRectF()).contains(
+                QStringLiteral("Quillor page %1").arg(i + 1)));
+        EXPECT_LT(s.result().bytesAfter, s.result().bytesBefore);
+    }
+}
