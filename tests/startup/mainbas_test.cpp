@@ -277,12 +277,16 @@ TEST_F(Startup, HostileDatabasesAreRefusedWithTheirReason) {
         const std::string schema = db->Text("select group_concat(sql, ';') from sqlite_master");
         prompter->messages.clear();
         EXPECT_EQ(start(), expected.empty());
-        if (!expected.empty())
+        if (!expected.empty()) {
             EXPECT_NE(onlyMessage().find(expected), std::string::npos);
+        }
         EXPECT_EQ(db->Text("select group_concat(sql, ';') from sqlite_master"), schema);
         ResetGlobals();
     }
     // Every statement is bounded (here by no time at all): an unreadable database.
+    createTables();
+    parameters(2, "1", "1");
+    items(2, 1);
     exec("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM c WHERE n < 20000) "
          "INSERT INTO 资料模板(类别, 序号, 申请事项名称, 申请事项简称) SELECT 9, n, 'x', 'x' FROM "
          "c");
