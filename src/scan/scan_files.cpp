@@ -1,6 +1,7 @@
 #include "scan/scan_files.h"
 
 #include "materials/modfjgl.h"
+#include "platform/file_read.h"
 #include "util/utf8.h"
 
 #include <filesystem>
@@ -46,6 +47,15 @@ std::string ScanFileName(const std::string& folder, const std::string& item,
     for (int n = 2; std::filesystem::exists(dir / util::PathFromUtf8(name), ec); ++n)
         name = base + "(" + std::to_string(n) + ")." + extension;
     return util::PathToUtf8(dir / util::PathFromUtf8(name));
+}
+
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& out) {
+    const platform::FileContent content =
+        platform::ReadRegularFile(util::PathFromUtf8(path), std::uintmax_t{1} << 30);
+    if (!content.ok())
+        return false;
+    out.assign(content.bytes.begin(), content.bytes.end());
+    return true;
 }
 
 } // namespace scan

@@ -3,8 +3,10 @@
 // data folder. A file stays until the applicant deletes it; its name says the
 // item, the material, the entry and when it was made.
 
+#include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace scan {
 
@@ -19,5 +21,9 @@ std::string ScanFolder(const std::string& dataFolder);
 std::string ScanFileName(const std::string& folder, const std::string& item,
                          const std::string& material, const std::string& entry,
                          const std::string& suffix, const std::string& extension, std::time_t when);
+
+// The bytes of an image or PDF the applicant chose: a regular file only, and
+// at most 1 GB; false when it cannot be read.
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& out);
 
 } // namespace scan

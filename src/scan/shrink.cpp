@@ -3,6 +3,8 @@
 
 #include "scan/shrink.h"
 
+#include "scan/scan_files.h"
+
 #include "scan/jpeg.h"
 #include "scan/raster.h"
 #include "util/utf8.h"
@@ -35,19 +37,6 @@ std::string Lower(std::string s) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
     return s;
-}
-
-bool ReadAll(const std::filesystem::path& path, std::vector<std::uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
-        return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        return false;
-    out.resize(static_cast<std::size_t>(size));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(out.data()), size);
-    return in.gcount() == size;
 }
 
 bool WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
@@ -288,7 +277,7 @@ ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
     if (Lower(in.extension().string()) == ".pdf")
         return ShrinkPdf(source, target, o);
     std::vector<std::uint8_t> bytes, out;
-    if (!ReadAll(in, bytes))
+    if (!ReadInputFile(source, bytes))
         return Failure(ShrinkStatus::Unreadable, "无法读取文件：" + source);
     ShrinkResult r = ShrinkJpeg(bytes, out, o);
     if (!r.ok())

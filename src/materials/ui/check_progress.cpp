@@ -1,5 +1,7 @@
 #include "materials/ui/check_progress.h"
 
+#include "materials/ui/save_progress.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -31,17 +33,8 @@ CheckProgress::~CheckProgress() {
 void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t total) {
     if (!dialog_ && clock_.elapsed() >= delayMs_) {
         dialog_ = std::make_unique<QProgressDialog>(parent_);
-        dialog_->setObjectName(QStringLiteral("CheckProgress"));
-        dialog_->setWindowTitle(QStringLiteral("检查申报资料"));
-        dialog_->setWindowModality(Qt::WindowModal);
-        dialog_->setAutoReset(false);
-        dialog_->setAutoClose(false);
-        dialog_->setMinimumDuration(0);
-        dialog_->setRange(0, kScale);
-        dialog_->setMinimumWidth(420);
-        auto* cancel = new QPushButton(QStringLiteral("取消"));
-        cancel->setObjectName(QStringLiteral("CheckProgressCancel"));
-        dialog_->setCancelButton(cancel); // the dialog owns it
+        SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
+                            QStringLiteral("检查申报资料"), QStringLiteral("CheckProgressCancel"));
         dialog_->show();
     }
     if (!dialog_)

@@ -48,6 +48,22 @@ QString Megabytes(std::uint64_t bytes) {
 
 } // namespace
 
+QPushButton* SetUpProgressDialog(QProgressDialog& dialog, const QString& objectName,
+                                 const QString& title, const QString& cancelName) {
+    dialog.setObjectName(objectName);
+    dialog.setWindowTitle(title);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(0);
+    dialog.setRange(0, kScale);
+    dialog.setMinimumWidth(420);
+    auto* cancel = new QPushButton(QStringLiteral("取消"));
+    cancel->setObjectName(cancelName);
+    dialog.setCancelButton(cancel); // the dialog owns it
+    return cancel;
+}
+
 SaveProgress::SaveProgress(QWidget* parent, int delayMs) : parent_(parent), delayMs_(delayMs) {}
 
 SaveProgress::~SaveProgress() {
@@ -109,18 +125,8 @@ void SaveProgress::showIfDue() {
     if (dialog_ || !copying_ || !clock_.isValid() || clock_.elapsed() < delayMs_)
         return;
     dialog_ = std::make_unique<SaveDialog>(parent_);
-    dialog_->setObjectName(QStringLiteral("SaveProgress"));
-    dialog_->setWindowTitle(QStringLiteral("保存"));
-    dialog_->setWindowModality(Qt::WindowModal);
-    dialog_->setAutoReset(false);
-    dialog_->setAutoClose(false);
-    dialog_->setMinimumDuration(0);
-    dialog_->setRange(0, kScale);
-    dialog_->setMinimumWidth(420);
-    auto* cancel = new QPushButton(QStringLiteral("取消"));
-    cancel->setObjectName(QStringLiteral("SaveProgressCancel"));
-    dialog_->setCancelButton(cancel); // the dialog owns it
-    cancel_ = cancel;
+    cancel_ = SetUpProgressDialog(*dialog_, QStringLiteral("SaveProgress"), QStringLiteral("保存"),
+                                  QStringLiteral("SaveProgressCancel"));
     dialog_->show();
 }
 

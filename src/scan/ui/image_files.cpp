@@ -1,6 +1,7 @@
 #include "scan/ui/image_files.h"
 
 #include "scan/jpeg.h"
+#include "scan/scan_files.h"
 #include "util/utf8.h"
 
 #include <QFileInfo>
@@ -15,19 +16,6 @@ namespace {
 
 QString Q(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-bool ReadBytes(const std::string& path, std::vector<std::uint8_t>& out) {
-    std::ifstream in(util::PathFromUtf8(path), std::ios::binary | std::ios::ate);
-    if (!in)
-        return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        return false;
-    out.resize(static_cast<std::size_t>(size));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(out.data()), size);
-    return in.gcount() == size;
 }
 
 } // namespace
@@ -55,7 +43,7 @@ std::vector<Page> LoadImageFile(const std::string& path, std::string& error) {
     const QString suffix = QFileInfo(file).suffix().toLower();
     if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) {
         std::vector<std::uint8_t> bytes;
-        if (!ReadBytes(path, bytes)) {
+        if (!scan::ReadInputFile(path, bytes)) {
             error = "无法读取文件";
             return pages;
         }
