@@ -8,8 +8,8 @@
 //
 //   disc_image_bench      (exit status 1 when writing takes over 1.2 × xorriso)
 
-#include "materials/package_disc.h"
-#include "platform/disc.h"
+#include "disc/disc.h"
+#include "disc/package_disc.h"
 #include "platform/file_copy.h"
 #include "util/utf8.h"
 

@@ -7,7 +7,7 @@
 // where a shell is available, the programs quillor-import-mdb and mdb-export.
 // Exits 1 when the import takes more than twice as long.
 
-#include "platform/jet/import_mdb.h"
+#include "accessimport/jet/import_mdb.h"
 
 #include <glib.h>
 #include <mdbtools.h>

@@ -12,9 +12,9 @@
 //   package_scale_bench [files [runs]]   (defaults 1000 and 3; exit status 1
 //                                         when a goal is missed)
 
-#include "materials/package_check.h"
+#include "disc/package_check.h"
+#include "disc/ui/content_checks.h"
 #include "materials/save_folder.h"
-#include "materials/ui/content_checks.h"
 #include "util/utf8.h"
 
 #include <QGuiApplication>

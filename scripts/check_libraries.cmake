@@ -2,7 +2,7 @@
 # libraries this machine offers: prints the versions found, refuses versions
 # the code cannot work with, and compiles every source that asks for a library
 # version (LIBXML_VERSION, QT_VERSION) or includes libxml2, and the Qt side of the
-# platform layer (src/platform/ui: dialogs, printers, processes), with -Werror,
+# platform and print layers (src/platform/ui, src/twip/ui: dialogs, printers, processes), with -Werror,
 # using the build's own compile commands. Run by the test library_versions:
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DQT_VERSION=... -DLIBXML2_VERSION=...
 #         -DSQLITE_VERSION=... -DCXX_ID=... -DCXX_VERSION=... -P check_libraries.cmake
@@ -39,7 +39,7 @@ file(GLOB_RECURSE sources ${SOURCE_DIR}/src/*.cpp)
 set(dependent)
 foreach(source IN LISTS sources)
   file(STRINGS ${source} hits REGEX "LIBXML_VERSION|QT_VERSION|#include <libxml/")
-  if(hits OR source MATCHES "/src/platform/ui/[^/]+\\.cpp$")
+  if(hits OR source MATCHES "/src/(platform|twip)/ui/[^/]+\\.cpp$")
     list(APPEND dependent ${source})
   endif()
 endforeach()

@@ -3,9 +3,9 @@
 // that the page is A4 portrait, then prints the window's container "Pic2" with
 // the given control-array index onto one page.
 
-#include "platform/printer.h"
 #include "printing/print_control.h"
 #include "printing/print_table.h"
+#include "twip/printer.h"
 
 #include <functional>
 #include <vector>

@@ -5,8 +5,8 @@
 // boxes marked captions, lines and rectangles ruled lines; the print tag of
 // each control adjusts its printing (print_tag.h).
 
-#include "platform/printer.h"
 #include "printing/print_control.h"
+#include "twip/printer.h"
 
 #include <functional>
 #include <string>

@@ -9,7 +9,7 @@
 // Paper: the codes of printer.h with their real sizes (A4 11906 × 16838 twips
 // in portrait); unknown codes are refused, as are all changes when `locked`.
 
-#include "platform/printer.h"
+#include "twip/printer.h"
 
 #include <set>
 #include <string>

@@ -11,9 +11,9 @@
 // builds instrument it too) is counted and printed; with
 // QUILLOR_FUZZ_CHILD_FATAL set it stops the run like a crash of the parent.
 
+#include "accessimport/jet_import.h"
+#include "accessimport/ui/jet_runner.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/jet_import.h"
-#include "platform/ui/jet_runner.h"
 
 #include <QCoreApplication>
 

@@ -10,10 +10,10 @@
 // names) is removed or changed, that nothing outside the package folder
 // changes, and that what a save wrote is a readable package.
 
+#include "disc/package_check.h"
 #include "fuzz/fuzz_support.h"
 #include "materials/manifest.h"
 #include "materials/name_rule.h"
-#include "materials/package_check.h"
 #include "materials/package_fixture.h"
 #include "materials/save_folder.h"
 #include "platform/xmldoc.h"

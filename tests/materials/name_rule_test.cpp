@@ -4,11 +4,11 @@
 
 #include "materials/name_rule.h"
 
+#include "disc/package_check.h"
+#include "disc/package_disc.h"
 #include "materials/manifest.h"
 #include "materials/manifest_fixture.h"
 #include "materials/modfjgl.h"
-#include "materials/package_check.h"
-#include "materials/package_disc.h"
 #include "materials/package_fixture.h"
 #include "platform/gbk.h"
 

@@ -1,6 +1,6 @@
 #include "materials/save_folder.h"
 
-#include "materials/check_command.h"
+#include "disc/check_command.h"
 #include "materials/manifest.h"
 #include "materials/manifest_fixture.h"
 #include "materials/package_fixture.h"

@@ -2,8 +2,8 @@
 // Scripted prompter for tests: records every request and gives queued answers.
 // A request without a queued answer gets Ok/Yes-first defaults and cancelled dialogs.
 
-#include "platform/printer.h"
 #include "platform/prompter.h"
+#include "twip/printer.h"
 
 #include <deque>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "platform/ui/error_barrier.h"
+#include "twip/ui/error_barrier.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // FrmNote: the help window with the program's fixed help text.
 
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QPointer>
 

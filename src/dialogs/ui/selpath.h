@@ -4,7 +4,7 @@
 // the user confirmed and PickedFolder holds the text of the path line.
 
 #include "dialogs/ui/folder_list.h"
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QComboBox>
 

@@ -3,8 +3,8 @@
 #include "fieldforms/field_entries.h"
 #include "fieldforms/field_queries.h"
 #include "platform/prompter.h"
-#include "platform/ui/error_barrier.h"
 #include "platform/ui/qtext.h"
+#include "twip/ui/error_barrier.h"
 #include "util/frmutil.h"
 
 #include <QApplication>

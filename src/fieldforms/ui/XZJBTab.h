@@ -10,7 +10,7 @@
 // required, as its tool-tip text.
 
 #include "fieldforms/field_layout.h"
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QPointer>
 #include <QScrollArea>

@@ -7,7 +7,7 @@
 
 #include "materials/manifest.h"
 #include "materials/ui/flexgrid.h"
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QColor>
 

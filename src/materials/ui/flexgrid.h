@@ -11,7 +11,7 @@
 // current cell), doubleClicked and keyPressed (with the character code: 13
 // for Enter).
 
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QColor>
 #include <QTableWidget>

@@ -1,12 +1,12 @@
 // "保存" of the materials window: both forms checked, the package folder
 // written from the working copy, and the result with the package size.
 
+#include "disc/package_check.h"
+#include "disc/ui/check_progress.h"
+#include "disc/ui/content_checks.h"
 #include "fieldforms/completeness.h"
-#include "materials/package_check.h"
 #include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
-#include "materials/ui/check_progress.h"
-#include "materials/ui/content_checks.h"
 #include "materials/ui/save_progress.h"
 #include "platform/prompter.h"
 #include "startup/mainbas.h"

@@ -2,12 +2,12 @@
 
 #include "materials/manifest.h"
 #include "platform/prompter.h"
-#include "platform/ui/error_barrier.h"
-#include "platform/ui/qt_printer.h"
 #include "platform/ui/qtext.h"
 #include "printing/materials_list.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
+#include "twip/ui/error_barrier.h"
+#include "twip/ui/qt_printer.h"
 
 #include <QKeyEvent>
 

@@ -5,8 +5,8 @@
 // than one table runs over further pages with the same header and numbering
 // continued; the window pages through them and prints them all.
 
-#include "platform/printer.h"
-#include "platform/ui/twipform.h"
+#include "twip/printer.h"
+#include "twip/ui/twipform.h"
 
 #include <memory>
 #include <string>

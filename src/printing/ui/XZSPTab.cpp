@@ -1,11 +1,11 @@
 #include "printing/ui/XZSPTab.h"
 
 #include "platform/prompter.h"
-#include "platform/ui/error_barrier.h"
 #include "platform/ui/qtext.h"
 #include "printing/application_form.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
+#include "twip/ui/error_barrier.h"
 #include "util/frmutil.h"
 #include "util/ui/qt_adapters.h"
 

@@ -4,8 +4,8 @@
 // picture box Pic2(0) that "打 印" puts on an A4 page. Every input is bound
 // by its tool-tip text to a column of the item's row of 资料模板.
 
-#include "platform/printer.h"
-#include "platform/ui/twipform.h"
+#include "twip/printer.h"
+#include "twip/ui/twipform.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #include "printing/ui/twip_print_controls.h"
 
-#include "platform/ui/qt_printer.h"
-#include "platform/ui/twipform.h"
 #include "printing/print_action.h"
+#include "twip/ui/qt_printer.h"
+#include "twip/ui/twipform.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

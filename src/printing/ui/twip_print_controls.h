@@ -2,9 +2,9 @@
 // The controls of a twip form as the print engine sees them, and the print
 // action for a form's "打 印" button.
 
-#include "platform/printer.h"
 #include "printing/print_control.h"
 #include "printing/print_table.h"
+#include "twip/printer.h"
 
 #include <memory>
 #include <vector>

@@ -5,7 +5,7 @@
 // ReloadPending.
 
 #include "dialogs/ui/frmnote.h"
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QPointer>
 

@@ -1,8 +1,8 @@
 // Qt's own texts in Chinese, and the program's name on message boxes that
 // have no title of their own, as the running program shows them.
 
-#include "platform/ui/qt_prompter.h"
 #include "platform/ui/qt_translation.h"
+#include "twip/ui/qt_prompter.h"
 
 #include <QAbstractButton>
 #include <QApplication>

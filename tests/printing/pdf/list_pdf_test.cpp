@@ -3,10 +3,10 @@
 
 #include "pdf_support.h"
 #include "platform/gbk.h"
-#include "platform/ui/qt_printer.h"
 #include "printing/ui/Fj_List.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
+#include "twip/ui/qt_printer.h"
 
 #include <QDir>
 #include <QFile>

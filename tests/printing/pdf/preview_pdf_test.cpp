@@ -3,14 +3,14 @@
 // preview against the printed one, and the preview's own "打 印".
 
 #include "pdf_support.h"
-#include "platform/ui/print_preview.h"
-#include "platform/ui/qt_printer.h"
-#include "platform/ui/twipform.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "twip/ui/print_preview.h"
+#include "twip/ui/qt_printer.h"
+#include "twip/ui/twipform.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 // Real output: the Qt printer writes a PDF; poppler's tools read it back.
 
 #include "pdf_support.h"
-#include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
+#include "twip/ui/qt_printer.h"
 #include "ui/sample_form.h"
 
 #include <QDir>

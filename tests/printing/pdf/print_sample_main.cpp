@@ -2,10 +2,10 @@
 // command line, through the Qt printer and the form print action; with a second
 // file name, also saves a picture of the window for comparison.
 
-#include "platform/ui/qt_printer.h"
 #include "printing/ui/twip_print_controls.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
+#include "twip/ui/qt_printer.h"
 #include "ui/sample_form.h"
 
 #include <QString>

@@ -2,13 +2,13 @@
 // on the page, against the engine's mapping of window twips to page twips.
 
 #include "pdf_support.h"
-#include "platform/ui/qt_printer.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
+#include "twip/ui/qt_printer.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // The print action on a real twip form, drawn on the recording printer.
 
-#include "platform/ui/twipform.h"
 #include "printing/print_action.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
@@ -8,6 +7,7 @@
 #include "sample_form.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
+#include "twip/ui/twipform.h"
 
 #include <QApplication>
 #include <QCursor>

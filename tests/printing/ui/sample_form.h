@@ -3,7 +3,7 @@
 // Pic2(0) holding every control kind and print code the engine knows, ruled
 // like a table. Used by the print tests and by the page screenshot.
 
-#include "platform/ui/twipform.h"
+#include "twip/ui/twipform.h"
 
 #include <QString>
 

@@ -3,7 +3,6 @@
 #include "printing/ui/XZSPTab.h"
 
 #include "materials/ui/FrmFjgl.h"
-#include "platform/ui/twipform.h"
 #include "printing/application_form.h"
 #include "printing/print_table.h"
 #include "printing/recording_printer.h"
@@ -11,6 +10,7 @@
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
 #include "support/keyboard.h"
+#include "twip/ui/twipform.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 // An Access template database dropped beside the program: start-up converts it
 // through the importer program, keeps the original and shows its catalogue.
 
-#include "platform/jet_import.h"
-#include "platform/ui/jet_runner.h"
+#include "accessimport/jet_import.h"
+#include "accessimport/ui/jet_runner.h"
 #include "startup/data_folder.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"

@@ -7,15 +7,15 @@
 
 #include "dialogs/ui/frmnote.h"
 #include "dialogs/ui/selpath.h"
+#include "disc/ui/FrmDisc.h"
 #include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
-#include "materials/ui/FrmDisc.h"
 #include "materials/ui/FrmFjgl.h"
-#include "platform/ui/qt_printer.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
 #include "startup/ui/frmmain.h"
+#include "twip/ui/qt_printer.h"
 #include "util/template_docs.h"
 #include "util/ui/fonts.h"
 

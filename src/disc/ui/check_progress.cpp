@@ -1,0 +1,59 @@
+#include "disc/ui/check_progress.h"
+
+#include "materials/ui/save_progress.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QWidget>
+
+namespace materials::ui {
+namespace {
+
+constexpr int kScale = 1000;
+
+QString Megabytes(std::uint64_t bytes) {
+    return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+} // namespace
+
+CheckProgress::CheckProgress(QWidget* parent, int delayMs) : parent_(parent), delayMs_(delayMs) {
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    clock_.start();
+}
+
+CheckProgress::~CheckProgress() {
+    dialog_.reset();
+    QApplication::restoreOverrideCursor();
+}
+
+void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t total) {
+    if (!dialog_ && clock_.elapsed() >= delayMs_) {
+        dialog_ = std::make_unique<QProgressDialog>(parent_);
+        SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
+                            QStringLiteral("检查申报资料"), QStringLiteral("CheckProgressCancel"));
+        dialog_->show();
+    }
+    if (!dialog_)
+        return;
+    dialog_->setLabelText(stage == Stage::Files
+                              ? QStringLiteral("正在检查文件：%1 / %2").arg(done).arg(total)
+                              : QStringLiteral("正在比较文件内容：%1 / %2 MB")
+                                    .arg(Megabytes(done), Megabytes(total)));
+    dialog_->setValue(total == 0 ? 0 : static_cast<int>(done * kScale / total));
+    QCoreApplication::processEvents();
+}
+
+// Only once the dialog shows (window-modal: the window below takes no input
+// meanwhile) are events handled, so nothing can start a second action.
+bool CheckProgress::cancelRequested() {
+    if (!dialog_)
+        return false;
+    QCoreApplication::processEvents();
+    return dialog_->wasCanceled();
+}
+
+} // namespace materials::ui

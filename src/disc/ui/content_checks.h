@@ -1,0 +1,17 @@
+#pragma once
+// The content checks of the package check that need a PDF reader or an
+// image decoder: poppler opens PDF files (and tells a password-protected one),
+// Qt's image reader decodes pictures.
+
+#include "disc/package_check.h"
+
+namespace materials::ui {
+
+class QtContentInspector final : public ContentInspector {
+  public:
+    QtContentInspector();
+    Verdict inspectPdf(const std::filesystem::path& file) override;
+    Verdict inspectImage(const std::filesystem::path& file) override;
+};
+
+} // namespace materials::ui

@@ -1,0 +1,249 @@
+#include "twip/ui/qt_printer.h"
+
+#include "platform/pdf_tounicode.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPen>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRawFont>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <map>
+#include <utility>
+
+namespace platform::ui {
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+constexpr double kTwipsPerMm = kTwipsPerInch / 25.4;
+// Draw widths count dots of a 600 dpi printer, whatever the device resolution.
+constexpr double kTwipsPerDot = kTwipsPerInch / 600.0;
+constexpr int kUserPaper = 256;
+
+const std::array<std::pair<int, QPageSize::PageSizeId>, 5> kPapers = {{
+    {PaperLetter, QPageSize::Letter},
+    {PaperA3, QPageSize::A3},
+    {PaperA4, QPageSize::A4},
+    {PaperA5, QPageSize::A5},
+    {PaperB5, QPageSize::JisB5},
+}};
+
+QString ToQString(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// What a PDF reader should read for the code points that Qt's PDF writer may
+// give a glyph shared with a better one: the radicals U+2E80–U+2FDF, which
+// some CJK faces draw with the glyph of the ideograph (U+2F8F for 行), and
+// the control characters, drawn with the glyph of the space. The writer takes
+// the lowest code point of the glyph; the reader gets the ideograph (or the
+// printable character) of the same glyph in the same face instead.
+std::map<char32_t, char32_t> PreferredCodePoints(const QList<QFont>& fonts) {
+    struct Span {
+        char32_t first, last;
+    };
+    const auto text = [](std::initializer_list<Span> spans) {
+        QString s;
+        for (const Span& span : spans)
+            for (char32_t c = span.first; c <= span.last; ++c)
+                s += QChar(static_cast<char16_t>(c));
+        return s;
+    };
+    const QString avoided = text({{0x01, 0x1F}, {0x2E80, 0x2FDF}});
+    const QString preferred =
+        text({{0x20, 0x7E}, {0x3400, 0x4DBF}, {0x4E00, 0x9FFF}, {0xF900, 0xFAFF}});
+    std::map<char32_t, char32_t> better;
+    for (const QFont& font : fonts) {
+        const QRawFont raw = QRawFont::fromFont(font);
+        if (!raw.isValid())
+            continue;
+        const QList<quint32> avoidedGlyphs = raw.glyphIndexesForString(avoided);
+        const QList<quint32> preferredGlyphs = raw.glyphIndexesForString(preferred);
+        if (avoidedGlyphs.size() != avoided.size() || preferredGlyphs.size() != preferred.size())
+            continue;
+        std::map<quint32, char32_t> byGlyph;
+        for (qsizetype i = 0; i < preferred.size(); ++i)
+            if (preferredGlyphs[i] != 0)
+                byGlyph.emplace(preferredGlyphs[i], preferred[i].unicode());
+        for (qsizetype i = 0; i < avoided.size(); ++i) {
+            const auto found = byGlyph.find(avoidedGlyphs[i]);
+            if (avoidedGlyphs[i] != 0 && found != byGlyph.end())
+                better.emplace(avoided[i].unicode(), found->second);
+        }
+    }
+    return better;
+}
+
+// A PDF file just written: its text reads as it was drawn. A failure keeps
+// the file as Qt wrote it, which prints the same.
+void RewriteToUnicode(const QString& pdf, const QList<QFont>& fonts) {
+    try {
+        const std::map<char32_t, char32_t> better = PreferredCodePoints(fonts);
+        if (better.empty())
+            return;
+        RewriteToUnicodeMaps(std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
+            const auto found = better.find(c);
+            return found == better.end() ? c : found->second;
+        });
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+QtPrinter::QtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+
+QtPrinter::QtPrinter(const QString& pdfPath) : QtPrinter() {
+    printer_->setOutputFormat(QPrinter::PdfFormat);
+    printer_->setOutputFileName(pdfPath);
+    printer_->setPageSize(QPageSize(QPageSize::A4));
+}
+
+QtPrinter::~QtPrinter() {
+    if (painter_ && painter_->isActive())
+        painter_->end();
+}
+
+int QtPrinter::paperSize() const {
+    auto id = printer_->pageLayout().pageSize().id();
+    for (const auto& [code, pageId] : kPapers)
+        if (pageId == id)
+            return code;
+    return kUserPaper;
+}
+
+void QtPrinter::setPaperSize(int code) {
+    for (const auto& [paper, pageId] : kPapers)
+        if (paper == code) {
+            if (!printer_->setPageSize(QPageSize(pageId)))
+                throw PrinterError("paper size refused");
+            return;
+        }
+    throw PrinterError("unknown paper size");
+}
+
+int QtPrinter::orientation() const {
+    return printer_->pageLayout().orientation() == QPageLayout::Landscape ? OrientationLandscape
+                                                                          : OrientationPortrait;
+}
+
+void QtPrinter::setOrientation(int code) {
+    if (code != OrientationPortrait && code != OrientationLandscape)
+        throw PrinterError("unknown orientation");
+    auto wanted = code == OrientationLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    if (!printer_->setPageOrientation(wanted))
+        throw PrinterError("orientation refused");
+}
+
+double QtPrinter::pageWidth() const {
+    return printer_->pageLayout().fullRect(QPageLayout::Millimeter).width() * kTwipsPerMm;
+}
+
+double QtPrinter::pageHeight() const {
+    return printer_->pageLayout().fullRect(QPageLayout::Millimeter).height() * kTwipsPerMm;
+}
+
+// The painter works in twips, so a font needs the point size that gives the
+// true size after the painter's scaling: the device's dots per twip cancel.
+QFont QtPrinter::deviceFont(const PrinterFont& font) const {
+    QFont f(ToQString(font.name));
+    f.setPointSizeF(font.size * kTwipsPerInch / printer_->resolution());
+    f.setBold(font.bold);
+    f.setItalic(font.italic);
+    f.setUnderline(font.underline);
+    return f;
+}
+
+double QtPrinter::measureWidth(const PrinterFont& font, const std::string& text) const {
+    return QFontMetricsF(deviceFont(font), printer_.get()).horizontalAdvance(ToQString(text));
+}
+
+double QtPrinter::measureHeight(const PrinterFont& font, const std::string&) const {
+    return QFontMetricsF(deviceFont(font), printer_.get()).height();
+}
+
+QPainter& QtPrinter::painter() {
+    if (!painter_)
+        painter_ = std::make_unique<QPainter>();
+    if (!painter_->isActive()) {
+        // Origin at the printable area: no margins beyond what the device needs.
+        printer_->setFullPage(false);
+        printer_->setPageMargins(printer_->pageLayout().minimumMargins(),
+                                 printer_->pageLayout().units());
+        if (!painter_->begin(printer_.get()))
+            throw PrinterError("cannot start the print job");
+        double scale = printer_->resolution() / kTwipsPerInch;
+        painter_->scale(scale, scale);
+        painter_->setRenderHint(QPainter::Antialiasing);
+    }
+    return *painter_;
+}
+
+void QtPrinter::drawText(double x, double y, const PrinterFont& font, const std::string& text) {
+    QPainter& p = painter();
+    QFont f = deviceFont(font);
+    const auto sameFace = [&f](const QFont& used) {
+        return used.family() == f.family() && used.bold() == f.bold() &&
+               used.italic() == f.italic();
+    };
+    if (std::none_of(usedFonts_.begin(), usedFonts_.end(), sameFace))
+        usedFonts_.push_back(f);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    double ascent = QFontMetricsF(f, printer_.get()).ascent();
+    p.drawText(QPointF(x, y + ascent), ToQString(text));
+}
+
+void QtPrinter::drawLine(double x1, double y1, double x2, double y2, int drawWidth) {
+    QPainter& p = painter();
+    QPen pen(Qt::black, drawWidth * kTwipsPerDot, Qt::SolidLine, Qt::SquareCap);
+    p.setPen(pen);
+    p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+}
+
+std::string QtPrinter::deviceName() const {
+    const QString name = printer_->outputFormat() == QPrinter::PdfFormat
+                             ? printer_->outputFileName()
+                             : printer_->printerName();
+    return name.toStdString();
+}
+
+void QtPrinter::startJob() {
+    painter();
+}
+
+void QtPrinter::finishJob() {
+    painter(); // a job without any drawing still sends its (empty) page
+    if (!painter_->end())
+        throw PrinterError("cannot end the print job");
+    if (printer_->outputFormat() == QPrinter::PdfFormat)
+        RewriteToUnicode(printer_->outputFileName(), usedFonts_);
+    usedFonts_.clear();
+}
+
+void QtPrinter::startNewPage() {
+    painter(); // the first page is begun even when nothing was drawn on it
+    if (!printer_->newPage())
+        throw PrinterError("cannot start a new page");
+}
+
+void QtPrinter::abortJob() {
+    usedFonts_.clear();
+    if (painter_ && painter_->isActive()) {
+        printer_->abort();
+        painter_->end();
+    }
+}
+
+int SystemPrinterCount() {
+    return int(QPrinterInfo::availablePrinterNames().size());
+}
+
+} // namespace platform::ui
