@@ -11,7 +11,7 @@
 #include "disc/disc.h"
 #include "disc/package_disc.h"
 #include "platform/file_copy.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <chrono>

@@ -16,8 +16,8 @@
 #include "materials/ui/FrmFjgl.h"
 #include "materials/ui/flexgrid.h"
 #include "platform/prompter.h"
+#include "platform/utf8.h"
 #include "startup/mainbas.h"
-#include "util/utf8.h"
 
 #include <QApplication>
 #include <QScrollBar>

@@ -15,7 +15,7 @@
 #include "disc/package_check.h"
 #include "disc/ui/content_checks.h"
 #include "materials/save_folder.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <QGuiApplication>
 

@@ -9,7 +9,7 @@
 //   save_bench            (exit status 1 when the save takes over 1.2 × cp -r)
 
 #include "materials/save_folder.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,7 +3,7 @@
 #include "materials/manifest.h"
 #include "materials/save_folder.h"
 #include "platform/file_copy.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <filesystem>
 #include <system_error>

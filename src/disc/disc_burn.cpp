@@ -6,7 +6,7 @@
 
 #include <libburn/libburn.h>
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <chrono>

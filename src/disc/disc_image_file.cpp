@@ -5,7 +5,7 @@
 #include "disc/disc.h"
 
 #include "platform/file_copy.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #define LIBISOFS_WITHOUT_LIBBURN
 #include "disc/disc_lib.h"
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <cstdlib>
 #include <cstring>

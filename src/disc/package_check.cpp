@@ -5,9 +5,9 @@
 #include "materials/name_rule.h"
 #include "materials/save_folder.h"
 #include "platform/gbk.h"
+#include "platform/utf8.h"
 #include "platform/xmldoc.h"
 #include "util/sha256.h"
-#include "util/utf8.h"
 
 #include <array>
 #include <condition_variable>

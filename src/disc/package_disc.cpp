@@ -1,7 +1,7 @@
 #include "disc/package_disc.h"
 
 #include "materials/name_rule.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,10 +5,10 @@
 #include "platform/file_read.h"
 #include "platform/prompter.h"
 #include "platform/temp_copy.h"
+#include "platform/utf8.h"
 #include "platform/xmldoc.h"
 #include "util/convert.h"
 #include "util/frmutil.h"
-#include "util/utf8.h"
 
 #include <algorithm>
 #include <cmath>

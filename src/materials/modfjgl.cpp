@@ -1,7 +1,7 @@
 #include "materials/modfjgl.h"
 
+#include "platform/utf8.h"
 #include "util/convert.h"
-#include "util/utf8.h"
 
 #include <algorithm>
 #include <array>

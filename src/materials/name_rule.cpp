@@ -1,7 +1,7 @@
 #include "materials/name_rule.h"
 
 #include "platform/gbk.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>

@@ -8,10 +8,10 @@
 #include "platform/gbk.h"
 #include "platform/instance_lock.h"
 #include "platform/prompter.h"
+#include "platform/utf8.h"
 #include "platform/xmldoc.h"
 #include "startup/mainbas.h"
 #include "util/convert.h"
-#include "util/utf8.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "platform/db.h"
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <sqlite3.h>
 

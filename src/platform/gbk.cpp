@@ -1,6 +1,6 @@
 #include "platform/gbk.h"
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <iconv.h>
 

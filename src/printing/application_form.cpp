@@ -3,9 +3,9 @@
 #include "fieldforms/field_queries.h"
 #include "platform/db.h"
 #include "platform/prompter.h"
+#include "platform/utf8.h"
 #include "util/convert.h"
 #include "util/frmutil.h"
-#include "util/utf8.h"
 
 #include <cmath>
 

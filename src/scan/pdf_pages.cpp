@@ -3,7 +3,7 @@
 
 #include "scan/pdf_pages.h"
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>

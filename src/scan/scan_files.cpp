@@ -2,7 +2,7 @@
 
 #include "materials/modfjgl.h"
 #include "platform/file_read.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <filesystem>
 #include <system_error>

@@ -5,9 +5,9 @@
 
 #include "scan/scan_files.h"
 
+#include "platform/utf8.h"
 #include "scan/jpeg.h"
 #include "scan/raster.h"
-#include "util/utf8.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>

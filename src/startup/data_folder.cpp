@@ -3,8 +3,8 @@
 #include "platform/executable.h"
 #include "platform/file_copy.h"
 #include "platform/prompter.h"
+#include "platform/utf8.h"
 #include "startup/mainbas.h"
-#include "util/utf8.h"
 
 #include <fstream>
 #include <random>

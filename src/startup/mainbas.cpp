@@ -1,9 +1,9 @@
 #include "startup/mainbas.h"
 
 #include "platform/prompter.h"
+#include "platform/utf8.h"
 #include "util/convert.h"
 #include "util/frmutil.h"
-#include "util/utf8.h"
 
 #include <algorithm>
 #include <exception>
@@ -253,6 +253,12 @@ bool LoadCatalogue() {
         ItemTable.push_back(ReadItem(items));
     }
     return static_cast<long>(ItemTable.size()) == size;
+}
+
+platform::db::Connection& util::TemplateDatabase() {
+    if (!TemplateConnection)
+        throw platform::db::DbError("template database is not open");
+    return *TemplateConnection;
 }
 
 std::string SelectedItemQuery() {

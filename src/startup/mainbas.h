@@ -3,6 +3,7 @@
 // template database and the catalogue of application items.
 
 #include "platform/db.h"
+#include "util/template_db.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -76,6 +77,3 @@ bool LoadCatalogue();
 
 // Connection string for the template database at `databasePath`.
 std::string TemplateConnectionString(const std::string& databasePath);
-
-// Row of 资料模板 of the selected item, as every window reads it.
-std::string SelectedItemQuery();

@@ -2,9 +2,9 @@
 
 #include "platform/file_read.h"
 #include "platform/gbk.h"
-#include "startup/mainbas.h"
+#include "platform/utf8.h"
 #include "util/convert.h"
-#include "util/utf8.h"
+#include "util/template_db.h"
 
 #include <algorithm>
 #include <cmath>
@@ -176,9 +176,7 @@ std::int16_t CountOccurrences(const std::string& text, const std::string& search
 }
 
 void FillFromDictionary(std::int16_t listNumber, ListControl& control, std::int16_t style) {
-    if (!TemplateConnection)
-        throw platform::db::DbError("template database is not open");
-    FillFromDictionary(listNumber, control, style, *TemplateConnection);
+    FillFromDictionary(listNumber, control, style, TemplateDatabase());
 }
 
 void FillFromDictionary(std::int16_t listNumber, ListControl& control, std::int16_t style,

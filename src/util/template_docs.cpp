@@ -2,10 +2,10 @@
 
 #include "platform/db.h"
 #include "platform/prompter.h"
-#include "startup/mainbas.h"
+#include "platform/utf8.h"
 #include "util/convert.h"
 #include "util/frmutil.h"
-#include "util/utf8.h"
+#include "util/template_db.h"
 
 #include <exception>
 #include <optional>
@@ -24,7 +24,7 @@ bool ExtractColumn(const char* column, std::uint64_t limit, const std::string& p
     // The length first: a template database is untrusted, and a value far
     // beyond what the program can use is never read into memory.
     platform::db::Recordset length;
-    length.Open(ItemColumnQuery(std::string("length(") + column + ")"), *TemplateConnection,
+    length.Open(ItemColumnQuery(std::string("length(") + column + ")"), TemplateDatabase(),
                 platform::db::CursorType::ForwardOnly, platform::db::LockType::ReadOnly);
     if (length.Eof())
         return false;
@@ -39,7 +39,7 @@ bool ExtractColumn(const char* column, std::uint64_t limit, const std::string& p
         return false;
     }
     platform::db::Recordset rs;
-    rs.Open(ItemColumnQuery(column), *TemplateConnection, platform::db::CursorType::ForwardOnly,
+    rs.Open(ItemColumnQuery(column), TemplateDatabase(), platform::db::CursorType::ForwardOnly,
             platform::db::LockType::ReadOnly);
     if (rs.Eof()) {
         rs.Close();
@@ -67,7 +67,7 @@ bool ExtractDocTemplate(const std::string& path) {
 std::int16_t ReadSizeLimit() {
     std::int16_t limit = kDefaultSizeLimitMb;
     platform::db::Recordset rs;
-    rs.Open(SelectedItemQuery(), *TemplateConnection);
+    rs.Open(SelectedItemQuery(), TemplateDatabase());
     if (HasField("文件大小", rs) && !rs.Eof()) {
         const double value = LeadingNumber(FieldText(rs.Fields("文件大小")));
         if (value != 0)

@@ -4,7 +4,7 @@
 // clicking OK would, and a sentinel folder whose content must never change.
 
 #include "platform/prompter.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>

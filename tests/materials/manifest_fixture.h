@@ -1,7 +1,7 @@
 #pragma once
 // Temporary folders, manifest copies and small files for the materials tests.
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <gtest/gtest.h>
 

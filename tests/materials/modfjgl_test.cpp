@@ -1,6 +1,6 @@
 #include "materials/modfjgl.h"
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "fieldforms/completeness.h"
 #include "materials/save_folder.h"
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <filesystem>
 #include <fstream>

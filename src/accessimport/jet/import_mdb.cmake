@@ -13,8 +13,7 @@ target_link_libraries(quillor_jet_text PUBLIC quillor_core Iconv::Iconv)
 add_library(quillor_jet_import STATIC
   ${JET_DIR}/import_mdb.cpp
   ${JET_DIR}/mdb_source.cpp
-  ${JET_DIR}/sqlite_sink.cpp
-  ${JET_DIR}/child_process.cpp)
+  ${JET_DIR}/sqlite_sink.cpp)
 target_link_libraries(quillor_jet_import PUBLIC quillor_jet_text PkgConfig::LIBMDB SQLite::SQLite3)
 
 add_executable(quillor-import-mdb ${JET_DIR}/import_mdb_main.cpp)

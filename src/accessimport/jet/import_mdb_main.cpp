@@ -3,9 +3,9 @@
 // Writes OUT only (which must not exist yet); prints a summary and exits 0, or
 // prints the reason and exits non-zero.
 
-#include "accessimport/jet/child_process.h"
 #include "accessimport/jet/import_mdb.h"
 #include "accessimport/jet/mdb_source.h"
+#include "platform/child_process.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,7 +1,7 @@
 #include "accessimport/jet/mdb_source.h"
 
-#include "accessimport/jet/child_process.h"
 #include "accessimport/jet/jet_text.h"
+#include "platform/child_process.h"
 
 // The 1.0.0 header wraps <glib.h> in extern "C"; glib's C++ parts must come first.
 #include <glib.h>
@@ -13,7 +13,9 @@
 #include <string>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif

@@ -1,6 +1,8 @@
 #include "dialogs/ui/selpath.h"
 
 #include "platform/prompter.h"
+// Upward on purpose: the picker's protocol is the two start-up globals
+// PickedFolder and PickerMode, which the picker's own procedures read and set.
 #include "startup/mainbas.h"
 
 #include <QComboBox>

@@ -5,8 +5,8 @@
 #include "materials/save_folder.h"
 #include "platform/prompter.h"
 #include "platform/ui/qtext.h"
+#include "platform/utf8.h"
 #include "twip/ui/error_barrier.h"
-#include "util/utf8.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "disc/ui/content_checks.h"
 
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <QImage>
 #include <QImageReader>

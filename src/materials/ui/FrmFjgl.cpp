@@ -10,6 +10,7 @@
 #include "materials/save_folder.h"
 #include "platform/prompter.h"
 #include "platform/ui/qtext.h"
+#include "platform/utf8.h"
 #include "platform/xmldoc.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
@@ -20,7 +21,6 @@
 #include "twip/ui/error_barrier.h"
 #include "util/convert.h"
 #include "util/template_docs.h"
-#include "util/utf8.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -1,8 +1,8 @@
 #include "scan/ui/ShrinkWindow.h"
 
 #include "platform/prompter.h"
+#include "platform/utf8.h"
 #include "scan/scan_files.h"
-#include "util/utf8.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "scan/ui/image_files.h"
 
+#include "platform/utf8.h"
 #include "scan/jpeg.h"
 #include "scan/scan_files.h"
-#include "util/utf8.h"
 
 #include <QFileInfo>
 #include <QImageReader>

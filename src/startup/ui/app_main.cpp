@@ -9,6 +9,7 @@
 #include "platform/executable.h"
 #include "platform/instance_lock.h"
 #include "platform/ui/qt_translation.h"
+#include "platform/utf8.h"
 #include "startup/command_line.h"
 #include "startup/data_folder.h"
 #include "startup/mainbas.h"
@@ -16,7 +17,6 @@
 #include "twip/ui/error_barrier.h"
 #include "twip/ui/qt_prompter.h"
 #include "util/ui/fonts.h"
-#include "util/utf8.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "startup/ui/frmmain.h"
 
 #include "platform/ui/qtext.h"
+#include "platform/utf8.h"
 #include "startup/mainbas.h"
 #include "startup/ui/materials_opener.h"
 #include "util/frmutil.h"
 #include "util/ui/qt_adapters.h"
-#include "util/utf8.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -6,13 +6,13 @@
 #include "printing/ui/Fj_List.h"
 
 #include "platform/gbk.h"
+#include "platform/utf8.h"
 #include "printing/materials_list.h"
 #include "printing/recording_printer.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
 #include "support/keyboard.h"
-#include "util/utf8.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "util/utf8.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 

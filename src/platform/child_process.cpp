@@ -1,4 +1,4 @@
-#include "accessimport/jet/child_process.h"
+#include "platform/child_process.h"
 
 #include <cstdlib>
 
