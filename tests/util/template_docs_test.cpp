@@ -41,6 +41,12 @@ class TemplateDocsTest : public ::testing::Test {
     std::unique_ptr<FixtureDb> db;
 };
 
+TEST_F(TemplateDocsTest, ClosedTemplateDatabaseIsAnErrorNotACrash) {
+    TemplateConnection.reset();
+    EXPECT_THROW(util::ReadSizeLimit(), platform::db::DbError);
+    EXPECT_THROW(util::ExtractXmlTemplate(dir.File("a.xml").string()), platform::db::DbError);
+}
+
 TEST_F(TemplateDocsTest, SizeLimitIsTheLeadingWholeNumberOr200) {
     EXPECT_EQ(util::ReadSizeLimit(), 50);
     EXPECT_EQ(LimitFor("12.5"), 12);

@@ -1,6 +1,6 @@
 #include "disc/ui/check_progress.h"
 
-#include "materials/ui/save_progress.h"
+#include "twip/ui/progress_dialog.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -12,7 +12,7 @@
 namespace materials::ui {
 namespace {
 
-constexpr int kScale = 1000;
+constexpr int kScale = platform::ui::kProgressScale;
 
 QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
@@ -33,8 +33,9 @@ CheckProgress::~CheckProgress() {
 void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t total) {
     if (!dialog_ && clock_.elapsed() >= delayMs_) {
         dialog_ = std::make_unique<QProgressDialog>(parent_);
-        SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
-                            QStringLiteral("检查申报资料"), QStringLiteral("CheckProgressCancel"));
+        platform::ui::SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
+                                          QStringLiteral("检查申报资料"),
+                                          QStringLiteral("CheckProgressCancel"));
         dialog_->show();
     }
     if (!dialog_)

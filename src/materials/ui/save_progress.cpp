@@ -1,5 +1,7 @@
 #include "materials/ui/save_progress.h"
 
+#include "twip/ui/progress_dialog.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,7 +14,7 @@
 namespace materials::ui {
 namespace {
 
-constexpr int kScale = 1000;
+constexpr int kScale = platform::ui::kProgressScale;
 
 // The dialog closes (✕, Esc) only while cancelling is possible; a close then
 // cancels the save. Once the save is past that point it stays to the end.
@@ -47,22 +49,6 @@ QString Megabytes(std::uint64_t bytes) {
 }
 
 } // namespace
-
-QPushButton* SetUpProgressDialog(QProgressDialog& dialog, const QString& objectName,
-                                 const QString& title, const QString& cancelName) {
-    dialog.setObjectName(objectName);
-    dialog.setWindowTitle(title);
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    dialog.setMinimumDuration(0);
-    dialog.setRange(0, kScale);
-    dialog.setMinimumWidth(420);
-    auto* cancel = new QPushButton(QStringLiteral("取消"));
-    cancel->setObjectName(cancelName);
-    dialog.setCancelButton(cancel); // the dialog owns it
-    return cancel;
-}
 
 SaveProgress::SaveProgress(QWidget* parent, int delayMs) : parent_(parent), delayMs_(delayMs) {}
 
@@ -125,8 +111,9 @@ void SaveProgress::showIfDue() {
     if (dialog_ || !copying_ || !clock_.isValid() || clock_.elapsed() < delayMs_)
         return;
     dialog_ = std::make_unique<SaveDialog>(parent_);
-    cancel_ = SetUpProgressDialog(*dialog_, QStringLiteral("SaveProgress"), QStringLiteral("保存"),
-                                  QStringLiteral("SaveProgressCancel"));
+    cancel_ = platform::ui::SetUpProgressDialog(*dialog_, QStringLiteral("SaveProgress"),
+                                                QStringLiteral("保存"),
+                                                QStringLiteral("SaveProgressCancel"));
     dialog_->show();
 }
 

@@ -22,12 +22,6 @@ class QWidget;
 
 namespace materials::ui {
 
-// Sets up a progress dialog of a long run (the save, the package check):
-// window-modal, shown at once, kept open at the end, with a "取消" button
-// named `cancelName`, which it returns (the dialog owns it).
-QPushButton* SetUpProgressDialog(QProgressDialog& dialog, const QString& objectName,
-                                 const QString& title, const QString& cancelName);
-
 class SaveProgress final : public SaveObserver {
   public:
     static constexpr int kDefaultDelayMs = 500;
