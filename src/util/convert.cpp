@@ -1,6 +1,7 @@
 #include "util/convert.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -102,12 +103,12 @@ bool IsNumericText(std::string_view text) {
 }
 
 bool IsValidDate(int year, int month, int day) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1)
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
         return false;
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    const int days = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-    return day <= days;
+    return std::chrono::year_month_day(std::chrono::year(year),
+                                       std::chrono::month(static_cast<unsigned>(month)),
+                                       std::chrono::day(static_cast<unsigned>(day)))
+        .ok();
 }
 
 bool IsValidDateText(std::string_view text) {
