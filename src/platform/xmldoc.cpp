@@ -506,7 +506,7 @@ struct XmlDocument::Impl {
     std::uint64_t generation = 0;
     struct RootSelection {
         std::string path;
-        std::uint64_t generation = 0;
+        std::uint64_t generation; // value-initialised by emplace()
         std::vector<xmlNode*> nodes;
     };
     std::optional<RootSelection> rootSelection;
