@@ -102,25 +102,17 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& value) {
     }
 }
 
-std::string QuoteIdentifier(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
-}
-
-// "select * from ..." gets the row id in front so that rows can be written back.
+// "select * from ..." or "select a, b from ..." gets the row id in front so
+// that rows can be written back (a query it does not fit fails to prepare and
+// is run as it is, read-only).
 std::optional<std::string> WithRowId(const std::string& sql) {
     std::size_t start = sql.find_first_not_of(" \t\r\n");
     if (start == std::string::npos || !util::EqualsIgnoreAsciiCase(sql.substr(start, 6), "select"))
         return std::nullopt;
-    std::size_t star = sql.find_first_not_of(" \t\r\n", start + 6);
-    if (star == std::string::npos || sql[star] != '*')
+    std::size_t first = sql.find_first_not_of(" \t\r\n", start + 6);
+    if (first == std::string::npos || first == start + 6)
         return std::nullopt;
-    return sql.substr(0, start) + "select rowid as " + kRowIdColumn + ", " + sql.substr(star);
+    return sql.substr(0, start) + "select rowid as " + kRowIdColumn + ", " + sql.substr(first);
 }
 
 bool IsConnectionKeyword(const std::string& part) {
@@ -584,6 +576,16 @@ std::string SqlQuote(const std::string& text) {
             out += '\'';
     }
     return out + "'";
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
 }
 
 } // namespace platform::db

@@ -211,5 +211,7 @@ class Transaction {
 // The text a value is written into SQL with: plain decimal or quoted text
 // with single quotes doubled.
 std::string SqlQuote(const std::string& text);
+// A name as an SQL identifier: between double quotes, inner quotes doubled.
+std::string QuoteIdentifier(const std::string& name);
 
 } // namespace platform::db

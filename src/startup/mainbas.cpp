@@ -261,8 +261,24 @@ platform::db::Connection& util::TemplateDatabase() {
     return *TemplateConnection;
 }
 
+// Every column of the row but the two documents: an untrusted database can
+// make those huge, so they are only read on their own, after their length is
+// checked (template documents).
 std::string SelectedItemQuery() {
-    return "select * from 资料模板 where 类别=" + std::to_string(CategoryCode) +
+    std::string columns;
+    if (TemplateConnection) {
+        platform::db::Recordset info;
+        info.Open("select name from pragma_table_info('资料模板')", *TemplateConnection,
+                  platform::db::CursorType::ForwardOnly, platform::db::LockType::ReadOnly);
+        for (; !info.Eof(); info.MoveNext()) {
+            const std::string name = util::FieldText(info.Fields(0));
+            if (name != "XML模板" && name != "DOC模板")
+                columns += (columns.empty() ? "" : ", ") + platform::db::QuoteIdentifier(name);
+        }
+        info.Close();
+    }
+    return "select " + (columns.empty() ? std::string("*") : columns) +
+           " from 资料模板 where 类别=" + std::to_string(CategoryCode) +
            " and 序号=" + std::to_string(ItemTable.at(static_cast<std::size_t>(SelectedItem)).序号);
 }
 
