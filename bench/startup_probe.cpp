@@ -1,8 +1,8 @@
 // The program itself, ended at the first paint of its main window.
-#include "startup/ui/app_main.h"
+#include "app/ui/program.h"
 #include "startup_paint_probe.h"
 
 int main(int argc, char** argv) {
-    return startup::RunProgram(argc, argv,
+    return app::ui::RunQuillor(argc, argv,
                                [](QWidget& window) { new bench::FirstPaintProbe(window); });
 }

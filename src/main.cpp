@@ -1,5 +1,5 @@
-#include "startup/ui/app_main.h"
+#include "app/ui/program.h"
 
 int main(int argc, char** argv) {
-    return startup::RunProgram(argc, argv);
+    return app::ui::RunQuillor(argc, argv);
 }

@@ -1,5 +1,6 @@
 #include "disc/ui/check_progress.h"
 
+#include "disc/ui/content_checks.h"
 #include "twip/ui/progress_dialog.h"
 
 #include <QApplication>
@@ -55,6 +56,19 @@ bool CheckProgress::cancelRequested() {
         return false;
     QCoreApplication::processEvents();
     return dialog_->wasCanceled();
+}
+
+std::string SavedPackageProblems(const std::string& folder) {
+    QtContentInspector inspector;
+    PackageCheck check;
+    {
+        CheckProgress progress(QApplication::activeWindow());
+        check = CheckPackage(folder, &inspector, &progress);
+    }
+    const std::string findings = FindingsText(check);
+    if (findings.empty())
+        return {};
+    return "\r\n\r\n刻录前检查发现以下问题：\r\n" + findings;
 }
 
 } // namespace materials::ui

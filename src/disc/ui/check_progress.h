@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class QProgressDialog;
 class QWidget;
@@ -40,5 +41,10 @@ class CheckProgress final : public CheckObserver {
     QElapsedTimer clock_;
     std::unique_ptr<QProgressDialog> dialog_;
 };
+
+// The package check of the folder just saved, with this progress over the
+// active window: its findings as the text added to the save's message ("" when
+// it found none).
+std::string SavedPackageProblems(const std::string& folder);
 
 } // namespace materials::ui

@@ -1,8 +1,6 @@
 #include "materials/ui/FrmFjgl.h"
 
 #include "dialogs/ui/selpath.h"
-#include "disc/package_disc.h"
-#include "disc/ui/FrmDisc.h"
 #include "fieldforms/completeness.h"
 #include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
@@ -12,11 +10,6 @@
 #include "platform/ui/qtext.h"
 #include "platform/utf8.h"
 #include "platform/xmldoc.h"
-#include "printing/ui/Fj_List.h"
-#include "printing/ui/XZSPTab.h"
-#include "scan/shrink.h"
-#include "scan/ui/ScanWindow.h"
-#include "scan/ui/ShrinkWindow.h"
 #include "startup/mainbas.h"
 #include "twip/ui/error_barrier.h"
 #include "util/convert.h"
@@ -32,6 +25,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace materials::ui {
 namespace {
@@ -146,7 +140,7 @@ std::string LinkState(const std::string& path) {
 const QColor FrmFjgl::HasFilesColor = QColor(204, 204, 255);
 const QColor FrmFjgl::LinkedColor = QColor(234, 234, 255);
 
-FrmFjgl::FrmFjgl(QWidget* parent) : TwipForm(parent) {
+FrmFjgl::FrmFjgl(WindowParts parts, QWidget* parent) : TwipForm(parent), parts_(std::move(parts)) {
     setObjectName(QStringLiteral("FrmFjgl"));
     setClientSize(12720, 10020);
     createControls();
@@ -879,7 +873,8 @@ void FrmFjgl::CmdSave_Click(int index) {
         break;
     }
     case 3:
-        printing::ui::ShowApplicationForm(this);
+        if (parts_.showApplicationForm)
+            parts_.showApplicationForm(this);
         break;
     case 4:
         close();
@@ -891,7 +886,8 @@ void FrmFjgl::CmdSave_Click(int index) {
 
 void FrmFjgl::browseBut_Click() {
     hideMsgPic();
-    printing::ui::ShowMaterialsList(this);
+    if (parts_.showMaterialsList)
+        parts_.showMaterialsList(this);
 }
 
 void FrmFjgl::openPackage() {
@@ -937,10 +933,10 @@ void FrmFjgl::updateDiscButton() {
 void FrmFjgl::CmdDisc_Click() {
     hideMsgPic();
     updateDiscButton();
-    if (!CmdDisc().enabled())
+    if (!CmdDisc().enabled() || !parts_.showDisc)
         return;
     const ApplicationItem& item = CurrentItem();
-    ShowDiscWindow(this, ShownFolder, item.申请事项简称 + item.子项名称);
+    parts_.showDisc(this, ShownFolder, item.申请事项简称 + item.子项名称);
 }
 
 // ---- scanning and shrinking ----
@@ -965,20 +961,20 @@ std::string FrmFjgl::shrinkableFile() const {
     const std::optional<std::filesystem::path> path =
         ResolveLink(link, S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc)), StorageFolder);
     std::error_code ignored;
-    if (!path || !std::filesystem::is_regular_file(*path, ignored))
+    if (!path || !std::filesystem::is_regular_file(*path, ignored) || !parts_.canShrink)
         return {};
     const std::string file = util::PathToUtf8(*path);
-    return scan::CanShrink(file) ? file : std::string();
+    return parts_.canShrink(file) ? file : std::string();
 }
 
 void FrmFjgl::CmdScan_Click() {
     hideMsgPic();
     const FlexGrid& files = MedFlex2();
-    if (!hasCurrentMaterial() || files.row() < 1 || files.row() >= files.rows())
+    if (!hasCurrentMaterial() || files.row() < 1 || files.row() >= files.rows() || !parts_.scan)
         return;
     const ApplicationItem& item = CurrentItem();
     const std::string material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
-    scan::ui::ScanRequest request;
+    ScanRequest request;
     request.item = item.申请事项简称 + item.子项名称;
     request.material = material;
     request.entry = S(files.textMatrix(files.row(), kFileTitle));
@@ -992,7 +988,7 @@ void FrmFjgl::CmdScan_Click() {
     const auto own = static_cast<std::uint64_t>(util::LeadingNumber(
         getFileKb(S(files.textMatrix(files.row(), kFileUrl)), material, StorageFolder)));
     request.otherLinkedKb = kb > own ? kb - own : 0;
-    if (const std::optional<std::string> pdf = scan::ui::ShowScanWindow(this, request))
+    if (const std::optional<std::string> pdf = parts_.scan(this, request))
         linkFile(*pdf);
 }
 
@@ -1014,6 +1010,8 @@ void FrmFjgl::offerShrink() {
 
 void FrmFjgl::CmdShrink_Click() {
     hideMsgPic();
+    if (!parts_.shrink)
+        return;
     const std::string source = shrinkableFile();
     if (source.empty()) {
         platform::Notify("当前报件没有链接可压缩的JPEG或PDF文件。", "提示",
@@ -1021,13 +1019,13 @@ void FrmFjgl::CmdShrink_Click() {
         return;
     }
     const ApplicationItem& item = CurrentItem();
-    scan::ui::ShrinkRequest request;
+    ShrinkRequest request;
     request.source = source;
     request.item = item.申请事项简称 + item.子项名称;
     request.material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
     request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
     request.dataFolder = util::PathToUtf8(ProgramFolder());
-    if (const std::optional<std::string> copy = scan::ui::ShowShrinkWindow(this, request))
+    if (const std::optional<std::string> copy = parts_.shrink(this, request))
         linkFile(*copy);
 }
 
@@ -1071,10 +1069,10 @@ bool FrmFjgl::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- entry point ----
 
-void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder) {
+void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder, const WindowParts& parts) {
     if (SelectedItem < 0 || static_cast<std::size_t>(SelectedItem) >= ItemTable.size())
         return;
-    FrmFjgl window(parent);
+    FrmFjgl window(parts, parent);
     if (linkFolder)
         window.setLinkFolderMemory(linkFolder);
     if (!platform::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))

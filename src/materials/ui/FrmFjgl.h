@@ -7,6 +7,7 @@
 
 #include "materials/manifest.h"
 #include "materials/ui/flexgrid.h"
+#include "materials/ui/window_parts.h"
 #include "twip/ui/twipform.h"
 
 #include <QColor>
@@ -22,7 +23,7 @@ namespace materials::ui {
 class FrmFjgl final : public platform::ui::TwipForm {
     Q_OBJECT
   public:
-    explicit FrmFjgl(QWidget* parent = nullptr);
+    explicit FrmFjgl(WindowParts parts = {}, QWidget* parent = nullptr);
     ~FrmFjgl() override;
 
     // Opening, activation and closing.
@@ -147,11 +148,12 @@ class FrmFjgl final : public platform::ui::TwipForm {
     bool activatedOnce_ = false;
     std::string ownLinkFolder_;
     std::string* linkFolder_ = &ownLinkFolder_;
+    WindowParts parts_;
 };
 
 // Shows the materials window of the selected item (SelectedItem) modally;
 // `linkFolder` keeps the folder of the last linked file from one opening to
-// the next.
-void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder = nullptr);
+// the next; `parts` are the windows it opens beyond itself.
+void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder, const WindowParts& parts);
 
 } // namespace materials::ui

@@ -1,9 +1,6 @@
 // "保存" of the materials window: both forms checked, the package folder
 // written from the working copy, and the result with the package size.
 
-#include "disc/package_check.h"
-#include "disc/ui/check_progress.h"
-#include "disc/ui/content_checks.h"
 #include "fieldforms/completeness.h"
 #include "materials/save_folder.h"
 #include "materials/ui/FrmFjgl.h"
@@ -24,21 +21,6 @@ namespace materials::ui {
 namespace {
 
 constexpr int kMaterialKbColumn = 3; // "文件(KB)" of MedFlex1
-
-// The package check of the folder just saved: its problems, to be added to
-// the save's message ("" when it found none).
-std::string PackageProblems(const std::string& folder) {
-    QtContentInspector inspector;
-    PackageCheck check;
-    {
-        CheckProgress progress(QApplication::activeWindow());
-        check = CheckPackage(folder, &inspector, &progress);
-    }
-    const std::string findings = FindingsText(check);
-    if (findings.empty())
-        return {};
-    return "\r\n\r\n刻录前检查发现以下问题：\r\n" + findings;
-}
 
 // While a save runs, the materials window takes no input: its clicks, keys
 // and close box are swallowed (the progress dialog, a window of its own,
@@ -115,7 +97,8 @@ void FrmFjgl::SaveSubmission() {
     for (int r = 1; r < MedFlex1().rows(); ++r)
         kb.push_back(MedFlex1().textMatrix(r, kMaterialKbColumn).toStdString());
     SaveMessage message = SaveResultMessage(outcome, getTotalMb(kb), SizeLimitMb, folderText);
-    message.text += PackageProblems(folder);
+    if (parts_.checkSavedPackage)
+        message.text += parts_.checkSavedPackage(folder);
     updateDiscButton();
     platform::CurrentPrompter().message(message.text, message.title, message.icon,
                                         platform::MsgButtons::Ok);

@@ -1,7 +1,5 @@
 #include "printing/ui/Fj_List.h"
 
-// Upward on purpose: the list window reads the linked titles of the working
-// manifest itself when it loads, as the materials window's manifest defines them.
 #include "materials/manifest.h"
 #include "platform/prompter.h"
 #include "platform/ui/qtext.h"

@@ -3,6 +3,7 @@
 // turned, removed, checked for blank ones, and combined into one PDF for the
 // current entry of the materials window.
 
+#include "materials/ui/window_parts.h"
 #include "platform/scanner.h"
 #include "scan/pages.h"
 
@@ -24,14 +25,8 @@ class QThread;
 
 namespace scan::ui {
 
-struct ScanRequest {
-    std::string item;                // the item's short name (and sub-item)
-    std::string material;            // the current material
-    std::string entry;               // the current entry's title
-    std::string dataFolder;          // the program's data folder ("扫描文件" goes there)
-    std::int64_t limitMb = 0;        // SizeLimitMb of the item
-    std::uint64_t otherLinkedKb = 0; // KB of the files linked to the other entries
-};
+// What the materials window asks for its current entry.
+using ScanRequest = materials::ui::ScanRequest;
 
 class ScanWindow final : public QDialog {
     Q_OBJECT

@@ -3,6 +3,7 @@
 // (size before and after, one page of the result) before the applicant
 // accepts it. The copy goes to "扫描文件"; the original is never changed.
 
+#include "materials/ui/window_parts.h"
 #include "scan/shrink.h"
 
 #include <QDialog>
@@ -17,13 +18,7 @@ class QSpinBox;
 
 namespace scan::ui {
 
-struct ShrinkRequest {
-    std::string source; // the linked file
-    std::string item;
-    std::string material;
-    std::string entry;
-    std::string dataFolder; // the program's data folder
-};
+using ShrinkRequest = materials::ui::ShrinkRequest;
 
 class ShrinkWindow final : public QDialog {
     Q_OBJECT

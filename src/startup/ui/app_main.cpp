@@ -3,8 +3,6 @@
 #include "accessimport/jet_import.h"
 #include "accessimport/ui/jet_runner.h"
 #include "dialogs/ui/selpath.h"
-#include "disc/check_command.h"
-#include "disc/ui/content_checks.h"
 #include "platform/console_prompter.h"
 #include "platform/executable.h"
 #include "platform/instance_lock.h"
@@ -149,7 +147,7 @@ fs::path UserDataFolder() {
 
 } // namespace
 
-int RunProgram(int argc, char** argv,
+int RunProgram(int argc, char** argv, const ProgramParts& parts,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
     const CommandLine options = ParseCommandLine(argc, argv);
     if (options.help || options.version) {
@@ -159,8 +157,7 @@ int RunProgram(int argc, char** argv,
     if (options.checkPackage) {
         // No window: the content checks need no display.
         QCoreApplication app(argc, argv);
-        materials::ui::QtContentInspector inspector;
-        return materials::RunCheckPackage(options.packageFolder, &inspector, std::cout);
+        return parts.checkPackage ? parts.checkPackage(options.packageFolder) : 2;
     }
     // Font aliases must be known before Qt reads the font configuration.
     util::ui::LoadFontAliases(
@@ -188,7 +185,7 @@ int RunProgram(int argc, char** argv,
     if (!Main(data.folder, hooks))
         return 1;
 
-    FrmMain window;
+    FrmMain window(parts.openMaterials);
     QObject::connect(&window, &FrmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
     new AfterFirstPaint(window, [] {
         EnsureQtChinese();

@@ -3,7 +3,6 @@
 #include "platform/ui/qtext.h"
 #include "platform/utf8.h"
 #include "startup/mainbas.h"
-#include "startup/ui/materials_opener.h"
 #include "util/frmutil.h"
 #include "util/ui/qt_adapters.h"
 
@@ -58,8 +57,6 @@ QString InstructionTemplate() {
 FrmMain::FrmMain(MaterialsOpener openMaterials, QWidget* parent)
     : TwipForm(parent), openMaterials_(std::move(openMaterials)),
       popup_([](QMenu& menu, const QPoint& at) { return menu.exec(at); }) {
-    if (!openMaterials_)
-        openMaterials_ = [this](QWidget* owner) { ShowMaterialsWindowFor(owner, &linkFolder_); };
     setObjectName(QStringLiteral("FrmMain"));
     setCaption(ProductTitle());
     setClientSize(6660, 4020);
@@ -168,7 +165,8 @@ void FrmMain::Command1_Click(int index) {
     if (group == 0) {
         SubItemName.clear();
         ReloadPending = -1;
-        openMaterials_(this);
+        if (openMaterials_)
+            openMaterials_(this);
         return;
     }
     // A group larger than the menu shows its first eight rows.
@@ -206,7 +204,8 @@ void FrmMain::MENU_SUB_Click(int index) {
     SelectedItem = static_cast<std::int16_t>(entry.data().toString().toInt());
     SubItemName = entry.text().toStdString();
     ReloadPending = -1;
-    openMaterials_(this);
+    if (openMaterials_)
+        openMaterials_(this);
 }
 
 void FrmMain::Label4_Click() {

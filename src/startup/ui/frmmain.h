@@ -24,7 +24,7 @@ inline constexpr int kSubMenuEntries = 8;
 class FrmMain final : public platform::ui::TwipForm {
     Q_OBJECT
   public:
-    // Shows the materials window modally over the main window.
+    // Shows the materials window modally over the main window (nothing when empty).
     using MaterialsOpener = std::function<void(QWidget* parent)>;
     // Shows the sub-item menu at a screen position; the chosen entry or null.
     using MenuPopup = std::function<QAction*(QMenu& menu, const QPoint& at)>;
@@ -64,8 +64,6 @@ class FrmMain final : public platform::ui::TwipForm {
     QMenu* subMenu_ = nullptr;
     std::array<QAction*, kSubMenuEntries> menuSub_{};
     QPointer<dialogs::FrmNote> help_;
-    // Where the materials window's file dialog opens, kept while the program runs.
-    std::string linkFolder_;
     bool unloaded_ = false;
 };
 

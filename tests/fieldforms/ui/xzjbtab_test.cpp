@@ -1,3 +1,4 @@
+#include "app/ui/program.h"
 #include "fieldforms/ui/XZJBTab.h"
 
 #include "materials/ui/FrmFjgl.h"
@@ -457,7 +458,7 @@ class MaterialsButtonTest : public XZJBTabTest {
     // Clicks the button; returns the caption of the modal window it showed,
     // after closing it, or "" when none was shown.
     QString ClickBasicInformation() {
-        materials::ui::FrmFjgl materials;
+        materials::ui::FrmFjgl materials(app::ui::MaterialsWindowParts());
         materials.Form_Load();
         QString shown;
         QTimer closer;

@@ -1,3 +1,4 @@
+#include "app/ui/program.h"
 #include "materials/ui/FrmFjgl.h"
 
 #include "materials/manifest.h"
@@ -96,7 +97,7 @@ class FrmFjglTest : public TempFolderTest {
         SelectedItem = 0;
         SubItemName = subItem;
         ReloadPending = -1;
-        window_ = std::make_unique<FrmFjgl>();
+        window_ = std::make_unique<FrmFjgl>(app::ui::MaterialsWindowParts());
         window_->Form_Load();
         return *window_;
     }
@@ -721,9 +722,10 @@ TEST_F(FrmFjglTest, TabVisitsEveryReachableControlAndLeavesTheGrids) {
     ASSERT_TRUE(ShowActive(w));
     const QStringList common = {"CmdSave_0", "CmdSave_1", "CmdSave_2", "CmdSave_3", "CmdSave_4"};
     // 营业执照: the entry buttons of 其他材料 are disabled, no template link.
-    QStringList expected = QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ", "CmdScan",
-                                       "tips",     "Text2_0",  "Command1",  "Label3_6"} +
-                           common;
+    QStringList expected =
+        QStringList{"MedFlex1", "MedFlex2", "browseBut", "CmdRemoveFJ", "CmdScan",
+                    "tips",     "Text2_0",  "Command1",  "Label3_6"} +
+        common;
     EXPECT_EQ(TabCycle(&Materials()), expected);
     QStringList backwards = expected;
     std::reverse(backwards.begin() + 1, backwards.end());
@@ -875,7 +877,7 @@ TEST_F(FrmFjglTest, FileDialogOpensWhereTheLastLinkedFileLay) {
     EXPECT_EQ(memory, U8(dir_));
 
     // The next materials window of the same run starts there as well.
-    window_ = std::make_unique<FrmFjgl>();
+    window_ = std::make_unique<FrmFjgl>(app::ui::MaterialsWindowParts());
     window_->setLinkFolderMemory(&memory);
     window_->Form_Load();
     EXPECT_EQ(choose(std::nullopt), U8(dir_));

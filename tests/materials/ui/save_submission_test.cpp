@@ -1,3 +1,4 @@
+#include "app/ui/program.h"
 #include "materials/manifest.h"
 #include "materials/manifest_fixture.h"
 #include "materials/package_fixture.h"
@@ -81,7 +82,7 @@ class SaveSubmissionTest : public TempFolderTest {
         hooks.countPrinters = [] { return 1; };
         EXPECT_TRUE(Main(program_, hooks));
         SelectedItem = 0;
-        window_ = std::make_unique<FrmFjgl>();
+        window_ = std::make_unique<FrmFjgl>(app::ui::MaterialsWindowParts());
         window_->Form_Load();
         return *window_;
     }
@@ -203,7 +204,7 @@ TEST_F(SaveSubmissionTest, AFolderChosenWithSelectReceivesTheStoredFiles) {
     Link(1, makeFile("执照.pdf", 100));
     Save();
     // The next window on this item opens the stored copy: links in the local form.
-    window_ = std::make_unique<FrmFjgl>();
+    window_ = std::make_unique<FrmFjgl>(app::ui::MaterialsWindowParts());
     window_->Form_Load();
     const std::string chosen = U8(dir_ / "光盘");
     prompter_->folderAnswers.push_back(chosen);

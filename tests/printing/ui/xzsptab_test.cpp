@@ -1,5 +1,6 @@
 // The application form window on small template databases, headless.
 
+#include "app/ui/program.h"
 #include "printing/ui/XZSPTab.h"
 
 #include "materials/ui/FrmFjgl.h"
@@ -559,7 +560,7 @@ TEST_F(XZSPTabTest, OpeningShowsTheFormModallyOrReportsWhyItCannot) {
 
 TEST_F(XZSPTabTest, TheMaterialsWindowOpensTheFormAndGuardsTheBasicInformation) {
     SelectedItem = 0;
-    materials::ui::FrmFjgl materials;
+    materials::ui::FrmFjgl materials(app::ui::MaterialsWindowParts());
     materials.Form_Load();
     bool shown = false;
     FormCloser closer([&](XZSPTab& form) { shown = form.parentWidget() == &materials; });

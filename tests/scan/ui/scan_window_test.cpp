@@ -2,6 +2,7 @@
 // scanner behind the seam (and SANE's test backend for one full scan), image
 // files, editing, errors, and linking the result as ">>>" links a file.
 
+#include "app/ui/program.h"
 #include "materials/ui/FrmFjgl.h"
 #include "scan/ui/ScanWindow.h"
 #include "scan/ui/ShrinkWindow.h"
@@ -164,7 +165,7 @@ class ScanWindowTest : public TempFolderTest {
         EXPECT_TRUE(Main(program_, hooks));
         SelectedItem = 0;
         ReloadPending = -1;
-        window_ = std::make_unique<FrmFjgl>();
+        window_ = std::make_unique<FrmFjgl>(app::ui::MaterialsWindowParts());
         window_->Form_Load();
         return *window_;
     }

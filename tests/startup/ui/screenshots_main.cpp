@@ -5,6 +5,7 @@
 //
 // Defaults: screenshots/ and demo/ beside this program.
 
+#include "app/ui/program.h"
 #include "dialogs/ui/frmnote.h"
 #include "dialogs/ui/selpath.h"
 #include "disc/ui/FrmDisc.h"
@@ -218,7 +219,7 @@ int main(int argc, char** argv) {
         SelectedItem = 0;
         SubItemName.clear();
         ReloadPending = -1;
-        materials::ui::FrmFjgl materials;
+        materials::ui::FrmFjgl materials(app::ui::MaterialsWindowParts());
         materials.Form_Load();
         materials.show();
         ok &= Save(materials.grab(), out, "FrmFjgl");

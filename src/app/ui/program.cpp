@@ -1,0 +1,51 @@
+#include "app/ui/program.h"
+
+#include "disc/check_command.h"
+#include "disc/ui/FrmDisc.h"
+#include "disc/ui/check_progress.h"
+#include "disc/ui/content_checks.h"
+#include "materials/ui/FrmFjgl.h"
+#include "printing/ui/Fj_List.h"
+#include "printing/ui/XZSPTab.h"
+#include "scan/shrink.h"
+#include "scan/ui/ScanWindow.h"
+#include "scan/ui/ShrinkWindow.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace app::ui {
+
+materials::ui::WindowParts MaterialsWindowParts() {
+    materials::ui::WindowParts parts;
+    parts.showApplicationForm = &printing::ui::ShowApplicationForm;
+    parts.showMaterialsList = &printing::ui::ShowMaterialsList;
+    parts.scan = &scan::ui::ShowScanWindow;
+    parts.canShrink = &scan::CanShrink;
+    parts.shrink = &scan::ui::ShowShrinkWindow;
+    parts.checkSavedPackage = &materials::ui::SavedPackageProblems;
+    parts.showDisc = &materials::ui::ShowDiscWindow;
+    return parts;
+}
+
+startup::ProgramParts ProgramParts() {
+    startup::ProgramParts parts;
+    parts.openMaterials = [linkFolder = std::make_shared<std::string>(),
+                           windowParts = MaterialsWindowParts()](QWidget* parent) {
+        materials::ui::ShowMaterialsWindow(parent, linkFolder.get(), windowParts);
+    };
+    parts.checkPackage = [](const std::string& folder) {
+        // No window: the content checks need no display.
+        materials::ui::QtContentInspector inspector;
+        return materials::RunCheckPackage(folder, &inspector, std::cout);
+    };
+    return parts;
+}
+
+int RunQuillor(int argc, char** argv,
+               const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
+    return startup::RunProgram(argc, argv, ProgramParts(), mainWindowShown);
+}
+
+} // namespace app::ui
