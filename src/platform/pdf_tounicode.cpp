@@ -266,7 +266,9 @@ int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPrefer
     std::filesystem::path temporary = pdf;
     temporary += ".tounicode";
     try {
-        QPDFWriter writer(document, temporary.string().c_str());
+        // The writer keeps the file name's pointer until write() ends.
+        const std::string temporaryName = temporary.string();
+        QPDFWriter writer(document, temporaryName.c_str());
         writer.write();
         std::filesystem::rename(temporary, pdf);
     } catch (...) {

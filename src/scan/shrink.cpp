@@ -233,7 +233,9 @@ ShrinkResult ShrinkPdf(const std::string& source, const std::string& target,
         if (pdf.anyWarnings())
             return Failure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
         {
-            QPDFWriter writer(pdf, util::PathToUtf8(temp).c_str());
+            // The writer keeps the file name's pointer until write() ends.
+            const std::string tempName = util::PathToUtf8(temp);
+            QPDFWriter writer(pdf, tempName.c_str());
             writer.setObjectStreamMode(qpdf_o_generate);
             writer.setCompressStreams(true);
             writer.setDecodeLevel(qpdf_dl_generalized);
