@@ -749,6 +749,17 @@ bool IsStoredLink(std::string_view link) {
     return link.starts_with(kLocalPrefix);
 }
 
+std::string LinkState(const std::string& path) {
+    const XmlDocument* doc = LoadKept(path);
+    if (doc == nullptr)
+        return {};
+    std::string state;
+    for (const XmlNode& file : doc->documentElement().selectNodes("//file"))
+        for (const char* field : {".//fileName", ".//fileTitle", ".//fileUrl"})
+            state += file.selectSingleNode(field).text() + "\t";
+    return state;
+}
+
 void ReleaseKeptManifest(const std::string& path) {
     KeptManifest& kept = Kept();
     if (kept.path != path)

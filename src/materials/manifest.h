@@ -195,6 +195,11 @@ class CombinedWrite {
     bool active_ = false;
 };
 
+// The names, titles and links of every entry of the manifest at `path`, as one
+// text: equal texts mean no entry was linked, retitled, added or deleted in
+// between. Empty when the file cannot be read. Read from the kept copy.
+std::string LinkState(const std::string& path);
+
 // Lets go of the parsed copy of the file at `path` that the operations above
 // keep between calls (the materials window, when it closes).
 void ReleaseKeptManifest(const std::string& path);

@@ -9,7 +9,6 @@
 #include "platform/prompter.h"
 #include "platform/ui/qtext.h"
 #include "platform/utf8.h"
-#include "platform/xmldoc.h"
 #include "startup/mainbas.h"
 #include "twip/ui/error_barrier.h"
 #include "util/convert.h"
@@ -121,18 +120,6 @@ std::int16_t SizeLimit() {
     } catch (const std::exception&) {
         return 200;
     }
-}
-
-// What the user set in the working copy: every entry's name, title and link.
-std::string LinkState(const std::string& path) {
-    platform::XmlDocument doc;
-    if (!doc.load(path))
-        return {};
-    std::string state;
-    for (const platform::XmlNode& file : doc.documentElement().selectNodes("//file"))
-        for (const char* field : {".//fileName", ".//fileTitle", ".//fileUrl"})
-            state += file.selectSingleNode(field).text() + "\t";
-    return state;
 }
 
 } // namespace
