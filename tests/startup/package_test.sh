@@ -44,6 +44,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sort >"$work/files"
 sort >"$work/expected" <<LIST
 ./usr/bin/quillor
 ./usr/bin/quillor-import-mdb
+./usr/lib/quillor/quillor-pdf.so
 ./usr/share/applications/quillor.desktop
 ./usr/share/icons/hicolor/scalable/apps/quillor.svg
 ./usr/share/quillor/fonts/quillor-fonts.conf
@@ -59,7 +60,7 @@ check "Architecture" test "$(field Architecture)" = "$arch"
 check "Maintainer" test -n "$(field Maintainer)"
 depends="$(field Depends | tr -d ' ')"
 for needed in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6core6 libsqlite3-0 libxml2 \
-    libmdb3 libfontconfig1 fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
+    libmdb3 libfontconfig1 libpoppler-qt6-3 fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
     check "Depends names $needed" grep -qE "(^|,)$needed(\(|,|$)" <<<"$depends"
 done
 # Every declared package is one this Debian knows (they are all installed here,
@@ -154,18 +155,28 @@ mkdir "$work/home-self"
 check "caller: start" as_self_with "$work/home-self" quillor --check
 check "caller: data in his own folder" test -f "$work/home-self/.local/share/quillor/$db_name"
 
+# The package check reads PDFs through the reader module of the installation.
+pkg="$work/pdf-package"
+mkdir -p "$pkg/申报材料1"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<offer bbh="1" bpbs="T"><attachments><attachment fjid="1"><fjxh>1</fjxh><fjmc>申报材料1</fjmc><dzjs>1</dzjs><fileList><file><fileXh>1</fileXh><fileName>报件1</fileName><fileTitle>报件1</fileTitle><fileUrl>Local:\\报件1.pdf</fileUrl><filems/></file></fileList></attachment></attachments></offer>\n' >"$pkg/APLPKG.XML"
+printf '%%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n3 0 obj\n<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>\nendobj\ntrailer\n<< /Root 1 0 R >>\n%%%%EOF\n' >"$pkg/申报材料1/报件1.pdf"
+as_self_with "$work/home-self" quillor --check-package "$pkg" || true
+check "package check: the PDF is read" test -z "$(grep -F 'PDF文件' "$work/stdout")"
+check "package check: the reader module is found" test ! -s "$work/stderr"
+
 snapshot >"$work/after"
 check "installation untouched" diff -u "$work/before" "$work/after"
 
 # ---- portable layout: the program unpacked into a folder ----
 portable="$work/portable"
 mkdir "$portable" "$work/home-p"
-cp "$root/usr/bin/quillor" "$root/usr/bin/quillor-import-mdb" "$root/usr/share/quillor/$db_name" "$portable/"
+cp "$root/usr/bin/quillor" "$root/usr/bin/quillor-import-mdb" "$root/usr/lib/quillor/quillor-pdf.so" \
+    "$root/usr/share/quillor/$db_name" "$portable/"
 own -R "$portable" "$work/home-p"
 check "portable, writable: start" run_with "$work/home-p" "$portable/quillor" --check
 check "portable, writable: data beside the program" grep -qxF "数据文件夹: $portable" "$work/stdout"
 check "portable, writable: nothing left beside the program" \
-    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-import-mdb $db_name "
+    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-import-mdb quillor-pdf.so $db_name "
 check "portable, writable: user folder untouched" test ! -e "$work/home-p/.local"
 chmod -R a-w "$portable"
 check "portable, read-only: start" run_with "$work/home-p" "$portable/quillor" --check

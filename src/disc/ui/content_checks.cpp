@@ -1,13 +1,11 @@
 #include "disc/ui/content_checks.h"
 
+#include "platform/ui/pdf_reader.h"
 #include "platform/utf8.h"
 
 #include <QImage>
 #include <QImageReader>
 #include <QString>
-#include <QVariant>
-
-#include <poppler-qt6.h>
 
 #include <algorithm>
 #include <memory>
@@ -19,28 +17,24 @@ QString QPath(const std::filesystem::path& file) {
     return QString::fromStdString(util::PathToUtf8(file));
 }
 
-void IgnorePopplerMessage(const QString&, const QVariant&) {}
-
 // Pictures larger than this are decoded at a reduced size where the format
 // allows it (JPEG decodes at 1/2 to 1/8 directly): every byte is still read.
 constexpr int kDecodeEdge = 1024;
 
 } // namespace
 
-QtContentInspector::QtContentInspector() {
-    // A damaged file is a finding of the check, not something for stderr.
-    Poppler::setDebugErrorFunction(IgnorePopplerMessage, QVariant());
-}
+QtContentInspector::QtContentInspector() = default;
 
 ContentInspector::Verdict QtContentInspector::inspectPdf(const std::filesystem::path& file) {
-    std::unique_ptr<Poppler::Document> document = Poppler::Document::load(QPath(file));
-    if (!document)
-        return Verdict::Unreadable;
-    if (document->isLocked())
+    switch (platform::ui::InspectPdf(QPath(file))) {
+    case platform::ui::PdfState::Good:
+        return Verdict::Good;
+    case platform::ui::PdfState::Locked:
         return Verdict::Locked;
-    if (document->numPages() < 1 || !document->page(0))
-        return Verdict::Unreadable;
-    return Verdict::Good;
+    case platform::ui::PdfState::Unreadable:
+        break;
+    }
+    return Verdict::Unreadable;
 }
 
 ContentInspector::Verdict QtContentInspector::inspectImage(const std::filesystem::path& file) {

@@ -1,7 +1,7 @@
 #pragma once
 // The content checks of the package check that need a PDF reader or an
-// image decoder: poppler opens PDF files (and tells a password-protected one),
-// Qt's image reader decodes pictures.
+// image decoder: the PDF reader (platform/ui/pdf_reader.h) opens PDF files
+// and tells a password-protected one, Qt's image reader decodes pictures.
 
 #include "disc/package_check.h"
 

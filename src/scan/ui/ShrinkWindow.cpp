@@ -1,6 +1,7 @@
 #include "scan/ui/ShrinkWindow.h"
 
 #include "platform/prompter.h"
+#include "platform/ui/pdf_reader.h"
 #include "platform/utf8.h"
 #include "scan/scan_files.h"
 
@@ -15,8 +16,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-#include <poppler-qt6.h>
 
 #include <ctime>
 #include <filesystem>
@@ -161,10 +160,7 @@ QString ShrinkWindow::afterText() const {
 void ShrinkWindow::showPreview() {
     QImage page;
     if (target_.size() > 4 && target_.substr(target_.size() - 4) == ".pdf") {
-        std::unique_ptr<Poppler::Document> doc = Poppler::Document::load(Q(target_));
-        if (doc && !doc->isLocked() && doc->numPages() > 0)
-            if (std::unique_ptr<Poppler::Page> p = doc->page(0))
-                page = p->renderToImage(60, 60);
+        page = platform::ui::FirstPdfPage(Q(target_), 60);
     } else {
         page.load(Q(target_));
     }

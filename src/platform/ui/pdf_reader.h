@@ -1,0 +1,21 @@
+#pragma once
+// Reading PDF files: whether one opens, and its first page as a picture. The
+// reader (poppler) lives in a module of its own, "quillor-pdf", opened on the
+// first call: beside the program, one folder up (the tests), or in
+// <prefix>/lib/quillor of an installed program.
+
+#include <QImage>
+#include <QString>
+
+namespace platform::ui {
+
+enum class PdfState { Good, Unreadable, Locked };
+
+// Unreadable also when the reader module cannot be opened (it is named on
+// stderr then).
+PdfState InspectPdf(const QString& path);
+
+// The first page at `dpi`; a null image when it cannot be shown.
+QImage FirstPdfPage(const QString& path, double dpi);
+
+} // namespace platform::ui
