@@ -39,9 +39,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillor <quillor@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries are found by dpkg-shlibdeps; the faces the font aliases
-# name are data and have to be declared.
+# The shared libraries are found by dpkg-shlibdeps; libcrypto, opened when the
+# package check first hashes, and the faces the font aliases name have to be
+# declared.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "fonts-arphic-uming, fonts-arphic-ukai, fonts-noto-cjk, fonts-wqy-zenhei")
+  "libssl3, fonts-arphic-uming, fonts-arphic-ukai, fonts-noto-cjk, fonts-wqy-zenhei")
 include(CPack)

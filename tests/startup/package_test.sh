@@ -60,7 +60,7 @@ check "Architecture" test "$(field Architecture)" = "$arch"
 check "Maintainer" test -n "$(field Maintainer)"
 depends="$(field Depends | tr -d ' ')"
 for needed in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6core6 libsqlite3-0 libxml2 \
-    libmdb3 libfontconfig1 libpoppler-qt6-3 fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
+    libmdb3 libfontconfig1 libpoppler-qt6-3 libssl3 fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
     check "Depends names $needed" grep -qE "(^|,)$needed(\(|,|$)" <<<"$depends"
 done
 # Every declared package is one this Debian knows (they are all installed here,
