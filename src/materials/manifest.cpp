@@ -749,15 +749,32 @@ bool IsStoredLink(std::string_view link) {
     return link.starts_with(kLocalPrefix);
 }
 
-std::string LinkState(const std::string& path) {
-    const XmlDocument* doc = LoadKept(path);
-    if (doc == nullptr)
-        return {};
+namespace {
+
+std::string LinkStateOf(const XmlDocument& doc) {
     std::string state;
-    for (const XmlNode& file : doc->documentElement().selectNodes("//file"))
+    for (const XmlNode& file : doc.documentElement().selectNodes("//file"))
         for (const char* field : {".//fileName", ".//fileTitle", ".//fileUrl"})
             state += file.selectSingleNode(field).text() + "\t";
     return state;
+}
+
+} // namespace
+
+std::string LinkState(const std::string& path) {
+    const XmlDocument* doc = LoadKept(path);
+    return doc ? LinkStateOf(*doc) : std::string();
+}
+
+std::string LinkStateOfBytes(const std::string& bytes, const std::string& path) {
+    XmlDocument doc;
+    return doc.loadBytes(bytes, util::PathFromUtf8(path)) ? LinkStateOf(doc) : std::string();
+}
+
+std::string ManifestBytes(const std::string& path) {
+    platform::FileContent content =
+        platform::ReadRegularFile(util::PathFromUtf8(path), platform::kMaxXmlFileBytes);
+    return content.ok() ? std::move(content.bytes) : std::string();
 }
 
 void ReleaseKeptManifest(const std::string& path) {

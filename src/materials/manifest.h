@@ -199,6 +199,11 @@ class CombinedWrite {
 // text: equal texts mean no entry was linked, retitled, added or deleted in
 // between. Empty when the file cannot be read. Read from the kept copy.
 std::string LinkState(const std::string& path);
+// The same of a manifest's bytes (as read from `path`).
+std::string LinkStateOfBytes(const std::string& bytes, const std::string& path);
+// The bytes of the file at `path` ("" when it cannot be read), to tell later
+// whether it changed.
+std::string ManifestBytes(const std::string& path);
 
 // Lets go of the parsed copy of the file at `path` that the operations above
 // keep between calls (the materials window, when it closes).

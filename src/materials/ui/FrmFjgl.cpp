@@ -324,8 +324,15 @@ void FrmFjgl::Form_Load() {
     markSaved();
 }
 
+bool FrmFjgl::linksChanged() const {
+    return ManifestBytes(WorkManifestPath) != savedCopy_ &&
+           LinkState(WorkManifestPath) != LinkStateOfBytes(savedCopy_, WorkManifestPath);
+}
+
 void FrmFjgl::markSaved() {
-    savedLinks_ = LinkState(WorkManifestPath);
+    // The bytes only: the links are compared when the window closes, and only
+    // when the bytes have changed.
+    savedCopy_ = ManifestBytes(WorkManifestPath);
 }
 
 // The saved folder, the default folder, or the item's template, in this order.
@@ -432,7 +439,7 @@ void FrmFjgl::done(int result) {
         return; // the window stays while a save runs
     // Links, titles or entries changed since the last save or opening are
     // not thrown away without asking.
-    if (!unloaded_ && !WorkManifestPath.empty() && LinkState(WorkManifestPath) != savedLinks_ &&
+    if (!unloaded_ && !WorkManifestPath.empty() && linksChanged() &&
         platform::CurrentPrompter().message(
             "申报材料已经改变，退出将不保存。确认吗？", "提示", platform::MsgIcon::Question,
             platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes)

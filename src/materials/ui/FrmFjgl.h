@@ -132,6 +132,8 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void hideMsgPic();
     void openPackage();
     void markSaved(); // the working copy's links are those of the package now
+    // Whether links, titles or entries changed since markSaved.
+    bool linksChanged() const;
     std::string currentKey() const;
     bool hasCurrentMaterial() const;
     bool isOtherMaterials() const;
@@ -142,8 +144,8 @@ class FrmFjgl final : public platform::ui::TwipForm {
     std::int16_t OldManifest = 0;
     int EditRow = -1;
     bool editing_ = false;
-    bool saving_ = false;    // a save runs: nothing in the window acts
-    std::string savedLinks_; // the links as last saved or opened
+    bool saving_ = false;   // a save runs: nothing in the window acts
+    std::string savedCopy_; // the working copy's bytes as last saved or opened
     bool unloaded_ = false;
     bool activatedOnce_ = false;
     std::string ownLinkFolder_;
