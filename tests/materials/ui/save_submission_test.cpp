@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 
 using materials::ui::FrmFjgl;
@@ -285,9 +286,11 @@ TEST_F(SaveSubmissionTest, ClosingAsksBeforeDiscardingUnsavedLinks) {
     const std::string question = "申报材料已经改变，退出将不保存。确认吗？";
     struct Step {
         bool link, save;
+        bool touch; // the working copy's bytes change, but no link, title or entry
         std::optional<platform::MsgAnswer> answer; // none: not asked
         bool closed;
-    } steps[] = {{true, false, platform::MsgAnswer::No, false}, {false, true, std::nullopt, true}};
+    } steps[] = {{true, false, false, platform::MsgAnswer::No, false},
+                 {false, true, true, std::nullopt, true}};
     FrmFjgl& w = Open();
     w.show();
     QApplication::processEvents();
@@ -296,6 +299,8 @@ TEST_F(SaveSubmissionTest, ClosingAsksBeforeDiscardingUnsavedLinks) {
             Link(1, makeFile("执照.pdf", 100));
         if (step.save)
             Save();
+        if (step.touch)
+            std::ofstream(program_ / "TempXml.XML", std::ios::app) << "\n";
         prompter_->messages.clear();
         if (step.answer)
             prompter_->answers.push_back(*step.answer);
