@@ -60,46 +60,22 @@ std::string Utf8ToGbkLossless(std::string_view utf8) {
     return out;
 }
 
-std::string GbkToUtf8(std::string_view gbk) {
-    if (auto whole = Convert("UTF-8", "GBK", gbk))
+namespace {
+
+// `bytes` in `encoding` as UTF-8. When the whole does not convert, it goes
+// character by character (`widthAt` gives the bytes of the one at an offset),
+// and a character that does not convert becomes U+FFFD.
+template <typename WidthAt>
+std::string DecodeReplacing(std::string_view bytes, const char* encoding, WidthAt widthAt) {
+    if (auto whole = Convert("UTF-8", encoding, bytes))
         return *whole;
     std::string out;
     std::size_t i = 0;
-    while (i < gbk.size()) {
-        const auto lead = static_cast<unsigned char>(gbk[i]);
-        const std::size_t width = lead < 0x80 ? 1 : 2;
-        auto piece =
-            i + width <= gbk.size() ? Convert("UTF-8", "GBK", gbk.substr(i, width)) : std::nullopt;
-        if (piece) {
-            out += *piece;
-            i += width;
-        } else {
-            out += util::ToUtf8(char32_t{0xFFFD});
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
-    return Convert("GB18030", "UTF-8", utf8);
-}
-
-std::string Gb18030ToUtf8(std::string_view bytes) {
-    if (auto whole = Convert("UTF-8", "GB18030", bytes))
-        return *whole;
-    // One character at a time: one byte (ASCII), two (lead 81-FE, trail 40-7E
-    // or 80-FE) or four (81-FE, 30-39, 81-FE, 30-39).
-    std::string out;
-    std::size_t i = 0;
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
     while (i < bytes.size()) {
-        std::size_t width = 1;
-        if (byte(i) >= 0x80)
-            width = i + 1 < bytes.size() && byte(i + 1) >= 0x30 && byte(i + 1) <= 0x39 ? 4 : 2;
+        const std::size_t width = widthAt(i);
         std::optional<std::string> piece;
         if (i + width <= bytes.size())
-            piece = Convert("UTF-8", "GB18030", bytes.substr(i, width));
+            piece = Convert("UTF-8", encoding, bytes.substr(i, width));
         if (piece && !piece->empty()) {
             out += *piece;
             i += width;
@@ -109,6 +85,29 @@ std::string Gb18030ToUtf8(std::string_view bytes) {
         }
     }
     return out;
+}
+
+} // namespace
+
+std::string GbkToUtf8(std::string_view gbk) {
+    return DecodeReplacing(gbk, "GBK", [gbk](std::size_t i) -> std::size_t {
+        return static_cast<unsigned char>(gbk[i]) < 0x80 ? 1 : 2;
+    });
+}
+
+std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
+    return Convert("GB18030", "UTF-8", utf8);
+}
+
+std::string Gb18030ToUtf8(std::string_view bytes) {
+    // One byte (ASCII), two (lead 81-FE, trail 40-7E or 80-FE) or four (81-FE,
+    // 30-39, 81-FE, 30-39).
+    return DecodeReplacing(bytes, "GB18030", [bytes](std::size_t i) -> std::size_t {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+        if (byte(i) < 0x80)
+            return 1;
+        return i + 1 < bytes.size() && byte(i + 1) >= 0x30 && byte(i + 1) <= 0x39 ? 4 : 2;
+    });
 }
 
 std::size_t GbkByteLength(std::string_view utf8) {

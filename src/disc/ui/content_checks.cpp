@@ -23,8 +23,6 @@ constexpr int kDecodeEdge = 1024;
 
 } // namespace
 
-QtContentInspector::QtContentInspector() = default;
-
 ContentInspector::Verdict QtContentInspector::inspectPdf(const std::filesystem::path& file) {
     switch (platform::ui::InspectPdf(QPath(file))) {
     case platform::ui::PdfState::Good:

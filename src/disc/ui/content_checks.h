@@ -9,7 +9,6 @@ namespace materials::ui {
 
 class QtContentInspector final : public ContentInspector {
   public:
-    QtContentInspector();
     Verdict inspectPdf(const std::filesystem::path& file) override;
     Verdict inspectImage(const std::filesystem::path& file) override;
 };
