@@ -4,4 +4,5 @@
 add_executable(pages_pdf_bench ${CMAKE_SOURCE_DIR}/bench/pages_pdf_bench.cpp)
 target_link_libraries(pages_pdf_bench PRIVATE quillor_core)
 add_executable(shrink_bench ${CMAKE_SOURCE_DIR}/bench/shrink_bench.cpp)
-target_link_libraries(shrink_bench PRIVATE quillor_core)
+# The bench builds its PDFs with qpdf itself.
+target_link_libraries(shrink_bench PRIVATE quillor_core PkgConfig::QPDF)

@@ -1,7 +1,8 @@
 # Installation and the Debian package (cpack -G DEB in the build folder, see
 # scripts/package.sh). Installed layout, which the program recognises at start:
 #   <prefix>/bin/quillor, <prefix>/bin/quillor-import-mdb
-#   <prefix>/lib/quillor/quillor-pdf.so           the PDF reader, opened when first needed
+#   <prefix>/lib/quillor/quillor-*.so             the modules, opened when first needed:
+#                                                 pdf (reading PDFs), pdfwrite, disc, scanner
 #   <prefix>/share/quillor/系统模板.mdb          the template copied to each user
 #   <prefix>/share/quillor/fonts/quillor-fonts.conf
 #   <prefix>/share/applications/quillor.desktop, icons/hicolor/scalable/apps/quillor.svg
@@ -15,8 +16,9 @@ set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/startup/command_line.cpp APPEND PROP
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(QUILLOR_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 install(TARGETS quillor quillor-import-mdb RUNTIME DESTINATION bin)
-if(TARGET quillor_pdf)
-  install(TARGETS quillor_pdf LIBRARY DESTINATION lib/quillor)
+get_property(quillor_modules GLOBAL PROPERTY QUILLOR_MODULES)
+if(quillor_modules)
+  install(TARGETS ${quillor_modules} LIBRARY DESTINATION lib/quillor)
 endif()
 # The freshly generated demo database, never the copy beside the program in the
 # build folder (that one holds the developer's entries).

@@ -3,7 +3,8 @@
 // Windows and Rock Ridge names for other systems), the drives of the machine,
 // burning, and reading a finished image or medium back. The program sees only
 // these interfaces; OpenDiscSystem gives the implementation of this system
-// (libisofs and libburn), another system may supply its own.
+// (libisofs and libburn, in the module quillor-disc), another system may
+// supply its own.
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +42,17 @@ struct DiscLayout {
 
 // The primary volume identifier as the disc holds it: d-characters only,
 // letters in upper case, at most 32.
-std::string DCharacters(const std::string& text);
+inline std::string DCharacters(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (out.size() == 32)
+            break;
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        out += (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ? c : '_';
+    }
+    return out;
+}
 
 // What a long disc operation reports, and how it is cancelled. Both are
 // called often (after every chunk, or every tenth of a second while a drive
@@ -164,7 +175,8 @@ class DiscSystem {
                                                  std::string& error) = 0;
 };
 
-// The disc system of this machine.
+// The disc system of this machine. When its module cannot be opened, a system
+// that has no drives and fails every operation, naming the module.
 std::unique_ptr<DiscSystem> OpenDiscSystem();
 
 } // namespace platform

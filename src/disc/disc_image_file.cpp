@@ -108,16 +108,4 @@ std::unique_ptr<ImageSink> CreateImageFile(const fs::path& path, std::error_code
     return std::make_unique<ImageFile>(path, temp, std::move(file));
 }
 
-std::string DCharacters(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (out.size() == 32)
-            break;
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-        out += (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ? c : '_';
-    }
-    return out;
-}
-
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/dynamic_library.h"
 
+#include "platform/utf8.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -8,19 +10,23 @@
 
 namespace platform {
 
-DynamicLibrary::DynamicLibrary(std::initializer_list<const char*> names) {
-    for (const char* name : names) {
+DynamicLibrary::DynamicLibrary(std::initializer_list<const char*> names)
+    : DynamicLibrary(std::vector<std::string>(names.begin(), names.end())) {}
+
+DynamicLibrary::DynamicLibrary(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
 #ifdef _WIN32
-        handle_ = reinterpret_cast<void*>(LoadLibraryA(name));
+        const std::wstring wide = util::PathFromUtf8(name).wstring();
+        handle_ = reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
         if (handle_)
             return;
-        error_ += std::string(error_.empty() ? "" : "; ") + name + ": not found";
+        error_ += (error_.empty() ? "" : "; ") + name + ": not found";
 #else
-        handle_ = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+        handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle_)
             return;
         const char* why = dlerror();
-        error_ += std::string(error_.empty() ? "" : "; ") + (why ? why : name);
+        error_ += (error_.empty() ? "" : "; ") + (why ? std::string(why) : name);
 #endif
     }
 }

@@ -3,7 +3,9 @@
 // few actions need: loading them at every start would cost each start their
 // loading and linking. Closed with the object.
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -12,6 +14,8 @@ class DynamicLibrary {
     // Opens the first of `names` (file names the system's loader searches
     // for) that loads.
     explicit DynamicLibrary(std::initializer_list<const char*> names);
+    // The same with names (or full paths, UTF-8) made at run time.
+    explicit DynamicLibrary(const std::vector<std::string>& names);
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;

@@ -1,16 +1,8 @@
 #include "platform/pdf_tounicode.h"
 
-#ifdef QUILLOR_HAVE_QPDF
-#define POINTERHOLDER_TRANSITION 4 // std::shared_ptr throughout, as qpdf 11 wants
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFWriter.hh>
-#endif
+#include "platform/program_module.h"
 
 #include <cctype>
-#include <set>
-#include <system_error>
 #include <vector>
 
 namespace platform {
@@ -240,51 +232,15 @@ std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPrefere
     return Rewriter(cmap, prefer).run();
 }
 
-#ifdef QUILLOR_HAVE_QPDF
-
 int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPreference& prefer) {
-    QPDF document;
-    document.processFile(pdf.string().c_str());
-    int changed = 0;
-    std::set<QPDFObjGen> seen;
-    for (QPDFObjectHandle object : document.getAllObjects()) {
-        if (!object.isDictionary() || !object.getKey("/Type").isNameAndEquals("/Font"))
-            continue;
-        QPDFObjectHandle map = object.getKey("/ToUnicode");
-        if (!map.isStream() || !seen.insert(map.getObjGen()).second)
-            continue;
-        const std::shared_ptr<Buffer> data = map.getStreamData(qpdf_dl_generalized);
-        const std::string cmap(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-        const std::string rewritten = RewriteToUnicodeCMap(cmap, prefer);
-        if (rewritten == cmap)
-            continue;
-        map.replaceStreamData(rewritten, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-        ++changed;
-    }
-    if (changed == 0)
+    using CMapRewrite = std::function<std::string(const std::string&)>;
+    using Rewrite = int (*)(const std::filesystem::path&, const CMapRewrite&);
+    static const Rewrite rewrite =
+        ModuleFunction<Rewrite>("quillor-pdfwrite", "quillor_rewrite_tounicode_maps");
+    if (!rewrite)
         return 0;
-    std::filesystem::path temporary = pdf;
-    temporary += ".tounicode";
-    try {
-        // The writer keeps the file name's pointer until write() ends.
-        const std::string temporaryName = temporary.string();
-        QPDFWriter writer(document, temporaryName.c_str());
-        writer.write();
-        std::filesystem::rename(temporary, pdf);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
-    return changed;
+    return rewrite(
+        pdf, [&prefer](const std::string& cmap) { return RewriteToUnicodeCMap(cmap, prefer); });
 }
-
-#else
-
-int RewriteToUnicodeMaps(const std::filesystem::path&, const CodePointPreference&) {
-    return 0;
-}
-
-#endif
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/scanner.h"
 
+#include "platform/program_module.h"
+
 #include <mutex>
 
 namespace platform {
@@ -41,18 +43,15 @@ std::shared_ptr<Scanner> SetScanner(std::shared_ptr<Scanner> scanner) {
     return previous;
 }
 
-#ifdef _WIN32
+// SANE and the libraries of its backends live in the module quillor-scanner,
+// opened the first time a scan window asks for the scanners.
 std::shared_ptr<Scanner> MakeSaneScanner() {
+    using Make = std::shared_ptr<Scanner> (*)();
+    static const Make make = ModuleFunction<Make>("quillor-scanner", "quillor_make_sane_scanner");
+    if (make)
+        if (auto scanner = make())
+            return scanner;
     return std::make_shared<NoScanner>();
 }
-#else
-// Defined in scanner_sane.cpp.
-std::shared_ptr<Scanner> MakeSaneScannerImpl();
-std::shared_ptr<Scanner> MakeSaneScanner() {
-    if (auto s = MakeSaneScannerImpl())
-        return s;
-    return std::make_shared<NoScanner>();
-}
-#endif
 
 } // namespace platform

@@ -1,28 +1,38 @@
-// qpdf without its old PointerHolder interface.
-#define POINTERHOLDER_TRANSITION 4
-
 #include "scan/pages.h"
 
 #include "scan/blank.h"
 #include "scan/jpeg.h"
 
-#include <qpdf/Pl_Count.hh>
-#include <qpdf/Pl_Discard.hh>
-#include <qpdf/Pl_Flate.hh>
+#include <zlib.h>
 
 #include <algorithm>
+#include <array>
 
 namespace scan {
 namespace {
 
-// What the PDF writer's Flate makes of the bytes.
+// What the PDF writer's Flate (zlib's deflate at its default level) makes of
+// the bytes: counted, not kept.
 std::size_t FlateSize(const std::vector<std::uint8_t>& data) {
-    Pl_Discard discard;
-    Pl_Count count("flate size", &discard);
-    Pl_Flate flate("flate", &count, Pl_Flate::a_deflate);
-    flate.write(data.data(), data.size());
-    flate.finish();
-    return static_cast<std::size_t>(count.getCount());
+    z_stream stream{};
+    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
+        return data.size();
+    std::array<Bytef, 64 * 1024> chunk;
+    stream.next_in = const_cast<Bytef*>(data.data());
+    std::size_t left = data.size(), size = 0;
+    int status = Z_OK;
+    while (status == Z_OK) {
+        const uInt take = static_cast<uInt>(std::min<std::size_t>(left, 1u << 30));
+        stream.avail_in = take;
+        left -= take;
+        stream.next_out = chunk.data();
+        stream.avail_out = static_cast<uInt>(chunk.size());
+        status = deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+        size += chunk.size() - stream.avail_out;
+        left += stream.avail_in; // what deflate did not take this round
+    }
+    deflateEnd(&stream);
+    return status == Z_STREAM_END ? size : data.size();
 }
 
 const QualityPreset kPresets[kQualityCount] = {

@@ -1,123 +1,16 @@
-// qpdf without its old PointerHolder interface.
-#define POINTERHOLDER_TRANSITION 4
-
 #include "scan/pdf_pages.h"
 
-#include "platform/utf8.h"
-
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-
-#include <cstring>
-#include <filesystem>
-#include <sstream>
-#include <system_error>
+#include "platform/program_module.h"
 
 namespace scan {
-namespace {
-
-std::string Number(double v) {
-    std::ostringstream s;
-    s.imbue(std::locale::classic());
-    s.setf(std::ios::fixed);
-    s.precision(4);
-    s << v;
-    std::string t = s.str();
-    while (!t.empty() && t.back() == '0')
-        t.pop_back();
-    if (!t.empty() && t.back() == '.')
-        t.pop_back();
-    return t;
-}
-
-// The image's own bytes, not copied: qpdf only reads them, and the pages
-// (holding the images) outlive the writing.
-std::shared_ptr<Buffer> ToBuffer(const std::vector<std::uint8_t>& data) {
-    return std::make_shared<Buffer>(const_cast<unsigned char*>(data.data()), data.size());
-}
-
-QPDFObjectHandle ImageObject(QPDF& pdf, const PdfImage& image) {
-    QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
-    const char* space = image.components == 1   ? "/DeviceGray"
-                        : image.components == 4 ? "/DeviceCMYK"
-                                                : "/DeviceRGB";
-    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
-    if (image.bitsPerComponent == 1 && image.blackIsOne)
-        dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0]"));
-    if (image.components == 4 && image.adobeInverted)
-        dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
-    QPDFObjectHandle stream = pdf.newStream();
-    stream.replaceDict(dict);
-    if (image.coding == PdfImage::Coding::Jpeg)
-        stream.replaceStreamData(ToBuffer(image.data), QPDFObjectHandle::newName("/DCTDecode"),
-                                 QPDFObjectHandle::newNull());
-    else
-        stream.replaceStreamData(ToBuffer(image.data), QPDFObjectHandle::newNull(),
-                                 QPDFObjectHandle::newNull());
-    return stream;
-}
-
-} // namespace
 
 std::string WritePdf(const std::vector<PdfPage>& pages, const std::string& path) {
-    if (pages.empty())
-        return "没有页面";
-    const std::filesystem::path target = util::PathFromUtf8(path);
-    std::filesystem::path temp = target;
-    temp += ".part";
-    try {
-        QPDF pdf;
-        pdf.emptyPDF();
-        QPDFPageDocumentHelper doc(pdf);
-        for (const PdfPage& page : pages) {
-            const PdfImage& image = *page.image;
-            const std::string w = Number(image.pointsWide()), h = Number(image.pointsHigh());
-            QPDFObjectHandle xobject = ImageObject(pdf, image);
-            QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-            QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-            xobjects.replaceKey("/Im0", xobject);
-            resources.replaceKey("/XObject", xobjects);
-            const std::string content = "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
-            QPDFObjectHandle contents = pdf.newStream(content);
-            QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
-            dict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-            dict.replaceKey("/MediaBox", QPDFObjectHandle::parse("[0 0 " + w + " " + h + "]"));
-            dict.replaceKey("/Resources", resources);
-            dict.replaceKey("/Contents", contents);
-            const int rotation = ((page.rotation % 360) + 360) % 360;
-            if (rotation != 0)
-                dict.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotation));
-            doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dict)), false);
-        }
-        const std::string tempName = util::PathToUtf8(temp);
-        {
-            QPDFWriter writer(pdf, tempName.c_str());
-            writer.setDecodeLevel(qpdf_dl_none);
-            writer.setCompressStreams(true);
-            writer.setObjectStreamMode(qpdf_o_generate);
-            writer.write();
-        }
-        std::error_code ec;
-        std::filesystem::rename(temp, target, ec);
-        if (ec) {
-            std::filesystem::remove(temp, ec);
-            return "无法写入文件";
-        }
-        return {};
-    } catch (const std::exception& e) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return e.what();
-    }
+    using Write = std::string (*)(const std::vector<PdfPage>&, const std::string&);
+    static const Write write =
+        platform::ModuleFunction<Write>("quillor-pdfwrite", "quillor_write_pdf");
+    if (!write)
+        return "缺少程序的PDF组件 quillor-pdfwrite";
+    return write(pages, path);
 }
 
 } // namespace scan

@@ -93,6 +93,13 @@ Raster Downsample(const Raster& src, int width, int height) {
     return dst;
 }
 
+void FitWithin(int w, int h, double longMax, double shortMax, int& outW, int& outH) {
+    const double longSide = std::max(w, h), shortSide = std::min(w, h);
+    const double f = std::min({1.0, longMax / longSide, shortMax / shortSide});
+    outW = std::max(1, static_cast<int>(std::lround(w * f)));
+    outH = std::max(1, static_cast<int>(std::lround(h * f)));
+}
+
 Raster ToGrey(const Raster& src) {
     if (src.channels == 1)
         return src;

@@ -26,6 +26,10 @@ Raster MakeRaster(int width, int height, int channels);
 Raster Downsample(const Raster& source, int width, int height);
 // The size of `source` at `toDpi` when it was made at `fromDpi` (never larger).
 void ScaledSize(int width, int height, double fromDpi, double toDpi, int& outWidth, int& outHeight);
+// The size of `width` x `height` within `longMax` x `shortMax` pixels in
+// either orientation (never larger, at least one pixel a side).
+void FitWithin(int width, int height, double longMax, double shortMax, int& outWidth,
+               int& outHeight);
 // Luminance (ITU-R 601 weights); a grey raster is returned as it is.
 Raster ToGrey(const Raster& source);
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scan {
@@ -26,6 +27,13 @@ struct ShrinkResult {
     int imagesChanged = 0;
     bool ok() const { return status == ShrinkStatus::Ok; }
 };
+
+inline ShrinkResult ShrinkFailure(ShrinkStatus status, std::string message) {
+    ShrinkResult result;
+    result.status = status;
+    result.message = std::move(message);
+    return result;
+}
 
 // Whether "压缩..." takes the file (by its extension: .jpg/.jpeg/.pdf).
 bool CanShrink(const std::string& path);

@@ -1,10 +1,8 @@
 #include "platform/ui/pdf_reader.h"
 
-#include <QCoreApplication>
-#include <QLibrary>
-#include <QStringList>
+#include "platform/program_module.h"
 
-#include <cstdio>
+#include <string>
 
 namespace platform::ui {
 namespace {
@@ -18,28 +16,11 @@ struct Reader {
 };
 
 Reader OpenReader() {
-    const QString here = QCoreApplication::applicationDirPath();
-    const QString name = QStringLiteral("quillor-pdf");
-    QStringList tried;
-    for (const QString& folder :
-         {here, here + QStringLiteral("/.."), here + QStringLiteral("/../lib/quillor")}) {
-        // A loaded library stays in memory after the QLibrary object is gone.
-        QLibrary library(folder + QLatin1Char('/') + name);
-        if (!library.load()) {
-            tried << library.errorString();
-            continue;
-        }
-        Reader reader;
-        reader.inspect = reinterpret_cast<InspectFunction>(library.resolve("quillor_pdf_inspect"));
-        reader.firstPage =
-            reinterpret_cast<PageFunction>(library.resolve("quillor_pdf_first_page"));
-        if (reader.inspect && reader.firstPage)
-            return reader;
-        tried << library.fileName() + QStringLiteral(": not the PDF reader");
-    }
-    std::fprintf(stderr, "quillor: the PDF reader module cannot be opened: %s\n",
-                 qUtf8Printable(tried.join(QStringLiteral("; "))));
-    return {};
+    const std::string module = "quillor-pdf";
+    Reader reader;
+    reader.inspect = platform::ModuleFunction<InspectFunction>(module, "quillor_pdf_inspect");
+    reader.firstPage = platform::ModuleFunction<PageFunction>(module, "quillor_pdf_first_page");
+    return reader.inspect && reader.firstPage ? reader : Reader{};
 }
 
 // Opened once, on first use.

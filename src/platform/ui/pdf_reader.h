@@ -1,8 +1,7 @@
 #pragma once
 // Reading PDF files: whether one opens, and its first page as a picture. The
-// reader (poppler) lives in a module of its own, "quillor-pdf", opened on the
-// first call: beside the program, one folder up (the tests), or in
-// <prefix>/lib/quillor of an installed program.
+// reader (poppler) lives in the program's module "quillor-pdf", opened on the
+// first call (platform/program_module.h).
 
 #include <QImage>
 #include <QString>

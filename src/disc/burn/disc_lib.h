@@ -2,7 +2,7 @@
 // The pieces of the disc system that libisofs and libburn share: the image of
 // a layout as a stream of blocks, and a volume read back through any source
 // of blocks (an image file, or a medium in a drive). Internal to
-// src/disc/disc_*.cpp.
+// src/disc/burn/.
 
 #include "disc/disc.h"
 

@@ -1,8 +1,11 @@
 // The disc system of this machine: images through libisofs, drives and
 // burning through libburn. Drives and the pseudo-drive "stdio:" + path (a
-// file written like a drive) are read back through libburn as well.
+// file written like a drive) are read back through libburn as well. Built
+// into the module quillor-disc, which disc/disc_system.cpp opens the first
+// time the disc window needs it.
 
-#include "disc/disc_lib.h"
+#include "disc/burn/disc_lib.h"
+#include "platform/program_module.h"
 
 #include <libburn/libburn.h>
 
@@ -385,10 +388,6 @@ std::string TakeBurnMessages() {
 
 } // namespace platform::disc
 
-namespace platform {
-
-std::unique_ptr<DiscSystem> OpenDiscSystem() {
-    return std::make_unique<disc::LibDiscSystem>();
+extern "C" QUILLOR_MODULE_EXPORT std::unique_ptr<platform::DiscSystem> quillor_open_disc_system() {
+    return std::make_unique<platform::disc::LibDiscSystem>();
 }
-
-} // namespace platform

@@ -4,7 +4,7 @@
 
 // The full declaration of struct burn_source, without libburn.h.
 #define LIBISOFS_WITHOUT_LIBBURN
-#include "disc/disc_lib.h"
+#include "disc/burn/disc_lib.h"
 
 #include "platform/utf8.h"
 

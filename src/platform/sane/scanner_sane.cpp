@@ -1,7 +1,9 @@
 // The SANE scanner system (libsane): devices, options (resolution, mode, scan
 // area) and the scan of one page with cancel. SANE is set up once per process
-// and used by one scan at a time.
+// and used by one scan at a time. Built into the module quillor-scanner
+// (platform/scanner.cpp opens it).
 
+#include "platform/program_module.h"
 #include "platform/scanner.h"
 
 #include <sane/sane.h>
@@ -270,9 +272,8 @@ class SaneScanner final : public Scanner {
 };
 
 } // namespace
-
-std::shared_ptr<Scanner> MakeSaneScannerImpl() {
-    return std::make_shared<SaneScanner>();
-}
-
 } // namespace platform
+
+extern "C" QUILLOR_MODULE_EXPORT std::shared_ptr<platform::Scanner> quillor_make_sane_scanner() {
+    return std::make_shared<platform::SaneScanner>();
+}

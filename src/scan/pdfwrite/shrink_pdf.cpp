@@ -1,0 +1,193 @@
+// "压缩..." for a PDF, with qpdf in the module quillor-pdfwrite (scan/shrink.cpp
+// calls it through platform/program_module.h): each image is reduced to at
+// most the wanted resolution over its page and stored as JPEG.
+
+// qpdf without its old PointerHolder interface.
+#define POINTERHOLDER_TRANSITION 4
+
+#include "platform/program_module.h"
+#include "platform/utf8.h"
+#include "scan/jpeg.h"
+#include "scan/raster.h"
+#include "scan/shrink.h"
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace scan {
+namespace {
+
+// Components of an image's colour space that the program can re-encode: 1
+// or 3 (Device or ICC based); 0 for anything else.
+int Components(QPDFObjectHandle space) {
+    if (space.isName()) {
+        const std::string n = space.getName();
+        return n == "/DeviceGray" ? 1 : n == "/DeviceRGB" ? 3 : 0;
+    }
+    if (space.isArray() && space.getArrayNItems() == 2 && space.getArrayItem(0).isName() &&
+        space.getArrayItem(0).getName() == "/ICCBased") {
+        QPDFObjectHandle icc = space.getArrayItem(1);
+        if (icc.isStream()) {
+            QPDFObjectHandle n = icc.getDict().getKey("/N");
+            if (n.isInteger() && (n.getIntValue() == 1 || n.getIntValue() == 3))
+                return static_cast<int>(n.getIntValue());
+        }
+    }
+    return 0;
+}
+
+bool IsPlainDct(QPDFObjectHandle filter) {
+    if (filter.isName())
+        return filter.getName() == "/DCTDecode";
+    return filter.isArray() && filter.getArrayNItems() == 1 && filter.getArrayItem(0).isName() &&
+           filter.getArrayItem(0).getName() == "/DCTDecode";
+}
+
+// Re-encodes one image of a page whose box is `pageW` x `pageH` points;
+// true when it was replaced by a smaller one.
+bool ShrinkImage(QPDFObjectHandle image, double pageW, double pageH, const ShrinkOptions& o) {
+    QPDFObjectHandle dict = image.getDict();
+    if (dict.getKey("/ImageMask").isBool() && dict.getKey("/ImageMask").getBoolValue())
+        return false;
+    if (dict.hasKey("/Decode") || dict.hasKey("/Mask"))
+        return false; // inverted or colour-keyed: left as it is
+    QPDFObjectHandle wObj = dict.getKey("/Width"), hObj = dict.getKey("/Height");
+    if (!wObj.isInteger() || !hObj.isInteger())
+        return false;
+    const int w = static_cast<int>(wObj.getIntValue()), h = static_cast<int>(hObj.getIntValue());
+    if (w <= 0 || h <= 0 || static_cast<std::uint64_t>(w) * h > kMaxPixels)
+        return false;
+    const int n = Components(dict.getKey("/ColorSpace"));
+    if (n == 0)
+        return false;
+    Raster pixels;
+    QPDFObjectHandle filter = dict.getKey("/Filter");
+    std::size_t oldSize = 0;
+    if (IsPlainDct(filter)) {
+        const std::shared_ptr<Buffer> raw = image.getRawStreamData();
+        oldSize = raw->getSize();
+        std::vector<std::uint8_t> bytes(raw->getBuffer(), raw->getBuffer() + raw->getSize());
+        std::optional<Raster> decoded = DecodeJpeg(bytes);
+        if (!decoded || decoded->channels != n)
+            return false;
+        pixels = std::move(*decoded);
+    } else {
+        if (!dict.getKey("/BitsPerComponent").isInteger() ||
+            dict.getKey("/BitsPerComponent").getIntValue() != 8)
+            return false;
+        oldSize = image.getRawStreamData()->getSize();
+        std::shared_ptr<Buffer> data;
+        try {
+            data = image.getStreamData(qpdf_dl_generalized);
+        } catch (const std::exception&) {
+            return false; // a filter the program cannot decode (JBIG2, JPX, CCITT)
+        }
+        const std::size_t need = static_cast<std::size_t>(w) * h * n;
+        if (data->getSize() < need)
+            return false;
+        pixels = MakeRaster(w, h, n);
+        std::memcpy(pixels.pixels.data(), data->getBuffer(), need);
+    }
+    // The page's size in inches bounds the pixels the image needs.
+    const double longIn = std::max(pageW, pageH) / 72.0, shortIn = std::min(pageW, pageH) / 72.0;
+    int tw = 0, th = 0;
+    FitWithin(w, h, longIn * o.maxDpi, shortIn * o.maxDpi, tw, th);
+    const Raster reduced = Downsample(pixels, tw, th);
+    const std::vector<std::uint8_t> jpeg = EncodeJpeg(reduced, o.jpegQuality);
+    if (jpeg.empty() || jpeg.size() >= oldSize)
+        return false;
+    auto buffer = std::make_shared<Buffer>(jpeg.size());
+    std::memcpy(buffer->getBuffer(), jpeg.data(), jpeg.size());
+    image.replaceStreamData(buffer, QPDFObjectHandle::newName("/DCTDecode"),
+                            QPDFObjectHandle::newNull());
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(reduced.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(reduced.height));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    if (dict.hasKey("/SMaskInData"))
+        dict.removeKey("/SMaskInData");
+    return true;
+}
+
+std::uint64_t FileSize(const std::filesystem::path& p) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(p, ec);
+    return ec ? 0 : static_cast<std::uint64_t>(size);
+}
+
+} // namespace
+} // namespace scan
+
+using namespace scan;
+
+extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::string& source,
+                                                                 const std::string& target,
+                                                                 const ShrinkOptions& o) {
+    const std::filesystem::path in = util::PathFromUtf8(source), out = util::PathFromUtf8(target);
+    ShrinkResult result;
+    result.bytesBefore = FileSize(in);
+    std::filesystem::path temp = out;
+    temp += ".part";
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.setAttemptRecovery(false);
+        pdf.processFile(util::PathToUtf8(in).c_str());
+        if (pdf.isEncrypted())
+            return ShrinkFailure(ShrinkStatus::Encrypted, "该PDF文件有密码保护，无法压缩。");
+        std::set<QPDFObjGen> done;
+        QPDFPageDocumentHelper doc(pdf);
+        for (QPDFPageObjectHelper& page : doc.getAllPages()) {
+            ++result.pages;
+            const QPDFObjectHandle::Rectangle box = page.getTrimBox(false).getArrayAsRectangle();
+            const double pw = std::abs(box.urx - box.llx), ph = std::abs(box.ury - box.lly);
+            page.forEachImage(true,
+                              [&](QPDFObjectHandle& image, QPDFObjectHandle&, std::string const&) {
+                                  if (!done.insert(image.getObjGen()).second)
+                                      return;
+                                  if (ShrinkImage(image, pw, ph, o))
+                                      ++result.imagesChanged;
+                              });
+        }
+        if (pdf.anyWarnings())
+            return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
+        {
+            // The writer keeps the file name's pointer until write() ends.
+            const std::string tempName = util::PathToUtf8(temp);
+            QPDFWriter writer(pdf, tempName.c_str());
+            writer.setObjectStreamMode(qpdf_o_generate);
+            writer.setCompressStreams(true);
+            writer.setDecodeLevel(qpdf_dl_generalized);
+            writer.write();
+        }
+    } catch (const QPDFExc& e) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        if (e.getErrorCode() == qpdf_e_password)
+            return ShrinkFailure(ShrinkStatus::Encrypted, "该PDF文件有密码保护，无法压缩。");
+        return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
+    } catch (const std::exception&) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, out, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        return ShrinkFailure(ShrinkStatus::WriteFailed, "无法写入压缩后的文件。");
+    }
+    result.bytesAfter = FileSize(out);
+    return result;
+}
