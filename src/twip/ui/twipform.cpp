@@ -1,6 +1,7 @@
 #include "twip/ui/twipform.h"
 
 #include "util/line_breaks.h"
+#include "util/ui/fonts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -55,7 +56,7 @@ int PixelsToTwips(int pixels) {
 }
 
 QFont MakeFont(const FontSpec& wanted) {
-    QFont font(wanted.name);
+    QFont font(util::ui::InstalledFamily(wanted.name));
     font.setPointSizeF(wanted.size > 0 ? wanted.size : 9.0);
     font.setBold(wanted.bold);
     font.setItalic(wanted.italic);

@@ -6,7 +6,10 @@
 #include <fontconfig/fontconfig.h>
 #endif
 
+#include <QHash>
+
 #include <memory>
+#include <mutex>
 #include <system_error>
 
 namespace util::ui {
@@ -76,5 +79,19 @@ std::string ResolvedFamily(const std::string& faceName) {
     return faceName;
 }
 #endif
+
+QString InstalledFamily(const QString& faceName) {
+    if (faceName.isEmpty())
+        return faceName;
+    static std::mutex guard;
+    static QHash<QString, QString> known;
+    const std::lock_guard lock(guard);
+    auto found = known.constFind(faceName);
+    if (found == known.constEnd()) {
+        const QString family = QString::fromStdString(ResolvedFamily(faceName.toStdString()));
+        found = known.insert(faceName, family.isEmpty() ? faceName : family);
+    }
+    return *found;
+}
 
 } // namespace util::ui

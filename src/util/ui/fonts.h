@@ -2,6 +2,8 @@
 // The Windows face names the windows use (宋体, 楷体_GB2312, 仿宋_GB2312, 黑体)
 // resolve through a fontconfig alias file shipped with the program.
 
+#include <QString>
+
 #include <filesystem>
 #include <string>
 
@@ -22,5 +24,10 @@ bool LoadFontAliases(const std::filesystem::path& aliasFile);
 
 // The family fontconfig picks for a face name (as windows would get it).
 std::string ResolvedFamily(const std::string& faceName);
+
+// The same for the fonts of the windows, asked once per name. Qt resolves an
+// alias such as 宋体 itself, but only after sorting every installed font into
+// a fallback list, which costs each window's first text a few milliseconds.
+QString InstalledFamily(const QString& faceName);
 
 } // namespace util::ui

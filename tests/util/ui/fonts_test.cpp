@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,13 +18,39 @@ std::filesystem::path AliasFile() {
            "fonts" / util::ui::kFontAliasFileName;
 }
 
+// The hint style fontconfig gives the face that `family` matches.
+int HintStyle(const char* family) {
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    int style = -1;
+    if (match)
+        FcPatternGetInteger(match, FC_HINT_STYLE, 0, &style);
+    FcPatternDestroy(match);
+    FcPatternDestroy(pattern);
+    return style;
+}
+
 TEST(FontAliases, WindowsFaceNamesResolveToInstalledFacesOfTheirStyle) {
     ASSERT_TRUE(util::ui::LoadFontAliases(AliasFile()));
-    EXPECT_EQ(util::ui::ResolvedFamily("宋体"), "AR PL UMing CN");
-    EXPECT_EQ(util::ui::ResolvedFamily("SimSun"), "AR PL UMing CN");
-    EXPECT_EQ(util::ui::ResolvedFamily("楷体_GB2312"), "AR PL UKai CN");
-    EXPECT_EQ(util::ui::ResolvedFamily("仿宋_GB2312"), "Noto Serif CJK SC");
-    EXPECT_EQ(util::ui::ResolvedFamily("黑体"), "Noto Sans CJK SC");
+    const struct {
+        const char* name;
+        const char* family;
+        bool unhinted; // a TrueType face without hinting of its own
+    } faces[] = {
+        {"宋体", "AR PL UMing CN", true},       {"SimSun", "AR PL UMing CN", true},
+        {"楷体_GB2312", "AR PL UKai CN", true}, {"仿宋_GB2312", "Noto Serif CJK SC", false},
+        {"黑体", "Noto Sans CJK SC", false},    {"DejaVu Sans", "DejaVu Sans", false},
+    };
+    for (const auto& face : faces) {
+        EXPECT_EQ(util::ui::ResolvedFamily(face.name), face.family);
+        EXPECT_EQ(util::ui::InstalledFamily(QString::fromUtf8(face.name)),
+                  QString::fromUtf8(face.family));
+        EXPECT_EQ(HintStyle(face.name) == FC_HINT_NONE, face.unhinted) << face.name;
+    }
+    EXPECT_EQ(util::ui::InstalledFamily(QString()), QString());
 }
 
 TEST(FontAliases, AMissingFileIsRefused) {
