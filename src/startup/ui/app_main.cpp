@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 namespace startup {
 
@@ -51,44 +52,70 @@ void EnsureQtChinese() {
                                 QCoreApplication::applicationDirPath());
 }
 
-// The prompter of the windows, with Qt's Chinese texts in place before it
-// shows anything.
+// Reading the font configuration (fontconfig's own files, then the program's
+// aliases of the Windows face names) takes several milliseconds and needs
+// nothing else of the start-up: it runs on a thread of its own while the
+// application, the data folder and the catalogue are set up, and is waited
+// for before the first window or dialog shows any text.
+class FontSetUp {
+  public:
+    explicit FontSetUp(std::filesystem::path aliasFile)
+        : thread_([file = std::move(aliasFile)] { util::ui::LoadFontAliases(file); }) {}
+    // Called on the main thread only.
+    void wait() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+  private:
+    std::jthread thread_;
+};
+
+// The prompter of the windows, with the fonts and Qt's Chinese texts in place
+// before it shows anything.
 class ChineseDialogs final : public platform::Prompter {
   public:
-    explicit ChineseDialogs(std::shared_ptr<platform::Prompter> inner) : inner_(std::move(inner)) {}
+    ChineseDialogs(std::shared_ptr<platform::Prompter> inner, std::shared_ptr<FontSetUp> fonts)
+        : inner_(std::move(inner)), fonts_(std::move(fonts)) {}
     platform::MsgAnswer message(const std::string& text, const std::string& title,
                                 platform::MsgIcon icon, platform::MsgButtons buttons) override {
-        EnsureQtChinese();
+        ready();
         return inner_->message(text, title, icon, buttons);
     }
     std::optional<std::string> openFile(const platform::FileDialogRequest& request) override {
-        EnsureQtChinese();
+        ready();
         return inner_->openFile(request);
     }
     std::optional<std::string> saveFile(const platform::FileDialogRequest& request) override {
-        EnsureQtChinese();
+        ready();
         return inner_->saveFile(request);
     }
     std::optional<std::string> pickFolder(const std::string& title,
                                           const std::string& initialDir) override {
-        EnsureQtChinese();
+        ready();
         return inner_->pickFolder(title, initialDir);
     }
     int printerCount() override { return inner_->printerCount(); }
     bool printerSetup(platform::Printer& printer) override {
-        EnsureQtChinese();
+        ready();
         return inner_->printerSetup(printer);
     }
     void printPreview(const platform::PreviewRequest& request) override {
-        EnsureQtChinese();
+        ready();
         inner_->printPreview(request);
     }
 
   private:
+    void ready() {
+        fonts_->wait();
+        EnsureQtChinese();
+    }
+
     std::shared_ptr<platform::Prompter> inner_;
+    std::shared_ptr<FontSetUp> fonts_;
 };
 
-void InstallPrompter(bool withoutDialogs) {
+void InstallPrompter(bool withoutDialogs, std::shared_ptr<FontSetUp> fonts) {
     if (withoutDialogs) {
         platform::SetPrompter(std::make_shared<platform::ConsolePrompter>(std::cerr));
         return;
@@ -98,16 +125,17 @@ void InstallPrompter(bool withoutDialogs) {
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
         return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
     });
-    platform::SetPrompter(std::make_shared<ChineseDialogs>(prompter));
+    platform::SetPrompter(std::make_shared<ChineseDialogs>(prompter, std::move(fonts)));
 }
 
 // An Access/Jet template database is converted once into the program's own store
-// (the conversion shows its progress: Qt's texts first).
-bool PrepareDatabase(const std::filesystem::path& database) {
+// (the conversion shows its progress: fonts and Qt's texts first).
+bool PrepareDatabase(const std::filesystem::path& database, FontSetUp& fonts) {
     platform::JetImportRunner runner = platform::ui::MakeChildImportRunner();
     const platform::JetImportOutcome outcome = platform::ConvertJetTemplate(
-        database, [&runner](const std::filesystem::path& in, const std::filesystem::path& out,
-                            std::string& detail) {
+        database, [&runner, &fonts](const std::filesystem::path& in,
+                                    const std::filesystem::path& out, std::string& detail) {
+            fonts.wait();
             EnsureQtChinese();
             return runner(in, out, detail);
         });
@@ -160,14 +188,14 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
         return parts.checkPackage ? parts.checkPackage(options.packageFolder) : 2;
     }
     // Font aliases must be known before Qt reads the font configuration.
-    util::ui::LoadFontAliases(
+    const auto fonts = std::make_shared<FontSetUp>(
         util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
 
     platform::ui::GuardedApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);
     // Qt's Chinese texts wait for the first dialog or the first paint (below).
-    InstallPrompter(options.check);
+    InstallPrompter(options.check, fonts);
     const fs::path programFolder = FromQString(QCoreApplication::applicationDirPath());
     const DataFolderChoice data = ChooseDataFolder(programFolder, UserDataFolder());
     ClaimResult claim = ClaimResult::Failed;
@@ -177,7 +205,9 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     if (options.check)
         std::cout << "数据文件夹: " << util::PathToUtf8(data.folder) << std::endl;
     StartupHooks hooks;
-    hooks.prepareDatabase = PrepareDatabase;
+    hooks.prepareDatabase = [&fonts](const fs::path& database) {
+        return PrepareDatabase(database, *fonts);
+    };
     // Asking the print system takes longer than the rest of the start-up: the
     // printers are counted as soon as the main window has been painted, before
     // the user can do anything that prints.
@@ -185,6 +215,7 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     if (!Main(data.folder, hooks))
         return 1;
 
+    fonts->wait();
     FrmMain window(parts.openMaterials);
     QObject::connect(&window, &FrmMain::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
     new AfterFirstPaint(window, [] {
