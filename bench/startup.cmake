@@ -2,6 +2,7 @@
 # beside the program, where the demo database and the font aliases are).
 add_executable(quillor-startup-probe ${CMAKE_SOURCE_DIR}/bench/startup_probe.cpp)
 target_link_libraries(quillor-startup-probe PRIVATE quillor_gui)
+target_link_options(quillor-startup-probe PRIVATE ${QUILLOR_LOAD_FIRST})
 
 add_executable(quillor-empty-probe ${CMAKE_SOURCE_DIR}/bench/startup_empty_probe.cpp)
 target_link_libraries(quillor-empty-probe PRIVATE Qt6::Widgets)
