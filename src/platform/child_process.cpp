@@ -7,12 +7,13 @@
 #define QUILLOR_HAS_RLIMIT 1
 #endif
 
-// gcc announces the address sanitizer with a macro, clang through __has_feature.
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILLOR_ADDRESS_SANITIZER 1
+// gcc announces the address and thread sanitizers with macros, clang through
+// __has_feature.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QUILLOR_SHADOW_SANITIZER 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILLOR_ADDRESS_SANITIZER 1
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QUILLOR_SHADOW_SANITIZER 1
 #endif
 #endif
 
@@ -22,8 +23,8 @@ bool ApplyMemoryLimit(std::size_t megabytes) {
 #if defined(QUILLOR_HAS_RLIMIT)
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
-#if defined(QUILLOR_ADDRESS_SANITIZER)
-    // The address sanitizer reserves terabytes of address space up front.
+#if defined(QUILLOR_SHADOW_SANITIZER)
+    // The sanitizers reserve terabytes of address space up front.
     (void)megabytes;
     return true;
 #else

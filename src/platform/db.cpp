@@ -34,6 +34,8 @@ constexpr int kProgressInstructions = 1000;
         throw DbBusy(text);
     case SQLITE_INTERRUPT:
         throw DbInterrupted(text);
+    case SQLITE_TOOBIG:
+        throw DbTooBig(text);
     default:
         throw DbError(text);
     }
@@ -274,6 +276,13 @@ void Connection::Open(const std::string&, const std::string&) {
     if (sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, &set) != SQLITE_OK || set != 1 ||
         sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &set) != SQLITE_OK || set != 0)
         throw DbError("cannot open " + util::PathToUtf8(path) + " defensively");
+    // A damaged or crafted page must not make SQLite read past a cell, and no
+    // value may be larger than the program can use: SQLite refuses a longer
+    // one before it allocates it (a TEXT value measured with length() stops
+    // at its first NUL, so sizes alone are no bound).
+    sqlite3_limit(raw, SQLITE_LIMIT_LENGTH, kMaxLengthBytes);
+    if (sqlite3_exec(raw, "pragma cell_size_check=on", nullptr, nullptr, nullptr) != SQLITE_OK)
+        ThrowSqlite(raw, "cannot open " + util::PathToUtf8(path));
     auto clock = std::make_shared<StatementClock>();
     sqlite3_progress_handler(raw, kProgressInstructions, &StatementClock::Check, clock.get());
     clock->start();
@@ -315,6 +324,8 @@ void Recordset::Open(const std::string& sql, Connection& connection, CursorType,
     sqlite3* db = connection.handle();
     if (!db)
         throw DbError("connection is not open");
+    // Preparing may read the schema anew, which counts as the statement's work.
+    connection.startStatement();
     Statement stmt;
     bool hasRowId = false;
     if (auto withRowId = WithRowId(sql); withRowId && lock == LockType::Optimistic) {
@@ -332,7 +343,6 @@ void Recordset::Open(const std::string& sql, Connection& connection, CursorType,
     auto rows = std::make_shared<Rows>();
     rows->db = db;
     rows->connection = &connection;
-    connection.startStatement();
     const int first = hasRowId ? 1 : 0;
     // The columns are read after the first step: a schema changed by another
     // connection since this one last looked is noticed there, and the
@@ -454,13 +464,13 @@ void Recordset::Update() {
         sql += (i ? ", " : "") + QuoteIdentifier(rows_->origins[pending_[i]]) + "=?";
     }
     sql += " where rowid=?";
+    if (rows_->connection)
+        rows_->connection->startStatement();
     Statement stmt = Prepare(rows_->db, sql);
     const auto& row = rows_->values[position_];
     for (std::size_t i = 0; i < pending_.size(); ++i)
         Bind(stmt.get(), static_cast<int>(i + 1), row[pending_[i]]);
     sqlite3_bind_int64(stmt.get(), static_cast<int>(pending_.size() + 1), rows_->rowIds[position_]);
-    if (rows_->connection)
-        rows_->connection->startStatement();
     if (sqlite3_step(stmt.get()) != SQLITE_DONE)
         ThrowSqlite(rows_->db, "update " + table);
     pending_.clear();

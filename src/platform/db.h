@@ -38,6 +38,21 @@ class DbInterrupted : public DbError {
     using DbError::DbError;
 };
 
+// A value too large to be read: longer than kMaxLengthBytes (SQLite's
+// "string or blob too big").
+class DbTooBig : public DbError {
+  public:
+    using DbError::DbError;
+};
+
+// The longest value and the longest row the template database may hold
+// (SQLite's length limit, set on every connection): a value beyond it is
+// refused before it is read into memory. The row of an item holds both its
+// documents (XML模板, DOC模板) besides the applicant's entries, and a row is
+// rewritten whole when one of its values changes, so the limit leaves room for
+// the largest documents the program takes (util/template_docs.h) together.
+inline constexpr int kMaxLengthBytes = 96 << 20;
+
 // Every statement of a connection is bounded by this much time of work
 // (SQLite's progress handler); 5 seconds unless a test sets it.
 void SetStatementTimeLimit(std::chrono::milliseconds limit);
@@ -89,15 +104,17 @@ class Connection {
     // the file is missing or is not a template database (DbBusy when another
     // program holds it locked); nothing is written. The file is untrusted: it
     // is opened in SQLite's defensive mode with an untrusted schema (views and
-    // triggers may call no function with side effects), and every statement
-    // is bounded by the statement time limit.
+    // triggers may call no function with side effects), its cells are checked
+    // for sizes that do not fit their page, no value may pass kMaxLengthBytes,
+    // and every statement is bounded by the statement time limit.
     void Open(const std::string& user = "", const std::string& password = "");
     void Close();
     bool IsOpen() const { return handle_ != nullptr; }
     const std::filesystem::path& DatabasePath() const { return path_; }
     sqlite3* handle() const;
     // Starts the time of one statement (done by every operation of this layer
-    // before it steps a statement).
+    // before it prepares or steps a statement: the time never counts from an
+    // earlier statement or from the opening).
     void startStatement() const;
 
   private:

@@ -13,6 +13,11 @@
 namespace util {
 namespace {
 
+// An item's row holds both documents and the applicant's entries; it must stay
+// readable and writable within the database's length limit.
+static_assert(kMaxXmlTemplateBytes + kMaxDocTemplateBytes + (std::uint64_t{8} << 20) <=
+              std::uint64_t{platform::db::kMaxLengthBytes});
+
 // The selected item's row, only the given expression.
 std::string ItemColumnQuery(const std::string& expression) {
     const std::string all = SelectedItemQuery();
@@ -21,19 +26,30 @@ std::string ItemColumnQuery(const std::string& expression) {
 }
 
 bool ExtractColumn(const char* column, std::uint64_t limit, const std::string& path) {
-    // The length first: a template database is untrusted, and a value far
-    // beyond what the program can use is never read into memory.
-    platform::db::Recordset length;
-    length.Open(ItemColumnQuery(std::string("length(") + column + ")"), TemplateDatabase(),
-                platform::db::CursorType::ForwardOnly, platform::db::LockType::ReadOnly);
-    if (length.Eof())
-        return false;
-    const std::optional<double> bytes = length.Fields(0).GetValue().toNumber();
-    length.Close();
-    if (bytes && *bytes > double(limit)) {
-        platform::Notify(std::string("模板数据库中本事项的") + column + "有" +
-                             std::to_string(std::uint64_t(*bytes + (1 << 20) - 1) >> 20) +
-                             "M，超过" + std::to_string(limit >> 20) +
+    // The size first: a template database is untrusted, and a value far
+    // beyond what the program can use is never read into memory. Counted in
+    // bytes: length() of a TEXT value counts characters up to its first NUL.
+    // A value beyond the database's own length limit is refused by SQLite
+    // before it is read.
+    std::optional<double> bytes;
+    bool tooBig = false;
+    try {
+        platform::db::Recordset length;
+        length.Open(ItemColumnQuery(std::string("length(cast(") + column + " as blob))"),
+                    TemplateDatabase(), platform::db::CursorType::ForwardOnly,
+                    platform::db::LockType::ReadOnly);
+        if (length.Eof())
+            return false;
+        bytes = length.Fields(0).GetValue().toNumber();
+    } catch (const platform::db::DbTooBig&) {
+        tooBig = true;
+    }
+    if (tooBig || (bytes && *bytes > double(limit))) {
+        const std::string size =
+            tooBig ? std::string()
+                   : "有" + std::to_string(std::uint64_t(*bytes + (1 << 20) - 1) >> 20) + "M，";
+        platform::Notify(std::string("模板数据库中本事项的") + column + size + "超过" +
+                             std::to_string(limit >> 20) +
                              "M的上限，无法使用。请向审批机关索取完好的模板数据库。",
                          "提示", platform::MsgIcon::Exclamation);
         return false;

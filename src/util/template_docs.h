@@ -18,7 +18,8 @@ bool ExtractXmlTemplate(const std::string& path);
 bool ExtractDocTemplate(const std::string& path);
 
 // The manifest reader's limit (platform::kMaxXmlFileBytes), and a generous
-// one for a Word document.
+// one for a Word document (the document templates known are a few kilobytes
+// of RTF).
 inline constexpr std::uint64_t kMaxXmlTemplateBytes = std::uint64_t{16} << 20;
 inline constexpr std::uint64_t kMaxDocTemplateBytes = std::uint64_t{64} << 20;
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 using namespace platform::db;
@@ -264,4 +265,31 @@ TEST_F(DbLayer, StatementsAreBoundedAndTheSchemaIsNeverCode) {
     EXPECT_EQ(trusted * 10 + defensive, 1);
     EXPECT_EQ(Value("12").toNumber(), 12.0);
     EXPECT_EQ(Value("12abc").toNumber(), std::nullopt); // "12abc" is no number
+    // Cells are checked against their pages, and no value may pass the length limit.
+    rs.Open("pragma cell_size_check", connection);
+    EXPECT_EQ(rs.Fields(0).GetValue().toText(), "1");
+    EXPECT_EQ(sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, -1), kMaxLengthBytes);
+}
+
+// The time limit counts from each statement's start, also when the statement
+// must first read a schema that another program changed meanwhile: queries
+// and updates of many steps run long after the opening.
+TEST_F(DbLayer, TheTimeLimitCountsFromTheStatementNotFromTheOpening) {
+    const auto limit = StatementTimeLimit();
+    SetStatementTimeLimit(std::chrono::milliseconds(1000));
+    open();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.string().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "create table 新表 (a)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const std::string count = "with recursive c(n) as (select 1 union all select n+1 from c "
+                              "where n < 100000) select count(*) from c";
+    Recordset rs;
+    EXPECT_NO_THROW(rs.Open(count, connection));
+    EXPECT_NO_THROW(rs.Open("select * from 资料模板 where 序号=13", connection));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    rs.Fields("数量").SetValue("x");
+    EXPECT_NO_THROW(rs.Update());
+    SetStatementTimeLimit(limit);
 }

@@ -133,20 +133,38 @@ TEST_F(TemplateDocsTest, CancelOrFailureEndsTheDownloadSilently) {
     EXPECT_TRUE(prompter->messages.empty());
 }
 
-// The length is asked of the database before a value is read: one byte over
-// the limit is refused with a message, and nothing is written.
+// The size in bytes is asked of the database before a value is read: one
+// byte over the limit is refused with a message, and nothing is written. A
+// TEXT value that starts with NUL is measured by its bytes too, and one past
+// the database's own length limit is refused unread.
 TEST_F(TemplateDocsTest, TemplatesAreMeasuredBeforeTheyAreRead) {
     testsupport::ScopedFakePrompter prompter;
     const auto path = dir.File("work.xml");
-    for (const char* extra : {"", "+1"}) {
-        db->Exec("update 资料模板 set XML模板=zeroblob(" +
-                 std::to_string(util::kMaxXmlTemplateBytes) + extra + ") where 序号=1");
-        EXPECT_EQ(util::ExtractXmlTemplate(path.string()), !*extra);
-        EXPECT_EQ(std::filesystem::exists(path), !*extra);
+    const std::string max = std::to_string(util::kMaxXmlTemplateBytes);
+    const std::string beyond = std::to_string(platform::db::kMaxLengthBytes + 1);
+    const struct {
+        std::string value;
+        const char* message; // "" when the value is written out
+    } cases[] = {
+        {"zeroblob(" + max + ")", ""},
+        {"zeroblob(" + max + "+1)", "XML模板有17M，超过16M的上限"},
+        {"cast(zeroblob(" + max + "+1) as text)", "XML模板有17M，超过16M的上限"},
+        {"cast(zeroblob(" + beyond + ") as text)", "XML模板超过16M的上限"},
+        {"zeroblob(" + beyond + ")", "XML模板超过16M的上限"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        prompter->messages.clear();
+        db->Exec("update 资料模板 set XML模板=" + c.value + " where 序号=1");
+        EXPECT_EQ(util::ExtractXmlTemplate(path.string()), !*c.message);
+        EXPECT_EQ(std::filesystem::exists(path), !*c.message);
         std::filesystem::remove(path);
+        ASSERT_EQ(prompter->messages.size(), *c.message ? 1u : 0u);
+        if (*c.message) {
+            EXPECT_NE(prompter->messages[0].text.find(c.message), std::string::npos)
+                << prompter->messages[0].text;
+        }
     }
-    ASSERT_EQ(prompter->messages.size(), 1u);
-    EXPECT_NE(prompter->messages[0].text.find("XML模板有17M，超过16M的上限"), std::string::npos);
 }
 
 } // namespace

@@ -71,6 +71,21 @@ class FontSetUp {
     std::jthread thread_;
 };
 
+// Waits for the font thread when it goes. Declared right after the
+// application object, it goes first on every return, so that the application
+// is never destroyed while the thread is still inside fontconfig (which
+// corrupted the heap now and then when start-up ended early).
+class FontSetUpDone {
+  public:
+    explicit FontSetUpDone(FontSetUp& fonts) : fonts_(fonts) {}
+    ~FontSetUpDone() { fonts_.wait(); }
+    FontSetUpDone(const FontSetUpDone&) = delete;
+    FontSetUpDone& operator=(const FontSetUpDone&) = delete;
+
+  private:
+    FontSetUp& fonts_;
+};
+
 // The prompter of the windows, with the fonts and Qt's Chinese texts in place
 // before it shows anything.
 class ChineseDialogs final : public platform::Prompter {
@@ -192,6 +207,7 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
         util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
 
     platform::ui::GuardedApplication app(argc, argv);
+    const FontSetUpDone fontsDone(*fonts);
     QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);
     // Qt's Chinese texts wait for the first dialog or the first paint (below).
