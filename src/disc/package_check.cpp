@@ -241,6 +241,7 @@ class Checker {
     std::vector<std::string> listed_;                      // the lines the list must hold
     std::map<std::string, std::set<std::string>> claimed_; // material key → name keys
     std::map<std::string, std::string> materialKeys_;      // material folder key → its name
+    std::set<bool> missingReaders_; // pdf: true, picture: false; told once each
 };
 
 void Checker::checkEntries(const XmlDocument& doc) {
@@ -349,7 +350,13 @@ void Checker::checkContent(const Stored& file) {
             return;
         const ContentInspector::Verdict verdict =
             pdf ? inspector_->inspectPdf(file.path) : inspector_->inspectImage(file.path);
-        if (verdict == ContentInspector::Verdict::Locked)
+        if (verdict == ContentInspector::Verdict::NoReader) {
+            if (missingReaders_.insert(pdf).second)
+                warning("", "", "",
+                        pdf ? "本程序的PDF组件（quillor-pdf）缺失，未能检查PDF文件能否打开，"
+                              "请重新安装本程序"
+                            : "本程序的图片组件缺失，未能检查图片能否打开，请重新安装本程序");
+        } else if (verdict == ContentInspector::Verdict::Locked)
             error(file.material, file.entry, file.name, "PDF文件有密码保护，审批机关无法打开");
         else if (verdict == ContentInspector::Verdict::Unreadable)
             error(file.material, file.entry, file.name,

@@ -32,9 +32,11 @@ struct PackageFinding {
 
 // The checks that need a PDF reader or an image decoder; the window supplies
 // them (Qt's image reader, poppler). Without one these checks are left out.
+// NoReader: the program's own reader is missing (its module was not found),
+// so the file could not be checked; the check says so once.
 class ContentInspector {
   public:
-    enum class Verdict { Good, Unreadable, Locked };
+    enum class Verdict { Good, Unreadable, Locked, NoReader };
     virtual ~ContentInspector() = default;
     virtual Verdict inspectPdf(const std::filesystem::path& file) = 0;
     virtual Verdict inspectImage(const std::filesystem::path& file) = 0;

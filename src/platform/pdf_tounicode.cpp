@@ -238,7 +238,7 @@ int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPrefer
     static const Rewrite rewrite =
         ModuleFunction<Rewrite>("quillor-pdfwrite", "quillor_rewrite_tounicode_maps");
     if (!rewrite)
-        return 0;
+        return kNoPdfWriter;
     return rewrite(
         pdf, [&prefer](const std::string& cmap) { return RewriteToUnicodeCMap(cmap, prefer); });
 }

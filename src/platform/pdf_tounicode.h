@@ -26,7 +26,9 @@ std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPrefere
 // Rewrites the ToUnicode map of every font in the PDF file `pdf` in place
 // (through a temporary file beside it). Returns the number of maps changed;
 // throws std::exception when the file cannot be read or written, leaving it
-// as it was. Without the PDF module (quillor-pdfwrite) does nothing.
+// as it was. Without the PDF module (quillor-pdfwrite) does nothing and
+// returns kNoPdfWriter.
 int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPreference& prefer);
+inline constexpr int kNoPdfWriter = -1;
 
 } // namespace platform

@@ -19,12 +19,17 @@ std::shared_ptr<Scanner>& Installed() {
 
 class NoScanner final : public Scanner {
   public:
+    explicit NoScanner(std::string why = {}) : why_(std::move(why)) {}
     std::vector<ScannerDevice> devices() override { return {}; }
     ScanOutcome scan(const ScanSettings&, const ScanControl&) override {
         ScanOutcome o;
-        o.message = "没有可用的扫描仪。";
+        o.message = why_.empty() ? "没有可用的扫描仪。" : why_;
         return o;
     }
+    std::string unavailable() override { return why_; }
+
+  private:
+    std::string why_;
 };
 
 } // namespace
@@ -48,9 +53,11 @@ std::shared_ptr<Scanner> SetScanner(std::shared_ptr<Scanner> scanner) {
 std::shared_ptr<Scanner> MakeSaneScanner() {
     using Make = std::shared_ptr<Scanner> (*)();
     static const Make make = ModuleFunction<Make>("quillor-scanner", "quillor_make_sane_scanner");
-    if (make)
-        if (auto scanner = make())
-            return scanner;
+    if (!make)
+        return std::make_shared<NoScanner>(
+            "本程序的扫描组件（quillor-scanner）缺失，无法使用扫描仪，请重新安装本程序。");
+    if (auto scanner = make())
+        return scanner;
     return std::make_shared<NoScanner>();
 }
 

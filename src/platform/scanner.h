@@ -61,12 +61,16 @@ class Scanner {
     virtual std::vector<ScannerDevice> devices() = 0;
     // Scans one page; never throws.
     virtual ScanOutcome scan(const ScanSettings& settings, const ScanControl& control) = 0;
+    // Why no scanner can be used at all (the program's scanner component is
+    // missing), for the applicant; "" when devices() tells what there is.
+    virtual std::string unavailable() { return {}; }
 };
 
 // The scanner system the program uses now (SANE unless a test installed one).
 Scanner& CurrentScanner();
 std::shared_ptr<Scanner> SetScanner(std::shared_ptr<Scanner> scanner);
-// The SANE implementation; a scanner without any device where SANE is missing.
+// The SANE implementation; a scanner without any device where SANE is
+// missing, which says so when the program's scanner module is missing.
 std::shared_ptr<Scanner> MakeSaneScanner();
 
 } // namespace platform

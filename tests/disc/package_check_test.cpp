@@ -24,7 +24,8 @@ const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 const std::string kZip("PK\x03\x04", 4);
 
 // Plays poppler and Qt's image reader: a file whose content starts with
-// BROKEN does not open, one starting with LOCKED has a password.
+// BROKEN does not open, one starting with LOCKED has a password, and for one
+// starting with NOREAD the program's reader is missing.
 class FakeInspector final : public materials::ContentInspector {
   public:
     int calls = 0;
@@ -37,6 +38,7 @@ class FakeInspector final : public materials::ContentInspector {
         const std::string head = ReadBytes(file).substr(0, 6);
         return head == "BROKEN"   ? Verdict::Unreadable
                : head == "LOCKED" ? Verdict::Locked
+               : head == "NOREAD" ? Verdict::NoReader
                                   : Verdict::Good;
     }
 };
@@ -218,6 +220,12 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
           "”"},
          {"【其他材料】报告;第一版.txt：不在APLPKG.XML中，不刻入光盘"},
          {"其他材料/报告;第一版.txt"}},
+        {"the program's PDF reader missing: said once, no PDF blamed",
+         {{"扫描件", "NOREAD 1", "pdf"}, {"扫描件2", "NOREAD 2", "pdf"}},
+         [](const fs::path&) {},
+         {},
+         {"本程序的PDF组件（quillor-pdf）缺失，未能检查PDF文件能否打开，请重新安装本程序"},
+         {}},
         {"a stored file that is a link",
          {},
          [this](const fs::path& f) {

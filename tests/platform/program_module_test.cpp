@@ -1,8 +1,14 @@
 #include "platform/program_module.h"
 
+#include "platform/executable.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
+#include <memory>
+#include <regex>
+#include <set>
 #include <string>
 
 namespace {
@@ -47,5 +53,53 @@ TEST(ProgramModule, OpensAModuleAndItsLibrariesOnlyWhenAskedFor) {
 #endif
     }
 }
+
+#ifdef __linux__
+// The symbols a module file exports (nm -D --defined-only, demangled).
+std::set<std::string> Exports(const std::filesystem::path& module) {
+    const std::string command = "nm -DC --defined-only '" + module.string() + "'";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::set<std::string> names;
+    char line[4096];
+    while (pipe && std::fgets(line, sizeof line, pipe.get())) {
+        std::string text(line);
+        while (!text.empty() && text.back() == '\n')
+            text.pop_back();
+        if (text.size() > 19) // value (16 hex digits), type, name
+            names.insert(text.substr(19));
+    }
+    return names;
+}
+
+// A module exports its entry points and nothing of the program's own code it
+// is built from; what libraries' headers put there (the C++ library's
+// templates, qpdf's classes) is theirs.
+TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
+    const std::regex own("^(typeinfo (name )?for |vtable for |VTT for |(non-)?virtual thunk to )?"
+                         "(platform|util|scan|materials|disc|startup|printing|twip|fieldforms|"
+                         "dialogs|accessimport|jet|app)::");
+    const struct {
+        const char* module;
+        std::set<std::string> entries;
+    } cases[] = {
+        {"quillor-pdf", {"quillor_pdf_inspect", "quillor_pdf_first_page"}},
+        {"quillor-pdfwrite",
+         {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps"}},
+        {"quillor-disc", {"quillor_open_disc_system"}},
+        {"quillor-scanner", {"quillor_make_sane_scanner"}},
+    };
+    const std::filesystem::path folder = platform::ExecutableFolder().parent_path();
+    for (const auto& c : cases) {
+        const std::set<std::string> exports = Exports(folder / (std::string(c.module) + ".so"));
+        std::set<std::string> entries;
+        for (const std::string& name : exports) {
+            if (name.starts_with("quillor_"))
+                entries.insert(name);
+            EXPECT_FALSE(std::regex_search(name, own)) << c.module << " exports " << name;
+        }
+        EXPECT_EQ(entries, c.entries) << c.module;
+    }
+}
+#endif
 
 } // namespace

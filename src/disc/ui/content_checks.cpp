@@ -29,6 +29,8 @@ ContentInspector::Verdict QtContentInspector::inspectPdf(const std::filesystem::
         return Verdict::Good;
     case platform::ui::PdfState::Locked:
         return Verdict::Locked;
+    case platform::ui::PdfState::NoReader:
+        return Verdict::NoReader;
     case platform::ui::PdfState::Unreadable:
         break;
     }

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QtGlobal>
 
+#include "platform/program_module.h"
+
 #include <poppler-qt6.h>
 
 #include <memory>
@@ -28,7 +30,7 @@ std::unique_ptr<Poppler::Document> Open(const QString& path) {
 } // namespace
 
 // 0: the PDF opens and has a first page; 1: it does not; 2: it needs a password.
-extern "C" Q_DECL_EXPORT int quillor_pdf_inspect(const QString& path) {
+extern "C" QUILLOR_MODULE_EXPORT int quillor_pdf_inspect(const QString& path) {
     const std::unique_ptr<Poppler::Document> document = Open(path);
     if (!document)
         return 1;
@@ -40,7 +42,7 @@ extern "C" Q_DECL_EXPORT int quillor_pdf_inspect(const QString& path) {
 }
 
 // The first page at `dpi`; a null image when the PDF cannot be shown.
-extern "C" Q_DECL_EXPORT void quillor_pdf_first_page(const QString& path, double dpi,
+extern "C" QUILLOR_MODULE_EXPORT void quillor_pdf_first_page(const QString& path, double dpi,
                                                      QImage& page) {
     page = QImage();
     const std::unique_ptr<Poppler::Document> document = Open(path);

@@ -34,7 +34,7 @@ const Reader& ThePdfReader() {
 PdfState InspectPdf(const QString& path) {
     const Reader& reader = ThePdfReader();
     if (!reader.inspect)
-        return PdfState::Unreadable;
+        return PdfState::NoReader;
     switch (reader.inspect(path)) {
     case 0:
         return PdfState::Good;

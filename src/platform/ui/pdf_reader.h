@@ -8,10 +8,9 @@
 
 namespace platform::ui {
 
-enum class PdfState { Good, Unreadable, Locked };
+// NoReader: the reader module cannot be opened (it is named on stderr then).
+enum class PdfState { Good, Unreadable, Locked, NoReader };
 
-// Unreadable also when the reader module cannot be opened (it is named on
-// stderr then).
 PdfState InspectPdf(const QString& path);
 
 // The first page at `dpi`; a null image when it cannot be shown.

@@ -187,7 +187,11 @@ void ScanWindow::build() {
 void ScanWindow::findDevices() {
     searching_ = true;
     updateButtons();
-    finder_ = QThread::create([this] { found_ = platform::CurrentScanner().devices(); });
+    finder_ = QThread::create([this] {
+        platform::Scanner& scanner = platform::CurrentScanner();
+        found_ = scanner.devices();
+        unavailable_ = scanner.unavailable();
+    });
     connect(finder_, &QThread::finished, this, [this] {
         finder_->deleteLater();
         finder_ = nullptr;
@@ -201,9 +205,10 @@ void ScanWindow::showDevices(const std::vector<platform::ScannerDevice>& devices
     devices_->clear();
     for (const platform::ScannerDevice& d : devices)
         devices_->addItem(Q(d.label()), Q(d.name));
-    deviceNote_->setText(devices.empty()
-                             ? QStringLiteral("未找到扫描仪。仍可通过“添加图片...”从文件添加页面。")
-                             : QString());
+    const QString none = unavailable_.empty() ? QStringLiteral("未找到扫描仪。")
+                                              : QString::fromStdString(unavailable_);
+    deviceNote_->setText(devices.empty() ? none + QStringLiteral("仍可通过“添加图片...”从文件添加页面。")
+                                         : QString());
     updateButtons();
 }
 

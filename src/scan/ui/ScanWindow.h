@@ -118,6 +118,7 @@ class ScanWindow final : public QDialog {
     platform::ScanOutcome outcome_;
     std::optional<Page> scanned_;
     std::vector<platform::ScannerDevice> found_;
+    std::string unavailable_; // why no scanner can be used at all
 };
 
 // Shows the window modally; the path of the PDF written, or nothing when the

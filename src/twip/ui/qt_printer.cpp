@@ -1,6 +1,7 @@
 #include "twip/ui/qt_printer.h"
 
 #include "platform/pdf_tounicode.h"
+#include "platform/prompter.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <utility>
@@ -82,16 +84,23 @@ std::map<char32_t, char32_t> PreferredCodePoints(const QList<QFont>& fonts) {
 }
 
 // A PDF file just written: its text reads as it was drawn. A failure keeps
-// the file as Qt wrote it, which prints the same.
+// the file as Qt wrote it, which prints the same. Without the program's PDF
+// writer the applicant is told once that such files cannot be searched.
 void RewriteToUnicode(const QString& pdf, const QList<QFont>& fonts) {
     try {
         const std::map<char32_t, char32_t> better = PreferredCodePoints(fonts);
         if (better.empty())
             return;
-        RewriteToUnicodeMaps(std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
-            const auto found = better.find(c);
-            return found == better.end() ? c : found->second;
-        });
+        const int rewritten = RewriteToUnicodeMaps(
+            std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
+                const auto found = better.find(c);
+                return found == better.end() ? c : found->second;
+            });
+        static std::atomic<bool> told{false};
+        if (rewritten == kNoPdfWriter && !told.exchange(true))
+            Notify("本程序的PDF组件（quillor-pdfwrite）缺失：PDF文件照常保存，但其中的部分文字"
+                   "不能被检索或复制。请重新安装本程序。",
+                   "提示", MsgIcon::Exclamation);
     } catch (const std::exception&) {
     }
 }

@@ -67,8 +67,10 @@ class FakeScanner final : public platform::Scanner {
     std::vector<platform::ScannerDevice> list{{"fake:0", "Fake", "Flatbed"}};
     std::deque<std::variant<int, std::string>> script;
     std::atomic<bool> hold{false};
+    std::string why; // what unavailable() says
 
     std::vector<platform::ScannerDevice> devices() override { return list; }
+    std::string unavailable() override { return why; }
     platform::ScanOutcome scan(const platform::ScanSettings& s,
                                const platform::ScanControl& control) override {
         platform::ScanOutcome o;
@@ -370,6 +372,12 @@ TEST_F(ScanWindowTest, WithoutScannersPagesStillComeFromFiles) {
         s.findChild<QLabel*>("deviceNote")->text().contains(QStringLiteral("未找到扫描仪")));
     EXPECT_FALSE(s.findChild<QPushButton*>("scanPage")->isEnabled());
     EXPECT_TRUE(s.findChild<QPushButton*>("addImages")->isEnabled());
+    // Without the program's scanner component the note says so instead.
+    scanner_->why = "本程序的扫描组件缺失。";
+    ScanWindow missing(Request());
+    ASSERT_TRUE(WaitUntil([&] { return !missing.searching(); }));
+    EXPECT_EQ(missing.findChild<QLabel*>("deviceNote")->text(),
+              QStringLiteral("本程序的扫描组件缺失。仍可通过“添加图片...”从文件添加页面。"));
 }
 
 TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {

@@ -12,6 +12,7 @@
 #include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
 #include "materials/ui/FrmFjgl.h"
+#include "platform/program_module.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
 #include "startup/mainbas.h"
@@ -189,6 +190,8 @@ bool ApplicationForm(const QDir& out) {
 
 int main(int argc, char** argv) {
     const std::filesystem::path here = util::ui::ExecutableFolder(argv[0]);
+    // This program lies one folder below the program's modules.
+    platform::SetModuleFolder(here.parent_path());
     util::ui::LoadFontAliases(util::ui::FindFontAliasFile(here));
     const LargeOffscreenScreen screen;
     QApplication app(argc, argv);
