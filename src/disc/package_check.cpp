@@ -212,6 +212,7 @@ class Checker {
         add(FindingLevel::Warning, m, e, f, p);
     }
 
+    std::string normalisationTwin(const std::string& material, const std::string& name);
     void checkEntries(const XmlDocument& doc);
     void checkFile(const Stored& file);
     void checkContent(const Stored& file);
@@ -242,6 +243,8 @@ class Checker {
     std::map<std::string, std::set<std::string>> claimed_; // material key → name keys
     std::map<std::string, std::string> materialKeys_;      // material folder key → its name
     std::set<bool> missingReaders_; // pdf: true, picture: false; told once each
+    // Folder → its names by canonical form, listed when a linked file is missing.
+    std::map<fs::path, std::map<std::string, std::string>> canonicalNames_;
 };
 
 void Checker::checkEntries(const XmlDocument& doc) {
@@ -311,6 +314,29 @@ void Checker::checkEntries(const XmlDocument& doc) {
     }
 }
 
+// The name (material/file) of a file in the folder whose path differs from
+// the linked one only by Unicode normalisation (a folder that passed through
+// macOS holds decomposed names); "" when there is none. Each folder is listed
+// once.
+std::string Checker::normalisationTwin(const std::string& material, const std::string& name) {
+    const auto twinIn = [this](const fs::path& folder, const std::string& wanted) {
+        auto [names, fresh] = canonicalNames_.try_emplace(folder);
+        std::error_code e;
+        for (fs::directory_iterator it(folder, e), end; fresh && !e && it != end; it.increment(e)) {
+            const std::string found = util::PathToUtf8(it->path().filename());
+            names->second.emplace(CanonicalForm(found), found);
+        }
+        const auto twin = names->second.find(CanonicalForm(wanted));
+        return twin == names->second.end() ? std::string() : twin->second;
+    };
+    const std::string folder = twinIn(folder_, material);
+    const std::string file =
+        folder.empty() ? std::string() : twinIn(folder_ / util::PathFromUtf8(folder), name);
+    if (file.empty() || (folder == material && file == name))
+        return {};
+    return folder == material ? file : folder + "/" + file;
+}
+
 void Checker::checkFile(const Stored& file) {
     std::error_code e;
     // A material folder that is a link could lead outside the package.
@@ -321,7 +347,12 @@ void Checker::checkFile(const Stored& file) {
     }
     const fs::file_status status = fs::symlink_status(file.path, e);
     if (!fs::exists(status)) {
-        error(file.material, file.entry, file.name, "文件不存在（保存后被删除或改名）");
+        if (const std::string twin = normalisationTwin(file.material, file.name); !twin.empty())
+            error(file.material, file.entry, twin,
+                  "文件名与APLPKG.XML中的写法只有Unicode规范化形式不同（文件夹可能经过macOS等系统"
+                  "复制），审批机关按清单找不到该文件，请重新选择文件并保存");
+        else
+            error(file.material, file.entry, file.name, "文件不存在（保存后被删除或改名）");
         return;
     }
     if (!fs::is_regular_file(status)) {

@@ -4,13 +4,14 @@
 #include "platform/utf8.h"
 
 #include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
-#include <vector>
+#include <string>
 
 namespace materials {
 namespace {
@@ -33,14 +34,102 @@ bool IsReserved(char32_t c) {
     return std::u32string_view(U"\\/:*?\"<>|;").find(c) != std::u32string_view::npos;
 }
 
-// Bidirectional controls, zero-width and other invisible format characters,
-// and the non-characters: a name holding one can look like another name.
+// Characters a name may hold without showing them, so that it looks like
+// another name: Unicode's default-ignorable code points (bidirectional
+// controls, zero-width characters, variation selectors, the Hangul fillers),
+// the other format characters, the line and paragraph separators and the
+// non-characters.
 bool IsInvisible(char32_t c) {
-    return c == 0x00AD || c == 0x034F || c == 0x061C || c == 0x115F || c == 0x1160 || c == 0x17B4 ||
-           c == 0x17B5 || (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) ||
-           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F) || c == 0x3164 ||
-           (c >= 0xFE00 && c <= 0xFE0F) || c == 0xFEFF || c == 0xFFA0 ||
-           (c >= 0xFFF0 && c <= 0xFFFF);
+    const UChar32 u = UChar32(c);
+    const int8_t category = u_charType(u);
+    return u_hasBinaryProperty(u, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) ||
+           u_hasBinaryProperty(u, UCHAR_NONCHARACTER_CODE_POINT) || category == U_FORMAT_CHAR ||
+           category == U_LINE_SEPARATOR || category == U_PARAGRAPH_SEPARATOR;
+}
+
+std::u16string ToUtf16(std::string_view utf8) {
+    std::u16string units;
+    units.reserve(utf8.size());
+    for (char32_t c : util::ToU32(utf8)) {
+        if (c > 0xFFFF) {
+            units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(char16_t(c));
+        }
+    }
+    return units;
+}
+
+std::string FromUtf16(const std::u16string& units) {
+    std::u32string text;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size()) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00);
+            ++i;
+        }
+        text += c;
+    }
+    return util::ToUtf8(text);
+}
+
+// ICU's transformations of a whole text, measured first; false when ICU fails
+// (its data missing).
+template <class Transform> bool Apply(std::u16string& text, Transform transform) {
+    if (text.empty())
+        return true;
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = transform(text, nullptr, 0, &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status))
+        return false;
+    std::u16string out(std::size_t(length), u'\0');
+    status = U_ZERO_ERROR;
+    transform(text, out.data(), length, &status);
+    if (U_FAILURE(status))
+        return false;
+    text = std::move(out);
+    return true;
+}
+
+bool Normalize(std::u16string& text, const UNormalizer2* form) {
+    return form && Apply(text, [form](const std::u16string& in, UChar* out, int32_t capacity,
+                                      UErrorCode* status) {
+               return unorm2_normalize(form, in.data(), int32_t(in.size()), out, capacity, status);
+           });
+}
+
+bool FoldCase(std::u16string& text) {
+    return Apply(text,
+                 [](const std::u16string& in, UChar* out, int32_t capacity, UErrorCode* status) {
+                     return u_strFoldCase(out, capacity, in.data(), int32_t(in.size()),
+                                          U_FOLD_CASE_DEFAULT, status);
+                 });
+}
+
+const UNormalizer2* Nfd() {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* form = unorm2_getNFDInstance(&status);
+    return U_SUCCESS(status) ? form : nullptr;
+}
+
+const UNormalizer2* Nfc() {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* form = unorm2_getNFCInstance(&status);
+    return U_SUCCESS(status) ? form : nullptr;
+}
+
+// The character a message names for a text that is not in NFC: the first
+// that cannot stand in NFC as it is (a combining mark after the letter it
+// composes with, a compatibility ideograph, marks out of order).
+char32_t FirstNotComposed(const std::u32string& text) {
+    for (char32_t c : text)
+        if (u_getIntPropertyValue(UChar32(c), UCHAR_NFC_QUICK_CHECK) != UNORM_YES)
+            return c;
+    for (char32_t c : text)
+        if (u_getCombiningClass(UChar32(c)) != 0)
+            return c;
+    return text.empty() ? 0 : text.front();
 }
 
 // CON, PRN, AUX, NUL, COM0-9, LPT0-9 (also with the superscript digits ¹ ² ³
@@ -130,6 +219,14 @@ std::string PathProblem(std::string_view material, std::string_view file) {
 std::string TitleProblem(std::string_view material, std::string_view title) {
     if (std::string problem = NameProblem(title); !problem.empty())
         return problem;
+    // A typed name has one written form: a decomposed "é" or a compatibility
+    // ideograph would look like the composed name and be another one to a
+    // file system that does not normalise.
+    std::u16string composed = ToUtf16(title);
+    if (Normalize(composed, Nfc()) && FromUtf16(composed) != title)
+        return "含有未按规范形式（Unicode NFC）书写的字符" +
+               CharacterText(FirstNotComposed(util::ToU32(title))) +
+               "，名称看起来会与另一种写法相同，实际却不同";
     const std::string longest = std::string(title) + ".jpeg";
     if (std::string problem = NameProblem(longest); !problem.empty())
         return problem;
@@ -137,36 +234,17 @@ std::string TitleProblem(std::string_view material, std::string_view title) {
 }
 
 std::string NameKey(std::string_view name) {
-    const std::u32string text = util::ToU32(name);
-    std::vector<UChar> units;
-    units.reserve(text.size() + 2);
-    for (char32_t c : text) {
-        if (c > 0xFFFF) {
-            units.push_back(UChar(0xD800 + ((c - 0x10000) >> 10)));
-            units.push_back(UChar(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            units.push_back(UChar(c));
-        }
-    }
-    // Full case folding can make a text longer (ß → ss): at most three units
-    // per unit.
-    std::vector<UChar> folded(units.size() * 3 + 1);
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length = u_strFoldCase(folded.data(), int32_t(folded.size()), units.data(),
-                                         int32_t(units.size()), U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status))
+    // The canonical caseless form of Unicode: NFD, full case folding, NFD
+    // again (folding can undo the order of marks).
+    std::u16string text = ToUtf16(name);
+    if (!Normalize(text, Nfd()) || !FoldCase(text) || !Normalize(text, Nfd()))
         return util::AsciiUpper(std::string(name));
-    std::u32string out;
-    for (int32_t i = 0; i < length; ++i) {
-        char32_t c = folded[std::size_t(i)];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length) {
-            const char32_t low = folded[std::size_t(i) + 1];
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
-        }
-        out += c;
-    }
-    return util::ToUtf8(out);
+    return FromUtf16(text);
+}
+
+std::string CanonicalForm(std::string_view name) {
+    std::u16string text = ToUtf16(name);
+    return Normalize(text, Nfd()) ? FromUtf16(text) : std::string(name);
 }
 
 } // namespace materials

@@ -11,8 +11,8 @@
 // no character outside the Basic Multilingual Plane, none that libisofs
 // replaces), the Rock Ridge tree (255 bytes of UTF-8), and the list
 // "材料清单.txt" (GB18030). Invisible characters that can make a name look
-// like another one (bidirectional controls, zero-width characters) are
-// refused too.
+// like another one (Unicode's default-ignorable characters such as the
+// bidirectional controls and zero-width characters) are refused too.
 
 #include <cstddef>
 #include <string>
@@ -47,15 +47,24 @@ std::string PathProblem(std::string_view material, std::string_view file);
 
 // Why a title the user typed cannot become an entry's file name: the name
 // rule on the title and on the title with the longest extension of a stored
-// file (".jpeg"), alone and in the material's folder; "" when it can.
+// file (".jpeg"), alone and in the material's folder; "" when it can. A typed
+// title must also be in Unicode's composed form (NFC); names from the template
+// database are not held to that (GBK itself holds compatibility ideographs).
 std::string TitleProblem(std::string_view material, std::string_view title);
 
-// The key two names compare by: equal keys are one name to Windows and on the
-// disc. Full Unicode case folding (É/é, Ａ/ａ, ß/SS are one name).
+// The key two names compare by: equal keys are one name to Windows, on the
+// disc and on file systems that normalise names (macOS, case-folding Linux
+// volumes). Unicode's canonical caseless form: canonically equivalent spellings
+// (é as one character or as e and a combining accent, 郎 U+F92C and U+90CE)
+// and full case folding (É/é, Ａ/ａ, ß/SS) are one name; compatibility forms
+// are not folded (full-width Ａ and A stay two names).
 std::string NameKey(std::string_view name);
 inline bool SameName(std::string_view a, std::string_view b) {
     return NameKey(a) == NameKey(b);
 }
+// The name in Unicode's decomposed form (NFD): names that differ only by
+// their normalisation have one canonical form (case still counts).
+std::string CanonicalForm(std::string_view name);
 
 // "“X”（U+XXXX）": a character as a message names it.
 std::string CharacterText(char32_t c);

@@ -61,20 +61,55 @@ TEST(NameRule, RefusesWhatAnyReaderWouldChange) {
                                                          {"com\xC2\xB2.pdf", "设备名"},
                                                          {"LPT\xC2\xB3", "设备名"},
                                                          {"CONIN$", "设备名"},
-                                                         {"conout$.txt", "设备名"}};
+                                                         {"conout$.txt", "设备名"},
+                                                         {"CLOCK$", "设备名"},
+                                                         {"a\u2060b", "U+2060"},
+                                                         {"a\u2028b", "U+2028"},
+                                                         {"a\uFDD0b", "U+FDD0"},
+                                                         {"a\u180Eb", "U+180E"},
+                                                         // canonically equivalent spellings
+                                                         // from the template database
+                                                         {"cafe\u0301", ""},
+                                                         {"\uF92C", ""}};
     for (const auto& [name, part] : cases) {
         const std::string problem = materials::NameProblem(name);
         EXPECT_EQ(problem.empty(), !*part) << name << " → " << problem;
         EXPECT_NE(problem.find(part), std::string::npos) << name << " → " << problem;
         EXPECT_EQ(materials::IsStorableName(name), !*part) << name;
     }
+    // One name: case, and the canonically equivalent spellings (composed or
+    // with a combining mark, compatibility ideographs), in any mixture.
     for (const auto& [a, b] : {std::pair{"É.pdf", "é.PDF"},
                                {"Ａ", "ａ"},
                                {"Résumé", "RÉSUMÉ"},
                                {"straße", "STRASSE"},
-                               {"ΣΑΣ", "σας"}})
+                               {"Straßenmaß", "STRASSENMASS"},
+                               {"STRAẞENMAẞ", "straßenmaß"},
+                               {"ΣΑΣ", "σας"},
+                               {"café", "cafe\u0301"},
+                               {"CAFÉ", "cafe\u0301"},
+                               {"\uF92C", "\u90CE"},
+                               {"が", "か\u3099"},
+                               {"\u1E0B\u0323", "d\u0323\u0307"}})
         EXPECT_TRUE(materials::SameName(a, b)) << a;
-    EXPECT_FALSE(materials::SameName("营业执照", "营业执照1"));
+    // Compatibility forms stay apart: full-width and half-width are other names.
+    for (const auto& [a, b] :
+         {std::pair{"营业执照", "营业执照1"}, {"Ａ", "A"}, {"ﾊ", "ハ"}, {"①", "1"}})
+        EXPECT_FALSE(materials::SameName(a, b)) << a;
+    EXPECT_EQ(materials::CanonicalForm("café"), materials::CanonicalForm("cafe\u0301"));
+    EXPECT_NE(materials::CanonicalForm("café"), materials::CanonicalForm("CAFÉ"));
+    // A typed title is written in its composed form; the message names the
+    // character, as for invisible ones.
+    for (const auto& [title, part] : {std::pair{"cafe\u0301", "U+0301"},
+                                      {"か\u3099", "U+3099"},
+                                      {"\uF92C", "U+F92C"},
+                                      {"a\u0302\u0323", "U+0302"},
+                                      {"café", ""},
+                                      {"が", ""}}) {
+        const std::string problem = materials::TitleProblem("材料", title);
+        EXPECT_EQ(problem.empty(), !*part) << title << " → " << problem;
+        EXPECT_NE(problem.find(part), std::string::npos) << title << " → " << problem;
+    }
     // A typed title leaves room for ".jpeg", alone and in its material's folder.
     EXPECT_EQ(materials::TitleProblem(Repeat("材", 61), Repeat("题", 52)), "");
     EXPECT_NE(materials::TitleProblem(Repeat("材", 62), Repeat("题", 52)), "");
@@ -180,19 +215,46 @@ TEST_F(NameRoundTrip, TheJolietPathLimitIsCountedAsTheDiscLibraryCountsIt) {
     }
 }
 
-// Names that differ only in case are one name: the second entry and the
-// second spelling of a material are refused.
+// Names that differ only in case or in their Unicode normalisation are one
+// name: the second entry and the second spelling of a material are refused.
 TEST_F(NameRoundTrip, NamesThatDifferOnlyInCaseAreOneName) {
     const std::string pdf = U8(dir_ / "源" / "扫描.pdf");
     WriteBytes(dir_ / "TempXml.XML",
                package_test::PackageManifest(
-                   {{"Résumé", {{"Ａ", pdf}, {"ａ", pdf}}}, {"RÉSUMÉ", {{"b", pdf}}}}));
+                   {{"Résumé", {{"Ａ", pdf}, {"ａ", pdf}, {"café", pdf}, {"CAFE\u0301", pdf}}},
+                    {"RE\u0301SUMÉ", {{"b", pdf}}}}));
     const auto outcome =
         materials::SavePackage(package_test::Request(dir_ / "TempXml.XML", dir_ / "包", ""));
-    ASSERT_EQ(outcome.failures.size(), 2u);
+    ASSERT_EQ(outcome.failures.size(), 3u);
     EXPECT_EQ(outcome.failures[0].problem, materials::SaveProblem::DuplicateName);
-    EXPECT_EQ(outcome.failures[1].problem, materials::SaveProblem::MaterialName);
+    EXPECT_EQ(outcome.failures[1].problem, materials::SaveProblem::DuplicateName);
+    EXPECT_EQ(outcome.failures[2].problem, materials::SaveProblem::MaterialName);
     EXPECT_TRUE(materials::CheckPackage(U8(dir_ / "包"), nullptr).burnable());
+}
+
+// A folder that passed through macOS comes back with decomposed names: the
+// check finds the file under its other spelling and says so, instead of
+// calling it missing or a stray.
+TEST_F(NameRoundTrip, TheCheckFindsAFileWhoseNameDiffersOnlyByNormalisation) {
+    const struct {
+        std::string from, to; // renamed in the package folder
+        std::string named;    // the finding's file
+    } cases[] = {
+        {"Résumé/café.pdf", "Résumé/cafe\u0301.pdf", "cafe\u0301.pdf"},
+        {"Résumé", "Re\u0301sume\u0301", "Re\u0301sume\u0301/café.pdf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        const fs::path folder = dir_ / "包";
+        fs::remove_all(folder);
+        ASSERT_TRUE(save(folder, "Résumé", "café"));
+        fs::rename(folder / util::PathFromUtf8(c.from), folder / util::PathFromUtf8(c.to));
+        const materials::PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
+        ASSERT_EQ(check.count(materials::FindingLevel::Error), 1) << materials::FindingsText(check);
+        const materials::PackageFinding& found = check.findings.front();
+        EXPECT_EQ(found.file, c.named);
+        EXPECT_NE(found.problem.find("Unicode规范化形式不同"), std::string::npos) << found.problem;
+    }
 }
 
 // The list is read as it is written, whatever the characters; a rare
