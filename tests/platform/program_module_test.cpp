@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -71,13 +71,25 @@ std::set<std::string> Exports(const std::filesystem::path& module) {
     return names;
 }
 
+// Whether a demangled symbol is one of the program's own (its function, or
+// the type information or virtual table of its class).
+bool ProgramsOwn(std::string name) {
+    for (const char* prefix : {"typeinfo name for ", "typeinfo for ", "vtable for ", "VTT for ",
+                               "non-virtual thunk to ", "virtual thunk to "})
+        if (name.starts_with(prefix))
+            name = name.substr(std::string_view(prefix).size());
+    for (const char* area :
+         {"platform::", "util::", "scan::", "materials::", "disc::", "startup::", "printing::",
+          "twip::", "fieldforms::", "dialogs::", "accessimport::", "jet::", "app::"})
+        if (name.starts_with(area))
+            return true;
+    return false;
+}
+
 // A module exports its entry points and nothing of the program's own code it
 // is built from; what libraries' headers put there (the C++ library's
 // templates, qpdf's classes) is theirs.
 TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
-    const std::regex own("^(typeinfo (name )?for |vtable for |VTT for |(non-)?virtual thunk to )?"
-                         "(platform|util|scan|materials|disc|startup|printing|twip|fieldforms|"
-                         "dialogs|accessimport|jet|app)::");
     const struct {
         const char* module;
         std::set<std::string> entries;
@@ -95,7 +107,7 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
         for (const std::string& name : exports) {
             if (name.starts_with("quillor_"))
                 entries.insert(name);
-            EXPECT_FALSE(std::regex_search(name, own)) << c.module << " exports " << name;
+            EXPECT_FALSE(ProgramsOwn(name)) << c.module << " exports " << name;
         }
         EXPECT_EQ(entries, c.entries) << c.module;
     }
