@@ -24,10 +24,6 @@ std::function<bool(FaultPoint)>& FaultHook() {
     return hook;
 }
 
-bool Faulted(FaultPoint point) {
-    return FaultHook() && FaultHook()(point);
-}
-
 CopyResult Failed(CopyResult::Failure failure, std::error_code error) {
     return CopyResult{failure, error};
 }
@@ -93,9 +89,13 @@ void SetFaultHook(std::function<bool(FaultPoint)> hook) {
     FaultHook() = std::move(hook);
 }
 
+bool FaultInjected(FaultPoint point) {
+    return FaultHook() && FaultHook()(point);
+}
+
 bool MakeHardLink(const std::filesystem::path& target, const std::filesystem::path& link,
                   std::error_code& error) {
-    if (Faulted(FaultPoint::HardLink)) {
+    if (FaultInjected(FaultPoint::HardLink)) {
         error = std::make_error_code(std::errc::operation_not_supported);
         return false;
     }
@@ -164,7 +164,7 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
 }
 
 bool SyncFile(const std::filesystem::path& file) {
-    if (Faulted(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush))
         return false;
     Handle h(CreateFileW(file.c_str(), GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -174,7 +174,7 @@ bool SyncFile(const std::filesystem::path& file) {
 
 bool SyncAll(const std::vector<std::filesystem::path>& files,
              const std::vector<std::filesystem::path>& folders) {
-    if (Faulted(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush))
         return false;
     bool all = true;
     for (const std::filesystem::path& file : files)
@@ -186,7 +186,7 @@ bool SyncAll(const std::vector<std::filesystem::path>& files,
 
 // NTFS keeps its folder entries in its journal; there is no folder handle to flush.
 bool SyncFolder(const std::filesystem::path&) {
-    if (Faulted(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush))
         return false;
     return true;
 }
@@ -274,7 +274,7 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
 }
 
 bool SyncFile(const std::filesystem::path& file) {
-    if (Faulted(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush))
         return false;
     Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.valid())
@@ -288,15 +288,16 @@ bool SyncFile(const std::filesystem::path& file) {
 
 bool SyncAll(const std::vector<std::filesystem::path>& files,
              const std::vector<std::filesystem::path>& folders) {
-    if (Faulted(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush))
         return false;
 #ifdef __linux__
     // One flush of the file system writes all their data and commits the
     // journal once.
     if (files.empty() && folders.empty())
         return true;
-    const std::filesystem::path& any = !files.empty() ? files.front() : folders.front();
-    Fd fd(::open(any.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // A folder may be named through a link (a package folder elsewhere).
+    Fd fd(!files.empty() ? ::open(files.front().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)
+                         : ::open(folders.front().c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
     return fd.valid() && ::syncfs(fd.get()) == 0;
 #else
     bool all = true;
@@ -309,7 +310,7 @@ bool SyncAll(const std::vector<std::filesystem::path>& files,
 }
 
 bool SyncFolder(const std::filesystem::path& folder) {
-    if (Faulted(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush))
         return false;
     Fd fd(::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY));
     return fd.valid() && ::fsync(fd.get()) == 0;

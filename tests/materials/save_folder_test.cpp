@@ -216,7 +216,7 @@ TEST_F(SaveTest, NamesAtTheLengthLimit) {
     ASSERT_EQ(outcome.failures.size(), 1u);
     EXPECT_EQ(outcome.failures[0].entry, tooLong);
     EXPECT_EQ(Take(pkg()).at("营业执照/" + longest + ".pdf"), "x");
-    EXPECT_FALSE(fs::exists(pkg() / kStagingFolderName));
+    EXPECT_FALSE(SaveLeftovers(pkg()));
 }
 
 class CancelAt final : public SaveObserver {
@@ -324,7 +324,7 @@ TEST_F(SaveTest, ASourceThatVanishesOrChangesWhileCopiedIsNamedAndLeftOut) {
         EXPECT_EQ(Stored(pkg(), "//fileUrl"), kLocal + "A.pdf|") << c.name;
         EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), std::string(20000, 'A')) << c.name;
         EXPECT_EQ(ListTail(pkg()), "1、A.pdf\r\n") << c.name;
-        EXPECT_FALSE(fs::exists(pkg() / kStagingFolderName)) << c.name;
+        EXPECT_FALSE(SaveLeftovers(pkg())) << c.name;
     }
 }
 
@@ -369,7 +369,7 @@ class SaveChildTest : public SaveTest {
 std::string RepairedState(const fs::path& folder, const Snapshot& oldFiles,
                           const Snapshot& newFiles) {
     const PackageRepair repair = RepairPackage(util::PathToUtf8(folder));
-    if (repair.result == RepairResult::Failed || fs::exists(folder / kStagingFolderName))
+    if (repair.result == RepairResult::Failed || SaveLeftovers(folder))
         return "not repaired";
     const Snapshot now = Take(folder);
     if (now == oldFiles)
@@ -527,8 +527,9 @@ TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
         bool noLinks;  // hard links cannot be made
         bool saved;
     } cases[] = {{"the flush of the copies fails", 1, false, false},
-                 {"the flush before the commit fails", 2, false, false},
-                 {"the flush after the commit fails", 3, false, false},
+                 {"the flush of the backups fails", 2, false, false},
+                 {"the flush before the commit fails", 3, false, false},
+                 {"the flush after the commit fails", 4, false, false},
                  {"no hard links", 0, true, true},
                  {"no hard links, the commit's flush fails", 3, true, false}};
     for (const Case& c : cases) {
@@ -540,7 +541,9 @@ TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
               {"乙", {{"C", source("c.pdf", "c")}}}});
         int flushes = 0;
         platform::SetFaultHook([&](platform::FaultPoint point) {
-            return point == platform::FaultPoint::HardLink ? c.noLinks : ++flushes == c.failFlush;
+            return point == platform::FaultPoint::Flush
+                       ? ++flushes == c.failFlush
+                       : point == platform::FaultPoint::HardLink && c.noLinks;
         });
         const SaveOutcome outcome = saveAgain(pkg());
         platform::SetFaultHook({});
@@ -649,7 +652,8 @@ TEST_F(SaveTest, RenamedEntriesForeignFoldersAndLinkedPackageFolders) {
     // A package folder that is a link to a folder elsewhere is saved into.
     fs::create_directory_symlink(pkg(), dir_ / "链接");
     work({{"其他材料", {{"补充说明", source("b.pdf", "b")}}}});
-    ASSERT_TRUE(save(dir_ / "链接", util::PathToUtf8(dir_ / "链接")).saved());
+    const SaveOutcome linked = save(dir_ / "链接", util::PathToUtf8(dir_ / "链接"));
+    ASSERT_TRUE(linked.saved()) << static_cast<int>(linked.status);
     EXPECT_EQ(Take(pkg()).at("其他材料/补充说明.pdf"), "b");
 }
 
@@ -697,6 +701,8 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
     ASSERT_TRUE(HasInterruptedSave(util::PathToUtf8(mixed)));
     const fs::path interruptedCopy = dir_ / "中断只读";
     Restore(mixed, interruptedCopy);
+    const fs::path unasked = dir_ / "中断未修复";
+    Restore(mixed, unasked);
     const fs::path damaged = dir_ / "损坏";
     Restore(old, damaged);
     fs::remove(damaged / "甲" / "B.txt");
@@ -704,15 +710,18 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         const char* name;
         fs::path folder;
         bool asReader; // run as a user for whom the folder is read-only
+        bool repair;   // --repair
         int exit;
         std::string says;
     } cases[] = {
-        {"good", old, false, 0, "可以刻录"},
-        {"damaged", damaged, false, 1, "不能刻录"},
-        {"interrupted, repaired", mixed, false, 0, "已恢复为该次保存前的申报资料"},
-        {"interrupted, read-only", interruptedCopy, true, 1, "目录只读：不作任何修复"},
-        {"good, read-only", old, true, 0, "目录只读"},
-        {"no package", dir_ / "源", false, 2, "没有可以读取的申报资料"},
+        {"good", old, false, false, 0, "可以刻录"},
+        {"damaged", damaged, false, false, 1, "不能刻录"},
+        {"interrupted, not asked to repair", unasked, false, false, 1,
+         "quillor --check-package --repair"},
+        {"interrupted, repaired", mixed, false, true, 0, "已恢复为该次保存前的申报资料"},
+        {"interrupted, read-only", interruptedCopy, true, true, 1, "目录只读：不作任何修复"},
+        {"good, read-only", old, true, true, 0, "目录只读"},
+        {"no package", dir_ / "源", false, false, 2, "没有可以读取的申报资料"},
     };
     for (const Case& c : cases) {
         const Snapshot before = Take(c.folder);
@@ -726,7 +735,7 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
             int code = 0;
             {
                 std::ofstream text(out, std::ios::binary);
-                code = RunCheckPackage(util::PathToUtf8(c.folder), nullptr, text);
+                code = RunCheckPackage(util::PathToUtf8(c.folder), nullptr, text, c.repair);
             }
             _exit(code);
         }
@@ -734,7 +743,7 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         waitpid(pid, &status, 0);
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exit) << c.name;
         EXPECT_NE(ReadAll(out).find(c.says), std::string::npos) << c.name << "\n" << ReadAll(out);
-        if (c.asReader) {
+        if (c.asReader || !c.repair) {
             EXPECT_EQ(Take(c.folder), before) << c.name;
         }
     }
