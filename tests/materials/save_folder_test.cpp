@@ -766,6 +766,7 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         bool repair;   // --repair
         int exit;
         std::string says;
+        bool saving = false; // a save holds the folder's lock meanwhile
     } cases[] = {
         {"good", old, false, false, 0, "可以刻录"},
         {"damaged", damaged, false, false, 1, "不能刻录"},
@@ -775,8 +776,12 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         {"interrupted, read-only", interruptedCopy, true, true, 1, "目录只读：不作任何修复"},
         {"good, read-only", old, true, true, 0, "目录只读"},
         {"no package", dir_ / "源", false, false, 2, "没有可以读取的申报资料"},
+        {"a save running", old, false, true, 0, "另一个程序正在保存到", true},
     };
     for (const Case& c : cases) {
+        const auto saving = c.saving ? platform::InstanceLock::TryAcquire(
+                                           c.folder / kPackageLockName)
+                                     : nullptr;
         const Snapshot before = Take(c.folder);
         const fs::path out = dir_ / "check.out";
         WriteAll(out, "");

@@ -167,6 +167,12 @@ as_self_with "$work/home-self" quillor --check-package "$pkg" || true
 check "package check: the PDF is read" test -z "$(grep -F 'PDF文件' "$work/stdout")"
 check "package check: the reader module is found" test ! -s "$work/stderr"
 
+# An option that is neither the program's nor Qt's starts no window.
+status=0
+as_self_with "$work/home-self" quillor --bogus || status=$?
+check "unknown option: exit status 2" test "$status" -eq 2
+check "unknown option: usage" grep -qF "无法识别的选项或参数：--bogus" "$work/stderr"
+
 snapshot >"$work/after"
 check "installation untouched" diff -u "$work/before" "$work/after"
 
