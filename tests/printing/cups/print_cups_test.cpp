@@ -41,11 +41,6 @@ cupstest::PrivateCups* cups = nullptr;
 
 constexpr double kPointsPerMm = 72 / 25.4;
 
-int PageCount(const QString& pdf) {
-    const auto m = QRegularExpression("Pages:\\s+(\\d+)").match(RunTool("pdfinfo", {pdf}));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
 // Size of each page in points, as pdfinfo gives it.
 std::vector<QSizeF> PageSizes(const QString& pdf) {
     const QString info = RunTool("pdfinfo", {"-f", "1", "-l", "99", pdf});
@@ -189,7 +184,6 @@ TEST_F(PrintCupsTest, TheApplicationFormPrintsThePreviewsPageOnA4) {
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].state, platform::JobState::Completed);
     const QString job = cups->output("form");
-    ASSERT_EQ(PageCount(job), 1);
     const std::vector<QSizeF> sizes = PageSizes(job);
     ASSERT_EQ(sizes.size(), 1u);
     EXPECT_NEAR(sizes[0].width(), 595, 1);
@@ -232,8 +226,9 @@ TEST_F(PrintCupsTest, TheMaterialsListPrintsItsPagesCopiesAndRangesOnTheChosenPr
         std::vector<Job> jobs = cups->jobs("list");
         ASSERT_EQ(jobs.size(), 1u);
         const QString job = cups->output("list");
-        ASSERT_EQ(PageCount(job), 2);
-        for (const QSizeF& size : PageSizes(job))
+        const std::vector<QSizeF> sizes = PageSizes(job);
+        ASSERT_EQ(sizes.size(), 2u);
+        for (const QSizeF& size : sizes)
             EXPECT_NEAR(size.height(), 842, 1);
         ExpectSamePage(job, 1, preview, 1);
         ExpectSamePage(job, 2, preview, 2);
@@ -250,7 +245,7 @@ TEST_F(PrintCupsTest, TheMaterialsListPrintsItsPagesCopiesAndRangesOnTheChosenPr
         jobs = cups->jobs("list");
         ASSERT_EQ(jobs.size(), 2u);
         EXPECT_EQ(jobs[1].attributes["copies"], "2");
-        ASSERT_EQ(PageCount(job), 2);
+        ASSERT_EQ(PageSizes(job).size(), 2u);
         ExpectSamePage(job, 1, preview, 2);
         ExpectSamePage(job, 2, preview, 2);
         EXPECT_TRUE(prompter->messages.empty()) << prompter->messages[0].text;
@@ -288,7 +283,7 @@ TEST_F(PrintCupsTest, MarginsOfTheDriverMoveNothingAndDuplexAndGreyReachTheJob) 
     EXPECT_EQ(jobs[0].attributes["sides"], "two-sided-long-edge");
     EXPECT_EQ(jobs[0].attributes["print-color-mode"], "monochrome");
     const QString job = cups->output("margins");
-    ASSERT_EQ(PageCount(job), 1);
+    ASSERT_EQ(PageSizes(job).size(), 1u);
     ExpectSamePage(job, 1, preview, 1);
     ExpectTextAsDrawn(job);
 }

@@ -36,8 +36,8 @@ std::map<std::string, std::string> JobAttributes(int id) {
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
                      "/jobs/%d", id);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
-    static const char* const wanted[] = {
-        "copies", "media", "page-ranges", "sides", "print-color-mode", "job-state-reasons"};
+    static const char* const wanted[] = {"copies", "media", "page-ranges", "sides",
+                                         "print-color-mode"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(std::size(wanted)), nullptr, wanted);
     const std::unique_ptr<ipp_t, IppDelete> response(
