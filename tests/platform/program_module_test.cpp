@@ -30,6 +30,7 @@ TEST(ProgramModule, OpensAModuleAndItsLibrariesOnlyWhenAskedFor) {
         {"quillor-pdfwrite", "quillor_write_pdf", "libqpdf.so", true},
         {"quillor-disc", "quillor_open_disc_system", "libburn.so", true},
         {"quillor-scanner", "quillor_make_sane_scanner", "libsane.so", true},
+        {"quillor-cups", "quillor_queue_state", "libcups.so", true},
         {"quillor-pdfwrite", "quillor_no_such_function", "libqpdf.so", false},
         {"quillor-no-such-module", "quillor_write_pdf", "quillor-no-such-module", false},
     };
