@@ -68,6 +68,7 @@ bool IsReadOnlyFolder(const std::filesystem::path& folder);
 enum class FaultPoint { Flush, HardLink, Rename, Lock };
 void SetFaultHook(std::function<bool(FaultPoint, const std::filesystem::path&)> hook);
 void SetFaultHook(std::function<bool(FaultPoint)> hook);
+void ClearFaultHook();
 // Whether the hook fails this call (false when no hook is set).
 bool FaultInjected(FaultPoint point, const std::filesystem::path& subject = {});
 

@@ -3,11 +3,11 @@
 // the disc.
 
 #include "disc/package_check.h"
-#include "platform/instance_lock.h"
 #include "materials/manifest_fixture.h"
 #include "materials/package_fixture.h"
 #include "materials/save_folder.h"
 #include "platform/gbk.h"
+#include "platform/instance_lock.h"
 #include "support/fake_prompter.h"
 
 #include <gtest/gtest.h>

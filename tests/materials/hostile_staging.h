@@ -175,8 +175,12 @@ class HostileFolder {
         return {};
     }
 
-    fs::path package() const { return root_ / "包"; }
-    fs::path sentinel() const { return root_ / "哨兵"; }
+    fs::path package() const {
+        return root_ / "包";
+    }
+    fs::path sentinel() const {
+        return root_ / "哨兵";
+    }
 
   private:
     fs::path root_;

@@ -43,8 +43,8 @@ class PackageRepairTest : public ::testing::Test {
 TEST_F(PackageRepairTest, CraftedStagingFoldersNeverActOutsideThePackage) {
     struct Case {
         const char* file;
-        const char* says; // the check's output and the window's message hold it
-        bool ownFileNamed; // the crafted journal names the applicant's own file
+        const char* says;          // the check's output and the window's message hold it
+        bool ownFileNamed = false; // the crafted journal names the applicant's own file
     } cases[] = {
         {"hostile-old-journal-linked-material-no-backup.txt", "附图：符号链接或特殊文件"},
         {"hostile-old-journal-linked-material-staged.txt", "程序没有修改任何文件"},
@@ -82,14 +82,16 @@ TEST_F(PackageRepairTest, CraftedStagingFoldersNeverActOutsideThePackage) {
             EXPECT_EQ(folder.damage(), "") << how;
             EXPECT_NE(said.find(c.says), std::string::npos) << how << " said:\n" << said;
             EXPECT_EQ(said.find("已恢复"), std::string::npos) << how << " said:\n" << said;
-            if (c.ownFileNamed) // what the previous package stored goes; nothing else
+            if (c.ownFileNamed) { // what the previous package stored goes; nothing else
                 EXPECT_TRUE(fs::exists(folder.package() / "甲" / "A.pdf")) << how;
+            }
         }
     }
     for (const auto& entry : fs::directory_iterator(Corpus())) {
         const std::string name = util::PathToUtf8(entry.path().filename());
-        if (name.starts_with("hostile-"))
+        if (name.starts_with("hostile-")) {
             EXPECT_TRUE(seen.contains(name)) << name << " is not in the table";
+        }
     }
 }
 #endif

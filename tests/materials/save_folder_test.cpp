@@ -539,29 +539,107 @@ TEST_F(SaveTest, FaultsOfTheFileSystemRollTheSaveBack) {
         std::vector<std::string> stuck;
         std::string also{}; // the first rename onto this name fails too
     } cases[] = {
-        {"the flush of a copy", FaultPoint::Flush, "1.part", 1, true, false, false,
-         SaveProblem::FlushFailed, {}},
-        {"the flush of the new list", FaultPoint::Flush, "材料清单.txt", 1, true, false, false,
-         SaveProblem::FlushFailed, {}},
-        {"the flush of the journal", FaultPoint::Flush, "journal", 1, true, false, false,
-         SaveProblem::FlushFailed, {}},
-        {"the flush of the backups", FaultPoint::Flush, staging, 2, true, false, false,
-         SaveProblem::FlushFailed, {}},
-        {"the flush of a new material folder", FaultPoint::Flush, "乙", 1, true, false, false,
-         SaveProblem::FlushFailed, {}},
-        {"the flush after the commit", FaultPoint::Flush, "包", 2, true, false, false,
-         SaveProblem::FlushFailed, {}},
+        {"the flush of a copy",
+         FaultPoint::Flush,
+         "1.part",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of the new list",
+         FaultPoint::Flush,
+         "材料清单.txt",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of the journal",
+         FaultPoint::Flush,
+         "journal",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of the backups",
+         FaultPoint::Flush,
+         staging,
+         2,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of a new material folder",
+         FaultPoint::Flush,
+         "乙",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush after the commit",
+         FaultPoint::Flush,
+         "包",
+         2,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
         {"no hard links", FaultPoint::HardLink, "", 1, false, true, true, {}, {}},
-        {"no hard links, the commit's flush", FaultPoint::Flush, "包", 2, true, true, false,
-         SaveProblem::FlushFailed, {}},
-        {"a rename after a file was placed", FaultPoint::Rename, "C.pdf", 1, true, false, false,
-         SaveProblem::WriteFailed, {}},
-        {"no hard links, a rename after a file was placed", FaultPoint::Rename, "C.pdf", 1, true,
-         true, false, SaveProblem::WriteFailed, {}},
-        {"the commit's rename", FaultPoint::Rename, "APLPKG.XML", 1, true, false, false,
-         SaveProblem::WriteFailed, {}},
-        {"a rollback that cannot put a file back", FaultPoint::Rename, "A.pdf", 2, false, false,
-         false, SaveProblem::WriteFailed, {"甲/A.pdf"}, "C.pdf"},
+        {"no hard links, the commit's flush",
+         FaultPoint::Flush,
+         "包",
+         2,
+         true,
+         true,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"a rename after a file was placed",
+         FaultPoint::Rename,
+         "C.pdf",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::WriteFailed,
+         {}},
+        {"no hard links, a rename after a file was placed",
+         FaultPoint::Rename,
+         "C.pdf",
+         1,
+         true,
+         true,
+         false,
+         SaveProblem::WriteFailed,
+         {}},
+        {"the commit's rename",
+         FaultPoint::Rename,
+         "APLPKG.XML",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::WriteFailed,
+         {}},
+        {"a rollback that cannot put a file back",
+         FaultPoint::Rename,
+         "A.pdf",
+         2,
+         false,
+         false,
+         false,
+         SaveProblem::WriteFailed,
+         {"甲/A.pdf"},
+         "C.pdf"},
     };
     for (const Case& c : cases) {
         fs::remove_all(pkg());
@@ -577,14 +655,14 @@ TEST_F(SaveTest, FaultsOfTheFileSystemRollTheSaveBack) {
             const std::string name = util::PathToUtf8(subject.filename());
             if (point == FaultPoint::Rename && name == c.also)
                 return ++alsoSeen == 1;
-            if (point != c.point || !(name == c.subject || (c.subject == staging &&
-                                                            name.starts_with(staging))))
+            if (point != c.point ||
+                !(name == c.subject || (c.subject == staging && name.starts_with(staging))))
                 return false;
             ++seen;
             return c.once ? seen == c.occurrence : seen >= c.occurrence;
         });
         const SaveOutcome outcome = saveAgain(pkg());
-        platform::SetFaultHook(std::function<bool(FaultPoint)>{});
+        platform::ClearFaultHook();
         EXPECT_EQ(outcome.saved(), c.saved) << c.name;
         if (c.saved) {
             EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), "new a") << c.name;
@@ -779,9 +857,8 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         {"a save running", old, false, true, 0, "另一个程序正在保存到", true},
     };
     for (const Case& c : cases) {
-        const auto saving = c.saving ? platform::InstanceLock::TryAcquire(
-                                           c.folder / kPackageLockName)
-                                     : nullptr;
+        const auto saving =
+            c.saving ? platform::InstanceLock::TryAcquire(c.folder / kPackageLockName) : nullptr;
         const Snapshot before = Take(c.folder);
         const fs::path out = dir_ / "check.out";
         WriteAll(out, "");
@@ -838,6 +915,19 @@ TEST_F(SaveTest, TheLockIsReleasedAfterTheStagingFolderIsGone) {
     EXPECT_EQ(observer.left,
               (std::vector<std::string>{"APLPKG.XML", "~APLPKG.lock", "材料清单.txt", "甲"}));
     EXPECT_FALSE(SaveLeftovers(pkg()));
+    // An empty lock file left by a save killed as it began goes with the next repair.
+    WriteAll(pkg() / kPackageLockName, "");
+    fs::last_write_time(pkg() / kPackageLockName,
+                        fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    EXPECT_EQ(RepairPackage(util::PathToUtf8(pkg())).result, RepairResult::Nothing);
+    EXPECT_FALSE(SaveLeftovers(pkg()));
+    // A lock file that is a folder: nothing is saved, and the message says why.
+    fs::create_directory(pkg() / kPackageLockName);
+    const SaveOutcome refused = saveAgain(pkg());
+    EXPECT_EQ(refused.status, SaveStatus::LockRefused);
+    EXPECT_EQ(SaveFailureText(refused, "D:\\包"),
+              "无法锁定【D:\\包】（~APLPKG.lock是文件夹），为免与其他程序同时写入，未保存。"
+              "请检查该目录及其中的 ~APLPKG.lock。");
 }
 
 #ifndef _WIN32
@@ -856,7 +946,8 @@ TEST_F(SaveChildTest, ARepairThatFailedDoesNotBlockTheNextSave) {
     for (; kill < 100; ++kill) { // killed once 甲/A.txt holds the new content
         Restore(old, mixed);
         child(mixed, util::PathToUtf8(mixed), kill);
-        if (ReadAll(mixed / "甲" / "A.txt") == "new a" && HasInterruptedSave(util::PathToUtf8(mixed)))
+        if (ReadAll(mixed / "甲" / "A.txt") == "new a" &&
+            HasInterruptedSave(util::PathToUtf8(mixed)))
             break;
     }
     ASSERT_LT(kill, 100);

@@ -116,9 +116,8 @@ TEST_F(InstanceLockTest, WithoutFlockTheHolderNamedInTheFileDecides) {
         InstanceLock::Outcome expected;
     } cases[] = {
         {"held by this process", self, 0, false, InstanceLock::Outcome::HeldElsewhere},
-        {"a holder of this host that has ended",
-         std::to_string(gone) + "\nquillor\n" + host + "\n", 0, false,
-         InstanceLock::Outcome::Acquired},
+        {"a holder of this host that has ended", std::to_string(gone) + "\nquillor\n" + host + "\n",
+         0, false, InstanceLock::Outcome::Acquired},
         {"another host's", "4321\nquillor\n另一台\n2026-12-07 09:30:00\n", 0, false,
          InstanceLock::Outcome::OtherHost},
         {"empty, being written", "", 0, false, InstanceLock::Outcome::HeldElsewhere},
@@ -130,20 +129,22 @@ TEST_F(InstanceLockTest, WithoutFlockTheHolderNamedInTheFileDecides) {
     for (const Case& c : cases) {
         fs::remove(lock);
         std::ofstream(lock, std::ios::binary) << c.content;
-        fs::last_write_time(lock, fs::file_time_type::clock::now() - std::chrono::seconds(c.ageSeconds));
+        fs::last_write_time(lock,
+                            fs::file_time_type::clock::now() - std::chrono::seconds(c.ageSeconds));
         platform::SetFaultHook([&c](platform::FaultPoint point) {
             return point == platform::FaultPoint::Lock && !c.flock;
         });
         InstanceLock::Attempt attempt;
         auto held = InstanceLock::TryAcquire(lock, &attempt);
-        platform::SetFaultHook(std::function<bool(platform::FaultPoint)>{});
+        platform::ClearFaultHook();
         EXPECT_EQ(attempt.outcome, c.expected) << c.name;
         if (c.expected == InstanceLock::Outcome::OtherHost) {
             EXPECT_EQ(platform::DescribeHolder(attempt.holder),
                       "计算机 另一台 上的进程 4321（2026-12-07 09:30:00 起）");
         }
         if (held) {
-            EXPECT_NE(ReadAll(lock).find(std::to_string(getpid()) + "\nquillor\n"), std::string::npos)
+            EXPECT_NE(ReadAll(lock).find(std::to_string(getpid()) + "\nquillor\n"),
+                      std::string::npos)
                 << c.name;
             held.reset();
             EXPECT_FALSE(fs::exists(lock)) << c.name; // a released lock leaves no file

@@ -37,14 +37,15 @@ TEST(CommandLine, OwnOptionsAreFoundAmongQtsAndAnythingElseIsRefused) {
           std::pair{std::vector<const char*>{"--check-package"}, "--check-package"},
           std::pair{std::vector<const char*>{"--repair"}, "--repair"}})
         EXPECT_EQ(Parse(args).refused, refused);
-    EXPECT_EQ(startup::RefusedText("--bogus").rfind("quillor：无法识别的选项或参数：--bogus\n", 0), 0u);
+    EXPECT_EQ(startup::RefusedText("--bogus").rfind("quillor：无法识别的选项或参数：--bogus\n", 0),
+              0u);
     EXPECT_EQ(startup::kUsageError, 2);
 }
 
 TEST(CommandLine, HelpNamesEveryOptionAndVersionTheProgram) {
     const std::string help = startup::HelpText();
-    for (const char* option :
-         {"--help", "--version", "--check", "--check-package", "--repair", "~/.local/share/quillor"})
+    for (const char* option : {"--help", "--version", "--check", "--check-package", "--repair",
+                               "~/.local/share/quillor"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     const std::string version = startup::VersionText();
     ASSERT_GT(version.size(), 9u);
