@@ -2,7 +2,8 @@
 # scripts/package.sh). Installed layout, which the program recognises at start:
 #   <prefix>/bin/quillor, <prefix>/bin/quillor-import-mdb
 #   <prefix>/lib/quillor/quillor-*.so             the modules, opened when first needed:
-#                                                 pdf (reading PDFs), pdfwrite, disc, scanner
+#                                                 pdf (reading PDFs), pdfwrite, disc, scanner,
+#                                                 cups (print queues and jobs)
 #   <prefix>/share/quillor/系统模板.mdb          the template copied to each user
 #   <prefix>/share/quillor/fonts/quillor-fonts.conf
 #   <prefix>/share/applications/quillor.desktop, icons/hicolor/scalable/apps/quillor.svg

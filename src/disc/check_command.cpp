@@ -5,6 +5,7 @@
 #include "platform/file_copy.h"
 #include "platform/utf8.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -19,19 +20,31 @@ bool ReadOnly(const fs::path& folder) {
 
 } // namespace
 
-int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std::ostream& out) {
+int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std::ostream& out,
+                    bool repair) {
     const fs::path path = util::PathFromUtf8(folder);
     std::error_code error;
     if (folder.empty() || !fs::is_directory(path, error)) {
         out << "【" << folder << "】不是一个可以读取的目录，其中没有申报资料。\n";
         return kCheckNoPackage;
     }
-    if (ReadOnly(path)) {
+    bool unrepaired = false;
+    if (SaveRunning(folder)) {
+        out << "另一个程序正在保存到【" << folder
+            << "】，以下结果可能已经过时，请在保存结束后再检查。\n";
+    } else if (repair && ReadOnly(path)) {
         out << "【" << folder << "】目录只读：不作任何修复，也不写入任何文件。\n";
-    } else {
+        unrepaired = HasInterruptedSave(folder);
+    } else if (repair) {
         const std::string sentence = RepairSentence(RepairPackage(folder), folder);
         if (!sentence.empty())
             out << sentence << "\n";
+        unrepaired = HasInterruptedSave(folder);
+    } else if (HasInterruptedSave(folder)) {
+        out << "【" << folder << "】中有一次被中断的保存，检查时未作修复（不写入任何文件）。\n"
+            << "申请人可运行 quillor --check-package --repair \"" << folder
+            << "\" 修复后再检查。\n";
+        unrepaired = true;
     }
     const PackageCheck check = CheckPackage(folder, inspector);
     if (!check.readable) {
@@ -39,15 +52,13 @@ int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std:
         return kCheckNoPackage;
     }
     for (FindingLevel level : {FindingLevel::Error, FindingLevel::Warning})
-        for (const PackageFinding& f : check.findings)
-            if (f.level == level)
-                out << (level == FindingLevel::Error ? "错误：" : "警告：") << FindingLine(f)
-                    << "\n";
-    if (check.burnable()) {
+        for (const std::string& line : FindingLines(check, level, kFindingsPerKind))
+            out << (level == FindingLevel::Error ? "错误：" : "警告：") << line << "\n";
+    if (check.burnable() && !unrepaired) {
         out << "可以刻录：共 " << check.discFiles.size() << " 个文件。\n";
         return kCheckBurnable;
     }
-    out << "不能刻录：发现 " << check.count(FindingLevel::Error) << " 个错误。\n";
+    out << "不能刻录：发现 " << std::max(check.count(FindingLevel::Error), 1) << " 个错误。\n";
     return kCheckNotBurnable;
 }
 

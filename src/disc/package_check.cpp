@@ -242,6 +242,8 @@ class Checker {
     std::vector<std::string> listed_;                      // the lines the list must hold
     std::map<std::string, std::set<std::string>> claimed_; // material key → name keys
     std::map<std::string, std::string> materialKeys_;      // material folder key → its name
+    bool saveRunning_ = false;                             // a save holds the folder's lock now
+    bool interrupted_ = false;      // an interrupted save waits for its repair
     std::set<bool> missingReaders_; // pdf: true, picture: false; told once each
     // Folder → its names by canonical form, listed when a linked file is missing.
     std::map<fs::path, std::map<std::string, std::string>> canonicalNames_;
@@ -278,8 +280,9 @@ void Checker::checkEntries(const XmlDocument& doc) {
             listed_.push_back(std::to_string(listed_.size() + 1) + "、" + stored);
             // The one name rule, as the save applies it.
             std::string problem = NameProblem(name);
-            for (const char* own : {kStoredCopyName, kMaterialsListName, kStagingFolderName})
-                if (problem.empty() && SameName(name, own))
+            for (const char* own : {kStoredCopyName, kMaterialsListName, kProgramEntryPrefix})
+                if (problem.empty() && (SameName(name, own) ||
+                                        NameKey(name).starts_with(NameKey(kProgramEntryPrefix))))
                     problem = "与申报资料自身的文件同名";
             if (!problem.empty()) {
                 if (namedMaterials.insert(name).second)
@@ -489,6 +492,9 @@ void Checker::checkList() {
 
 // Everything in the folder that is not the package's stays off the disc.
 void Checker::checkStrays() {
+    const std::string folder = util::PathToUtf8(folder_);
+    saveRunning_ = SaveRunning(folder);
+    interrupted_ = !saveRunning_ && HasInterruptedSave(folder);
     std::error_code e;
     for (fs::directory_iterator it(folder_, e), end; !e && it != end; it.increment(e)) {
         const std::string name = util::PathToUtf8(it->path().filename());
@@ -509,10 +515,16 @@ void Checker::checkStrays() {
         }
         if (name == kPackageLockName)
             continue; // held by a save or repair while it runs
-        if (name == kStagingFolderName && HasInterruptedSave(util::PathToUtf8(folder_)))
+        if (IsStagingFolderName(name) && saveRunning_)
+            warning("", "", name, "另一个程序正在保存，本次检查的结果可能已经过时");
+        else if (IsStagingFolderName(name) && interrupted_)
             error("", "", name, "上次保存被中断且未能修复，申报资料新旧混杂，不能刻录");
-        else if (name == kStagingFolderName)
+        else if (IsStagingFolderName(name))
             warning("", "", name, "上次保存未完成留下的临时文件夹，不刻入光盘");
+        else if (name.starts_with(kSetAsidePrefix))
+            warning("", "", name, "未能恢复的一次保存留下的备份，不刻入光盘；确认无用后可删除");
+        else if (IsProgramEntryName(name))
+            warning("", "", name, "程序留下的临时文件，不刻入光盘");
         else
             warning("", "", name, "不属于申报资料，不刻入光盘");
     }
@@ -620,6 +632,26 @@ std::string FindingLine(const PackageFinding& f) {
     return line + (line.empty() ? "" : "：") + f.problem;
 }
 
+std::vector<std::string> FindingLines(const PackageCheck& check, FindingLevel level,
+                                      std::size_t perKind) {
+    std::vector<std::string> lines;
+    std::map<std::string, std::size_t> seen; // problem → findings of it so far
+    std::vector<std::string> kinds;          // problems in the order first found
+    for (const PackageFinding& f : check.findings) {
+        if (f.level != level)
+            continue;
+        const std::size_t n = ++seen[f.problem];
+        if (n == 1)
+            kinds.push_back(f.problem);
+        if (n <= perKind)
+            lines.push_back(FindingLine(f));
+    }
+    for (const std::string& kind : kinds)
+        if (seen[kind] > perKind)
+            lines.push_back("……另有 " + std::to_string(seen[kind] - perKind) + " 个文件：" + kind);
+    return lines;
+}
+
 std::string FindingsText(const PackageCheck& check) {
     std::string text;
     for (FindingLevel level : {FindingLevel::Error, FindingLevel::Warning}) {
@@ -628,9 +660,8 @@ std::string FindingsText(const PackageCheck& check) {
         if (!text.empty())
             text += "\r\n";
         text += level == FindingLevel::Error ? "错误：" : "警告：";
-        for (const PackageFinding& f : check.findings)
-            if (f.level == level)
-                text += "\r\n  " + FindingLine(f);
+        for (const std::string& line : FindingLines(check, level, kFindingsPerKind))
+            text += "\r\n  " + line;
     }
     return text;
 }

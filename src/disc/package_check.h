@@ -86,7 +86,13 @@ std::string DiscNameProblem(const std::string& name);
 
 // One line: 【材料】报件（文件）：问题, or 文件：问题 for the package's own files.
 std::string FindingLine(const PackageFinding& finding);
-// Every finding, errors under "错误：" first, then warnings under "警告：",
+// The findings of one level, one line each, but of each problem only the
+// first `perKind`, then one line per problem with the number of the rest
+// (50,000 stray files make one line, not 50,000).
+std::vector<std::string> FindingLines(const PackageCheck& check, FindingLevel level,
+                                      std::size_t perKind);
+inline constexpr std::size_t kFindingsPerKind = 10;
+// Every finding so, errors under "错误：" first, then warnings under "警告：",
 // one per line (CR LF); "" when there are none.
 std::string FindingsText(const PackageCheck& check);
 

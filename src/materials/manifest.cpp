@@ -1,6 +1,7 @@
 #include "materials/manifest.h"
 
 #include "materials/modfjgl.h"
+#include "platform/durable_file.h"
 #include "platform/file_copy.h"
 #include "platform/file_read.h"
 #include "platform/prompter.h"
@@ -380,9 +381,7 @@ bool CopyToWorkingCopy(const std::filesystem::path& stored, const std::filesyste
         // A read-only working copy left behind would refuse the rename on Windows.
         if (fs::is_regular_file(fs::symlink_status(work, error)))
             fs::permissions(work, fs::perms::owner_write, fs::perm_options::add, error);
-        fs::rename(temp, work, error);
-        if (!error)
-            return true;
+        return !platform::CommitTemporary(temp, work);
     }
     fs::remove(temp, error);
     return false;

@@ -23,23 +23,13 @@
 // stay, whatever their names, and so does any file that is the source of an
 // entry of the same save.
 //
-// What holds after a kill or power loss. Every file is first copied into the
-// staging folder inside F; nothing of the previous package changes while files
-// are copied, so cancelling (between files) leaves it as it was. Before the
-// first file is renamed into place, a journal in the staging folder names
-// every rename to come and the backup (a hard link, or where the file system
-// has none the file itself, renamed or copied) of each file it replaces; the
-// copies and the journal are flushed to the disk before that first rename.
-// The new list and stored copy are then written into the staging folder with
-// a note of what the clean-up will remove, flushed, and renamed into place,
-// the stored copy last: that rename is the moment the new package takes over.
-// Between the first rename and that moment the folder holds a mix of the two
-// packages; it is never left so: whoever meets the folder next (the save
-// itself, the materials window, "打开", the package check, --check-package)
-// repairs it with RepairPackage, which rolls back (the previous package
-// restored byte for byte from the backups) while the new stored copy is not in
-// place, and finishes the clean-up once it is. The staging folder is removed
-// only when nothing in it is still needed.
+// What holds after a kill or power loss: every file is first copied into a
+// staging folder of the save's own inside F, and a journal there names every
+// rename to come before the first one; the new stored copy is renamed into
+// place last. Whoever meets the folder next (the save itself, the materials
+// window, "打开", the package check, --check-package --repair) finishes or
+// rolls back an interrupted save (see package_journal.h), so the folder is
+// always the previous package or the new one.
 //
 // A failure on the destination side (a full disk, a write error, a failed
 // flush, a folder that turned read-only) rolls the whole save back and says
@@ -49,9 +39,11 @@
 // left empty and it is not listed, and the outcome names it with its source.
 //
 // One save or repair at a time per folder: both hold the lock file
-// "~APLPKG.lock" in F for their whole run; a second one is refused at once.
+// "~APLPKG.lock" in F for their whole run (platform/instance_lock.h); where
+// no lock can be had, nothing is saved.
 
 #include "fieldforms/completeness.h"
+#include "materials/package_journal.h"
 #include "platform/prompter.h"
 
 #include <cstddef>
@@ -64,43 +56,24 @@ namespace materials {
 
 // Name of the list file in a package folder.
 inline constexpr const char* kMaterialsListName = "材料清单.txt";
-// Folder inside the package folder that holds the copies of a save in progress.
-inline constexpr const char* kStagingFolderName = "~APLPKG.saving";
-// Lock file in the package folder, held by a save or a repair while it runs.
-inline constexpr const char* kPackageLockName = "~APLPKG.lock";
-// Journal of a save in its staging folder (see the top of this file).
-inline constexpr const char* kJournalName = "journal";
-
-// What meeting a package folder did about an interrupted save.
-enum class RepairResult {
-    Nothing,    // no interrupted save (or only copies that nothing needed)
-    RolledBack, // the previous package was restored
-    Finished,   // the new package was in place: its clean-up was finished
-    Failed,     // it could not be repaired: some files hold new content
-    ReadOnly,   // an interrupted save is there, but the folder is read-only
-    Busy,       // another program holds the folder's lock
-};
-struct PackageRepair {
-    RepairResult result = RepairResult::Nothing;
-    std::vector<std::string> stuck; // Failed: files (material/name) holding new content
-};
-// Repairs an interrupted save in `folder` (see the top of this file). Writes
-// nothing when there is none, or when the folder is read-only.
-PackageRepair RepairPackage(const std::string& folder);
-// Whether `folder` holds an interrupted save that still needs repairing.
-bool HasInterruptedSave(const std::string& folder);
-// The one sentence that tells the user what the repair did; "" for Nothing.
+// The one sentence that tells the user what the repair did, and what to do
+// next where it could not; "" for Nothing.
 std::string RepairSentence(const PackageRepair& repair, const std::string& folder);
-// RepairPackage, and the sentence told through the prompter ("提示").
+// RepairPackage, and the sentence told through the prompter ("提示"). A lock
+// of another computer is removed, and the repair run again, when the user
+// says so.
 void RepairAndTell(const std::string& folder);
+// The question before a lock of another computer is removed.
+std::string ForeignLockQuestion(const platform::LockHolder& holder, const std::string& folder);
 
 enum class SaveStage {
-    Begin,  // the folder is writable and the copying starts (busy pointer on)
-    Copy,   // a file is about to be copied (name: its standard file name)
-    Place,  // a copied file is about to be renamed onto its standard name
-    Commit, // the new list and stored copy are about to be renamed into place
-    Clean,  // an earlier copy or an emptied material folder is about to be removed
-    End,    // the save has ended (busy pointer off)
+    Begin,   // the folder is writable and the copying starts (busy pointer on)
+    Copy,    // a file is about to be copied (name: its standard file name)
+    Place,   // a copied file is about to be renamed onto its standard name
+    Commit,  // the new list and stored copy are about to be renamed into place
+    Clean,   // an earlier copy or an emptied material folder is about to be removed
+    Release, // the staging folder is gone and the lock is about to be released
+    End,     // the save has ended (busy pointer off)
 };
 
 // What the window learns while a save runs, and how it cancels one.
@@ -151,7 +124,9 @@ enum class SaveStatus {
     Cancelled,         // the user cancelled while files were copied: nothing changed
     WriteFailed,       // the destination failed (writeProblem): rolled back (unless `stuck`)
     Busy,              // another save or repair holds the folder: nothing written
-    Interrupted,       // an interrupted save there could not be repaired: nothing written
+    ForeignLock,       // the folder's lock is another computer's: nothing written
+    LockRefused,       // no lock can be had in the folder (lockProblem): nothing written
+    Interrupted,       // an interrupted save there could not be set aside: nothing written
     Declined,          // the user answered 否 to saving into a foreign folder: nothing written
 };
 
@@ -168,8 +143,13 @@ struct SaveOutcome {
     // WriteFailed: files (material/name) that the rollback could not put back;
     // their backups stay for the next repair.
     std::vector<std::string> stuck;
-    // What the save's own repair of an interrupted earlier save did.
+    // What the save's own repair of an interrupted earlier save did, and where
+    // the staging folder of one that could not be repaired was set aside.
     PackageRepair repair;
+    std::string setAside;
+    // Busy, ForeignLock: who holds the lock; LockRefused: why none could be had.
+    platform::LockHolder lockHolder;
+    std::string lockProblem;
 
     bool saved() const { return status == SaveStatus::Saved; }
 };
@@ -202,6 +182,9 @@ SaveOutcome SaveFolder(SaveObserver* observer = nullptr);
 std::string ForeignFolderQuestion(const std::string& folder);
 // The message of a save that did not run to the end; "" when none is due.
 std::string SaveFailureText(const SaveOutcome& outcome, const std::string& folder);
+// The message after a save that set aside an interrupted save it could not
+// repair; "" when it set none aside.
+std::string SetAsideSentence(const SaveOutcome& outcome, const std::string& folder);
 // Failures named in the message; the rest are counted.
 inline constexpr std::size_t kListedFailures = 20;
 

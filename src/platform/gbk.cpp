@@ -114,7 +114,7 @@ std::size_t GbkByteLength(std::string_view utf8) {
     return Utf8ToGbkLossless(utf8).size();
 }
 
-bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Text) {
+std::string GbkTextBytes(std::string_view utf8Text) {
     std::string withCrLf;
     withCrLf.reserve(utf8Text.size() + 16);
     for (std::size_t i = 0; i < utf8Text.size(); ++i) {
@@ -131,6 +131,11 @@ bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Te
         for (char32_t ch : util::ToU32(withCrLf))
             bytes += Utf8ToGb18030(util::ToUtf8(ch)).value_or("?");
     }
+    return bytes;
+}
+
+bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Text) {
+    const std::string bytes = GbkTextBytes(utf8Text);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();

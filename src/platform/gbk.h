@@ -31,5 +31,7 @@ std::size_t GbkByteLength(std::string_view utf8);
 // except "€", which GBK writes as 0x80) with CR LF line ends; read it back
 // with Gb18030ToUtf8. False on I/O errors.
 bool WriteGbkTextFile(const std::filesystem::path& path, std::string_view utf8Text);
+// The bytes that WriteGbkTextFile writes.
+std::string GbkTextBytes(std::string_view utf8Text);
 
 } // namespace platform

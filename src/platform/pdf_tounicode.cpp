@@ -1,5 +1,7 @@
 #include "platform/pdf_tounicode.h"
 
+#include "platform/durable_file.h"
+
 #include "platform/program_module.h"
 
 #include <cctype>
@@ -234,13 +236,22 @@ std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPrefere
 
 int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPreference& prefer) {
     using CMapRewrite = std::function<std::string(const std::string&)>;
-    using Rewrite = int (*)(const std::filesystem::path&, const CMapRewrite&);
+    using Rewrite =
+        int (*)(const std::filesystem::path&, const std::filesystem::path&, const CMapRewrite&);
     static const Rewrite rewrite =
         ModuleFunction<Rewrite>("quillor-pdfwrite", "quillor_rewrite_tounicode_maps");
     if (!rewrite)
         return kNoPdfWriter;
-    return rewrite(
-        pdf, [&prefer](const std::string& cmap) { return RewriteToUnicodeCMap(cmap, prefer); });
+    // Written beside the file and put in its place once it is on the disk.
+    const std::filesystem::path temporary = TemporaryBeside(pdf);
+    const int changed = rewrite(pdf, temporary, [&prefer](const std::string& cmap) {
+        return RewriteToUnicodeCMap(cmap, prefer);
+    });
+    if (changed > 0) {
+        if (const std::error_code error = CommitTemporary(temporary, pdf))
+            throw std::filesystem::filesystem_error("无法写入PDF文件", pdf, error);
+    }
+    return changed;
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/xmldoc.h"
 
+#include "platform/durable_file.h"
+
 #include "platform/file_read.h"
 
 #include <iconv.h>
@@ -168,31 +170,10 @@ bool IsValidName(std::string_view name) {
     return !text.empty() && xmlValidateName(Xc(text.c_str()), 0) == 0;
 }
 
-// Writes next to the target and renames over it, so a failed write never leaves
-// a half-written file in place of a good one.
+// Writes next to the target, flushes and renames over it, so a failed write
+// or a power loss never leaves a half-written file in place of a good one.
 bool ReplaceFileContent(const std::filesystem::path& path, const char* data, std::size_t size) {
-    std::filesystem::path temp = path;
-    temp += ".saving~";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(data, static_cast<std::streamsize>(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temp, path, error);
-    if (error) {
-        std::filesystem::remove(temp, error);
-        return false;
-    }
-    return true;
+    return !platform::WriteFileDurably(path, std::string_view(data, size));
 }
 
 // ---- bounded parsing ----
@@ -984,13 +965,21 @@ bool XmlDocument::save(const std::filesystem::path& path) const {
 }
 
 bool XmlDocument::save(const std::filesystem::path& path, std::string* written) const {
+    std::string text;
+    if (!serialize(text) || !ReplaceFileContent(path, text.data(), text.size()))
+        return false;
+    if (written != nullptr)
+        *written = std::move(text);
+    return true;
+}
+
+bool XmlDocument::serialize(std::string& text) const {
     if (!impl_ || xmlDocGetRootElement(impl_->doc.get()) == nullptr)
         return false;
     // A document that declares no encoding is UTF-8 (or UTF-16 by its byte
     // order mark): written as UTF-8, its text stays text instead of becoming
     // character references.
     const char* declared = reinterpret_cast<const char*>(impl_->doc->encoding);
-    std::string text;
     if (!Dump(impl_->doc.get(), declared ? declared : "UTF-8", text))
         return false;
     // A character the declared encoding lacks becomes a reference, which XML
@@ -999,14 +988,8 @@ bool XmlDocument::save(const std::filesystem::path& path, std::string* written) 
     // is written as UTF-8, which holds every character, rather than broken.
     // A tree whose names are all ASCII cannot be written that way: the test
     // reading (a second parse of the whole text) is left out for it.
-    if (declared && !NamesAreAscii(impl_->doc.get()) && !ReadsAgain(text) &&
-        !Dump(impl_->doc.get(), "UTF-8", text))
-        return false;
-    if (!ReplaceFileContent(path, text.data(), text.size()))
-        return false;
-    if (written != nullptr)
-        *written = std::move(text);
-    return true;
+    return !declared || NamesAreAscii(impl_->doc.get()) || ReadsAgain(text) ||
+           Dump(impl_->doc.get(), "UTF-8", text);
 }
 
 bool XmlDocument::save(const std::string& utf8Path) const {

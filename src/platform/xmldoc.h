@@ -153,6 +153,8 @@ class XmlDocument {
     bool save(const char* utf8Path) const { return save(std::string(utf8Path)); }
     // The same, handing over the bytes written (when it succeeded).
     bool save(const std::filesystem::path& path, std::string* written) const;
+    // The bytes that save() writes; false when there is no root element.
+    bool serialize(std::string& text) const;
 
     XmlNode documentElement() const;
     // A new element of this document, not yet placed in the tree.

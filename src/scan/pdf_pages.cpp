@@ -1,6 +1,8 @@
 #include "scan/pdf_pages.h"
 
+#include "platform/durable_file.h"
 #include "platform/program_module.h"
+#include "platform/utf8.h"
 
 namespace scan {
 
@@ -10,7 +12,15 @@ std::string WritePdf(const std::vector<PdfPage>& pages, const std::string& path)
         platform::ModuleFunction<Write>("quillor-pdfwrite", "quillor_write_pdf");
     if (!write)
         return "缺少程序的PDF组件 quillor-pdfwrite";
-    return write(pages, path);
+    std::string why;
+    const std::error_code error = platform::WriteThroughTemporary(
+        util::PathFromUtf8(path), [&](const std::filesystem::path& temporary) {
+            why = write(pages, util::PathToUtf8(temporary));
+            return why.empty();
+        });
+    if (error && why.empty())
+        why = "无法写入文件";
+    return why;
 }
 
 } // namespace scan

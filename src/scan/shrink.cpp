@@ -1,5 +1,6 @@
 #include "scan/shrink.h"
 
+#include "platform/durable_file.h"
 #include "platform/program_module.h"
 #include "platform/utf8.h"
 #include "scan/jpeg.h"
@@ -25,23 +26,8 @@ std::string Lower(std::string s) {
 }
 
 bool WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
-    std::filesystem::path temp = path;
-    temp += ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data.data()),
-                  static_cast<std::streamsize>(data.size()));
-        if (!out.good()) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec)
-        std::filesystem::remove(temp, ec);
-    return !ec;
+    return !platform::WriteFileDurably(
+        path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 } // namespace
@@ -84,7 +70,15 @@ ShrinkResult ShrinkPdf(const std::string& source, const std::string& target,
     if (!shrink)
         return ShrinkFailure(ShrinkStatus::NotSupported,
                              "缺少程序的PDF组件 quillor-pdfwrite，无法压缩PDF文件。");
-    return shrink(source, target, o);
+    ShrinkResult result;
+    const std::error_code error = platform::WriteThroughTemporary(
+        util::PathFromUtf8(target), [&](const std::filesystem::path& temporary) {
+            result = shrink(source, util::PathToUtf8(temporary), o);
+            return result.ok();
+        });
+    if (result.ok() && error)
+        return ShrinkFailure(ShrinkStatus::WriteFailed, "无法写入压缩后的文件。");
+    return result;
 }
 
 ShrinkResult ShrinkFile(const std::string& source, const std::string& target,

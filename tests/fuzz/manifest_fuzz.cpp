@@ -99,7 +99,7 @@ void CheckSaved(const SaveOutcome& outcome, const fs::path& folder, bool fresh) 
         return;
     platform::XmlDocument doc;
     fuzz::Check(doc.load(folder / kStoredCopyName), "the stored copy does not read again");
-    fuzz::Check(!fs::exists(folder / kStagingFolderName), "the staging folder stayed");
+    fuzz::Check(!package_test::SaveLeftovers(folder), "the staging folder stayed");
     if (!fresh)
         return;
     for (const auto& [name, content] : fuzz::Listing(folder))

@@ -114,7 +114,7 @@ void CheckSave(const SaveOutcome& outcome, const Place& place,
         return;
     platform::XmlDocument doc;
     fuzz::Check(doc.load(place.package / kStoredCopyName), "the stored copy does not read again");
-    fuzz::Check(!fs::exists(place.package / kStagingFolderName), "the staging folder stayed");
+    fuzz::Check(!package_test::SaveLeftovers(place.package), "the staging folder stayed");
     const PackageCheck check = CheckPackage(util::PathToUtf8(place.package), nullptr);
     fuzz::Check(check.readable, "the check cannot read what the save wrote");
     // Every file the check lets onto the disc is one of the package's.

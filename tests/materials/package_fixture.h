@@ -73,6 +73,15 @@ inline Snapshot Take(const fs::path& folder) {
     return snapshot;
 }
 
+// Whether a staging folder (or the lock) of a save is left in the folder.
+inline bool SaveLeftovers(const fs::path& folder) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        if (util::PathToUtf8(it->path().filename()).starts_with(materials::kProgramEntryPrefix))
+            return true;
+    return false;
+}
+
 // Stands in for the form summaries, which come from the database.
 inline void FixedSummary(int mode, fieldforms::LineWriter& writer) {
     if (mode == 1)

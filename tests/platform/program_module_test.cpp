@@ -36,6 +36,7 @@ TEST(ProgramModule, OpensAModuleAndItsLibrariesOnlyWhenAskedFor) {
         {"quillor-pdfwrite", "quillor_write_pdf", "libqpdf.so", true},
         {"quillor-disc", "quillor_open_disc_system", "libburn.so", true},
         {"quillor-scanner", "quillor_make_sane_scanner", "libsane.so", true},
+        {"quillor-cups", "quillor_queue_state", "libcups.so", true},
         {"quillor-pdfwrite", "quillor_no_such_function", "libqpdf.so", false},
         {"quillor-no-such-module", "quillor_write_pdf", "quillor-no-such-module", false},
     };
@@ -99,6 +100,7 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
          {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps"}},
         {"quillor-disc", {"quillor_open_disc_system"}},
         {"quillor-scanner", {"quillor_make_sane_scanner"}},
+        {"quillor-cups", {"quillor_queue_state", "quillor_submit_job", "quillor_job_state"}},
     };
     const std::filesystem::path folder = platform::ExecutableFolder().parent_path();
     for (const auto& c : cases) {

@@ -35,10 +35,10 @@ startup::ProgramParts ProgramParts() {
                            windowParts = MaterialsWindowParts()](QWidget* parent) {
         materials::ui::ShowMaterialsWindow(parent, linkFolder.get(), windowParts);
     };
-    parts.checkPackage = [](const std::string& folder) {
+    parts.checkPackage = [](const std::string& folder, bool repair) {
         // No window: the content checks need no display.
         materials::ui::QtContentInspector inspector;
-        return materials::RunCheckPackage(folder, &inspector, std::cout);
+        return materials::RunCheckPackage(folder, &inspector, std::cout, repair);
     };
     return parts;
 }

@@ -85,6 +85,8 @@ void SaveProgress::stage(SaveStage stage, const std::string& name) {
         if (!dialog_)
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         break;
+    case SaveStage::Release:
+        break;
     case SaveStage::End:
         dialog_.reset();
         restorePointer();

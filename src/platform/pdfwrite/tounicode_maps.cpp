@@ -18,11 +18,12 @@
 #include <system_error>
 
 // Each ToUnicode map of the file goes through `rewrite` (the text of a CMap to
-// its new text); the maps that change are written back. Returns their number;
-// throws std::exception when the file cannot be read or written, leaving it as
-// it was.
+// its new text); when maps change, the file with them is written to `output`
+// (the caller puts it in place). Returns their number; throws std::exception
+// when the file cannot be read or written, leaving `pdf` as it was.
 extern "C" QUILLOR_MODULE_EXPORT int
 quillor_rewrite_tounicode_maps(const std::filesystem::path& pdf,
+                               const std::filesystem::path& output,
                                const std::function<std::string(const std::string&)>& rewrite) {
     QPDF document;
     document.processFile(pdf.string().c_str());
@@ -44,17 +45,14 @@ quillor_rewrite_tounicode_maps(const std::filesystem::path& pdf,
     }
     if (changed == 0)
         return 0;
-    std::filesystem::path temporary = pdf;
-    temporary += ".tounicode";
     try {
         // The writer keeps the file name's pointer until write() ends.
-        const std::string temporaryName = temporary.string();
-        QPDFWriter writer(document, temporaryName.c_str());
+        const std::string outputName = output.string();
+        QPDFWriter writer(document, outputName.c_str());
         writer.write();
-        std::filesystem::rename(temporary, pdf);
     } catch (...) {
         std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
+        std::filesystem::remove(output, ignored);
         throw;
     }
     return changed;

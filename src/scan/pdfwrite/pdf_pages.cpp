@@ -78,9 +78,9 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
                                                                const std::string& path) {
     if (pages.empty())
         return "没有页面";
-    const std::filesystem::path target = util::PathFromUtf8(path);
-    std::filesystem::path temp = target;
-    temp += ".part";
+    // The caller names a temporary file and puts it in place once it is on
+    // the disk.
+    const std::filesystem::path temp = util::PathFromUtf8(path);
     try {
         QPDF pdf;
         pdf.emptyPDF();
@@ -112,12 +112,6 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
             writer.setCompressStreams(true);
             writer.setObjectStreamMode(qpdf_o_generate);
             writer.write();
-        }
-        std::error_code ec;
-        std::filesystem::rename(temp, target, ec);
-        if (ec) {
-            std::filesystem::remove(temp, ec);
-            return "无法写入文件";
         }
         return {};
     } catch (const std::exception& e) {

@@ -137,8 +137,9 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
     const std::filesystem::path in = util::PathFromUtf8(source), out = util::PathFromUtf8(target);
     ShrinkResult result;
     result.bytesBefore = FileSize(in);
-    std::filesystem::path temp = out;
-    temp += ".part";
+    // The caller names a temporary file and puts it in place once it is on
+    // the disk.
+    const std::filesystem::path& temp = out;
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
@@ -181,12 +182,6 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
         std::error_code ignored;
         std::filesystem::remove(temp, ignored);
         return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, out, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return ShrinkFailure(ShrinkStatus::WriteFailed, "无法写入压缩后的文件。");
     }
     result.bytesAfter = FileSize(out);
     return result;

@@ -193,6 +193,10 @@ fs::path UserDataFolder() {
 int RunProgram(int argc, char** argv, const ProgramParts& parts,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
     const CommandLine options = ParseCommandLine(argc, argv);
+    if (!options.refused.empty()) {
+        std::fputs(RefusedText(options.refused).c_str(), stderr);
+        return kUsageError;
+    }
     if (options.help || options.version) {
         std::fputs((options.help ? HelpText() : VersionText()).c_str(), stdout);
         return 0;
@@ -200,7 +204,7 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     if (options.checkPackage) {
         // No window: the content checks need no display.
         QCoreApplication app(argc, argv);
-        return parts.checkPackage ? parts.checkPackage(options.packageFolder) : 2;
+        return parts.checkPackage ? parts.checkPackage(options.packageFolder, options.repair) : 2;
     }
     // Font aliases must be known before Qt reads the font configuration.
     const auto fonts = std::make_shared<FontSetUp>(

@@ -14,8 +14,9 @@ namespace startup {
 struct ProgramParts {
     // Opens the materials window of SelectedItem modally over `parent`.
     std::function<void(QWidget* parent)> openMaterials;
-    // "--check-package FOLDER": the package check on the console; the exit code.
-    std::function<int(const std::string& folder)> checkPackage;
+    // "--check-package [--repair] FOLDER": the package check on the console;
+    // the exit code.
+    std::function<int(const std::string& folder, bool repair)> checkPackage;
 };
 
 // Runs the program; `mainWindowShown` (optional) is called once the main
