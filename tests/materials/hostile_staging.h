@@ -108,10 +108,10 @@ class HostileFolder {
     // so that a crafted journal can claim the commit.
     void stage(const std::string& folder, const std::vector<StagingFile>& files) const {
         const fs::path staging = package() / util::PathFromUtf8(folder);
-        fs::create_directories(staging);
+        std::error_code ignored;
+        fs::create_directories(staging, ignored);
         for (const StagingFile& f : files) {
-            if (f.name.empty() || f.name.find('/') != std::string::npos || f.name == "." ||
-                f.name == "..")
+            if (!PlainName(f.name))
                 continue;
             std::string text = f.content;
             for (std::size_t at; (at = text.find("$ID")) != std::string::npos;)
@@ -123,30 +123,36 @@ class HostileFolder {
     // The crafted staging folder put in place; false for a folder name that is
     // not a staging folder's (nothing then to repair).
     bool stage(const CraftedStaging& crafted) const {
-        if (!materials::IsStagingFolderName(crafted.folder))
+        if (!materials::IsStagingFolderName(crafted.folder) || !PlainName(crafted.folder))
             return false;
         const fs::path staging = package() / util::PathFromUtf8(crafted.folder);
+        std::error_code ignored;
 #ifndef _WIN32
         if (crafted.link) {
-            fs::create_directory_symlink("../哨兵", staging);
+            fs::create_directory_symlink("../哨兵", staging, ignored);
         } else {
             stage(crafted.folder, crafted.files);
             for (const std::string& name : crafted.links)
-                if (!name.empty() && name.find('/') == std::string::npos && name != "." &&
-                    name != ".." && !fs::exists(fs::symlink_status(staging / name)))
-                    fs::create_symlink("../../哨兵/secret.txt", staging / util::PathFromUtf8(name));
+                if (PlainName(name))
+                    fs::create_symlink("../../哨兵/secret.txt", staging / util::PathFromUtf8(name),
+                                       ignored);
         }
         const fs::path lock = package() / materials::kPackageLockName;
         if (crafted.lock == "link")
-            fs::create_symlink("../哨兵/secret.txt", lock);
+            fs::create_symlink("../哨兵/secret.txt", lock, ignored);
         else if (crafted.lock == "fifo")
             ::mkfifo(lock.c_str(), 0600);
         else if (crafted.lock == "folder")
-            fs::create_directory(lock);
+            fs::create_directory(lock, ignored);
 #else
         stage(crafted.folder, crafted.files);
 #endif
         return true;
+    }
+
+    static bool PlainName(const std::string& name) {
+        return !name.empty() && name != "." && name != ".." &&
+               name.find_first_of(std::string("/\0", 2)) == std::string::npos;
     }
 
     std::string StoredCopyIdentity() const {
