@@ -9,15 +9,16 @@
 #include "platform/xmldoc.h"
 #include "util/sha256.h"
 
-#include <array>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <exception>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -66,118 +67,97 @@ bool Readable(const fs::path& file) {
     return in && in.read(&byte, 1);
 }
 
-// Reads files chunk by chunk on the calling thread and computes their
-// SHA-256 on a worker thread meanwhile. Chunks go through a fixed set of
-// buffers, so memory stays bounded whatever the file sizes.
-class DigestPipeline {
+// Runs jobs 0 to count-1 on worker threads (one per core, at most four),
+// started in order of their index. The calling thread waits for them one by
+// one in that order, so it reports results and progress in the manifest's
+// order while the workers run ahead. stop() starts no further job; the
+// destructor waits for those running.
+class OrderedJobs {
   public:
-    static constexpr std::size_t kChunk = std::size_t{1} << 20;
-    static constexpr std::size_t kBuffers = 4;
+    static constexpr unsigned kMaxWorkers = 4;
 
-    DigestPipeline() : worker_([this] { hashLoop(); }) {
-        for (auto& buffer : free_)
-            buffer.reserve(kChunk);
+    OrderedJobs(std::size_t count, std::function<void(std::size_t)> job)
+        : job_(std::move(job)), count_(count), done_(count, 0), errors_(count) {
+        const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers);
+        for (std::size_t i = 0; i < std::min<std::size_t>(cores, count); ++i)
+            workers_.emplace_back([this] { work(); });
     }
-    ~DigestPipeline() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        worker_.join();
+    ~OrderedJobs() {
+        stop();
+        for (std::thread& worker : workers_)
+            worker.join();
     }
-    DigestPipeline(const DigestPipeline&) = delete;
-    DigestPipeline& operator=(const DigestPipeline&) = delete;
+    OrderedJobs(const OrderedJobs&) = delete;
+    OrderedJobs& operator=(const OrderedJobs&) = delete;
 
-    // The digest of a file ("" when it cannot be read through, or when
-    // `stop` said so between chunks); `read` is told each chunk's size.
-    std::string digest(const fs::path& file, const std::function<bool(std::size_t)>& read) {
-        std::ifstream in(file, std::ios::binary);
-        if (!in)
-            return {};
-        bool failed = false;
-        while (true) {
-            std::vector<char> buffer = takeFree();
-            buffer.resize(kChunk);
-            in.read(buffer.data(), std::streamsize(buffer.size()));
-            buffer.resize(std::size_t(in.gcount()));
-            const bool last = !in;
-            failed = last && in.bad();
-            const std::size_t size = buffer.size();
-            submit(std::move(buffer), last);
-            const bool goOn = read(size);
-            if (last)
-                break;
-            if (!goOn) {
-                submit({}, true); // ends the digest in progress
-                failed = true;
-                break;
-            }
-        }
-        std::string digest = takeDigest();
-        return failed ? std::string() : digest;
+    void stop() { stopped_ = true; }
+
+    // True once job i has run, false when `timeout` passed first. What the
+    // job threw is thrown here.
+    bool wait(std::size_t i, std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        if (!finished_.wait_for(lock, timeout, [&] { return done_[i] != 0; }))
+            return false;
+        if (errors_[i])
+            std::rethrow_exception(errors_[i]);
+        return true;
     }
 
   private:
-    struct Chunk {
-        std::vector<char> bytes;
-        bool last = false;
-    };
-
-    std::vector<char> takeFree() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return freeCount_ > 0; });
-        return std::move(free_[--freeCount_]);
-    }
-    void submit(std::vector<char> bytes, bool last) {
-        {
-            std::lock_guard lock(mutex_);
-            queue_.push_back({std::move(bytes), last});
-        }
-        changed_.notify_all();
-    }
-    std::string takeDigest() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return digest_.has_value(); });
-        return *std::exchange(digest_, std::nullopt);
-    }
-    void hashLoop() {
-        util::Sha256 hash;
-        while (true) {
-            Chunk chunk;
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-                if (queue_.empty())
-                    return;
-                chunk = std::move(queue_.front());
-                queue_.pop_front();
+    void work() {
+        for (std::size_t i; (i = next_++) < count_ && !stopped_;) {
+            std::exception_ptr error;
+            try {
+                job_(i);
+            } catch (...) {
+                error = std::current_exception();
             }
-            hash.update(chunk.bytes.data(), chunk.bytes.size());
-            chunk.bytes.clear();
-            std::optional<std::string> done;
-            if (chunk.last)
-                done = util::Sha256::Hex(hash.finish());
             {
                 std::lock_guard lock(mutex_);
-                if (chunk.bytes.capacity() > 0 && freeCount_ < kBuffers)
-                    free_[freeCount_++] = std::move(chunk.bytes);
-                if (done)
-                    digest_ = std::move(done);
+                done_[i] = 1;
+                errors_[i] = error;
             }
-            changed_.notify_all();
+            finished_.notify_all();
         }
     }
 
+    std::function<void(std::size_t)> job_;
+    std::size_t count_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stopped_{false};
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::array<std::vector<char>, kBuffers> free_;
-    std::size_t freeCount_ = kBuffers;
-    std::deque<Chunk> queue_;
-    std::optional<std::string> digest_;
-    bool stopping_ = false;
-    std::thread worker_; // last: starts once the rest is in place
+    std::condition_variable finished_;
+    std::vector<char> done_;
+    std::vector<std::exception_ptr> errors_;
+    std::vector<std::thread> workers_; // last: started once the rest is in place
 };
+
+// How often the waiting thread reports progress and asks whether to stop
+// while a job runs.
+constexpr std::chrono::milliseconds kPoll{20};
+
+// The SHA-256 of a file, read chunk by chunk ("" when it cannot be read
+// through, or when `stop` is set between chunks); `read` counts the bytes.
+std::string FileDigest(const fs::path& file, std::uint64_t size, const std::atomic<bool>& stop,
+                       std::atomic<std::uint64_t>& read) {
+    constexpr std::uint64_t kChunk = std::uint64_t{1} << 20;
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return {};
+    std::vector<char> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(size, 1, kChunk)));
+    util::Sha256 hash;
+    while (in) {
+        if (stop)
+            return {};
+        in.read(buffer.data(), std::streamsize(buffer.size()));
+        if (in.bad())
+            return {};
+        const auto n = static_cast<std::size_t>(in.gcount());
+        hash.update(buffer.data(), n);
+        read += n;
+    }
+    return util::Sha256::Hex(hash.finish());
+}
 
 const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 const std::string kZip("PK\x03\x04", 4);
@@ -188,6 +168,21 @@ struct Stored {
     std::string name;
     fs::path path;
     std::uint64_t size = 0;
+};
+
+using Findings = std::vector<PackageFinding>;
+
+void Report(Findings& to, FindingLevel level, const Stored& file, std::string problem) {
+    to.push_back({level, file.material, file.entry, file.name, std::move(problem)});
+}
+
+// One stored file, checked on a worker.
+struct FileCheck {
+    Stored file;
+    std::uint64_t entry = 0;    // its entry's number among the linked entries
+    std::size_t findingsAt = 0; // where its findings go among those of the names
+    bool stored = false;        // it goes onto the disc (file.size is known)
+    Findings findings;
 };
 
 class Checker {
@@ -214,9 +209,11 @@ class Checker {
 
     std::string normalisationTwin(const std::string& material, const std::string& name);
     void checkEntries(const XmlDocument& doc);
-    void checkFile(const Stored& file);
-    void checkContent(const Stored& file);
-    void checkOffice(const Stored& file, const std::string& ext);
+    void checkFiles();
+    // On a worker: writes nothing but `c`.
+    void checkFile(FileCheck& c);
+    void checkContent(const Stored& file, Findings& out);
+    void checkOffice(const Stored& file, const std::string& ext, Findings& out);
     void checkList();
     void checkStrays();
     void checkDuplicates();
@@ -236,28 +233,39 @@ class Checker {
     ContentInspector* inspector_;
     CheckObserver* observer_;
     std::uint64_t linkedEntries_ = 0; // the entries checked one by one
-    std::uint64_t entriesDone_ = 0;
     PackageCheck check_;
+    std::vector<FileCheck> files_;                         // the stored files to check
     std::vector<Stored> stored_;                           // entries that go onto the disc
     std::vector<std::string> listed_;                      // the lines the list must hold
     std::map<std::string, std::set<std::string>> claimed_; // material key → name keys
     std::map<std::string, std::string> materialKeys_;      // material folder key → its name
     bool saveRunning_ = false;                             // a save holds the folder's lock now
-    bool interrupted_ = false;      // an interrupted save waits for its repair
-    std::set<bool> missingReaders_; // pdf: true, picture: false; told once each
-    // Folder → its names by canonical form, listed when a linked file is missing.
+    bool interrupted_ = false; // an interrupted save waits for its repair
+    // A picture is decoded whole (up to Qt's limit of 128 MB): one at a time.
+    std::mutex pictures_;
+    // By folder, its names by canonical form, listed when a linked file is
+    // missing; shared by the workers.
+    std::mutex shared_;
     std::map<fs::path, std::map<std::string, std::string>> canonicalNames_;
 };
 
 void Checker::checkEntries(const XmlDocument& doc) {
     const XmlNode root = doc.documentElement();
     std::set<std::string> namedMaterials;
+    std::uint64_t entries = 0;
     const std::vector<XmlNode> materials = root.selectNodes(".//attachments//attachment");
     for (const XmlNode& material : materials)
         for (const XmlNode& file : material.selectNodes(".//fileList//file"))
             linkedEntries_ += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
     for (const XmlNode& material : materials) {
         const std::string name = ChildText(material, ".//fjmc");
+        const std::string key = NameKey(name);
+        // The one name rule, as the save applies it.
+        std::string nameProblem = NameProblem(name);
+        for (const char* own : {kStoredCopyName, kMaterialsListName, kProgramEntryPrefix})
+            if (nameProblem.empty() &&
+                (SameName(name, own) || key.starts_with(NameKey(kProgramEntryPrefix))))
+                nameProblem = "与申报资料自身的文件同名";
         int n = 0;
         for (const XmlNode& file : material.selectNodes(".//fileList//file")) {
             ++n;
@@ -266,7 +274,7 @@ void Checker::checkEntries(const XmlDocument& doc) {
                 continue;
             if (!goOn())
                 return;
-            progress(CheckObserver::Stage::Files, entriesDone_++, linkedEntries_);
+            ++entries;
             std::string entry = ChildText(file, ".//fileTitle");
             if (entry.empty())
                 entry = ChildText(file, ".//fileName");
@@ -278,15 +286,9 @@ void Checker::checkEntries(const XmlDocument& doc) {
             }
             const std::string stored = LinkWithoutPrefix(link);
             listed_.push_back(std::to_string(listed_.size() + 1) + "、" + stored);
-            // The one name rule, as the save applies it.
-            std::string problem = NameProblem(name);
-            for (const char* own : {kStoredCopyName, kMaterialsListName, kProgramEntryPrefix})
-                if (problem.empty() && (SameName(name, own) ||
-                                        NameKey(name).starts_with(NameKey(kProgramEntryPrefix))))
-                    problem = "与申报资料自身的文件同名";
-            if (!problem.empty()) {
+            if (!nameProblem.empty()) {
                 if (namedMaterials.insert(name).second)
-                    error(name, "", "", "材料名称不能用作文件夹名：" + problem);
+                    error(name, "", "", "材料名称不能用作文件夹名：" + nameProblem);
                 continue;
             }
             if (const std::string problem = NameProblem(stored); !problem.empty()) {
@@ -294,25 +296,28 @@ void Checker::checkEntries(const XmlDocument& doc) {
                 continue;
             }
             if (namedMaterials.insert(name).second) {
-                const auto [first, fresh] = materialKeys_.emplace(NameKey(name), name);
+                const auto [first, fresh] = materialKeys_.emplace(key, name);
                 if (!fresh && first->second != name)
                     error(name, "", "",
                           "与材料【" + first->second +
                               "】的名称只有大小写不同，在Windows和光盘上是同一个文件夹");
             }
-            if (const auto first = materialKeys_.find(NameKey(name));
+            if (const auto first = materialKeys_.find(key);
                 first != materialKeys_.end() && first->second != name)
                 continue;
             if (const std::string problem = PathProblem(name, stored); !problem.empty()) {
                 error(name, entry, stored, problem);
                 continue;
             }
-            if (!claimed_[NameKey(name)].insert(NameKey(stored)).second) {
+            if (!claimed_[key].insert(NameKey(stored)).second) {
                 error(name, entry, stored, "与同一材料中另一报件链接同一个文件");
                 continue;
             }
-            checkFile({name, entry, stored,
-                       folder_ / util::PathFromUtf8(name) / util::PathFromUtf8(stored), 0});
+            FileCheck& c = files_.emplace_back();
+            c.file = {name, entry, stored,
+                      folder_ / util::PathFromUtf8(name) / util::PathFromUtf8(stored)};
+            c.entry = entries;
+            c.findingsAt = check_.findings.size();
         }
     }
 }
@@ -322,6 +327,7 @@ void Checker::checkEntries(const XmlDocument& doc) {
 // macOS holds decomposed names); "" when there is none. Each folder is listed
 // once.
 std::string Checker::normalisationTwin(const std::string& material, const std::string& name) {
+    const std::lock_guard one(shared_);
     const auto twinIn = [this](const fs::path& folder, const std::string& wanted) {
         auto [names, fresh] = canonicalNames_.try_emplace(folder);
         std::error_code e;
@@ -340,62 +346,103 @@ std::string Checker::normalisationTwin(const std::string& material, const std::s
     return folder == material ? file : folder + "/" + file;
 }
 
-void Checker::checkFile(const Stored& file) {
+// The stored files, checked on workers; their findings take their places
+// among those of the names, in the manifest's order.
+void Checker::checkFiles() {
+    Findings named = std::move(check_.findings);
+    check_.findings.clear();
+    std::size_t taken = 0;          // of `named`
+    std::set<std::string> toldOnce; // package-wide lines (a missing reader)
+    const auto takeNamed = [&](std::size_t upTo) {
+        for (; taken < upTo; ++taken)
+            check_.findings.push_back(std::move(named[taken]));
+    };
+    {
+        OrderedJobs jobs(files_.size(), [this](std::size_t i) { checkFile(files_[i]); });
+        for (std::size_t i = 0; i < files_.size() && !check_.cancelled; ++i) {
+            while (!jobs.wait(i, kPoll) && goOn()) {
+            }
+            if (!goOn())
+                break;
+            FileCheck& c = files_[i];
+            takeNamed(c.findingsAt);
+            for (PackageFinding& f : c.findings)
+                if (!f.material.empty() || !f.file.empty() || toldOnce.insert(f.problem).second)
+                    check_.findings.push_back(std::move(f));
+            if (c.stored)
+                stored_.push_back(c.file);
+            progress(CheckObserver::Stage::Files, c.entry, linkedEntries_);
+        }
+    }
+    takeNamed(named.size());
+    if (!check_.cancelled)
+        progress(CheckObserver::Stage::Files, linkedEntries_, linkedEntries_);
+}
+
+void Checker::checkFile(FileCheck& c) {
+    const Stored& file = c.file;
     std::error_code e;
     // A material folder that is a link could lead outside the package.
     const fs::file_status folder = fs::symlink_status(file.path.parent_path(), e);
     if (fs::exists(folder) && !fs::is_directory(folder)) {
-        error(file.material, file.entry, file.name, "材料文件夹不是普通文件夹");
+        Report(c.findings, FindingLevel::Error, file, "材料文件夹不是普通文件夹");
         return;
     }
     const fs::file_status status = fs::symlink_status(file.path, e);
     if (!fs::exists(status)) {
-        if (const std::string twin = normalisationTwin(file.material, file.name); !twin.empty())
-            error(file.material, file.entry, twin,
-                  "文件名与APLPKG.XML中的写法只有Unicode规范化形式不同（文件夹可能经过macOS等系统"
-                  "复制），审批机关按清单找不到该文件，请重新选择文件并保存");
-        else
-            error(file.material, file.entry, file.name, "文件不存在（保存后被删除或改名）");
+        if (const std::string twin = normalisationTwin(file.material, file.name); !twin.empty()) {
+            Stored named = file;
+            named.name = twin;
+            Report(c.findings, FindingLevel::Error, named,
+                   "文件名与APLPKG.XML中的写法只有Unicode规范化形式不同（文件夹可能经过macOS等系统"
+                   "复制），审批机关按清单找不到该文件，请重新选择文件并保存");
+        } else {
+            Report(c.findings, FindingLevel::Error, file, "文件不存在（保存后被删除或改名）");
+        }
         return;
     }
     if (!fs::is_regular_file(status)) {
-        error(file.material, file.entry, file.name, "不是普通文件");
+        Report(c.findings, FindingLevel::Error, file, "不是普通文件");
         return;
     }
     const std::uint64_t size = fs::file_size(file.path, e);
     if (e || size == 0) {
-        error(file.material, file.entry, file.name, "文件为空（0字节）");
+        Report(c.findings, FindingLevel::Error, file, "文件为空（0字节）");
         return;
     }
     if (!Readable(file.path)) {
-        error(file.material, file.entry, file.name, "文件无法读取");
+        Report(c.findings, FindingLevel::Error, file, "文件无法读取");
         return;
     }
-    Stored found = file;
-    found.size = size;
-    stored_.push_back(found);
-    checkContent(found);
+    c.file.size = size;
+    c.stored = true;
+    checkContent(c.file, c.findings);
 }
 
-void Checker::checkContent(const Stored& file) {
+void Checker::checkContent(const Stored& file, Findings& out) {
     const std::string ext = Extension(file.name);
     const auto inspect = [&](bool pdf) {
         if (!inspector_)
             return;
-        const ContentInspector::Verdict verdict =
-            pdf ? inspector_->inspectPdf(file.path) : inspector_->inspectImage(file.path);
+        ContentInspector::Verdict verdict;
+        if (pdf) {
+            verdict = inspector_->inspectPdf(file.path);
+        } else {
+            const std::lock_guard one(pictures_);
+            verdict = inspector_->inspectImage(file.path);
+        }
         if (verdict == ContentInspector::Verdict::NoReader) {
-            if (missingReaders_.insert(pdf).second)
-                warning("", "", "",
-                        pdf ? "本程序的PDF组件（quillor-pdf）缺失，未能检查PDF文件能否打开，"
-                              "请重新安装本程序"
-                            : "本程序的图片组件缺失，未能检查图片能否打开，请重新安装本程序");
+            // Told once: checkFiles keeps the first of these package-wide lines.
+            Report(out, FindingLevel::Warning, Stored{},
+                   pdf ? "本程序的PDF组件（quillor-pdf）缺失，未能检查PDF文件能否打开，"
+                         "请重新安装本程序"
+                       : "本程序的图片组件缺失，未能检查图片能否打开，请重新安装本程序");
         } else if (verdict == ContentInspector::Verdict::Locked)
-            error(file.material, file.entry, file.name, "PDF文件有密码保护，审批机关无法打开");
+            Report(out, FindingLevel::Error, file, "PDF文件有密码保护，审批机关无法打开");
         else if (verdict == ContentInspector::Verdict::Unreadable)
-            error(file.material, file.entry, file.name,
-                  pdf ? "PDF文件无法打开（文件已损坏或不是PDF文件）"
-                      : "图片无法解码（文件已损坏或不是图片文件）");
+            Report(out, FindingLevel::Error, file,
+                   pdf ? "PDF文件无法打开（文件已损坏或不是PDF文件）"
+                       : "图片无法解码（文件已损坏或不是图片文件）");
     };
     if (ext == "pdf") {
         inspect(true);
@@ -403,7 +450,7 @@ void Checker::checkContent(const Stored& file) {
                ext == "tif" || ext == "tiff") {
         inspect(false);
     } else if (ext == "doc" || ext == "xls" || ext == "docx" || ext == "xlsx") {
-        checkOffice(file, ext);
+        checkOffice(file, ext, out);
     }
 }
 
@@ -412,7 +459,7 @@ void Checker::checkContent(const Stored& file) {
 // WPS keep when a .doc holding RTF (as the downloaded template is) is edited
 // and saved under its own name. A mismatch that Office still opens is a
 // warning; only a file that is none of them is an error.
-void Checker::checkOffice(const Stored& file, const std::string& ext) {
+void Checker::checkOffice(const Stored& file, const std::string& ext, Findings& out) {
     enum class Container { Ole2, Zip, Rtf, Unknown };
     std::string head = Head(file.path, 8);
     if (head.substr(0, 3) == "\xEF\xBB\xBF") // a byte-order mark before RTF
@@ -427,17 +474,17 @@ void Checker::checkOffice(const Stored& file, const std::string& ext) {
     if (found == expected || (ext == "doc" && found == Container::Rtf))
         return;
     if (found == Container::Zip || found == Container::Ole2)
-        warning(file.material, file.entry, file.name,
-                old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
-                    : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) + "）格式");
+        Report(out, FindingLevel::Warning, file,
+               old ? "扩展名为." + ext + "，内容却是新版Office（." + ext + "x）格式"
+                   : "扩展名为." + ext + "，内容却是旧版Office（." + ext.substr(0, 3) + "）格式");
     else if (found == Container::Rtf && word)
-        warning(file.material, file.entry, file.name,
-                "扩展名为." + ext + "，内容却是RTF格式（Word可以打开）");
+        Report(out, FindingLevel::Warning, file,
+               "扩展名为." + ext + "，内容却是RTF格式（Word可以打开）");
     else
-        error(file.material, file.entry, file.name,
-              ext == "doc" ? "文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"
-              : old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
-                    : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
+        Report(out, FindingLevel::Error, file,
+               ext == "doc" ? "文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"
+               : old ? "文件头不是Word/Excel文件（OLE2）格式，文件可能已损坏"
+                     : "文件头不是Word/Excel文件（ZIP）格式，文件可能已损坏");
 }
 
 // "材料清单.txt" lists, after its heading, one numbered line per stored entry
@@ -531,34 +578,42 @@ void Checker::checkStrays() {
 }
 
 // The same content under two entries: compared by SHA-256 among files of
-// equal size only.
+// equal size only, hashed on workers.
 void Checker::checkDuplicates() {
-    std::map<std::uint64_t, std::vector<const Stored*>> bySize;
+    std::map<std::uint64_t, std::size_t> bySize;
     for (const Stored& s : stored_)
-        bySize[s.size].push_back(&s);
-    std::uint64_t total = 0, done = 0;
+        ++bySize[s.size];
+    std::vector<const Stored*> compared;
+    std::uint64_t total = 0;
     for (const Stored& s : stored_)
-        total += bySize[s.size].size() < 2 ? 0 : s.size;
+        if (bySize[s.size] > 1) {
+            compared.push_back(&s);
+            total += s.size;
+        }
     if (total == 0)
         return;
-    DigestPipeline pipeline;
+    std::vector<std::string> digests(compared.size());
+    std::atomic<std::uint64_t> read{0};
+    std::atomic<bool> stop{false};
+    OrderedJobs jobs(compared.size(), [&](std::size_t i) {
+        digests[i] = FileDigest(compared[i]->path, compared[i]->size, stop, read);
+    });
+    const auto tell = [&] {
+        progress(CheckObserver::Stage::Digests, std::min<std::uint64_t>(read, total), total);
+        stop = !goOn();
+        return !stop;
+    };
     std::map<std::string, const Stored*> seen;
-    for (const Stored& s : stored_) {
-        if (bySize[s.size].size() < 2)
-            continue;
-        if (!goOn())
+    for (std::size_t i = 0; i < compared.size(); ++i) {
+        while (!jobs.wait(i, kPoll))
+            if (!tell())
+                return;
+        if (!tell())
             return;
-        progress(CheckObserver::Stage::Digests, done, total);
-        const std::string digest = pipeline.digest(s.path, [&](std::size_t read) {
-            done += read;
-            progress(CheckObserver::Stage::Digests, done, total);
-            return goOn();
-        });
-        if (!goOn())
-            return;
-        if (digest.empty())
+        if (digests[i].empty())
             continue;
-        const auto [first, fresh] = seen.emplace(digest, &s);
+        const Stored& s = *compared[i];
+        const auto [first, fresh] = seen.emplace(digests[i], &s);
         if (!fresh)
             warning(s.material, s.entry, s.name,
                     "与【" + first->second->material + "】" + first->second->entry + "（" +
@@ -575,6 +630,8 @@ PackageCheck Checker::run() {
     }
     check_.readable = true;
     checkEntries(doc);
+    if (!check_.cancelled)
+        checkFiles();
     if (!check_.cancelled) {
         checkList();
         checkStrays();

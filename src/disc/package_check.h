@@ -34,6 +34,8 @@ struct PackageFinding {
 // them (Qt's image reader, poppler). Without one these checks are left out.
 // NoReader: the program's own reader is missing (its module was not found),
 // so the file could not be checked; the check says so once.
+// The check calls them on worker threads, several at once (inspectImage one
+// at a time: a decoded picture can be large).
 class ContentInspector {
   public:
     enum class Verdict { Good, Unreadable, Locked, NoReader };
@@ -73,9 +75,11 @@ struct PackageCheck {
     bool burnable() const { return readable && !cancelled && count(FindingLevel::Error) == 0; }
 };
 
-// The files of equal size are read once each, their SHA-256 computed on a
-// second thread while the next chunk is read; at most a few megabytes are held
-// at a time, whatever the size of the package.
+// The stored files are checked, and the files of equal size read and hashed
+// (SHA-256), on worker threads (one per core); findings and progress come in
+// the manifest's order all the same, and the observer is called on the
+// calling thread only. At most a few megabytes are held at a time, whatever
+// the size of the package.
 PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector,
                           CheckObserver* observer = nullptr);
 

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -222,10 +223,12 @@ enum class FileAction {
 
 struct PlannedMaterial {
     std::string name;
+    std::string key; // NameKey(name)
     fs::path folder;
-    bool usable = false;  // the name can be a folder of the package
-    bool recount = false; // a link was left empty: dzjs is counted again
-    XmlNode count;        // its dzjs element
+    bool usable = false;            // the name can be a folder of the package
+    bool recount = false;           // a link was left empty: dzjs is counted again
+    XmlNode count;                  // its dzjs element
+    std::optional<EntryKind> found; // what its name is in the package, once looked at
 };
 
 struct PlannedFile {
@@ -288,7 +291,7 @@ class PackageWriter {
     void planStored(PlannedFile& f, const PlannedMaterial& mat, const std::string& link);
     bool claim(const PlannedMaterial& mat, const std::string& name);
     bool isSource(const fs::path& path) const;
-    void addSource(const fs::path& path);
+    platform::EntryInfo addSource(const fs::path& path);
     CopyEnd copyAll(const SaveScope& scope);
     bool failWrite(SaveProblem problem);
     bool failWrite(const std::error_code& error);
@@ -298,6 +301,8 @@ class PackageWriter {
     bool placeAll(const SaveScope& scope, std::size_t end);
     bool makeBackups(const SaveScope& scope, std::size_t end, std::vector<bool>& backedUp);
     bool place(const SaveScope& scope, std::size_t i, bool backedUp);
+    const FolderHandle* materialFolder(const SaveScope& scope, const std::string& material,
+                                       bool make, std::error_code& error);
     SaveOutcome finish(SaveStatus status);
     SaveOutcome rolledBack(SaveScope& scope);
 
@@ -311,7 +316,9 @@ class PackageWriter {
     std::vector<std::pair<std::string, std::string>> previous_; // stored by the previous copy
     std::set<std::string> previousKeys_;
     std::set<std::string> storedKeys_; // stored by the new package
-    std::set<fs::path> sources_;       // sources of this save
+    // The sources of this save, by identity (missing ones by path).
+    std::set<std::pair<std::uint64_t, std::uint64_t>> sources_;
+    std::set<fs::path> missingSources_;
     Journal journal_;
     std::uint64_t totalBytes_ = 0;
     PackageRepair repair_;
@@ -320,22 +327,36 @@ class PackageWriter {
     // A failure on the destination side: the whole save is rolled back.
     SaveProblem writeProblem_ = SaveProblem::WriteFailed;
     std::vector<std::string> stuck_;
+    std::map<std::string, FolderHandle> placeFolders_; // material folders opened for renames
 };
 
 bool PackageWriter::claim(const PlannedMaterial& mat, const std::string& name) {
-    return claims_[NameKey(mat.name)].insert(NameKey(name)).second;
+    return claims_[mat.key].insert(NameKey(name)).second;
 }
 
-void PackageWriter::addSource(const fs::path& path) {
-    std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(path, error);
-    sources_.insert(error ? path : canonical);
+// Notes a source of this save; what the path leads to.
+platform::EntryInfo PackageWriter::addSource(const fs::path& path) {
+    const platform::EntryInfo info = platform::FollowedEntry(path);
+    if (info.kind != EntryKind::Missing) {
+        sources_.emplace(info.identity.device, info.identity.inode);
+    } else {
+        std::error_code error;
+        const fs::path canonical = fs::weakly_canonical(path, error);
+        missingSources_.insert(error ? path : canonical);
+    }
+    return info;
 }
 
 bool PackageWriter::isSource(const fs::path& path) const {
+    const platform::EntryInfo info = platform::FollowedEntry(path);
+    if (info.kind != EntryKind::Missing &&
+        sources_.contains({info.identity.device, info.identity.inode}))
+        return true;
+    if (missingSources_.empty())
+        return false;
     std::error_code error;
     const fs::path canonical = fs::weakly_canonical(path, error);
-    return sources_.contains(error ? path : canonical);
+    return missingSources_.contains(error ? path : canonical);
 }
 
 // The files that the folder's stored copy linked when the save started: the
@@ -366,8 +387,9 @@ void PackageWriter::plan(const XmlDocument& doc) {
     for (const XmlNode& node : MaterialNodes(doc)) {
         PlannedMaterial mat;
         mat.name = ChildText(node, ".//fjmc");
+        mat.key = NameKey(mat.name);
         mat.usable = IsStorableName(mat.name) && !IsPackageFileName(mat.name) &&
-                     spelled.emplace(NameKey(mat.name), mat.name).first->second == mat.name;
+                     spelled.emplace(mat.key, mat.name).first->second == mat.name;
         mat.folder = folder_ / util::PathFromUtf8(mat.name);
         mat.count = node.selectSingleNode(".//dzjs");
         materials_.push_back(std::move(mat));
@@ -388,12 +410,12 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
     f.source = link;
     if (link.empty())
         return; // its earlier copies go with the clean-up
-    std::error_code error;
     const fs::path linked = util::PathFromUtf8(link);
     // The prefix is decided before any file test: a stored link is never
     // tested as a path, and no link is resolved against the current folder.
+    platform::EntryInfo source;
     if (!IsStoredLink(link) && linked.is_absolute())
-        addSource(linked); // never removed by this save, even when the entry fails
+        source = addSource(linked); // never removed by this save, even when the entry fails
     if (!mat.usable) {
         f.fail(SaveProblem::MaterialName);
     } else if (IsStoredLink(link)) {
@@ -401,7 +423,7 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
         planStored(f, mat, link);
     } else if (!linked.is_absolute()) {
         f.fail(SaveProblem::BadStoredLink);
-    } else if (fs::is_regular_file(linked, error)) {
+    } else if (source.kind == EntryKind::File) {
         f.storedName = StandardName(baseName, GetExtension(link));
         f.baseName = baseName;
         if (!IsStorableName(baseName) || !IsStorableName(f.storedName) ||
@@ -412,9 +434,9 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
         } else {
             f.action = FileAction::CopySource;
             f.from = linked;
-            f.bytes = fs::file_size(linked, error);
+            f.bytes = source.size;
         }
-    } else if (fs::exists(linked, error)) {
+    } else if (source.kind != EntryKind::Missing) {
         f.fail(SaveProblem::SourceNotAFile);
     } else {
         f.fail(SaveProblem::SourceMissing);
@@ -490,9 +512,10 @@ PackageWriter::CopyEnd PackageWriter::copyAll(const SaveScope& scope) {
         if (stages_.cancelled())
             return CopyEnd::Cancelled;
         stages_.notify(SaveStage::Copy, f.storedName);
-        const PlannedMaterial& mat = materials_[f.material];
-        const EntryKind folder = scope.package().entry(mat.name).kind;
-        if (folder != EntryKind::Folder && folder != EntryKind::Missing) {
+        PlannedMaterial& mat = materials_[f.material];
+        if (!mat.found)
+            mat.found = scope.package().entry(mat.name).kind;
+        if (*mat.found != EntryKind::Folder && *mat.found != EntryKind::Missing) {
             f.fail(SaveProblem::FolderNotMade); // a file (or link) of that name
             continue;
         }
@@ -587,14 +610,19 @@ bool PackageWriter::stagePackageFiles(const SaveScope& scope, const XmlDocument&
         return failWrite(error);
 
     std::set<std::string> made;
+    std::map<std::size_t, FolderHandle> opened; // material → its folder in the package
     int index = 0;
     for (const PlannedFile& f : files_) {
         if (!f.copied())
             continue;
         const PlannedMaterial& mat = materials_[f.material];
-        std::error_code ignored;
-        const FolderHandle folder = package.openFolder(mat.name, ignored);
-        if (!folder.valid() && made.insert(NameKey(mat.name)).second)
+        auto it = opened.find(f.material);
+        if (it == opened.end()) {
+            std::error_code ignored;
+            it = opened.emplace(f.material, package.openFolder(mat.name, ignored)).first;
+        }
+        const FolderHandle& folder = it->second;
+        if (!folder.valid() && made.insert(mat.key).second)
             journal_.made.push_back(mat.name);
         journal_.places.push_back(
             {f.staged, mat.name + "/" + f.storedName, std::to_string(++index) + ".old",
@@ -632,16 +660,32 @@ bool PackageWriter::makeBackups(const SaveScope& scope, std::size_t end,
             continue;
         const std::size_t slash = p.target.find('/');
         std::error_code error;
-        FolderHandle opened;
+        const FolderHandle* folder = &scope.package();
         if (slash != std::string::npos)
-            opened = scope.package().openFolder(p.target.substr(0, slash), error);
-        const FolderHandle& folder = slash == std::string::npos ? scope.package() : opened;
+            folder = materialFolder(scope, p.target.substr(0, slash), false, error);
         const std::string name = slash == std::string::npos ? p.target : p.target.substr(slash + 1);
-        if (!folder.hardLink(name, scope.staging(), p.backup, error))
+        if (!folder || !folder->hardLink(name, scope.staging(), p.backup, error))
             break;
         backedUp[i] = any = true;
     }
     return !any || scope.staging().sync();
+}
+
+// The material's folder in the package, opened once for all its renames (and
+// made first when `make` and it is missing); null when it cannot be had.
+const FolderHandle* PackageWriter::materialFolder(const SaveScope& scope,
+                                                  const std::string& material, bool make,
+                                                  std::error_code& error) {
+    if (const auto it = placeFolders_.find(material); it != placeFolders_.end())
+        return &it->second;
+    const FolderHandle& package = scope.package();
+    if (make && package.entry(material).kind == EntryKind::Missing &&
+        !package.makeFolder(material, error))
+        return nullptr;
+    FolderHandle folder = package.openFolder(material, error);
+    if (!folder.valid())
+        return nullptr;
+    return &placeFolders_.emplace(material, std::move(folder)).first->second;
 }
 
 // One rename of the journal, after the backup of the file it replaces (as a
@@ -654,17 +698,13 @@ bool PackageWriter::place(const SaveScope& scope, std::size_t i, bool backedUp) 
     const std::size_t slash = p.target.find('/');
     const std::string name = slash == std::string::npos ? p.target : p.target.substr(slash + 1);
     std::error_code error;
-    FolderHandle opened;
+    const FolderHandle* opened = &package;
     if (slash != std::string::npos) {
-        const std::string material = p.target.substr(0, slash);
-        if (package.entry(material).kind == EntryKind::Missing &&
-            !package.makeFolder(material, error))
-            return failWrite(error);
-        opened = package.openFolder(material, error);
-        if (!opened.valid())
+        opened = materialFolder(scope, p.target.substr(0, slash), true, error);
+        if (!opened)
             return failWrite(error ? error : std::make_error_code(std::errc::io_error));
     }
-    const FolderHandle& folder = slash == std::string::npos ? package : opened;
+    const FolderHandle& folder = *opened;
     bool moved = false; // the backup is the file itself, renamed away
     if (p.existed && !backedUp) {
         if (folder.rename(name, staging, p.backup, error)) {

@@ -220,6 +220,25 @@ bool FolderHandle::sync() const {
     return valid() && SyncFolder(path_);
 }
 
+EntryInfo FollowedEntry(const std::filesystem::path& path) {
+    EntryInfo info;
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return info;
+    BY_HANDLE_FILE_INFORMATION file{};
+    if (GetFileInformationByHandle(h, &file)) {
+        info.kind = (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder
+                    : GetFileType(h) == FILE_TYPE_DISK                 ? EntryKind::File
+                                                                       : EntryKind::Other;
+        info.size = (std::uint64_t{file.nFileSizeHigh} << 32) | file.nFileSizeLow;
+        info.identity.device = file.dwVolumeSerialNumber;
+        info.identity.inode = (std::uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
+    }
+    CloseHandle(h);
+    return info;
+}
+
 #else
 
 struct FolderHandle::Native {
@@ -421,6 +440,19 @@ bool FolderHandle::sync() const {
     if (FaultInjected(FaultPoint::Flush, path_))
         return false;
     return valid() && ::fsync(native_->fd.get()) == 0;
+}
+
+EntryInfo FollowedEntry(const std::filesystem::path& path) {
+    EntryInfo info;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return info;
+    info.kind = S_ISREG(st.st_mode)   ? EntryKind::File
+                : S_ISDIR(st.st_mode) ? EntryKind::Folder
+                                      : EntryKind::Other;
+    info.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    return info;
 }
 
 #endif

@@ -44,6 +44,9 @@ struct EntryInfo {
 // Whether the path names a regular file, or a folder, itself (not a link to one).
 bool IsRealFile(const std::filesystem::path& path);
 bool IsRealFolder(const std::filesystem::path& path);
+// What the path leads to, following links (a file the user chose may be
+// reached through one): kind, size and identity in one look.
+EntryInfo FollowedEntry(const std::filesystem::path& path);
 
 class FolderHandle {
   public:

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -21,9 +23,30 @@ Iconv OpenIconv(const char* to, const char* from) {
     return Iconv(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
 }
 
+// The converter between two encodings, opened once per thread and reset to
+// its initial state for each use: opening one costs far more than converting
+// a name (the name rule converts every name of a package).
+void* Converter(const char* to, const char* from) {
+    struct Open {
+        std::string to, from;
+        Iconv cd;
+    };
+    thread_local std::vector<Open> opened;
+    for (Open& o : opened)
+        if (o.to == to && o.from == from) {
+            iconv(static_cast<iconv_t>(o.cd.get()), nullptr, nullptr, nullptr, nullptr);
+            return o.cd.get();
+        }
+    Iconv cd = OpenIconv(to, from);
+    if (!cd)
+        return nullptr;
+    opened.push_back({to, from, std::move(cd)});
+    return opened.back().cd.get();
+}
+
 // Converts the whole input; nullopt on the first unconvertible sequence.
 std::optional<std::string> Convert(const char* to, const char* from, std::string_view input) {
-    Iconv cd = OpenIconv(to, from);
+    void* const cd = Converter(to, from);
     if (!cd)
         return std::nullopt;
     std::string out(input.size() * 4 + 8, '\0');
@@ -31,7 +54,7 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
     std::size_t inLeft = input.size();
     char* dst = out.data();
     std::size_t outLeft = out.size();
-    if (iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &dst, &outLeft) ==
+    if (iconv(static_cast<iconv_t>(cd), &in, &inLeft, &dst, &outLeft) ==
         static_cast<std::size_t>(-1))
         return std::nullopt;
     out.resize(out.size() - outLeft);

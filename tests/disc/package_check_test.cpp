@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 
@@ -26,10 +27,11 @@ const std::string kZip("PK\x03\x04", 4);
 
 // Plays poppler and Qt's image reader: a file whose content starts with
 // BROKEN does not open, one starting with LOCKED has a password, and for one
-// starting with NOREAD the program's reader is missing.
+// starting with NOREAD the program's reader is missing. Called from the
+// check's workers.
 class FakeInspector final : public materials::ContentInspector {
   public:
-    int calls = 0;
+    std::atomic<int> calls = 0;
     Verdict inspectPdf(const fs::path& file) override { return verdict(file); }
     Verdict inspectImage(const fs::path& file) override { return verdict(file); }
 
@@ -382,19 +384,21 @@ class StoppingObserver final : public materials::CheckObserver {
     explicit StoppingObserver(int stopAfter) : stopAfter_(stopAfter) {}
     void progress(Stage stage, std::uint64_t done, std::uint64_t total) override {
         EXPECT_LE(done, total);
+        EXPECT_GE(done, (stage == Stage::Files ? filesDone : bytesDone)); // never backwards
         (stage == Stage::Files ? files : bytes) = total;
+        (stage == Stage::Files ? filesDone : bytesDone) = done;
     }
     bool cancelRequested() override { return ++asked_ > stopAfter_; }
-    std::uint64_t files = 0, bytes = 0;
+    std::uint64_t files = 0, bytes = 0, filesDone = 0, bytesDone = 0;
 
   private:
     int stopAfter_;
     int asked_ = 0;
 };
 
-// Large files of the same size are compared chunk by chunk on the worker
-// thread; the check tells its progress, and a check stopped at any point is
-// never burnable.
+// Large files of the same size are compared chunk by chunk on worker
+// threads; the check tells its progress (forward only, to the end), and a
+// check stopped at any point is never burnable.
 TEST_F(PackageCheckTest, ComparesLargeFilesAndCanBeStoppedAnywhere) {
     const std::string big(3 * 1024 * 1024 + 17, 'x');
     std::string other = big;
@@ -408,7 +412,9 @@ TEST_F(PackageCheckTest, ComparesLargeFilesAndCanBeStoppedAnywhere) {
     EXPECT_EQ(Joined(Lines(whole, FindingLevel::Warning)),
               "【其他材料】乙（乙.pdf）：与【其他材料】甲（甲.pdf）的文件内容相同\n");
     EXPECT_EQ(all.files, 6u);
+    EXPECT_EQ(all.filesDone, 6u);
     EXPECT_EQ(all.bytes, 3 * big.size() + 12);
+    EXPECT_EQ(all.bytesDone, all.bytes);
     for (int stop : {0, 3, 7, 9}) {
         StoppingObserver observer(stop);
         const PackageCheck check = materials::CheckPackage(U8(folder), &inspector, &observer);

@@ -39,7 +39,7 @@ void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t tota
                                           QStringLiteral("CheckProgressCancel"));
         dialog_->show();
     }
-    if (!dialog_)
+    if (!dialog_ || !pace_.due())
         return;
     dialog_->setLabelText(stage == Stage::Files
                               ? QStringLiteral("正在检查文件：%1 / %2").arg(done).arg(total)
@@ -50,11 +50,13 @@ void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t tota
 }
 
 // Only once the dialog shows (window-modal: the window below takes no input
-// meanwhile) are events handled, so nothing can start a second action.
+// meanwhile) are events handled, so nothing can start a second action; and
+// like the redraws, at the dialog's pace.
 bool CheckProgress::cancelRequested() {
     if (!dialog_)
         return false;
-    QCoreApplication::processEvents();
+    if (pace_.due())
+        QCoreApplication::processEvents();
     return dialog_->wasCanceled();
 }
 

@@ -4,9 +4,11 @@
 // window-modal progress dialog with the files checked or the bytes compared
 // and a cancel button (the check stops before the next chunk). Like the
 // save's, the dialog runs no loop of its own: the check keeps the thread and
-// lets it handle events between files and chunks.
+// lets it handle events between files and chunks, at most 25 times a second,
+// when it is also redrawn.
 
 #include "disc/package_check.h"
+#include "twip/ui/progress_dialog.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -40,6 +42,7 @@ class CheckProgress final : public CheckObserver {
     int delayMs_;
     QElapsedTimer clock_;
     std::unique_ptr<QProgressDialog> dialog_;
+    platform::ui::ProgressPace pace_;
 };
 
 // The package check of the folder just saved, with this progress over the

@@ -24,6 +24,7 @@ constexpr int kDecodeEdge = 1024;
 } // namespace
 
 ContentInspector::Verdict QtContentInspector::inspectPdf(const std::filesystem::path& file) {
+    std::call_once(held_, [this] { hold_ = std::make_unique<platform::ui::PdfReaderHold>(); });
     switch (platform::ui::InspectPdf(QPath(file))) {
     case platform::ui::PdfState::Good:
         return Verdict::Good;

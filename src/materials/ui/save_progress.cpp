@@ -71,15 +71,20 @@ void SaveProgress::stage(SaveStage stage, const std::string& name) {
         clock_.start();
         break;
     case SaveStage::Copy:
+        // Shown with the bytes copied, which follow.
         name_ = name;
         showIfDue();
-        break;
+        return;
     case SaveStage::Place:
     case SaveStage::Commit:
+        if (!copying_ && (!dialog_ || !pace_.due()))
+            return;
         copying_ = false; // past the point where the previous package could stay
         break;
     case SaveStage::Clean:
         copying_ = false;
+        if (!pace_.due())
+            return;
         // Removing a large folder tree keeps the window painted, but takes
         // no input while no dialog holds the window.
         if (!dialog_)
@@ -100,12 +105,15 @@ void SaveProgress::copied(std::uint64_t done, std::uint64_t total) {
     done_ = done;
     total_ = total;
     showIfDue();
+    if (!dialog_ || !pace_.due())
+        return;
     showState();
     handleEvents();
 }
 
 bool SaveProgress::cancelRequested() {
-    handleEvents();
+    if (dialog_ && pace_.due())
+        handleEvents();
     return dialog_ && dialog_->wasCanceled();
 }
 
@@ -137,7 +145,8 @@ void SaveProgress::showState() {
 }
 
 // Only once the dialog shows (window-modal: the materials window takes no
-// input meanwhile) are events handled, so nothing can start a second action.
+// input meanwhile) are events handled, so nothing can start a second action;
+// and like the redraws, at the dialog's pace.
 void SaveProgress::handleEvents() {
     if (dialog_)
         QCoreApplication::processEvents();

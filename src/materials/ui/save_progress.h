@@ -4,9 +4,11 @@
 // half a second, a progress dialog with the file being copied, the bytes done
 // and a cancel button (the save stops before the next file). The dialog is
 // window-modal and never run in a loop of its own: the save keeps the thread
-// and lets it handle events between chunks.
+// and lets it handle events between chunks, at most 25 times a second, when
+// the dialog is also redrawn.
 
 #include "materials/save_folder.h"
+#include "twip/ui/progress_dialog.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -54,6 +56,7 @@ class SaveProgress final : public SaveObserver {
     std::string name_;
     std::uint64_t done_ = 0;
     std::uint64_t total_ = 0;
+    platform::ui::ProgressPace pace_;
 };
 
 } // namespace materials::ui

@@ -2,6 +2,7 @@
 // reads a PDF (platform/ui/pdf_reader.h). poppler brings its own tree of
 // libraries, which the program would otherwise load at every start.
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QVariant>
@@ -12,22 +13,62 @@
 #include <poppler-qt6.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
 void IgnorePopplerMessage(const QString&, const QVariant&) {}
 
-std::unique_ptr<Poppler::Document> Open(const QString& path) {
-    // A damaged file is the caller's finding, not something for stderr.
+// A damaged file is the caller's finding, not something for stderr.
+void Quiet() {
     static const bool quiet = [] {
         Poppler::setDebugErrorFunction(IgnorePopplerMessage, QVariant());
         return true;
     }();
     (void)quiet;
+}
+
+std::unique_ptr<Poppler::Document> Open(const QString& path) {
+    Quiet();
     return Poppler::Document::load(path);
 }
 
+// The smallest PDF poppler opens without complaint: a catalog and an empty
+// page tree, with a correct cross-reference table.
+QByteArray EmptyPdf() {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (const char* object :
+         {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>"}) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 3\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        const std::string number = std::to_string(offset);
+        pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size 3 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size()));
+}
+
 } // namespace
+
+// poppler builds its global tables (names, encodings and character maps, read
+// from poppler-data: about 3 MB and a millisecond of work) when its first
+// document opens and frees them when its last one closes, so reading PDFs one
+// after another builds them for each. A hold is an open empty document that
+// keeps them between documents; null when it cannot be had.
+extern "C" Q_DECL_EXPORT void* quillor_pdf_hold() {
+    Quiet();
+    return Poppler::Document::loadFromData(EmptyPdf()).release();
+}
+
+extern "C" Q_DECL_EXPORT void quillor_pdf_release(void* hold) {
+    delete static_cast<Poppler::Document*>(hold);
+}
 
 // 0: the PDF opens and has a first page; 1: it does not; 2: it needs a password.
 extern "C" QUILLOR_MODULE_EXPORT int quillor_pdf_inspect(const QString& path) {

@@ -9,10 +9,14 @@ namespace {
 
 using InspectFunction = int (*)(const QString&);
 using PageFunction = void (*)(const QString&, double, QImage&);
+using HoldFunction = void* (*)();
+using ReleaseFunction = void (*)(void*);
 
 struct Reader {
     InspectFunction inspect = nullptr;
     PageFunction firstPage = nullptr;
+    HoldFunction hold = nullptr;
+    ReleaseFunction release = nullptr;
 };
 
 Reader OpenReader() {
@@ -20,7 +24,9 @@ Reader OpenReader() {
     Reader reader;
     reader.inspect = platform::ModuleFunction<InspectFunction>(module, "quillor_pdf_inspect");
     reader.firstPage = platform::ModuleFunction<PageFunction>(module, "quillor_pdf_first_page");
-    return reader.inspect && reader.firstPage ? reader : Reader{};
+    reader.hold = platform::ModuleFunction<HoldFunction>(module, "quillor_pdf_hold");
+    reader.release = platform::ModuleFunction<ReleaseFunction>(module, "quillor_pdf_release");
+    return reader.inspect && reader.firstPage && reader.hold && reader.release ? reader : Reader{};
 }
 
 // Opened once, on first use.
@@ -50,6 +56,16 @@ QImage FirstPdfPage(const QString& path, double dpi) {
     if (const Reader& reader = ThePdfReader(); reader.firstPage)
         reader.firstPage(path, dpi, page);
     return page;
+}
+
+PdfReaderHold::PdfReaderHold() {
+    if (const Reader& reader = ThePdfReader(); reader.hold)
+        hold_ = reader.hold();
+}
+
+PdfReaderHold::~PdfReaderHold() {
+    if (hold_)
+        ThePdfReader().release(hold_);
 }
 
 } // namespace platform::ui

@@ -22,4 +22,11 @@ QPushButton* SetUpProgressDialog(QProgressDialog& dialog, const QString& objectN
     return cancel;
 }
 
+bool ProgressPace::due() {
+    if (last_.isValid() && last_.elapsed() < kIntervalMs)
+        return false;
+    last_.start();
+    return true;
+}
+
 } // namespace platform::ui
