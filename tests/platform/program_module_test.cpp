@@ -95,7 +95,9 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
         const char* module;
         std::set<std::string> entries;
     } cases[] = {
-        {"quillor-pdf", {"quillor_pdf_inspect", "quillor_pdf_first_page"}},
+        {"quillor-pdf",
+         {"quillor_pdf_inspect", "quillor_pdf_first_page", "quillor_pdf_hold",
+          "quillor_pdf_release"}},
         {"quillor-pdfwrite",
          {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps"}},
         {"quillor-disc", {"quillor_open_disc_system"}},
