@@ -283,7 +283,8 @@ TEST_F(ScanWindowTest, PagesFromFilesAreEditedIntoThePdf) {
     for (const Add& a : adds) {
         SCOPED_TRACE(a.path);
         const std::size_t messages = prompter_->messages.size();
-        EXPECT_EQ(s.addImageFile(a.path), a.pages > 0);
+        s.addImageFile(a.path);
+        s.waitForPages();
         expected += a.pages;
         EXPECT_EQ(s.pages().size(), expected);
         EXPECT_EQ(prompter_->messages.size(), messages + (a.pages ? 0 : 1));
@@ -303,7 +304,7 @@ TEST_F(ScanWindowTest, PagesFromFilesAreEditedIntoThePdf) {
         EXPECT_EQ(pdf[i].rotate, rotations[i]) << i;
     }
     s.addImageFile(jpegPath);
-    s.finish();
+    s.finish();                                          // waits for the page
     EXPECT_EQ(ReadPdf(s.resultPath()).back().raw, jpeg); // byte for byte
 }
 
@@ -347,6 +348,7 @@ TEST_F(ScanWindowTest, BacksBlanksQualityAndCancel) {
     empty.fill(250);
     empty.save(QString::fromStdString(U8(dir_ / "empty.png")));
     s.addImageFile(U8(dir_ / "empty.png"));
+    s.waitForPages();
     EXPECT_EQ(s.pages().blankCount(), 1u);
     EXPECT_EQ(s.pages().size(), 7u);
     s.removeBlankPages();
@@ -381,6 +383,7 @@ TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {
     w.selectWjlbFile();
     ASSERT_TRUE(w.CmdShrink().enabled());
     WhenShown<ShrinkWindow>([](ShrinkWindow& s) {
+        ASSERT_TRUE(WaitUntil([&] { return !s.running(); }));
         EXPECT_TRUE(s.previewShown());
         EXPECT_LT(s.result().bytesAfter, s.result().bytesBefore);
         s.acceptCopy();
