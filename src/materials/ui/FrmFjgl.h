@@ -38,6 +38,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void MedFlex1_Click();
     void MedFlex2_Click();
     void MedFlex2_DblClick();
+    void MedFlex2_EnterCell();
     void MedFlex2_KeyPress(int keyAscii);
     void Text1_KeyPress(int keyAscii);
     void Text1_LostFocus();
@@ -58,8 +59,8 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void CmdShrink_Click();
     // The current entry's linked file when "压缩..." takes it; "" otherwise.
     std::string shrinkableFile() const;
-    // After a save over the size limit: offers "压缩..." for the current
-    // entry's file when it is a JPEG or PDF large enough to matter.
+    // After a save over the size limit: offers "压缩..." for the linked files
+    // that would gain most (offer_shrink.cpp).
     void offerShrink();
     void CmdRemoveFJ_Click();
     void addBut_Click();

@@ -562,6 +562,12 @@ TEST_F(FrmFjglTest, MovingThroughTheMaterialsWithTheKeyboardSelectsThem) {
     EXPECT_EQ(Materials().row(), 2);
     EXPECT_EQ(Files().rows(), 3);
     EXPECT_EQ(Cell(Files(), 2, 2), "附表(二)");
+    // The 说明 box follows the entries moved through with the keys as well.
+    QTest::keyClick(&Files(), Qt::Key_Down);
+    EXPECT_EQ(Files().row(), 2);
+    EXPECT_EQ(w.tips().text(), "附表(二)说明");
+    QTest::keyClick(&Files(), Qt::Key_Up);
+    EXPECT_EQ(w.tips().text(), "单位情况简表(盖章)说明");
     QTest::keyClick(&Materials(), Qt::Key_Down);
     EXPECT_EQ(Files().rows(), 1);
     EXPECT_TRUE(w.addBut().enabled());
