@@ -233,7 +233,7 @@ int PaperThreshold(const Raster& grey) {
             break;
         }
     }
-    return std::clamp(paper - std::max(40, paper / 4), 96, 200);
+    return std::clamp(paper - std::max(32, paper / 8), 96, 224);
 }
 
 } // namespace scan

@@ -223,3 +223,28 @@ TEST_F(ImagePagesTest, EveryPictureBecomesARightPage) {
             << paper.name().toStdString();
     }
 }
+
+// A page scanned in 黑白 reads black on white at every quality (a negative
+// would pass every other check), and a light grey stamp stays ink.
+TEST_F(ImagePagesTest, BlackAndWhitePagesAreBlackOnWhite) {
+    constexpr int dpi = 150;
+    scan::Raster page = Paper(dpi, 1, 235, 4);
+    TextLine(page, dpi, 20);
+    for (int y = 5 * dpi; y < 5 * dpi + dpi / 2; ++y) // a light grey stamp
+        for (int x = 3 * dpi; x < 3 * dpi + dpi / 2; ++x)
+            page.row(y)[x] = 190;
+    scan::PageList list;
+    list.add(scan::PreparePixels(page, dpi, scan::ColourMode::BlackWhite, "扫描"));
+    for (int q = 0; q < scan::kQualityCount; ++q) {
+        SCOPED_TRACE(q);
+        const std::string pdf = U8(dir_ / "bw.pdf");
+        ASSERT_EQ(scan::WritePdf(list.pdfPages(static_cast<scan::Quality>(q)), pdf), "");
+        EXPECT_EQ(ReadPdf(pdf)[0].bits, 1);
+        auto doc = Poppler::Document::load(QString::fromStdString(pdf));
+        ASSERT_TRUE(doc);
+        const QImage shown = doc->page(0)->renderToImage(dpi, dpi);
+        EXPECT_LT(qGray(shown.pixel(dpi + 5, dpi + 1)), 80);                   // a stroke
+        EXPECT_GT(qGray(shown.pixel(dpi / 2, dpi / 2)), 200);                  // the paper
+        EXPECT_LT(qGray(shown.pixel(3 * dpi + dpi / 4, 5 * dpi + dpi / 4)), 80); // the stamp
+    }
+}
