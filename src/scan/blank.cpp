@@ -10,7 +10,7 @@ InkMeter::InkMeter(int width, int height, double dpi)
     : width_(std::max(0, width)), height_(std::max(0, height)) {
     if (dpi <= 0)
         dpi = std::max(width_, height_) / 11.69;
-    pool_ = std::max(1, static_cast<int>(std::ceil(dpi / 300.0 - 1e-9)));
+    pool_ = std::max(1, static_cast<int>(std::ceil(dpi / 150.0 - 1e-9)));
     dpi_ = dpi / pool_;
     pooledWidth_ = (width_ + pool_ - 1) / pool_;
     pooledHeight_ = (height_ + pool_ - 1) / pool_;
@@ -20,14 +20,24 @@ InkMeter::InkMeter(int width, int height, double dpi)
 void InkMeter::add(const std::uint8_t* row, int channels) {
     if (y_ >= height_)
         return;
-    std::uint8_t* out = darkest_.data() + static_cast<std::size_t>(y_ / pool_) * pooledWidth_;
-    for (int x = 0; x < width_; ++x) {
-        const std::uint8_t* p = row + static_cast<std::size_t>(x) * channels;
-        std::uint8_t v = p[0];
-        for (int c = 1; c < channels; ++c)
-            v = std::min(v, p[c]);
-        std::uint8_t& cell = out[x / pool_];
-        cell = std::min(cell, v);
+    // Locals: the compiler may not keep members in registers across writes
+    // through a byte pointer.
+    const int width = width_, pool = pool_;
+    std::uint8_t* out = darkest_.data() + static_cast<std::size_t>(y_ / pool) * pooledWidth_;
+    if (pool == 1 && channels == 3) {
+        for (int x = 0; x < width; ++x)
+            out[x] = std::min(std::min(row[3 * x], row[3 * x + 1]), row[3 * x + 2]);
+    } else if (pool == 1 && channels == 1) {
+        std::copy(row, row + width, out);
+    } else {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * channels;
+            std::uint8_t v = p[0];
+            for (int c = 1; c < channels; ++c)
+                v = std::min(v, p[c]);
+            std::uint8_t& cell = out[x / pool];
+            cell = std::min(cell, v);
+        }
     }
     ++y_;
 }
@@ -40,14 +50,15 @@ BlankMeasure InkMeter::result() const {
     const int cols = (w - 2 * marginX) / cell, rows = (h - 2 * marginY) / cell;
     if (cols <= 0 || rows <= 0)
         return m;
-    std::array<std::size_t, 256> histogram{};
-    for (int y = marginY; y < marginY + rows * cell; ++y) {
+    // The paper: the median of every other pixel of every other row.
+    std::array<std::uint32_t, 256> histogram{};
+    std::uint32_t total = 0;
+    for (int y = marginY; y < marginY + rows * cell; y += 2) {
         const std::uint8_t* in = darkest_.data() + static_cast<std::size_t>(y) * w + marginX;
-        for (int x = 0; x < cols * cell; ++x)
+        for (int x = 0; x < cols * cell; x += 2, ++total)
             ++histogram[in[x]];
     }
-    const std::size_t total = static_cast<std::size_t>(rows) * cols * cell * cell;
-    std::size_t seen = 0;
+    std::uint32_t seen = 0;
     for (int v = 0; v < 256; ++v) {
         seen += histogram[static_cast<std::size_t>(v)];
         if (seen * 2 >= total) {
@@ -57,17 +68,23 @@ BlankMeasure InkMeter::result() const {
     }
     const int limit = m.paperLevel - std::max(40, m.paperLevel / 6);
     const int needed = std::max(2, cell * cell / 16);
-    std::vector<int> counts(static_cast<std::size_t>(cols));
+    const auto low = static_cast<std::uint8_t>(std::clamp(limit, 0, 255));
+    std::vector<std::uint16_t> counts(static_cast<std::size_t>(cols) * cell);
     for (int r = 0; r < rows; ++r) {
-        std::fill(counts.begin(), counts.end(), 0);
+        // Ink a pixel column of the band at a time (kept simple to vectorise),
+        // then summed by cell.
+        std::fill(counts.begin(), counts.end(), std::uint16_t{0});
         for (int y = marginY + r * cell; y < marginY + (r + 1) * cell; ++y) {
             const std::uint8_t* in = darkest_.data() + static_cast<std::size_t>(y) * w + marginX;
-            for (int x = 0; x < cols * cell; ++x)
-                if (in[x] < limit)
-                    ++counts[static_cast<std::size_t>(x / cell)];
+            for (std::size_t x = 0; x < counts.size(); ++x)
+                counts[x] = static_cast<std::uint16_t>(counts[x] + (in[x] < low ? 1 : 0));
         }
-        for (int c : counts)
-            m.inkCells += c >= needed ? 1 : 0;
+        for (int c = 0; c < cols; ++c) {
+            int n = 0;
+            for (int k = 0; k < cell; ++k)
+                n += counts[static_cast<std::size_t>(c * cell + k)];
+            m.inkCells += n >= needed ? 1 : 0;
+        }
     }
     m.cells = rows * cols;
     return m;

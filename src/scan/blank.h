@@ -5,8 +5,8 @@
 // blue or pencil text, a light grey stamp or a fine grey pattern is not
 // blank.
 //
-// Ink is measured at the page's own resolution (pooled to at most 300 dpi by
-// taking the darkest pixel, so that thin strokes survive), on the darkest
+// Ink is measured at the page's own resolution (pooled to at most 150 dpi by
+// taking the darkest pixel, so that no stroke a pixel wide is lost), on the darkest
 // channel of each pixel, so that coloured text counts as much as black: a
 // pixel is ink when it is darker than the paper (the median) by a sixth of
 // the paper's brightness, at least 40 levels, which the noise of scanners and

@@ -61,6 +61,24 @@ std::shared_ptr<PdfImage> Jpeg(const Raster& pixels, Resolution dpi, int quality
     return image;
 }
 
+// What the preset's JPEG of the pixels would take, known from encoding one
+// band of rows in four (the bands of 16 rows a JPEG codes together), which
+// is a quarter of the work of encoding it whole.
+std::size_t JpegBytesOf(const Raster& pixels, int quality) {
+    constexpr int kBand = 16;
+    if (pixels.height < 16 * kBand)
+        return EncodeJpeg(pixels, quality).size();
+    Raster sample = MakeRaster(pixels.width, 0, pixels.channels);
+    for (int y = 0; y < pixels.height; y += 4 * kBand) {
+        const int rows = std::min(kBand, pixels.height - y);
+        sample.pixels.insert(sample.pixels.end(), pixels.row(y),
+                             pixels.row(y) + pixels.stride() * rows);
+        sample.height += rows;
+    }
+    return EncodeJpeg(sample, quality).size() * static_cast<std::size_t>(pixels.height) /
+           static_cast<std::size_t>(sample.height);
+}
+
 // An own coding placed on the page at its resolution (the bytes shared).
 std::shared_ptr<const PdfImage> Placed(const std::shared_ptr<const PdfImage>& own, Resolution dpi) {
     if (std::abs(own->dpiX - dpi.x) < 1e-6 && std::abs(own->dpiY - dpi.y) < 1e-6)
@@ -109,16 +127,26 @@ std::shared_ptr<const PdfImage> EncodePixels(const Raster& pixels, Resolution dp
 }
 
 std::shared_ptr<const PdfImage> EncodePage(const PageSource& source, ColourMode mode, bool scanned,
-                                           Quality q, DecodeFailure* failure) {
+                                           Quality q, DecodeFailure* failure,
+                                           const Raster* decoded) {
     const SourceInfo& info = source.info();
+    // The pixels at (at least) the size asked for: those held already, or
+    // decoded into `own`.
+    std::optional<Raster> own;
+    const auto pixelsAt = [&](int w, int h) -> const Raster* {
+        if (decoded)
+            return decoded;
+        own = source.decode(w, h, failure);
+        return own ? &*own : nullptr;
+    };
     const QualityPreset& preset = Preset(q);
     const Resolution dpi = PageDpi(info, scanned);
-    const std::shared_ptr<const PdfImage> own = source.ownCoding();
+    const std::shared_ptr<const PdfImage> coding = source.ownCoding();
     if (info.bilevel && !scanned) {
         // Black and white from a file: one bit at its own resolution.
-        if (own)
-            return Placed(own, dpi);
-        const std::optional<Raster> pixels = source.decode(0, 0, failure);
+        if (coding)
+            return Placed(coding, dpi);
+        const Raster* pixels = pixelsAt(0, 0);
         if (!pixels)
             return nullptr;
         return Bits(Threshold(*pixels, 128), dpi);
@@ -128,35 +156,38 @@ std::shared_ptr<const PdfImage> EncodePage(const PageSource& source, ColourMode 
     if (dpi.x > preset.dpi * 1.001) {
         int w = 0, h = 0;
         ScaledSize(info.width, info.height, dpi.x, preset.dpi, w, h);
-        const std::optional<Raster> pixels = source.decode(w, h, failure);
+        const Raster* pixels = pixelsAt(w, h);
         if (!pixels)
             return nullptr;
-        const Resolution decoded{dpi.x * pixels->width / std::max(1, info.width),
-                                 dpi.y * pixels->height / std::max(1, info.height)};
-        return EncodePixels(*pixels, decoded, mode, preset);
+        const Resolution at{dpi.x * pixels->width / std::max(1, info.width),
+                            dpi.y * pixels->height / std::max(1, info.height)};
+        return EncodePixels(*pixels, at, mode, preset);
     }
     if (mode == ColourMode::BlackWhite) {
-        const std::optional<Raster> pixels = source.decode(0, 0, failure);
+        const Raster* pixels = pixelsAt(0, 0);
         return pixels ? EncodePixels(*pixels, dpi, mode, preset) : nullptr;
     }
     // Within the preset: the source's own coding unless the preset's is much
     // smaller. A JPEG at a quality not above the preset's (with a little
     // room for other tables) cannot come out 1.5 times smaller.
-    if (own && own->coding == PdfImage::Coding::Jpeg && info.quality > 0 &&
+    if (coding && coding->coding == PdfImage::Coding::Jpeg && info.quality > 0 &&
         info.quality <= preset.jpegQuality + 5)
-        return Placed(own, dpi);
-    std::optional<Raster> pixels = source.decode(0, 0, failure);
-    if (!pixels)
+        return Placed(coding, dpi);
+    const Raster* full = pixelsAt(0, 0);
+    if (!full)
         return nullptr;
-    if (mode == ColourMode::Grey)
-        MakeGrey(*pixels);
-    std::shared_ptr<const PdfImage> jpeg = Jpeg(*pixels, dpi, preset.jpegQuality);
-    std::shared_ptr<const PdfImage> kept = own ? Placed(own, dpi) : nullptr;
+    Raster grey;
+    if (mode == ColourMode::Grey && full->channels != 1) {
+        grey = ToGrey(*full);
+        full = &grey;
+    }
+    std::shared_ptr<const PdfImage> kept = coding ? Placed(coding, dpi) : nullptr;
     if (!kept && !info.lossy)
-        kept = Lossless(*pixels, dpi);
-    if (kept && static_cast<double>(kept->bytes()) <= kKeepFactor * jpeg->bytes())
+        kept = Lossless(*full, dpi);
+    if (kept && static_cast<double>(kept->bytes()) <=
+                    kKeepFactor * static_cast<double>(JpegBytesOf(*full, preset.jpegQuality)))
         return kept;
-    return jpeg;
+    return Jpeg(*full, dpi, preset.jpegQuality);
 }
 
 } // namespace scan

@@ -38,9 +38,11 @@ std::shared_ptr<const PdfImage> EncodePixels(const Raster& pixels, Resolution dp
 //   finer than the preset's is known not to be, without encoding it); a
 //   lossless image without its own coding is kept lossless on the same terms.
 // `scanned`: a scanned page keeps its size (only files are fitted to A4).
-// Null with `failure` set when the source cannot be decoded.
+// Null with `failure` set when the source cannot be decoded. A caller that
+// holds the source's pixels at full size already hands them in as `decoded`.
 std::shared_ptr<const PdfImage> EncodePage(const PageSource& source, ColourMode mode, bool scanned,
-                                           Quality q, DecodeFailure* failure = nullptr);
+                                           Quality q, DecodeFailure* failure = nullptr,
+                                           const Raster* decoded = nullptr);
 
 // The resolution of a page made from `source`.
 Resolution PageDpi(const SourceInfo& info, bool scanned);

@@ -14,7 +14,34 @@ namespace {
 Raster Preview(const Raster& pixels, ColourMode mode) {
     int w = pixels.width, h = pixels.height;
     FitWithin(pixels.width, pixels.height, kPreviewSide, kPreviewSide, w, h);
-    Raster small = Downsample(pixels, w, h);
+    // Whole blocks averaged with integer sums first (cheap), the rest by area.
+    const int k =
+        std::max(1, std::min(pixels.width / std::max(1, w), pixels.height / std::max(1, h)));
+    Raster blocks = MakeRaster(pixels.width / k, pixels.height / k, pixels.channels);
+    const int n = pixels.channels;
+    // The k rows of a band added up first (one simple loop over the bytes),
+    // then each block's k pixels.
+    std::vector<std::uint32_t> rows(pixels.stride());
+    const auto area = static_cast<std::uint32_t>(k * k);
+    for (int by = 0; by < blocks.height; ++by) {
+        std::fill(rows.begin(), rows.end(), 0u);
+        for (int y = by * k; y < (by + 1) * k; ++y) {
+            const std::uint8_t* in = pixels.row(y);
+            std::uint32_t* sum = rows.data();
+            const std::size_t length = rows.size();
+            for (std::size_t i = 0; i < length; ++i)
+                sum[i] += in[i];
+        }
+        std::uint8_t* out = blocks.row(by);
+        for (int bx = 0; bx < blocks.width; ++bx)
+            for (int c = 0; c < n; ++c) {
+                std::uint32_t total = 0;
+                for (int x = 0; x < k; ++x)
+                    total += rows[(static_cast<std::size_t>(bx) * k + x) * n + c];
+                out[static_cast<std::size_t>(bx) * n + c] = static_cast<std::uint8_t>(total / area);
+            }
+    }
+    Raster small = Downsample(blocks, w, h);
     if (mode == ColourMode::BlackWhite) {
         MakeGrey(small);
         const Bilevel bits = Threshold(small, PaperThreshold(small));
@@ -52,18 +79,23 @@ Page PreparePixels(const Raster& pixels, double dpi, ColourMode mode, std::strin
 }
 
 std::optional<Page> PrepareSourcePage(SourcePtr source, std::string origin, std::string* error,
-                                      Raster* preview, const Raster* decoded) {
+                                      Raster* preview, const Raster* decoded,
+                                      std::optional<Quality> encodeNow) {
     const SourceInfo& info = source->info();
     const Resolution dpi = PageDpi(info, false);
-    // Enough pixels for thin strokes; libjpeg decodes the rest away cheaply.
-    constexpr double kMeasureDpi = 150;
-    const double f = std::min(1.0, kMeasureDpi / std::max(1.0, dpi.x));
+    const auto at = [&](const Raster& r) { return dpi.x * r.width / std::max(1, info.width); };
+    // First a small decode (an eighth where libjpeg decodes to that cheaply):
+    // it reads every coded bit, so it finds damage, and it is the preview. A
+    // page with plenty of ink there has it at any scale; one that looks
+    // blank is measured again with enough pixels for the strokes of small
+    // print (100 dpi: 1/60 inch is two pixels).
+    constexpr double kMeasureDpi = 100;
+    constexpr int kClearlyInked = 8 * kBlankInkCells;
     DecodeFailure failure = DecodeFailure::None;
-    std::optional<Raster> own;
+    std::optional<Raster> small;
     if (!decoded)
-        own = source->decode(static_cast<int>(std::ceil(info.width * f)),
-                             static_cast<int>(std::ceil(info.height * f)), &failure);
-    const Raster* pixels = decoded ? decoded : own ? &*own : nullptr;
+        small = source->decode((info.width + 7) / 8, (info.height + 7) / 8, &failure);
+    const Raster* pixels = decoded ? decoded : small ? &*small : nullptr;
     if (!pixels) {
         if (error)
             *error = DecodeFailureMessage(failure, info);
@@ -75,7 +107,22 @@ std::optional<Page> PrepareSourcePage(SourcePtr source, std::string origin, std:
                 : info.grey  ? ColourMode::Grey
                              : ColourMode::Colour;
     page.turn.file = info.turn;
-    page.blank = IsBlank(*pixels, dpi.x * pixels->width / std::max(1, info.width));
+    BlankMeasure ink = MeasureInk(*pixels, at(*pixels));
+    if (IsBlank(ink) || (ink.inkCells < kClearlyInked && at(*pixels) < kMeasureDpi)) {
+        const double f = std::min(1.0, kMeasureDpi / std::max(1.0, dpi.x));
+        if (at(*pixels) < kMeasureDpi * 0.99) {
+            const std::optional<Raster> finer =
+                source->decode(static_cast<int>(std::ceil(info.width * f)),
+                               static_cast<int>(std::ceil(info.height * f)), &failure);
+            if (finer)
+                ink = MeasureInk(*finer, at(*finer));
+        }
+    }
+    page.blank = IsBlank(ink);
+    if (decoded && encodeNow) {
+        auto image = EncodePage(*source, page.mode, false, *encodeNow, &failure, decoded);
+        page.images[static_cast<std::size_t>(*encodeNow)] = std::move(image);
+    }
     page.source = std::move(source);
     if (preview)
         *preview = Preview(*pixels, info.bilevel ? ColourMode::Grey : page.mode);

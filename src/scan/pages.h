@@ -60,12 +60,14 @@ inline constexpr int kPreviewSide = 300;
 Page PreparePixels(const Raster& pixels, double dpi, ColourMode mode, std::string origin,
                    Raster* preview = nullptr);
 // A page from a source (a file): decoded once at a scale that still shows
-// thin strokes (at least 150 dpi) to find damage, to measure the ink and for
+// thin strokes (at least 100 dpi) to find damage, to measure the ink and for
 // the preview; the encodings are made later (EncodePage). Nullopt with
 // `error` (a Chinese sentence) when the source cannot be decoded. A caller
-// that had to decode the whole image already hands it in as `decoded`.
+// that had to decode the whole image already hands it in as `decoded`, and
+// the encoding at `encodeNow` is then made from it, not from a second decode.
 std::optional<Page> PrepareSourcePage(SourcePtr source, std::string origin, std::string* error,
-                                      Raster* preview = nullptr, const Raster* decoded = nullptr);
+                                      Raster* preview = nullptr, const Raster* decoded = nullptr,
+                                      std::optional<Quality> encodeNow = std::nullopt);
 // A JPEG file (the bytes checked at the header first).
 std::optional<Page> PrepareJpegFile(std::vector<std::uint8_t> bytes, std::string origin,
                                     std::string* error = nullptr, Raster* preview = nullptr);

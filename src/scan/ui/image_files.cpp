@@ -119,7 +119,7 @@ bool IsGreyImage(const QImage& image) {
 
 // The pages of a file Qt reads.
 std::vector<LoadedPage> LoadWithQt(const Bytes& bytes, ImageKind kind, const std::string& name,
-                                   std::string& error) {
+                                   std::string& error, Quality first) {
     std::vector<LoadedPage> pages;
     int count = 1;
     if (kind == ImageKind::Tiff) { // every page; a GIF's animation is its first frame
@@ -189,7 +189,7 @@ std::vector<LoadedPage> LoadWithQt(const Bytes& bytes, ImageKind kind, const std
         LoadedPage loaded;
         const std::string origin = count > 1 ? name + " 第" + std::to_string(i + 1) + "页" : name;
         std::optional<Page> page =
-            PrepareSourcePage(source, origin, &error, &loaded.preview, &pixels);
+            PrepareSourcePage(source, origin, &error, &loaded.preview, &pixels, first);
         if (!page)
             return {};
         loaded.page = std::move(*page);
@@ -219,9 +219,28 @@ Raster ToRaster(QImage image, ColourMode& mode) {
         painter.end();
         image = flat;
     }
-    if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB)
+    if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) {
+        // One bit a pixel (a fax-coded scan): expanded here a byte at a time,
+        // through the image's own two colours.
         mode = ColourMode::BlackWhite;
-    else if (image.isGrayscale())
+        image.convertTo(QImage::Format_Mono);
+        const bool zeroIsBlack = image.colorCount() < 2
+                                     ? qGray(image.color(0)) < 128
+                                     : qGray(image.color(0)) < qGray(image.color(1));
+        Raster r = MakeRaster(image.width(), image.height(), 1);
+        const int bytes = (image.width() + 7) / 8;
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar* in = image.constScanLine(y);
+            std::uint8_t* out = r.row(y);
+            for (int b = 0; b < bytes; ++b) {
+                const int bits = zeroIsBlack ? in[b] : static_cast<uchar>(~in[b]);
+                const int n = std::min(8, image.width() - b * 8);
+                for (int k = 0; k < n; ++k)
+                    out[b * 8 + k] = (bits & (0x80 >> k)) ? 255 : 0;
+            }
+        }
+        return r;
+    } else if (image.isGrayscale())
         mode = ColourMode::Grey;
     else
         mode = ColourMode::Colour;
@@ -233,7 +252,7 @@ Raster ToRaster(QImage image, ColourMode& mode) {
     return r;
 }
 
-std::vector<LoadedPage> LoadImageFile(const std::string& path, std::string& error) {
+std::vector<LoadedPage> LoadImageFile(const std::string& path, std::string& error, Quality first) {
     std::vector<LoadedPage> pages;
     auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     if (!ReadInputFile(path, *bytes)) {
@@ -264,7 +283,7 @@ std::vector<LoadedPage> LoadImageFile(const std::string& path, std::string& erro
         return pages;
     }
     default:
-        return LoadWithQt(bytes, kind, name, error);
+        return LoadWithQt(bytes, kind, name, error, first);
     }
 }
 

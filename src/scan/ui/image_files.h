@@ -22,8 +22,10 @@ struct LoadedPage {
     Raster preview;
 };
 
-// The pages of one file; empty with `error` set when it cannot be read.
-std::vector<LoadedPage> LoadImageFile(const std::string& path, std::string& error);
+// The pages of one file; empty with `error` set when it cannot be read. A
+// picture Qt decodes whole is encoded for `first` from those pixels at once.
+std::vector<LoadedPage> LoadImageFile(const std::string& path, std::string& error,
+                                      Quality first = Quality::Standard);
 
 // A preview as a Qt image.
 QImage ToQImage(const Raster& raster);

@@ -96,7 +96,7 @@ void PageWorker::run() {
             std::string error;
             std::vector<LoadedPage> pages;
             try {
-                pages = LoadImageFile(job.path, error);
+                pages = LoadImageFile(job.path, error, static_cast<Quality>(preferred_.load()));
             } catch (const std::bad_alloc&) {
                 pages.clear();
                 error = "内存不足，无法读取该图片。";

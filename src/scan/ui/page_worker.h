@@ -38,7 +38,8 @@ class PageWorker final : public QObject {
     PageWorker(const PageWorker&) = delete;
     PageWorker& operator=(const PageWorker&) = delete;
 
-    // Reads an image file (before any encoding waits).
+    // Reads an image file (before any encoding waits); a picture decoded
+    // whole on the way is encoded for the preferred preset at once.
     void load(const std::string& path);
     // Makes a page's encoding at q.
     void encode(std::uint64_t page, SourcePtr source, ColourMode mode, bool scanned, Quality q);

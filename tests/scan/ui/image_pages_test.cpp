@@ -208,8 +208,9 @@ TEST_F(ImagePagesTest, EveryPictureBecomesARightPage) {
         }
         EXPECT_LE(std::max(pages[0].width, pages[0].height), 297 / 25.4 * 72 + 0.5); // A4 at most
         EXPECT_EQ(pages[0].rotate, c.rotate);
-        if (*c.filter)
+        if (*c.filter) {
             EXPECT_EQ(pages[0].filter, c.filter);
+        }
         // Rendered: the mark top-left, the paper white (never black) elsewhere.
         auto doc = Poppler::Document::load(QString::fromStdString(pdf));
         ASSERT_TRUE(doc);
@@ -243,8 +244,8 @@ TEST_F(ImagePagesTest, BlackAndWhitePagesAreBlackOnWhite) {
         auto doc = Poppler::Document::load(QString::fromStdString(pdf));
         ASSERT_TRUE(doc);
         const QImage shown = doc->page(0)->renderToImage(dpi, dpi);
-        EXPECT_LT(qGray(shown.pixel(dpi + 5, dpi + 1)), 80);                   // a stroke
-        EXPECT_GT(qGray(shown.pixel(dpi / 2, dpi / 2)), 200);                  // the paper
+        EXPECT_LT(qGray(shown.pixel(dpi + 5, dpi + 1)), 80);                     // a stroke
+        EXPECT_GT(qGray(shown.pixel(dpi / 2, dpi / 2)), 200);                    // the paper
         EXPECT_LT(qGray(shown.pixel(3 * dpi + dpi / 4, 5 * dpi + dpi / 4)), 80); // the stamp
     }
 }
