@@ -51,7 +51,7 @@ inline std::vector<std::uint8_t> MakeJpeg(const scan::Raster& r, const JpegOptio
     c.image_width = static_cast<JDIMENSION>(r.width);
     c.image_height = static_cast<JDIMENSION>(r.height);
     c.input_components = r.channels;
-    c.in_color_space = r.channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    c.in_color_space = r.channels == 1 ? JCS_GRAYSCALE : r.channels == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, o.quality, TRUE);
     c.arith_code = o.arithmetic;
@@ -97,6 +97,19 @@ inline scan::Raster MarkedCorner(int width, int height, int orientation = 1, int
         }
     const int inverse[9] = {1, 1, 2, 3, 4, 5, 8, 7, 6};
     return scan::Orient(up, inverse[std::clamp(orientation, 1, 8)]);
+}
+
+// The picture as an Adobe program stores CMYK: inverted (255 is no ink),
+// here with no black ink, so that C M Y are R G B.
+inline scan::Raster AdobeCmyk(const scan::Raster& rgb) {
+    scan::Raster out = scan::MakeRaster(rgb.width, rgb.height, 4);
+    for (std::size_t i = 0, o = 0; i < rgb.pixels.size(); i += 3, o += 4) {
+        std::copy(rgb.pixels.begin() + static_cast<long>(i),
+                  rgb.pixels.begin() + static_cast<long>(i) + 3,
+                  out.pixels.begin() + static_cast<long>(o));
+        out.pixels[o + 3] = 255;
+    }
+    return out;
 }
 
 // A bilevel TIFF of one strip coded as a fax (CCITT group 4), with a black

@@ -108,6 +108,7 @@ TEST_F(ImagePagesTest, EveryPictureBecomesARightPage) {
             palette.setPixel(x, y, 1);
     palette.setDotsPerMeterX(3937), palette.setDotsPerMeterY(3937);
     const double fitted = std::max(800 / (297 / 25.4), 600 / (210 / 25.4));
+    const double cmykFit = std::max(400 / (297 / 25.4), 300 / (210 / 25.4));
 
     struct Case {
         const char* name;
@@ -131,6 +132,10 @@ TEST_F(ImagePagesTest, EveryPictureBecomesARightPage) {
          nullptr},
         {"JPEG cut short", [&](auto&) { return good.substr(0, good.size() / 2); }, 0, 0, 0, "",
          "损坏"},
+        // (no JFIF block, so no resolution: fitted to A4)
+        {"CMYK JPEG of an Adobe program",
+         [&](auto&) { return Bytes(MakeJpeg(AdobeCmyk(MarkedCorner(300, 400)))); },
+         300 * 72 / cmykFit, 400 * 72 / cmykFit, 0, "/DCTDecode", nullptr},
         {"JPEG with arithmetic coding", [&](auto&) { return jpeg(1, arithmetic); }, 216, 288, 0,
          "/DCTDecode", nullptr},
         {"a 1:8 JPEG without resolution",
