@@ -15,13 +15,19 @@
 //   a photo, one page at a time, at the smallest scale that serves (libjpeg
 //   decodes at 1/2, 1/4 or 1/8 directly), and lets them go.
 // - Memory, measured: a colour A4 page scanned at 300 dpi is 26 MB decoded;
-//   held this way it takes about 2 MB (清晰 1.2 MB, 标准 0.6 MB, 小巧
-//   0.25 MB for a page of text and pictures), so 50 such pages take about
-//   100 MB, not 1.3 GB. A 12-megapixel phone photo takes its file (2 to 4 MB)
-//   and the resampled encodings (about 1.5 MB together). While one page is
-//   worked on, its pixels add at most one decoded copy and one reduced copy.
+//   held this way it takes about 1.7 MB (清晰 1.2 MB, 标准 0.3 MB, 小巧
+//   0.2 MB for a page of text with a photograph on scanner paper), so 50
+//   such pages take about 85 MB, not 1.3 GB. A 12-megapixel phone photo
+//   takes its file (2 to 4 MB) and its resampled encodings (under 1 MB
+//   together). While one page is worked on, its pixels add one decoded copy
+//   (of a photo larger than the preset needs, at 1/2 to 1/8 of its size) and
+//   one reduced copy.
 // - Temporary files were not chosen: the compressed forms are a tenth of the
 //   decoded pixels or less, and files would need removing after a crash.
+// - A page corrected later (a photo straightened) gets the corrected
+//   encoding as its source and keeps the photo's source beside it for undo;
+//   a text layer is placed in the source's stored pixels, so the page's
+//   rotation (scan/pages.h) turns picture and text together.
 // Sources are immutable and shared between the window and its worker.
 
 #include "scan/jpeg.h"

@@ -100,6 +100,9 @@ void PageWorker::run() {
             } catch (const std::bad_alloc&) {
                 pages.clear();
                 error = "内存不足，无法读取该图片。";
+            } catch (const std::exception&) {
+                pages.clear();
+                error = "无法读取该图片。";
             }
             auto result = std::make_shared<std::vector<LoadedPage>>(std::move(pages));
             QMetaObject::invokeMethod(
@@ -121,6 +124,8 @@ void PageWorker::run() {
                     error = DecodeFailureMessage(failure, job.source->info());
             } catch (const std::bad_alloc&) {
                 error = "内存不足，无法处理该页。";
+            } catch (const std::exception&) {
+                error = "无法处理该页。";
             }
         }
         job.source.reset(); // the worker holds no page between jobs
