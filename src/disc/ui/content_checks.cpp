@@ -1,8 +1,8 @@
 #include "disc/ui/content_checks.h"
 
 #include "platform/file_read.h"
-#include "platform/image_limits.h"
 #include "platform/jpeg_errors.h"
+#include "platform/ui/image_reading.h"
 #include "platform/ui/pdf_reader.h"
 #include "platform/utf8.h"
 
@@ -48,7 +48,7 @@ ContentInspector::Verdict QtContentInspector::inspectImage(const std::filesystem
         return jpeg == platform::JpegVerdict::Good ? Verdict::Good : Verdict::Unreadable;
     // Other pictures through Qt, from the bytes read (the program's memory
     // limit, not Qt's smaller default, so an A4 page at 600 dpi passes).
-    QImageReader::setAllocationLimit(static_cast<int>(platform::kMaxImageBytes >> 20));
+    platform::ui::UseImageMemoryLimit();
     QByteArray data =
         QByteArray::fromRawData(content.bytes.data(), static_cast<qsizetype>(content.bytes.size()));
     QBuffer buffer(&data);

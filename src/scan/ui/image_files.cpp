@@ -1,6 +1,7 @@
 #include "scan/ui/image_files.h"
 
 #include "platform/image_limits.h"
+#include "platform/ui/image_reading.h"
 #include "platform/utf8.h"
 #include "scan/image_formats.h"
 #include "scan/png.h"
@@ -17,12 +18,6 @@ namespace scan::ui {
 namespace {
 
 using Bytes = std::shared_ptr<const std::vector<std::uint8_t>>;
-
-// Qt's own allocation limit is the program's (Qt's default, 128 MB, refuses
-// an A4 page at 600 dpi).
-void UseMemoryLimit() {
-    QImageReader::setAllocationLimit(static_cast<int>(platform::kMaxImageBytes >> 20));
-}
 
 // A reader over the bytes in memory (never the file: it is read already).
 struct Reader {
@@ -42,7 +37,7 @@ struct Reader {
 
 // Decodes frame `frame` of the bytes; `failure` says why not.
 QImage ReadFrame(const Bytes& bytes, int frame, DecodeFailure& failure) {
-    UseMemoryLimit();
+    platform::ui::UseImageMemoryLimit();
     Reader r(bytes);
     if (!r.reader.canRead()) {
         failure = DecodeFailure::NotAnImage;
