@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <sstream>
 #include <system_error>
 
@@ -153,8 +154,11 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         }
         return {};
     } catch (const std::exception& e) {
+        // qpdf's own (English) text is not for the applicant.
         std::error_code ignored;
         std::filesystem::remove(temp, ignored);
-        return e.what();
+        return dynamic_cast<const std::bad_alloc*>(&e)
+                   ? "内存不足，无法写入PDF文件"
+                   : "写入PDF文件时出错（磁盘已满或文件夹不能写入）";
     }
 }
