@@ -3,7 +3,8 @@
 #   <prefix>/bin/quillor, <prefix>/bin/quillor-import-mdb
 #   <prefix>/lib/quillor/quillor-*.so             the modules, opened when first needed:
 #                                                 pdf (reading PDFs), pdfwrite, disc, scanner,
-#                                                 heif (HEIC photos), tiff (fax-coded TIFF)
+#                                                 cups (print queues and jobs), heif (HEIC photos),
+#                                                 tiff (fax-coded TIFF)
 #   <prefix>/share/quillor/系统模板.mdb          the template copied to each user
 #   <prefix>/share/quillor/fonts/quillor-fonts.conf
 #   <prefix>/share/applications/quillor.desktop, icons/hicolor/scalable/apps/quillor.svg

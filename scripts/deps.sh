@@ -15,6 +15,7 @@ PACKAGES=(
   libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
   libsane-dev sane-utils libqpdf-dev qpdf libssl-dev ccache
   libjpeg-dev zlib1g-dev qt6-image-formats-plugins libheif-dev libtiff-dev
+  libcups2-dev cups cups-client cups-filters
   g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" = "--fuzz" ]; then
@@ -36,5 +37,12 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# No service starts while installing (cups would start the machine's own
+# print daemon; the print tests run a daemon of their own).
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+  chmod 755 /usr/sbin/policy-rc.d
+  trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

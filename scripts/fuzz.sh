@@ -4,14 +4,14 @@
 #
 #   scripts/fuzz.sh TARGET [SECONDS] [libFuzzer options...]
 #
-# TARGET is manifest, package_save, template_db or jet_import. Installs clang-14 and
+# TARGET is manifest, package_save, package_repair, template_db or jet_import. Installs clang-14 and
 # libclang-rt-14-dev when missing (as root). The seed corpus
 # tests/fuzz/corpus/TARGET is only read; new inputs go to
 # build-fuzz/corpus/TARGET, crashing inputs to build-fuzz/crashes/TARGET/.
 # Add a crashing input to the seed corpus once it is fixed: ctest replays it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-target="${1:?usage: scripts/fuzz.sh manifest|package_save|template_db|jet_import [SECONDS] [options...]}"
+target="${1:?usage: scripts/fuzz.sh manifest|package_save|package_repair|template_db|jet_import [SECONDS] [options...]}"
 seconds="${2:-60}"
 shift $(( $# < 2 ? $# : 2 ))
 

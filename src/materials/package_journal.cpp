@@ -407,7 +407,13 @@ std::vector<std::string> RollBack(const FolderHandle& package, const FolderHandl
         }
         const platform::EntryInfo now = folder.entry(name);
         if (backedUp) {
-            if (!staging.rename(p->backup, folder, name, error))
+            // Put back where nothing is, over the file the save placed, or
+            // over the file itself (a hard link); a file that has taken the
+            // place since is nobody's to replace.
+            const bool ours = !p->placed.known() || now.kind == EntryKind::Missing ||
+                              now.identity == p->placed ||
+                              now.identity == staging.entry(p->backup).identity;
+            if (ours && !staging.rename(p->backup, folder, name, error))
                 stuck.push_back(p->target);
         } else if (!placed) {
             continue; // never renamed: the target is as it was

@@ -668,7 +668,10 @@ bool PackageWriter::place(const SaveScope& scope, std::size_t i, bool backedUp) 
     bool moved = false; // the backup is the file itself, renamed away
     if (p.existed && !backedUp) {
         if (folder.rename(name, staging, p.backup, error)) {
+            // On the disk before the copy takes its place.
             moved = true;
+            if (!staging.sync())
+                return failWrite(SaveProblem::FlushFailed);
         } else {
             error.clear();
             const fs::path target = folder.path() / util::PathFromUtf8(name);

@@ -18,7 +18,7 @@ std::error_code CommitTemporary(const std::filesystem::path& temporary,
     std::error_code error;
     if (!SyncFile(temporary)) {
         error = std::make_error_code(std::errc::io_error);
-    } else if (FaultInjected(FaultPoint::Rename)) {
+    } else if (FaultInjected(FaultPoint::Rename, target)) {
         error = std::make_error_code(std::errc::io_error);
     } else {
         std::filesystem::rename(temporary, target, error);

@@ -63,9 +63,13 @@ bool IsReadOnlyFolder(const std::filesystem::path& folder);
 // (SyncFile, SyncAll, SyncFolder), hard link, rename of a file into place or
 // file lock first asks it, and fails without doing anything when it answers
 // true. Empty hook: no faults.
+// The hook also learns what the call acts on: the file or folder flushed, the
+// place a file is renamed or linked to, the lock file.
 enum class FaultPoint { Flush, HardLink, Rename, Lock };
+void SetFaultHook(std::function<bool(FaultPoint, const std::filesystem::path&)> hook);
 void SetFaultHook(std::function<bool(FaultPoint)> hook);
+void ClearFaultHook();
 // Whether the hook fails this call (false when no hook is set).
-bool FaultInjected(FaultPoint point);
+bool FaultInjected(FaultPoint point, const std::filesystem::path& subject = {});
 
 } // namespace platform

@@ -151,7 +151,7 @@ bool FolderHandle::removeFolder(std::string_view name, std::error_code& error) c
 
 bool FolderHandle::rename(std::string_view name, const FolderHandle& to, std::string_view toName,
                           std::error_code& error) const {
-    if (FaultInjected(FaultPoint::Rename))
+    if (FaultInjected(FaultPoint::Rename, Child(to.path_, toName)))
         return error = std::make_error_code(std::errc::io_error), false;
     if (!valid() || !to.valid() || !PlainEntry(name) || !PlainEntry(toName) ||
         IsReparsePoint(Child(to.path_, toName)))
@@ -164,7 +164,7 @@ bool FolderHandle::rename(std::string_view name, const FolderHandle& to, std::st
 
 bool FolderHandle::hardLink(std::string_view name, const FolderHandle& to, std::string_view toName,
                             std::error_code& error) const {
-    if (FaultInjected(FaultPoint::HardLink))
+    if (FaultInjected(FaultPoint::HardLink, Child(to.path_, toName)))
         return error = std::make_error_code(std::errc::operation_not_supported), false;
     if (!valid() || !to.valid() || !PlainEntry(name) || !PlainEntry(toName) ||
         entry(name).kind != EntryKind::File)
@@ -305,7 +305,7 @@ bool FolderHandle::removeFolder(std::string_view name, std::error_code& error) c
 
 bool FolderHandle::rename(std::string_view name, const FolderHandle& to, std::string_view toName,
                           std::error_code& error) const {
-    if (FaultInjected(FaultPoint::Rename))
+    if (FaultInjected(FaultPoint::Rename, to.path_ / Name(toName)))
         return error = Errno(EIO), false;
     if (!valid() || !to.valid() || !PlainEntry(name) || !PlainEntry(toName))
         return error = Errno(EINVAL), false;
@@ -317,7 +317,7 @@ bool FolderHandle::rename(std::string_view name, const FolderHandle& to, std::st
 
 bool FolderHandle::hardLink(std::string_view name, const FolderHandle& to, std::string_view toName,
                             std::error_code& error) const {
-    if (FaultInjected(FaultPoint::HardLink))
+    if (FaultInjected(FaultPoint::HardLink, to.path_ / Name(toName)))
         return error = Errno(ENOTSUP), false;
     if (!valid() || !to.valid() || !PlainEntry(name) || !PlainEntry(toName))
         return error = Errno(EINVAL), false;
@@ -409,7 +409,7 @@ bool FolderHandle::readFile(std::string_view name, std::uint64_t maxBytes, std::
 }
 
 bool FolderHandle::syncFile(std::string_view name) const {
-    if (FaultInjected(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush, path_ / Name(name)))
         return false;
     if (!valid() || !PlainEntry(name))
         return false;
@@ -418,7 +418,7 @@ bool FolderHandle::syncFile(std::string_view name) const {
 }
 
 bool FolderHandle::sync() const {
-    if (FaultInjected(FaultPoint::Flush))
+    if (FaultInjected(FaultPoint::Flush, path_))
         return false;
     return valid() && ::fsync(native_->fd.get()) == 0;
 }

@@ -229,7 +229,7 @@ bool WriteText(int fd, const std::string& text) {
 // flock, or whether the system has none here.
 enum class Flock { Locked, Held, Unsupported };
 Flock TryFlock(int fd, int operation) {
-    if (FaultInjected(FaultPoint::Lock))
+    if (FaultInjected(FaultPoint::Lock, {}))
         return Flock::Unsupported;
     if (flock(fd, operation | LOCK_NB) == 0)
         return Flock::Locked;

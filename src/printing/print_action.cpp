@@ -36,6 +36,40 @@ std::string PrinterName(const platform::Printer& printer) {
     return name.empty() ? "系统默认打印机" : name;
 }
 
+std::string WithReason(const std::string& text, const std::string& reason) {
+    return reason.empty() ? text : text + "\n原因：" + reason + "。";
+}
+
+// What the print system said of the job, when it is more than "sent": true
+// when it did not print (a message has been shown).
+bool ReportJob(const platform::Printer& printer) {
+    using Outcome = platform::JobReport::Outcome;
+    const platform::JobReport job = printer.lastJob();
+    const std::string name = PrinterName(printer);
+    switch (job.outcome) {
+    case Outcome::Refused:
+        platform::Notify(
+            WithReason("打印机【" + name + "】没有接受打印作业，未能打印。", job.reason), "错误",
+            platform::MsgIcon::Exclamation);
+        return true;
+    case Outcome::Failed:
+        platform::Notify(
+            WithReason("打印作业已送到打印机【" + name + "】，但没有打印出来。", job.reason),
+            "错误", platform::MsgIcon::Exclamation);
+        return true;
+    case Outcome::Held:
+        platform::Notify(WithReason("打印作业已送到打印机，但打印机已停止：打印机【" + name +
+                                        "】恢复工作后才会打印。",
+                                    job.reason),
+                         "提示", platform::MsgIcon::Exclamation);
+        return false;
+    case Outcome::Sent:
+    case Outcome::Unknown:
+        break;
+    }
+    return false;
+}
+
 } // namespace
 
 #ifdef _WIN32
@@ -65,6 +99,16 @@ int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>&
                                             platform::MsgButtons::Ok);
         return 0;
     }
+    // Asked before anything is drawn: a queue that refuses jobs would
+    // otherwise swallow the job without a word.
+    const platform::JobReport ready = printer.readiness();
+    if (ready.outcome == platform::JobReport::Outcome::Refused) {
+        platform::Notify(
+            WithReason("打印机【" + PrinterName(printer) + "】现在不接受打印作业，未能打印。",
+                       ready.reason),
+            "错误", platform::MsgIcon::Exclamation);
+        return 0;
+    }
     return DrawFormPages(printer, windowControls, containerIndex, scaleY, pageCount, prepare, busy);
 }
 
@@ -88,6 +132,8 @@ int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& 
     PageScaleY = scaleY;
     const int printed =
         PrintControlPages(printer, windowControls, "Pic2", containerIndex, pageCount, prepare);
+    if (ReportJob(printer))
+        return 0;
     if (printed == 0)
         platform::Notify("打印机【" + PrinterName(printer) +
                              "】未能完成打印作业，打印结果可能不完整。",

@@ -38,11 +38,13 @@ class RecordingPrinter : public platform::Printer {
     std::vector<PrintedLine> lines;
     int jobsEnded = 0;
     int jobsKilled = 0;
-    int pagesStarted = 0;               // newPage calls in the current job
-    bool locked = false;                // refuses every paper or orientation change
-    std::set<std::string> failingTexts; // drawing these throws PrinterError
-    bool refuseJob = false;             // a job cannot start (startDoc throws)
-    bool failEnd = false;               // a job cannot end (endDoc throws)
+    int pagesStarted = 0;                // newPage calls in the current job
+    bool locked = false;                 // refuses every paper or orientation change
+    std::set<std::string> failingTexts;  // drawing these throws PrinterError
+    bool refuseJob = false;              // a job cannot start (startDoc throws)
+    bool failEnd = false;                // a job cannot end (endDoc throws)
+    platform::JobReport readinessReport; // what readiness() answers
+    platform::JobReport jobReport;       // what lastJob() answers after a job
     std::string name = "记录打印机";
 
     RecordingPrinter();
@@ -54,6 +56,8 @@ class RecordingPrinter : public platform::Printer {
     double pageWidth() const override;
     double pageHeight() const override;
     std::string deviceName() const override { return name; }
+    platform::JobReport readiness() override { return readinessReport; }
+    platform::JobReport lastJob() const override { return jobReport; }
 
     // Sets paper and orientation without the checks (a printer set up elsewhere).
     void forcePage(int paper, int orientation);

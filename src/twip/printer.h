@@ -2,8 +2,11 @@
 // The printer object the print engine draws on: a current position, a current
 // font, text measurement and drawing in page units, a draw width for lines and
 // the paper set-up. Page units are twips measured from the top-left corner of
-// the printable area; font sizes are points. Every operation the device cannot
-// carry out throws PrinterError, which callers may skip.
+// the printable area (the whole sheet on the Qt printer, qt_printer.h); font
+// sizes are points. Every operation the device cannot carry out throws
+// PrinterError, which callers may skip.
+
+#include "platform/print_queue.h"
 
 #include <stdexcept>
 #include <string>
@@ -89,6 +92,15 @@ class Printer {
     // Ends the job: the page goes to the device. Aborts it instead with killDoc.
     void endDoc();
     void killDoc();
+
+    // Asks the print system whether the device takes a job now: Refused, with
+    // the reason, when it does not. A device without a print system to ask
+    // has nothing against it (Unknown).
+    virtual JobReport readiness() { return {}; }
+    // What became of the last job ended with endDoc, looked at shortly after
+    // it was handed over (Refused when the print system did not take it:
+    // endDoc has thrown then). Unknown for a device without a print system.
+    virtual JobReport lastJob() const { return {}; }
 
   protected:
     virtual double measureWidth(const PrinterFont& font, const std::string& text) const = 0;

@@ -7,6 +7,7 @@
 #include "materials/package_fixture.h"
 #include "materials/save_folder.h"
 #include "platform/gbk.h"
+#include "platform/instance_lock.h"
 #include "support/fake_prompter.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,25 @@ TEST_F(PackageCheckTest, ACleanPackageHasNoFindingsAndGoesOntoTheDiscWhole) {
     EXPECT_EQ(materials::FindingsText(check), "");
 }
 
+// Thousands of strays make one line per kind beyond the first few.
+TEST_F(PackageCheckTest, ManyFindingsOfOneKindAreCounted) {
+    const fs::path folder = Save();
+    for (int i = 0; i < 25; ++i)
+        WriteBytes(folder / ("stray" + std::to_string(100 + i) + ".tmp"), "x");
+    const PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
+    const std::vector<std::string> lines =
+        materials::FindingLines(check, FindingLevel::Warning, materials::kFindingsPerKind);
+    ASSERT_EQ(lines.size(), materials::kFindingsPerKind + 1);
+    EXPECT_EQ(lines.back(), "……另有 15 个文件：不属于申报资料，不刻入光盘");
+    EXPECT_EQ(check.count(FindingLevel::Warning), 25);
+}
+
+// The lock of a save that runs while a case is checked.
+std::unique_ptr<platform::InstanceLock>& RunningSave() {
+    static std::unique_ptr<platform::InstanceLock> lock;
+    return lock;
+}
+
 // One breakage per case, made after the save; the lines expected among the
 // errors and the warnings (each expected line must appear, nothing else).
 TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
@@ -151,6 +171,18 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
           "说明.txt：不属于申报资料，不刻入光盘", "旧材料：不属于申报资料，不刻入光盘",
           "~APLPKG.saving：上次保存未完成留下的临时文件夹，不刻入光盘"},
          {"其他材料/Thumbs.db", "说明.txt"}},
+        {"a save running while the check runs, and one set aside",
+         {},
+         [](const fs::path& f) {
+             fs::create_directories(f / "~APLPKG.saving.1a2b");
+             fs::create_directories(f / "~APLPKG.未恢复的保存-20261207-101500");
+             RunningSave() = platform::InstanceLock::TryAcquire(f / materials::kPackageLockName);
+         },
+         {},
+         {"~APLPKG.saving.1a2b：另一个程序正在保存，本次检查的结果可能已经过时",
+          "~APLPKG.未恢复的保存-20261207-101500：未能恢复的一次保存留下的备份，不刻入光盘；"
+          "确认无用后可删除"},
+         {}},
         {"the list edited",
          {},
          [](const fs::path& f) {
@@ -254,6 +286,7 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
         if (!c.errors.empty() && !c.warnings.empty()) {
             EXPECT_LT(text.find("错误："), text.find("警告："));
         }
+        RunningSave().reset();
     }
 }
 

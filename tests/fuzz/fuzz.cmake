@@ -38,6 +38,9 @@ target_compile_definitions(${QUILLOR_FUZZ_TARGET} PRIVATE
 quillor_fuzz_entry(package_save)
 target_link_libraries(${QUILLOR_FUZZ_TARGET} PRIVATE quillor_core)
 
+quillor_fuzz_entry(package_repair)
+target_link_libraries(${QUILLOR_FUZZ_TARGET} PRIVATE quillor_core)
+
 if(TARGET quillor-import-mdb)
   quillor_fuzz_entry(jet_import ${CMAKE_SOURCE_DIR}/src/accessimport/ui/jet_runner.cpp)
   target_link_libraries(${QUILLOR_FUZZ_TARGET} PRIVATE quillor_core Qt6::Core SQLite::SQLite3)

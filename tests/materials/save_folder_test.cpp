@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -519,19 +520,127 @@ TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
 }
 #endif
 
-// Faults of the durability layer and of the file system, through its seam.
-TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
+// Faults of the durability layer and of the file system, through its seam:
+// the n-th flush, rename or hard link of a named file or folder fails. Before
+// the commit the previous package comes back byte for byte; a rollback that
+// cannot finish keeps its journal and backups, and the next repair finishes it.
+TEST_F(SaveTest, FaultsOfTheFileSystemRollTheSaveBack) {
+    using platform::FaultPoint;
+    const std::string staging = kStagingFolderName + std::string(".");
     struct Case {
         const char* name;
-        int failFlush; // the n-th flush fails (0: none)
-        bool noLinks;  // hard links cannot be made
+        FaultPoint point;
+        std::string subject; // the file or folder name (a staging folder: its prefix)
+        int occurrence;      // fails from this call on (0: no fault)
+        bool once;           // only that call fails, not the later ones
+        bool noLinks;        // hard links cannot be made
         bool saved;
-    } cases[] = {{"the flush of the copies fails", 1, false, false},
-                 {"the flush of the backups fails", 2, false, false},
-                 {"the flush before the commit fails", 3, false, false},
-                 {"the flush after the commit fails", 4, false, false},
-                 {"no hard links", 0, true, true},
-                 {"no hard links, the commit's flush fails", 3, true, false}};
+        SaveProblem problem;
+        std::vector<std::string> stuck;
+        std::string also{}; // the first rename onto this name fails too
+    } cases[] = {
+        {"the flush of a copy",
+         FaultPoint::Flush,
+         "1.part",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of the new list",
+         FaultPoint::Flush,
+         "材料清单.txt",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of the journal",
+         FaultPoint::Flush,
+         "journal",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of the backups",
+         FaultPoint::Flush,
+         staging,
+         2,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush of a new material folder",
+         FaultPoint::Flush,
+         "乙",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"the flush after the commit",
+         FaultPoint::Flush,
+         "包",
+         2,
+         true,
+         false,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"no hard links", FaultPoint::HardLink, "", 1, false, true, true, {}, {}},
+        {"no hard links, the commit's flush",
+         FaultPoint::Flush,
+         "包",
+         2,
+         true,
+         true,
+         false,
+         SaveProblem::FlushFailed,
+         {}},
+        {"a rename after a file was placed",
+         FaultPoint::Rename,
+         "C.pdf",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::WriteFailed,
+         {}},
+        {"no hard links, a rename after a file was placed",
+         FaultPoint::Rename,
+         "C.pdf",
+         1,
+         true,
+         true,
+         false,
+         SaveProblem::WriteFailed,
+         {}},
+        {"the commit's rename",
+         FaultPoint::Rename,
+         "APLPKG.XML",
+         1,
+         true,
+         false,
+         false,
+         SaveProblem::WriteFailed,
+         {}},
+        {"a rollback that cannot put a file back",
+         FaultPoint::Rename,
+         "A.pdf",
+         2,
+         false,
+         false,
+         false,
+         SaveProblem::WriteFailed,
+         {"甲/A.pdf"},
+         "C.pdf"},
+    };
     for (const Case& c : cases) {
         fs::remove_all(pkg());
         work({{"甲", {{"A", source("a.pdf", "old a")}, {"B", source("b.pdf", "old b")}}}});
@@ -539,24 +648,40 @@ TEST_F(SaveTest, FailedFlushesAndMissingHardLinks) {
         const Snapshot previous = Take(pkg());
         work({{"甲", {{"A", source("a2.pdf", "new a")}, {"B", ""}}},
               {"乙", {{"C", source("c.pdf", "c")}}}});
-        int flushes = 0;
-        platform::SetFaultHook([&](platform::FaultPoint point) {
-            return point == platform::FaultPoint::Flush
-                       ? ++flushes == c.failFlush
-                       : point == platform::FaultPoint::HardLink && c.noLinks;
+        int seen = 0, alsoSeen = 0;
+        platform::SetFaultHook([&](FaultPoint point, const fs::path& subject) {
+            if (point == FaultPoint::HardLink && c.noLinks)
+                return true;
+            const std::string name = util::PathToUtf8(subject.filename());
+            if (point == FaultPoint::Rename && name == c.also)
+                return ++alsoSeen == 1;
+            if (point != c.point ||
+                !(name == c.subject || (c.subject == staging && name.starts_with(staging))))
+                return false;
+            ++seen;
+            return c.once ? seen == c.occurrence : seen >= c.occurrence;
         });
         const SaveOutcome outcome = saveAgain(pkg());
-        platform::SetFaultHook({});
+        platform::ClearFaultHook();
         EXPECT_EQ(outcome.saved(), c.saved) << c.name;
         if (c.saved) {
             EXPECT_EQ(Take(pkg()).at("甲/A.pdf"), "new a") << c.name;
             EXPECT_FALSE(fs::exists(pkg() / "甲" / "B.pdf")) << c.name;
-        } else {
-            EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << c.name;
-            EXPECT_EQ(outcome.writeProblem, SaveProblem::FlushFailed) << c.name;
-            EXPECT_TRUE(outcome.stuck.empty()) << c.name;
-            EXPECT_EQ(Take(pkg()), previous) << c.name;
+            EXPECT_FALSE(SaveLeftovers(pkg())) << c.name;
+            continue;
         }
+        EXPECT_EQ(outcome.status, SaveStatus::WriteFailed) << c.name;
+        EXPECT_EQ(outcome.writeProblem, c.problem) << c.name;
+        EXPECT_EQ(outcome.stuck, c.stuck) << c.name;
+        if (c.stuck.empty()) {
+            EXPECT_EQ(Take(pkg()), previous) << c.name;
+            continue;
+        }
+        // Kept for the next repair, which puts the previous package back.
+        EXPECT_TRUE(HasInterruptedSave(util::PathToUtf8(pkg()))) << c.name;
+        EXPECT_EQ(RepairPackage(util::PathToUtf8(pkg())).result, RepairResult::RolledBack)
+            << c.name;
+        EXPECT_EQ(Take(pkg()), previous) << c.name;
     }
 }
 
@@ -608,6 +733,12 @@ TEST_F(SaveTest, OnlyWhatThePackageStoredIsRemoved) {
          {{"甲", {{"A", ""}, {"B", inside}}}},
          {"甲/A.doc", "甲/B.doc"},
          {}},
+        {"an entry retitled while its link is still the source",
+         {{"其他材料", {{"其他新增材料1", source("r.jpg", "r")}}}},
+         {},
+         {{"其他材料", {{"补充说明", source("r.jpg", "r")}}}},
+         {"其他材料/补充说明.jpg"},
+         {"其他材料/其他新增材料1.jpg"}},
         {"the source of an entry that fails",
          {{"甲", {{"A", source("a.doc", "a")}}}},
          {},
@@ -713,6 +844,7 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         bool repair;   // --repair
         int exit;
         std::string says;
+        bool saving = false; // a save holds the folder's lock meanwhile
     } cases[] = {
         {"good", old, false, false, 0, "可以刻录"},
         {"damaged", damaged, false, false, 1, "不能刻录"},
@@ -722,8 +854,11 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         {"interrupted, read-only", interruptedCopy, true, true, 1, "目录只读：不作任何修复"},
         {"good, read-only", old, true, true, 0, "目录只读"},
         {"no package", dir_ / "源", false, false, 2, "没有可以读取的申报资料"},
+        {"a save running", old, false, true, 0, "另一个程序正在保存到", true},
     };
     for (const Case& c : cases) {
+        const auto saving =
+            c.saving ? platform::InstanceLock::TryAcquire(c.folder / kPackageLockName) : nullptr;
         const Snapshot before = Take(c.folder);
         const fs::path out = dir_ / "check.out";
         WriteAll(out, "");
@@ -748,6 +883,99 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
         }
     }
     EXPECT_EQ(Take(mixed), Take(old)); // rolled back byte for byte
+}
+#endif
+
+// The lock goes last: when it is released the staging folder is gone, and
+// the next saver finds the folder as the save left it.
+TEST_F(SaveTest, TheLockIsReleasedAfterTheStagingFolderIsGone) {
+    class AtRelease final : public SaveObserver {
+      public:
+        explicit AtRelease(fs::path folder) : folder_(std::move(folder)) {}
+        void stage(SaveStage stage, const std::string&) override {
+            if (stage != SaveStage::Release)
+                return;
+            ++releases;
+            for (const auto& entry : fs::directory_iterator(folder_))
+                left.push_back(util::PathToUtf8(entry.path().filename()));
+        }
+        int releases = 0;
+        std::vector<std::string> left;
+
+      private:
+        fs::path folder_;
+    };
+    work({{"甲", {{"A", source("a.pdf", "a")}}}});
+    ASSERT_TRUE(save(pkg()).saved());
+    AtRelease observer(pkg());
+    work({{"甲", {{"A", source("a2.pdf", "a2")}}}});
+    ASSERT_TRUE(saveAgain(pkg(), &observer).saved());
+    EXPECT_EQ(observer.releases, 1);
+    std::sort(observer.left.begin(), observer.left.end());
+    EXPECT_EQ(observer.left,
+              (std::vector<std::string>{"APLPKG.XML", "~APLPKG.lock", "材料清单.txt", "甲"}));
+    EXPECT_FALSE(SaveLeftovers(pkg()));
+    // An empty lock file left by a save killed as it began goes with the next repair.
+    WriteAll(pkg() / kPackageLockName, "");
+    fs::last_write_time(pkg() / kPackageLockName,
+                        fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    EXPECT_EQ(RepairPackage(util::PathToUtf8(pkg())).result, RepairResult::Nothing);
+    EXPECT_FALSE(SaveLeftovers(pkg()));
+    // A lock file that is a folder: nothing is saved, and the message says why.
+    fs::create_directory(pkg() / kPackageLockName);
+    const SaveOutcome refused = saveAgain(pkg());
+    EXPECT_EQ(refused.status, SaveStatus::LockRefused);
+    EXPECT_EQ(SaveFailureText(refused, "D:\\包"),
+              "无法锁定【D:\\包】（~APLPKG.lock是文件夹），为免与其他程序同时写入，未保存。"
+              "请检查该目录及其中的 ~APLPKG.lock。");
+}
+
+#ifndef _WIN32
+// After a kill the applicant deletes the half-updated material folder: its
+// backups prove it existed, so the repair makes it again. Where backups are
+// lost too, the repair names only files that hold new content, and the next
+// save sets the staging folder aside and rewrites the whole package.
+TEST_F(SaveChildTest, ARepairThatFailedDoesNotBlockTheNextSave) {
+    work({{"甲", {{"A", source("a.txt", "old a")}, {"B", source("b.txt", "old b")}}}});
+    const fs::path old = dir_ / "旧包";
+    ASSERT_TRUE(save(old).saved());
+    const Snapshot oldFiles = Take(old);
+    work({{"甲", {{"A", source("a2.txt", "new a")}, {"B", source("b2.txt", "new b")}}}});
+    const fs::path mixed = dir_ / "中断";
+    long kill = 1;
+    for (; kill < 100; ++kill) { // killed once 甲/A.txt holds the new content
+        Restore(old, mixed);
+        child(mixed, util::PathToUtf8(mixed), kill);
+        if (ReadAll(mixed / "甲" / "A.txt") == "new a" &&
+            HasInterruptedSave(util::PathToUtf8(mixed)))
+            break;
+    }
+    ASSERT_LT(kill, 100);
+    fs::remove_all(mixed / "甲");
+    EXPECT_EQ(RepairPackage(util::PathToUtf8(mixed)).result, RepairResult::RolledBack);
+    EXPECT_EQ(Take(mixed), oldFiles);
+
+    Restore(old, mixed);
+    child(mixed, util::PathToUtf8(mixed), kill);
+    for (const auto& entry : fs::directory_iterator(mixed))
+        if (IsStagingFolderName(util::PathToUtf8(entry.path().filename())))
+            for (const auto& file : fs::directory_iterator(entry.path()))
+                if (file.path().extension() == ".old")
+                    fs::remove(file.path()); // the backups lost
+    const PackageRepair failed = RepairPackage(util::PathToUtf8(mixed));
+    EXPECT_EQ(failed.result, RepairResult::Failed);
+    EXPECT_EQ(failed.stuck, std::vector<std::string>{"甲/A.txt"});
+
+    const SaveOutcome outcome = saveAgain(mixed);
+    ASSERT_TRUE(outcome.saved());
+    ASSERT_TRUE(outcome.setAside.starts_with(kSetAsidePrefix)) << outcome.setAside;
+    EXPECT_TRUE(fs::exists(mixed / util::PathFromUtf8(outcome.setAside) / kJournalName));
+    EXPECT_NE(SetAsideSentence(outcome, "D:\\包").find(outcome.setAside), std::string::npos);
+    EXPECT_EQ(ReadAll(mixed / "甲" / "B.txt"), "new b");
+    EXPECT_FALSE(HasInterruptedSave(util::PathToUtf8(mixed)));
+    const PackageCheck check = CheckPackage(util::PathToUtf8(mixed), nullptr);
+    EXPECT_TRUE(check.burnable()) << FindingsText(check);
+    EXPECT_NE(FindingsText(check).find(outcome.setAside), std::string::npos);
 }
 #endif
 

@@ -1,10 +1,15 @@
 #include "platform/instance_lock.h"
 
+#include "platform/file_copy.h"
+
 #include "support/fake_prompter.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #ifndef _WIN32
@@ -18,6 +23,11 @@ namespace fs = std::filesystem;
 using platform::InstanceLock;
 
 namespace {
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 class InstanceLockTest : public ::testing::Test {
   protected:
@@ -87,6 +97,88 @@ TEST_F(InstanceLockTest, ALockFileThatCannotBeWrittenFailsClosed) {
 }
 
 #ifndef _WIN32
+// One scheme on every file system. Where flock fails (an NFS share without
+// its lock daemon, here the fault seam), the exclusive creation is the lock
+// and the holder named in the file decides whether it is stale.
+TEST_F(InstanceLockTest, WithoutFlockTheHolderNamedInTheFileDecides) {
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const pid_t gone = fork(); // a process of this host that has ended
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string self = std::to_string(getpid()) + "\nquillor\n" + host + "\n";
+    struct Case {
+        const char* name;
+        std::string content;
+        int ageSeconds;
+        bool flock;
+        InstanceLock::Outcome expected;
+    } cases[] = {
+        {"held by this process", self, 0, false, InstanceLock::Outcome::HeldElsewhere},
+        {"a holder of this host that has ended", std::to_string(gone) + "\nquillor\n" + host + "\n",
+         0, false, InstanceLock::Outcome::Acquired},
+        {"another host's", "4321\nquillor\n另一台\n2026-12-07 09:30:00\n", 0, false,
+         InstanceLock::Outcome::OtherHost},
+        {"empty, being written", "", 0, false, InstanceLock::Outcome::HeldElsewhere},
+        {"empty, left by a killed holder", "", 120, false, InstanceLock::Outcome::Acquired},
+        {"another host's, where flock says nobody holds it",
+         "4321\nquillor\n另一台\n2026-12-07 09:30:00\n", 0, true, InstanceLock::Outcome::Acquired},
+    };
+    const fs::path lock = dir_ / "x.lock";
+    for (const Case& c : cases) {
+        fs::remove(lock);
+        std::ofstream(lock, std::ios::binary) << c.content;
+        fs::last_write_time(lock,
+                            fs::file_time_type::clock::now() - std::chrono::seconds(c.ageSeconds));
+        platform::SetFaultHook([&c](platform::FaultPoint point) {
+            return point == platform::FaultPoint::Lock && !c.flock;
+        });
+        InstanceLock::Attempt attempt;
+        auto held = InstanceLock::TryAcquire(lock, &attempt);
+        platform::ClearFaultHook();
+        EXPECT_EQ(attempt.outcome, c.expected) << c.name;
+        if (c.expected == InstanceLock::Outcome::OtherHost) {
+            EXPECT_EQ(platform::DescribeHolder(attempt.holder),
+                      "计算机 另一台 上的进程 4321（2026-12-07 09:30:00 起）");
+        }
+        if (held) {
+            EXPECT_NE(ReadAll(lock).find(std::to_string(getpid()) + "\nquillor\n"),
+                      std::string::npos)
+                << c.name;
+            held.reset();
+            EXPECT_FALSE(fs::exists(lock)) << c.name; // a released lock leaves no file
+        }
+    }
+}
+
+// A lock left by another user's crashed program cannot be opened for
+// writing: it is opened for reading and flocked, and nobody holding it makes
+// it stale.
+TEST_F(InstanceLockTest, AnotherUsersStaleLockIsTaken) {
+    const fs::path lock = dir_ / "x.lock";
+    std::ofstream(lock) << "77\nquillor\nsomewhere\n";
+    fs::permissions(lock, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(9);
+        InstanceLock::Attempt attempt;
+        const auto held = InstanceLock::TryAcquire(lock, &attempt);
+        _exit(held && attempt.outcome == InstanceLock::Outcome::Acquired ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // Held by a running holder, it stays held.
+    fs::permissions(lock, fs::perms::owner_all);
+    auto first = InstanceLock::TryAcquire(lock);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(platform::ProbeLock(lock).outcome, InstanceLock::Outcome::HeldElsewhere);
+    first.reset();
+    EXPECT_EQ(platform::ProbeLock(lock).outcome, InstanceLock::Outcome::Acquired);
+}
+
 TEST_F(InstanceLockTest, KilledHolderNeverLocksTheUserOut) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);

@@ -146,25 +146,80 @@ TEST_F(PrintActionTest, SetPrinterPageChangesOnlyWhatDiffers) {
     EXPECT_EQ(page.paperSize(), platform::PaperA4);
 }
 
-TEST_F(PrintActionTest, AJobThatCannotStartOrEndIsReportedWithThePrintersName) {
+// The job's own failures, and what the print system says of the printer
+// before and of the job after: only a job that reached the printer counts as
+// printed, and each case is one message.
+TEST_F(PrintActionTest, AJobThatDoesNotPrintIsReportedWithThePrintersNameAndTheReason) {
+    using Outcome = platform::JobReport::Outcome;
     const struct {
         bool refuse, failEnd;
+        platform::JobReport ready, job;
         const char* text;
+        const char* title;
+        bool printed, drawn;
     } cases[] = {
-        {true, false, "打印机【办公室打印机】无法开始打印作业，未能打印。"},
-        {false, true, "打印机【办公室打印机】未能完成打印作业，打印结果可能不完整。"},
+        {true,
+         false,
+         {},
+         {},
+         "打印机【办公室打印机】无法开始打印作业，未能打印。",
+         "错误",
+         false,
+         false},
+        {false,
+         true,
+         {},
+         {},
+         "打印机【办公室打印机】未能完成打印作业，打印结果可能不完整。",
+         "错误",
+         false,
+         true},
+        {false,
+         false,
+         {Outcome::Refused, "正在维护"},
+         {},
+         "打印机【办公室打印机】现在不接受打印作业，未能打印。\n原因：正在维护。",
+         "错误",
+         false,
+         false},
+        {false,
+         true,
+         {},
+         {Outcome::Refused, "队列已满"},
+         "打印机【办公室打印机】没有接受打印作业，未能打印。\n原因：队列已满。",
+         "错误",
+         false,
+         true},
+        {false,
+         false,
+         {},
+         {Outcome::Failed, ""},
+         "打印作业已送到打印机【办公室打印机】，但没有打印出来。",
+         "错误",
+         false,
+         true},
+        {false,
+         false,
+         {},
+         {Outcome::Held, "缺纸"},
+         "打印作业已送到打印机，但打印机已停止：打印机【办公室打印机】恢复工作后才会打印。"
+         "\n原因：缺纸。",
+         "提示",
+         true,
+         true},
     };
     for (const auto& c : cases) {
         RecordingPrinter refusing;
         refusing.name = "办公室打印机";
         refusing.refuseJob = c.refuse;
         refusing.failEnd = c.failEnd;
+        refusing.readinessReport = c.ready;
+        refusing.jobReport = c.job;
         prompter->messages.clear();
-        EXPECT_FALSE(PrintForm(refusing, window.controls(), 0, 1.65f)) << c.text;
+        EXPECT_EQ(PrintForm(refusing, window.controls(), 0, 1.65f), c.printed) << c.text;
         ASSERT_EQ(prompter->messages.size(), 1u) << c.text;
         EXPECT_EQ(prompter->messages[0].text, c.text);
-        EXPECT_EQ(prompter->messages[0].title, "错误");
-        EXPECT_EQ(refusing.jobsEnded, 0);
-        EXPECT_EQ(refusing.visibleTexts().empty(), c.refuse); // nothing drawn without a job
+        EXPECT_EQ(prompter->messages[0].title, c.title);
+        EXPECT_EQ(refusing.visibleTexts().empty(), !c.drawn) << c.text;
     }
 }

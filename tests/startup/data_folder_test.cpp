@@ -154,7 +154,7 @@ TEST_F(DataFolder, FirstStartCopiesTheTemplateLaterStartsKeepTheUsersOwn) {
     fs::remove(copy);
     platform::SetFaultHook([](platform::FaultPoint) { return true; });
     EXPECT_FALSE(startup::ProvideTemplateDatabase(choice, message));
-    platform::SetFaultHook({});
+    platform::ClearFaultHook();
     EXPECT_TRUE(Listing(user).empty());
 }
 

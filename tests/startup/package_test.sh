@@ -44,6 +44,7 @@ dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sort >"$work/files"
 sort >"$work/expected" <<LIST
 ./usr/bin/quillor
 ./usr/bin/quillor-import-mdb
+./usr/lib/quillor/quillor-cups.so
 ./usr/lib/quillor/quillor-disc.so
 ./usr/lib/quillor/quillor-heif.so
 ./usr/lib/quillor/quillor-pdf.so
@@ -65,7 +66,7 @@ check "Architecture" test "$(field Architecture)" = "$arch"
 check "Maintainer" test -n "$(field Maintainer)"
 depends="$(field Depends | tr -d ' ')"
 for needed in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6core6 libsqlite3-0 libxml2 \
-    libmdb3 libfontconfig1 libpoppler-qt6-3 libqpdf29 libisofs6 libburn4 libsane1 libheif1 libtiff6 libssl3 qt6-image-formats-plugins fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
+    libmdb3 libfontconfig1 libpoppler-qt6-3 libqpdf29 libisofs6 libburn4 libsane1 libcups2 libheif1 libtiff6 libssl3 qt6-image-formats-plugins fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
     check "Depends names $needed" grep -qE "(^|,)$needed(\(|,|$)" <<<"$depends"
 done
 # Every declared package is one this Debian knows (they are all installed here,
@@ -169,6 +170,12 @@ as_self_with "$work/home-self" quillor --check-package "$pkg" || true
 check "package check: the PDF is read" test -z "$(grep -F 'PDF文件' "$work/stdout")"
 check "package check: the reader module is found" test ! -s "$work/stderr"
 
+# An option that is neither the program's nor Qt's starts no window.
+status=0
+as_self_with "$work/home-self" quillor --bogus || status=$?
+check "unknown option: exit status 2" test "$status" -eq 2
+check "unknown option: usage" grep -qF "无法识别的选项或参数：--bogus" "$work/stderr"
+
 snapshot >"$work/after"
 check "installation untouched" diff -u "$work/before" "$work/after"
 
@@ -181,7 +188,7 @@ own -R "$portable" "$work/home-p"
 check "portable, writable: start" run_with "$work/home-p" "$portable/quillor" --check
 check "portable, writable: data beside the program" grep -qxF "数据文件夹: $portable" "$work/stdout"
 check "portable, writable: nothing left beside the program" \
-    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-disc.so quillor-heif.so quillor-import-mdb quillor-pdf.so quillor-pdfwrite.so quillor-scanner.so quillor-tiff.so $db_name "
+    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-cups.so quillor-disc.so quillor-heif.so quillor-import-mdb quillor-pdf.so quillor-pdfwrite.so quillor-scanner.so quillor-tiff.so $db_name "
 check "portable, writable: user folder untouched" test ! -e "$work/home-p/.local"
 chmod -R a-w "$portable"
 check "portable, read-only: start" run_with "$work/home-p" "$portable/quillor" --check

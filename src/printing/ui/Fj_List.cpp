@@ -270,7 +270,11 @@ void Fj_List::Command1_Click(int index) {
         break;
     case 2:
         // Cancelling the set-up leaves the printer as it was, without a word.
-        platform::CurrentPrompter().printerSetup(printer());
+        // The printer chosen stays the one printed on until the program ends,
+        // in this window and the others.
+        if (platform::CurrentPrompter().printerSetup(printer()))
+            if (auto* chosen = dynamic_cast<platform::ui::QtPrinter*>(&printer()))
+                chosen->rememberAsChosen();
         break;
     default:
         break;

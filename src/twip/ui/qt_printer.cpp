@@ -1,16 +1,22 @@
 #include "twip/ui/qt_printer.h"
 
 #include "platform/pdf_tounicode.h"
+#include "platform/print_queue.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPageRanges>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRawFont>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -96,11 +102,79 @@ void RewriteToUnicode(const QString& pdf, const QList<QFont>& fonts) {
     }
 }
 
+// The options Qt's print dialog keeps for CUPS on the print engine, as
+// name-value pairs (page-ranges, page-set, number-up, the driver's options).
+const auto kCupsOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+// The job options of a printer as its dialog left them: what Qt's own CUPS
+// engine sends, and the colour mode (Qt's engine only draws in grey; the
+// driver is told too, so that a colour printer prints in black).
+std::vector<std::pair<std::string, std::string>> JobOptions(QPrinter& printer) {
+    std::vector<std::pair<std::string, std::string>> options;
+    options.emplace_back("media", printer.pageLayout().pageSize().key().toStdString());
+    if (printer.copyCount() > 1) {
+        options.emplace_back("copies", std::to_string(printer.copyCount()));
+        if (printer.collateCopies())
+            options.emplace_back("Collate", "True");
+    }
+    const bool portrait = printer.pageLayout().orientation() == QPageLayout::Portrait;
+    switch (printer.duplex()) {
+    case QPrinter::DuplexNone:
+        options.emplace_back("sides", "one-sided");
+        break;
+    case QPrinter::DuplexAuto:
+        options.emplace_back("sides", portrait ? "two-sided-long-edge" : "two-sided-short-edge");
+        break;
+    case QPrinter::DuplexLongSide:
+        options.emplace_back("sides", "two-sided-long-edge");
+        break;
+    case QPrinter::DuplexShortSide:
+        options.emplace_back("sides", "two-sided-short-edge");
+        break;
+    }
+    if (printer.colorMode() == QPrinter::GrayScale)
+        options.emplace_back("print-color-mode", "monochrome");
+    if (printer.printRange() == QPrinter::PageRange && !printer.pageRanges().isEmpty())
+        options.emplace_back("page-ranges", printer.pageRanges().toString().toStdString());
+    const QStringList cups = printer.printEngine()->property(kCupsOptions).toStringList();
+    for (qsizetype i = 0; i + 1 < cups.size(); i += 2)
+        options.emplace_back(cups[i].toStdString(), cups[i + 1].toStdString());
+    return options;
+}
+
+QString& ChosenPrinterName() {
+    static QString name;
+    return name;
+}
+
 } // namespace
 
-QtPrinter::QtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {}
+// The PDF file a job for a queue is drawn into, on a PDF printer with the
+// queue's page, resolution and colour mode.
+struct QtPrinter::Spool {
+    explicit Spool(const QPrinter& queue) : pdf(QPrinter::HighResolution) {
+        pdf.setOutputFormat(QPrinter::PdfFormat);
+        pdf.setOutputFileName(folder.filePath(QStringLiteral("job.pdf")));
+        pdf.setResolution(queue.resolution());
+        pdf.setPageLayout(queue.pageLayout());
+        pdf.setFullPage(queue.fullPage());
+        pdf.setColorMode(queue.colorMode());
+        pdf.setDocName(queue.docName());
+        pdf.setCreator(queue.creator());
+    }
 
-QtPrinter::QtPrinter(const QString& pdfPath) : QtPrinter() {
+    QTemporaryDir folder;
+    QPrinter pdf;
+};
+
+QtPrinter::QtPrinter() : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    const QString chosen = ChosenPrinter();
+    if (!chosen.isEmpty() && !QPrinterInfo::printerInfo(chosen).isNull())
+        printer_->setPrinterName(chosen);
+}
+
+QtPrinter::QtPrinter(const QString& pdfPath)
+    : printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     printer_->setOutputFormat(QPrinter::PdfFormat);
     printer_->setOutputFileName(pdfPath);
     printer_->setPageSize(QPageSize(QPageSize::A4));
@@ -169,16 +243,35 @@ double QtPrinter::measureHeight(const PrinterFont& font, const std::string&) con
     return QFontMetricsF(deviceFont(font), printer_.get()).height();
 }
 
+// A printer whose engine writes PDF for CUPS (not the preview's engine, not
+// a PDF file), with the print system at hand to send it.
+bool QtPrinter::spoolsToQueue() const {
+    const QPaintEngine* engine = printer_->paintEngine();
+    return printer_->outputFormat() == QPrinter::NativeFormat &&
+           !printer_->printerName().isEmpty() && engine && engine->type() == QPaintEngine::Pdf &&
+           HavePrintSystem();
+}
+
 QPainter& QtPrinter::painter() {
     if (!painter_)
         painter_ = std::make_unique<QPainter>();
     if (!painter_->isActive()) {
-        // Origin at the printable area: no margins beyond what the device needs.
-        printer_->setFullPage(false);
-        printer_->setPageMargins(printer_->pageLayout().minimumMargins(),
-                                 printer_->pageLayout().units());
-        if (!painter_->begin(printer_.get()))
+        // The origin at the sheet's corner, after the printer (and with it
+        // its paper and margins) has been chosen.
+        printer_->setFullPage(true);
+        lastJob_ = {};
+        QPaintDevice* device = printer_.get();
+        if (spoolsToQueue()) {
+            auto spool = std::make_unique<Spool>(*printer_);
+            if (!spool->folder.isValid())
+                throw PrinterError("no temporary folder for the print job");
+            spool_ = std::move(spool);
+            device = &spool_->pdf;
+        }
+        if (!painter_->begin(device)) {
+            spool_.reset();
             throw PrinterError("cannot start the print job");
+        }
         double scale = printer_->resolution() / kTwipsPerInch;
         painter_->scale(scale, scale);
         painter_->setRenderHint(QPainter::Antialiasing);
@@ -208,6 +301,17 @@ void QtPrinter::drawLine(double x1, double y1, double x2, double y2, int drawWid
     p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
 }
 
+JobReport QtPrinter::readiness() {
+    if (!spoolsToQueue())
+        return {};
+    return QueueReadiness(printer_->printerName().toStdString());
+}
+
+void QtPrinter::rememberAsChosen() const {
+    if (printer_->outputFormat() == QPrinter::NativeFormat)
+        RememberChosenPrinter(printer_->printerName());
+}
+
 std::string QtPrinter::deviceName() const {
     const QString name = printer_->outputFormat() == QPrinter::PdfFormat
                              ? printer_->outputFileName()
@@ -221,29 +325,58 @@ void QtPrinter::startJob() {
 
 void QtPrinter::finishJob() {
     painter(); // a job without any drawing still sends its (empty) page
-    if (!painter_->end())
+    if (!painter_->end()) {
+        spool_.reset();
+        usedFonts_.clear();
         throw PrinterError("cannot end the print job");
+    }
     if (printer_->outputFormat() == QPrinter::PdfFormat)
         RewriteToUnicode(printer_->outputFileName(), usedFonts_);
+    if (spool_)
+        sendSpool();
     usedFonts_.clear();
+    if (lastJob_.outcome == JobReport::Outcome::Refused)
+        throw PrinterError("the print system did not take the job");
+}
+
+void QtPrinter::sendSpool() {
+    const std::unique_ptr<Spool> spool = std::move(spool_);
+    RewriteToUnicode(spool->pdf.outputFileName(), usedFonts_);
+    PrintJob job;
+    job.queue = printer_->printerName().toStdString();
+    job.pdf = std::filesystem::path(spool->pdf.outputFileName().toStdU16String());
+    const QString title = printer_->docName();
+    job.title = (title.isEmpty() ? QCoreApplication::applicationName() : title).toStdString();
+    job.options = JobOptions(*printer_);
+    lastJob_ = SendPrintJob(job);
 }
 
 void QtPrinter::startNewPage() {
     painter(); // the first page is begun even when nothing was drawn on it
-    if (!printer_->newPage())
+    QPrinter& device = spool_ ? spool_->pdf : *printer_;
+    if (!device.newPage())
         throw PrinterError("cannot start a new page");
 }
 
 void QtPrinter::abortJob() {
     usedFonts_.clear();
     if (painter_ && painter_->isActive()) {
-        printer_->abort();
+        (spool_ ? spool_->pdf : *printer_).abort();
         painter_->end();
     }
+    spool_.reset(); // nothing goes to the queue
 }
 
 int SystemPrinterCount() {
     return int(QPrinterInfo::availablePrinterNames().size());
+}
+
+void RememberChosenPrinter(const QString& name) {
+    ChosenPrinterName() = name;
+}
+
+QString ChosenPrinter() {
+    return ChosenPrinterName();
 }
 
 } // namespace platform::ui

@@ -1,7 +1,16 @@
 #pragma once
-// The printer interface on a Qt printer: the system's default printer, or a
-// PDF file. Page units are twips from the printable area's top-left corner;
-// text is drawn from its top-left corner; fonts keep their true point sizes.
+// The printer interface on a Qt printer: the system's default printer (or the
+// one chosen in a set-up dialog), or a PDF file. Page units are twips from
+// the sheet's top-left corner: the page stands on every printer where the
+// preview and its PDF show it, and a printer whose driver declares margins
+// leaves out only what lies in them (the forms keep well clear of the edges).
+// Text is drawn from its top-left corner; fonts keep their true point sizes.
+//
+// Through CUPS a job is written into a PDF file of its own, its ToUnicode
+// maps made to read as drawn (as in a PDF file the program writes), and
+// handed to the queue with the printer's options (copies, page ranges,
+// sides, colour mode) through platform/print_queue.h, which also says what
+// became of it. Qt's own CUPS engine does the same without either.
 
 #include "twip/printer.h"
 
@@ -18,7 +27,8 @@ namespace platform::ui {
 
 class QtPrinter final : public Printer {
   public:
-    // The system's default printer.
+    // The printer chosen in a set-up dialog while the program runs
+    // (RememberChosenPrinter), else the system's default printer.
     QtPrinter();
     // Writes the job into a PDF file instead.
     explicit QtPrinter(const QString& pdfPath);
@@ -36,6 +46,11 @@ class QtPrinter final : public Printer {
     double pageWidth() const override;
     double pageHeight() const override;
     std::string deviceName() const override;
+    JobReport readiness() override;
+    JobReport lastJob() const override { return lastJob_; }
+
+    // Makes this printer the one printers made afterwards start on.
+    void rememberAsChosen() const;
 
   protected:
     double measureWidth(const PrinterFont& font, const std::string& text) const override;
@@ -48,11 +63,18 @@ class QtPrinter final : public Printer {
     void abortJob() override;
 
   private:
+    struct Spool;
+
     QFont deviceFont(const PrinterFont& font) const;
     QPainter& painter();
+    // Whether jobs go through the print system's queue (CUPS) as a PDF file.
+    bool spoolsToQueue() const;
+    void sendSpool();
 
     std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<Spool> spool_; // the running job's PDF for the queue
     std::unique_ptr<QPainter> painter_;
+    JobReport lastJob_;
     // The faces drawn with in this job (family, bold, italic), for the
     // ToUnicode maps of a PDF.
     QList<QFont> usedFonts_;
@@ -60,5 +82,11 @@ class QtPrinter final : public Printer {
 
 // Number of printers the system knows.
 int SystemPrinterCount();
+
+// The printer chosen in a set-up dialog, by name: printers made afterwards
+// start on it (while the system still has it) until the program ends. An
+// empty name forgets it.
+void RememberChosenPrinter(const QString& name);
+QString ChosenPrinter();
 
 } // namespace platform::ui
