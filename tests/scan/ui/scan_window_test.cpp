@@ -9,8 +9,8 @@
 
 #include "materials/manifest_fixture.h"
 #include "platform/xmldoc.h"
-#include "scan/jpeg.h"
 #include "scan/image_fixture.h"
+#include "scan/jpeg.h"
 #include "scan/scan_fixture.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
@@ -235,12 +235,14 @@ TEST_F(ScanWindowTest, AScanIsLinkedExactlyAsAFileChosenByHand) {
     EXPECT_TRUE(w.CmdShrink().enabled());
     const std::string scanned = Snapshot();
 
-    // The same file, cleared and chosen with ">>>".
+    // The same file, cleared and chosen with ">>>" (whose size shows once the
+    // material is listed again).
     prompter_->answers = {platform::MsgAnswer::Yes};
     w.CmdRemoveFJ_Click();
     EXPECT_EQ(Link(), "");
     prompter_->openAnswers = {pdf};
     w.selectWjlbFile();
+    w.MedFlex1_Click();
     EXPECT_EQ(Snapshot(), scanned);
 }
 
