@@ -14,7 +14,7 @@ PACKAGES=(
   dpkg-dev file desktop-file-utils
   libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
   libsane-dev sane-utils libqpdf-dev qpdf libssl-dev ccache
-  libjpeg-dev zlib1g-dev qt6-image-formats-plugins
+  libjpeg-dev zlib1g-dev qt6-image-formats-plugins libheif-dev libtiff-dev
   libcups2-dev cups cups-client cups-filters
   g++-mingw-w64-x86-64-posix
 )

@@ -40,7 +40,7 @@ fi
 inc=$(mktemp -d)
 trap 'rm -rf "$inc"' EXIT
 mkdir -p "$inc/glib-2.0"
-for h in sqlite3.h sqlite3ext.h unicode qpdf openssl jpeglib.h jmorecfg.h mdbtools.h zlib.h zconf.h; do
+for h in sqlite3.h sqlite3ext.h unicode qpdf openssl jpeglib.h jmorecfg.h jerror.h mdbtools.h zlib.h zconf.h; do
   [ -e "/usr/include/$h" ] && ln -s "/usr/include/$h" "$inc/$h"
 done
 [ -d /usr/include/libxml2/libxml ] && ln -s /usr/include/libxml2/libxml "$inc/libxml"

@@ -41,6 +41,13 @@ Scanner& CurrentScanner() {
     return *Installed();
 }
 
+std::shared_ptr<Scanner> SharedScanner() {
+    std::lock_guard<std::mutex> guard(Lock());
+    if (!Installed())
+        Installed() = MakeSaneScanner();
+    return Installed();
+}
+
 std::shared_ptr<Scanner> SetScanner(std::shared_ptr<Scanner> scanner) {
     std::lock_guard<std::mutex> guard(Lock());
     std::shared_ptr<Scanner> previous = std::move(Installed());

@@ -68,6 +68,9 @@ class Scanner {
 
 // The scanner system the program uses now (SANE unless a test installed one).
 Scanner& CurrentScanner();
+// The same, kept alive by a caller that may outlive its replacement (a search
+// for scanners that nobody waits for).
+std::shared_ptr<Scanner> SharedScanner();
 std::shared_ptr<Scanner> SetScanner(std::shared_ptr<Scanner> scanner);
 // The SANE implementation; a scanner without any device where SANE is
 // missing, which says so when the program's scanner module is missing.

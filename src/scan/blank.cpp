@@ -6,65 +6,106 @@
 
 namespace scan {
 
-// The page is reduced to cells of about 1/16 inch: averaging removes the
-// noise of paper and scanner, while a stroke of text still darkens its cell.
-// Ink is a cell clearly darker than the paper (the median cell).
-BlankMeasure MeasureInk(const Raster& page, double dpi) {
-    BlankMeasure m;
-    if (page.empty())
-        return m;
-    const Raster grey = ToGrey(page);
+InkMeter::InkMeter(int width, int height, double dpi)
+    : width_(std::max(0, width)), height_(std::max(0, height)) {
     if (dpi <= 0)
-        dpi = std::max(grey.width, grey.height) / 11.69;
-    const int cell = std::max(1, static_cast<int>(std::lround(dpi / 16.0)));
-    const int marginX = grey.width * 4 / 100, marginY = grey.height * 4 / 100;
-    const int cols = (grey.width - 2 * marginX) / cell;
-    const int rows = (grey.height - 2 * marginY) / cell;
+        dpi = std::max(width_, height_) / 11.69;
+    pool_ = std::max(1, static_cast<int>(std::ceil(dpi / 150.0 - 1e-9)));
+    dpi_ = dpi / pool_;
+    pooledWidth_ = (width_ + pool_ - 1) / pool_;
+    pooledHeight_ = (height_ + pool_ - 1) / pool_;
+    darkest_.assign(static_cast<std::size_t>(pooledWidth_) * pooledHeight_, 255);
+}
+
+void InkMeter::add(const std::uint8_t* row, int channels) {
+    if (y_ >= height_)
+        return;
+    // Locals: the compiler may not keep members in registers across writes
+    // through a byte pointer.
+    const int width = width_, pool = pool_;
+    std::uint8_t* out = darkest_.data() + static_cast<std::size_t>(y_ / pool) * pooledWidth_;
+    if (pool == 1 && channels == 3) {
+        for (int x = 0; x < width; ++x)
+            out[x] = std::min(std::min(row[3 * x], row[3 * x + 1]), row[3 * x + 2]);
+    } else if (pool == 1 && channels == 1) {
+        std::copy(row, row + width, out);
+    } else {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * channels;
+            std::uint8_t v = p[0];
+            for (int c = 1; c < channels; ++c)
+                v = std::min(v, p[c]);
+            std::uint8_t& cell = out[x / pool];
+            cell = std::min(cell, v);
+        }
+    }
+    ++y_;
+}
+
+BlankMeasure InkMeter::result() const {
+    BlankMeasure m;
+    const int w = pooledWidth_, h = pooledHeight_;
+    const int marginX = w * 4 / 100, marginY = h * 4 / 100;
+    const int cell = std::max(2, static_cast<int>(std::lround(dpi_ / 32.0)));
+    const int cols = (w - 2 * marginX) / cell, rows = (h - 2 * marginY) / cell;
     if (cols <= 0 || rows <= 0)
         return m;
-    std::vector<std::uint8_t> cells(static_cast<std::size_t>(cols) * rows);
-    std::vector<std::uint32_t> sums(static_cast<std::size_t>(cols));
-    for (int r = 0; r < rows; ++r) {
-        std::fill(sums.begin(), sums.end(), 0u);
-        for (int y = marginY + r * cell; y < marginY + (r + 1) * cell; ++y) {
-            const std::uint8_t* in = grey.row(y) + marginX;
-            for (int c = 0; c < cols; ++c) {
-                std::uint32_t s = 0;
-                for (int k = 0; k < cell; ++k)
-                    s += in[c * cell + k];
-                sums[static_cast<std::size_t>(c)] += s;
-            }
-        }
-        for (int c = 0; c < cols; ++c)
-            cells[static_cast<std::size_t>(r) * cols + c] =
-                static_cast<std::uint8_t>(sums[static_cast<std::size_t>(c)] / (cell * cell));
+    // The paper: the median of every other pixel of every other row.
+    std::array<std::uint32_t, 256> histogram{};
+    std::uint32_t total = 0;
+    for (int y = marginY; y < marginY + rows * cell; y += 2) {
+        const std::uint8_t* in = darkest_.data() + static_cast<std::size_t>(y) * w + marginX;
+        for (int x = 0; x < cols * cell; x += 2, ++total)
+            ++histogram[in[x]];
     }
-    std::array<std::size_t, 256> histogram{};
-    for (std::uint8_t v : cells)
-        ++histogram[v];
-    std::size_t seen = 0;
-    int median = 255;
+    std::uint32_t seen = 0;
     for (int v = 0; v < 256; ++v) {
         seen += histogram[static_cast<std::size_t>(v)];
-        if (seen * 2 >= cells.size()) {
-            median = v;
+        if (seen * 2 >= total) {
+            m.paperLevel = v;
             break;
         }
     }
-    m.paperLevel = median;
-    // Darker than the paper by an eighth of its brightness (at least 16 levels).
-    const int limit = median - std::max(16, median / 8);
-    std::size_t ink = 0;
-    for (int v = 0; v < std::max(0, limit); ++v)
-        ink += histogram[static_cast<std::size_t>(v)];
-    m.inkFraction = static_cast<double>(ink) / static_cast<double>(cells.size());
+    const int limit = m.paperLevel - std::max(40, m.paperLevel / 6);
+    const int needed = std::max(2, cell * cell / 16);
+    const auto low = static_cast<std::uint8_t>(std::clamp(limit, 0, 255));
+    std::vector<std::uint16_t> counts(static_cast<std::size_t>(cols) * cell);
+    for (int r = 0; r < rows; ++r) {
+        // Ink a pixel column of the band at a time (kept simple to vectorise),
+        // then summed by cell.
+        std::fill(counts.begin(), counts.end(), std::uint16_t{0});
+        for (int y = marginY + r * cell; y < marginY + (r + 1) * cell; ++y) {
+            const std::uint8_t* in = darkest_.data() + static_cast<std::size_t>(y) * w + marginX;
+            for (std::size_t x = 0; x < counts.size(); ++x)
+                counts[x] = static_cast<std::uint16_t>(counts[x] + (in[x] < low ? 1 : 0));
+        }
+        for (int c = 0; c < cols; ++c) {
+            int n = 0;
+            for (int k = 0; k < cell; ++k)
+                n += counts[static_cast<std::size_t>(c * cell + k)];
+            m.inkCells += n >= needed ? 1 : 0;
+        }
+    }
+    m.cells = rows * cols;
     return m;
 }
 
-bool IsBlank(const Raster& page, double dpi) {
-    const BlankMeasure m = MeasureInk(page, dpi);
+bool IsBlank(const BlankMeasure& m) {
     // A page darker than paper everywhere (a black test scan) is no blank page.
-    return m.paperLevel >= 96 && m.inkFraction < kBlankInkFraction;
+    return m.cells > 0 && m.paperLevel >= 96 && m.inkCells < kBlankInkCells;
+}
+
+BlankMeasure MeasureInk(const Raster& page, double dpi) {
+    if (page.empty())
+        return {};
+    InkMeter meter(page.width, page.height, dpi);
+    for (int y = 0; y < page.height; ++y)
+        meter.add(page.row(y), page.channels);
+    return meter.result();
+}
+
+bool IsBlank(const Raster& page, double dpi) {
+    return IsBlank(MeasureInk(page, dpi));
 }
 
 } // namespace scan

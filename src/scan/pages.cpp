@@ -3,134 +3,151 @@
 #include "scan/blank.h"
 #include "scan/jpeg.h"
 
-#include <zlib.h>
-
 #include <algorithm>
-#include <array>
+#include <cmath>
 
 namespace scan {
 namespace {
 
-// What the PDF writer's Flate (zlib's deflate at its default level) makes of
-// the bytes: counted, not kept.
-std::size_t FlateSize(const std::vector<std::uint8_t>& data) {
-    z_stream stream{};
-    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
-        return data.size();
-    std::array<Bytef, 64 * 1024> chunk;
-    stream.next_in = const_cast<Bytef*>(data.data());
-    std::size_t left = data.size(), size = 0;
-    int status = Z_OK;
-    while (status == Z_OK) {
-        const uInt take = static_cast<uInt>(std::min<std::size_t>(left, 1u << 30));
-        stream.avail_in = take;
-        left -= take;
-        stream.next_out = chunk.data();
-        stream.avail_out = static_cast<uInt>(chunk.size());
-        status = deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-        size += chunk.size() - stream.avail_out;
-        left += stream.avail_in; // what deflate did not take this round
+// The page reduced to about kPreviewSide pixels on its long side, in black
+// and white when that is how it is written.
+Raster Preview(const Raster& pixels, ColourMode mode) {
+    int w = pixels.width, h = pixels.height;
+    FitWithin(pixels.width, pixels.height, kPreviewSide, kPreviewSide, w, h);
+    // Whole blocks averaged with integer sums first (cheap), the rest by area.
+    const int k =
+        std::max(1, std::min(pixels.width / std::max(1, w), pixels.height / std::max(1, h)));
+    Raster blocks = MakeRaster(pixels.width / k, pixels.height / k, pixels.channels);
+    const int n = pixels.channels;
+    // The k rows of a band added up first (one simple loop over the bytes),
+    // then each block's k pixels.
+    std::vector<std::uint32_t> rows(pixels.stride());
+    const auto area = static_cast<std::uint32_t>(k * k);
+    for (int by = 0; by < blocks.height; ++by) {
+        std::fill(rows.begin(), rows.end(), 0u);
+        for (int y = by * k; y < (by + 1) * k; ++y) {
+            const std::uint8_t* in = pixels.row(y);
+            std::uint32_t* sum = rows.data();
+            const std::size_t length = rows.size();
+            for (std::size_t i = 0; i < length; ++i)
+                sum[i] += in[i];
+        }
+        std::uint8_t* out = blocks.row(by);
+        for (int bx = 0; bx < blocks.width; ++bx)
+            for (int c = 0; c < n; ++c) {
+                std::uint32_t total = 0;
+                for (int x = 0; x < k; ++x)
+                    total += rows[(static_cast<std::size_t>(bx) * k + x) * n + c];
+                out[static_cast<std::size_t>(bx) * n + c] = static_cast<std::uint8_t>(total / area);
+            }
     }
-    deflateEnd(&stream);
-    return status == Z_STREAM_END ? size : data.size();
-}
-
-const QualityPreset kPresets[kQualityCount] = {
-    {"清晰", 300, 85},
-    {"标准", 200, 75},
-    {"小巧", 150, 55},
-};
-
-std::shared_ptr<const PdfImage> Encode(const Raster& pixels, double dpi, ColourMode mode,
-                                       const QualityPreset& preset) {
-    int w = 0, h = 0;
-    ScaledSize(pixels.width, pixels.height, dpi, preset.dpi, w, h);
-    const double outDpi = std::min<double>(dpi, preset.dpi);
-    auto image = std::make_shared<PdfImage>();
-    image->dpiX = image->dpiY = outDpi;
+    Raster small = Downsample(blocks, w, h);
     if (mode == ColourMode::BlackWhite) {
-        // Reduced in grey first, so thin strokes survive the smaller size.
-        const Bilevel bits = Threshold(Downsample(ToGrey(pixels), w, h));
-        image->coding = PdfImage::Coding::Pixels;
-        image->width = bits.width;
-        image->height = bits.height;
-        image->components = 1;
-        image->bitsPerComponent = 1;
-        image->blackIsOne = true;
-        image->data = bits.bits;
-        image->storedSize = FlateSize(image->data);
-        return image;
+        MakeGrey(small);
+        const Bilevel bits = Threshold(small, PaperThreshold(small));
+        for (int y = 0; y < small.height; ++y)
+            for (int x = 0; x < small.width; ++x)
+                small.row(y)[x] =
+                    bits.bits[bits.stride() * y + (x >> 3)] & (0x80 >> (x & 7)) ? 0 : 255;
     }
-    const Raster source = mode == ColourMode::Grey ? ToGrey(pixels) : pixels;
-    const Raster reduced = Downsample(source, w, h);
-    image->coding = PdfImage::Coding::Jpeg;
-    image->width = reduced.width;
-    image->height = reduced.height;
-    image->components = reduced.channels;
-    image->data = EncodeJpeg(reduced, preset.jpegQuality, outDpi);
-    image->storedSize = image->data.size();
-    return image;
+    return small;
 }
 
 } // namespace
 
-const QualityPreset& Preset(Quality q) {
-    return kPresets[static_cast<int>(q)];
+bool Page::passthrough(Quality q) const {
+    const auto& image = images[static_cast<std::size_t>(q)];
+    const auto own = source ? source->ownCoding() : nullptr;
+    return image && own && image->data.data() == own->data.data();
 }
 
-double PlausibleDpi(int width, int height, double declared) {
-    const double longSide = std::max(width, height);
-    // Declared resolutions that make the page between 3 and 17 inches long.
-    if (declared >= 50 && declared <= 2400 && longSide / declared >= 3 && longSide / declared <= 17)
-        return declared;
-    return std::max(10.0, longSide / 11.69);
-}
-
-Page PreparePixels(const Raster& pixels, double dpi, ColourMode mode, std::string origin) {
+Page PreparePixels(const Raster& pixels, double dpi, ColourMode mode, std::string origin,
+                   Raster* preview) {
     Page page;
     page.origin = std::move(origin);
+    page.mode = mode;
+    page.scanned = true;
     page.blank = IsBlank(pixels, dpi);
     for (int q = 0; q < kQualityCount; ++q)
-        page.images[static_cast<std::size_t>(q)] = Encode(pixels, dpi, mode, kPresets[q]);
+        page.images[static_cast<std::size_t>(q)] =
+            EncodePixels(pixels, {dpi, dpi}, mode, Preset(static_cast<Quality>(q)));
+    page.source = MakeEncodedSource(page.images[static_cast<std::size_t>(Quality::Clear)],
+                                    mode != ColourMode::Colour);
+    if (preview)
+        *preview = Preview(pixels, mode);
+    return page;
+}
+
+std::optional<Page> PrepareSourcePage(SourcePtr source, std::string origin, std::string* error,
+                                      Raster* preview, const Raster* decoded,
+                                      std::optional<Quality> encodeNow) {
+    const SourceInfo& info = source->info();
+    const Resolution dpi = PageDpi(info, false);
+    const auto at = [&](const Raster& r) { return dpi.x * r.width / std::max(1, info.width); };
+    // First a small decode (an eighth where libjpeg decodes to that cheaply):
+    // it reads every coded bit, so it finds damage, and it is the preview. A
+    // page with plenty of ink there has it at any scale; one that looks
+    // blank is measured again with enough pixels for the strokes of small
+    // print (100 dpi: 1/60 inch is two pixels).
+    constexpr double kMeasureDpi = 100;
+    constexpr int kClearlyInked = 8 * kBlankInkCells;
+    DecodeFailure failure = DecodeFailure::None;
+    std::optional<Raster> small;
+    if (!decoded)
+        small = source->decode((info.width + 7) / 8, (info.height + 7) / 8, &failure);
+    const Raster* pixels = decoded ? decoded : small ? &*small : nullptr;
+    if (!pixels) {
+        if (error)
+            *error = DecodeFailureMessage(failure, info);
+        return std::nullopt;
+    }
+    Page page;
+    page.origin = std::move(origin);
+    page.mode = info.bilevel ? ColourMode::BlackWhite
+                : info.grey  ? ColourMode::Grey
+                             : ColourMode::Colour;
+    page.turn.file = info.turn;
+    BlankMeasure ink = MeasureInk(*pixels, at(*pixels));
+    if (IsBlank(ink) || (ink.inkCells < kClearlyInked && at(*pixels) < kMeasureDpi)) {
+        const double f = std::min(1.0, kMeasureDpi / std::max(1.0, dpi.x));
+        if (at(*pixels) < kMeasureDpi * 0.99) {
+            const std::optional<Raster> finer =
+                source->decode(static_cast<int>(std::ceil(info.width * f)),
+                               static_cast<int>(std::ceil(info.height * f)), &failure);
+            if (finer)
+                ink = MeasureInk(*finer, at(*finer));
+        }
+    }
+    page.blank = IsBlank(ink);
+    if (decoded && encodeNow) {
+        auto image = EncodePage(*source, page.mode, false, *encodeNow, &failure, decoded);
+        page.images[static_cast<std::size_t>(*encodeNow)] = std::move(image);
+    }
+    page.source = std::move(source);
+    if (preview)
+        *preview = Preview(*pixels, info.bilevel ? ColourMode::Grey : page.mode);
     return page;
 }
 
 std::optional<Page> PrepareJpegFile(std::vector<std::uint8_t> bytes, std::string origin,
-                                    std::string* error) {
+                                    std::string* error, Raster* preview) {
     const std::optional<JpegInfo> info = ReadJpegInfo(bytes);
-    if (!info || info->bitsPerComponent != 8) {
+    if (!info) {
         if (error)
-            *error = "不是可用的JPEG文件";
+            *error = "不是可用的JPEG文件（文件头已损坏）。";
         return std::nullopt;
     }
-    // Decoded at an eighth of its size: enough to see ink, and to find damage.
-    std::string why;
-    const std::optional<Raster> small = DecodeJpeg(bytes, 8, &why);
-    if (!small) {
-        if (error)
-            *error = why == "CMYK" ? "CMYK" : "文件已损坏";
-        return std::nullopt;
-    }
-    auto image = std::make_shared<PdfImage>();
-    image->coding = PdfImage::Coding::Jpeg;
-    image->width = info->width;
-    image->height = info->height;
-    image->components = info->components;
-    image->adobeInverted = info->adobe;
-    image->dpiX = PlausibleDpi(info->width, info->height, info->dpiX);
-    image->dpiY =
-        info->dpiY > 0 && info->dpiX > 0 ? image->dpiX * info->dpiY / info->dpiX : image->dpiX;
-    image->data = std::move(bytes);
-    image->storedSize = image->data.size();
-    Page page;
-    page.origin = std::move(origin);
-    page.passthrough = true;
-    page.blank = IsBlank(*small, image->dpiX * small->width / std::max(1, info->width));
-    page.images.fill(image);
-    return page;
+    return PrepareSourcePage(MakeJpegSource(std::move(bytes), *info), std::move(origin), error,
+                             preview);
 }
 
-void PageList::add(Page page) {
+const Page* PageList::find(std::uint64_t id) const {
+    auto it =
+        std::find_if(pages_.begin(), pages_.end(), [id](const Page& p) { return p.id == id; });
+    return it == pages_.end() ? nullptr : &*it;
+}
+
+std::uint64_t PageList::add(Page page) {
     if (!fronts_.empty()) { // the run of backs is over
         fronts_.clear();
         backs_ = 0;
@@ -138,6 +155,7 @@ void PageList::add(Page page) {
     page.id = nextId_++;
     pending_.push_back(page.id);
     pages_.push_back(std::move(page));
+    return pages_.back().id;
 }
 
 std::size_t PageList::backsWanted() const {
@@ -146,22 +164,21 @@ std::size_t PageList::backsWanted() const {
     return fronts_.size() > backs_ ? fronts_.size() - backs_ : 0;
 }
 
-bool PageList::addBack(Page page) {
+std::uint64_t PageList::addBack(Page page) {
     if (fronts_.empty()) {
         fronts_ = std::move(pending_);
         pending_.clear();
         backs_ = 0;
     }
     if (backs_ >= fronts_.size())
-        return false;
+        return 0;
     const std::uint64_t front = fronts_[fronts_.size() - 1 - backs_];
     auto it = std::find_if(pages_.begin(), pages_.end(),
                            [front](const Page& p) { return p.id == front; });
-    page.id = nextId_++;
-    // A front removed meanwhile: the back goes to the end.
+    const std::uint64_t id = page.id = nextId_++;
     pages_.insert(it == pages_.end() ? it : it + 1, std::move(page));
     ++backs_;
-    return true;
+    return id;
 }
 
 bool PageList::moveUp(std::size_t i) {
@@ -180,12 +197,27 @@ bool PageList::moveDown(std::size_t i) {
 
 void PageList::rotate(std::size_t i) {
     if (i < pages_.size())
-        pages_[i].rotation = (pages_[i].rotation + 90) % 360;
+        pages_[i].turn.manual = (pages_[i].turn.manual + 90) % 360;
+}
+
+// A front that is removed waits for no back any more: the backs scanned
+// afterwards go to the fronts that are still there.
+void PageList::forget(std::uint64_t id) {
+    std::erase(pending_, id);
+    const auto it = std::find(fronts_.begin(), fronts_.end(), id);
+    if (it == fronts_.end())
+        return;
+    // Fronts from the end of the run have their backs already.
+    const bool hasBack = static_cast<std::size_t>(fronts_.end() - it) <= backs_;
+    fronts_.erase(it);
+    if (hasBack && backs_ > 0)
+        --backs_;
 }
 
 void PageList::remove(std::size_t i) {
     if (i >= pages_.size())
         return;
+    forget(pages_[i].id);
     pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
@@ -195,9 +227,13 @@ std::size_t PageList::blankCount() const {
 }
 
 std::size_t PageList::removeBlank() {
-    const std::size_t before = pages_.size();
-    std::erase_if(pages_, [](const Page& p) { return p.blank; });
-    return before - pages_.size();
+    std::size_t removed = 0;
+    for (std::size_t i = pages_.size(); i-- > 0;)
+        if (pages_[i].blank) {
+            remove(i);
+            ++removed;
+        }
+    return removed;
 }
 
 void PageList::setBlank(std::size_t i, bool blank) {
@@ -205,13 +241,44 @@ void PageList::setBlank(std::size_t i, bool blank) {
         pages_[i].blank = blank;
 }
 
+void PageList::setImage(std::uint64_t id, Quality q, std::shared_ptr<const PdfImage> image) {
+    for (Page& p : pages_)
+        if (p.id == id)
+            p.images[static_cast<std::size_t>(q)] = std::move(image);
+}
+
+std::size_t PageList::missing(Quality q) const {
+    return static_cast<std::size_t>(
+        std::count_if(pages_.begin(), pages_.end(), [q](const Page& p) { return !p.encoded(q); }));
+}
+
+bool PageList::encodeMissing(Quality q, std::string* error) {
+    for (Page& p : pages_) {
+        if (p.encoded(q))
+            continue;
+        DecodeFailure failure = DecodeFailure::None;
+        auto image = EncodePage(*p.source, p.mode, p.scanned, q, &failure);
+        if (!image) {
+            if (error)
+                *error = p.origin + "：" + DecodeFailureMessage(failure, p.source->info());
+            return false;
+        }
+        p.images[static_cast<std::size_t>(q)] = std::move(image);
+    }
+    return true;
+}
+
 std::uint64_t PageList::estimatedBytes(Quality q) const {
     if (pages_.empty())
         return 0;
     std::uint64_t total = kPdfBytesOnce;
     for (const Page& p : pages_) {
-        const PdfImage& image = p.image(q);
-        total += image.storedSize > 0 ? image.storedSize : image.data.size();
+        if (p.encoded(q))
+            total += p.image(q).bytes();
+        else if (const auto own = p.source->ownCoding())
+            total += own->bytes();
+        else
+            total += p.source->heldBytes();
         total += kPdfBytesPerPage;
     }
     return total;
@@ -219,8 +286,12 @@ std::uint64_t PageList::estimatedBytes(Quality q) const {
 
 std::vector<PdfPage> PageList::pdfPages(Quality q) const {
     std::vector<PdfPage> out;
-    for (const Page& p : pages_)
-        out.push_back({p.images[static_cast<std::size_t>(q)], p.rotation});
+    for (const Page& p : pages_) {
+        std::shared_ptr<const PdfImage> image = p.images[static_cast<std::size_t>(q)];
+        if (!image)
+            image = EncodePage(*p.source, p.mode, p.scanned, q);
+        out.push_back({image, p.rotation()}); // null: WritePdf refuses it
+    }
     return out;
 }
 

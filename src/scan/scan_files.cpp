@@ -49,6 +49,53 @@ std::string ScanFileName(const std::string& folder, const std::string& item,
     return util::PathToUtf8(dir / util::PathFromUtf8(name));
 }
 
+std::string ShrinkPreviewPath(const std::string& finalPath) {
+    const std::filesystem::path p = util::PathFromUtf8(finalPath);
+    return util::PathToUtf8(p.parent_path() /
+                            util::PathFromUtf8("~" + util::PathToUtf8(p.filename())));
+}
+
+namespace {
+
+// "...-压缩.jpg" or "...-压缩(2).pdf".
+bool HasShrinkSuffix(const std::string& stem) {
+    std::string s = stem;
+    if (!s.empty() && s.back() == ')') {
+        const std::size_t open = s.rfind('(');
+        if (open != std::string::npos)
+            s.resize(open);
+    }
+    const std::string suffix = kShrinkSuffix;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+int RemoveShrinkPreviews(const std::string& dataFolder) {
+    const std::filesystem::path folder =
+        util::PathFromUtf8(dataFolder) / util::PathFromUtf8(kScanFolderName);
+    std::error_code ec;
+    int removed = 0;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = util::PathToUtf8(it->path().filename());
+        const std::string stem = util::PathToUtf8(it->path().stem());
+        std::error_code ignored;
+        if (name.rfind('~', 0) == 0 && HasShrinkSuffix(stem) &&
+            it->symlink_status(ignored).type() == std::filesystem::file_type::regular &&
+            std::filesystem::remove(it->path(), ignored))
+            ++removed;
+    }
+    return removed;
+}
+
+bool IsShrinkCopy(const std::string& path) {
+    const std::filesystem::path p = util::PathFromUtf8(path);
+    return util::PathToUtf8(p.parent_path().filename()) == kScanFolderName &&
+           HasShrinkSuffix(util::PathToUtf8(p.stem()));
+}
+
 bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& out) {
     const platform::FileContent content =
         platform::ReadRegularFile(util::PathFromUtf8(path), std::uintmax_t{1} << 30);

@@ -1,6 +1,7 @@
 #include "scan/shrink.h"
 
 #include "platform/durable_file.h"
+#include "platform/file_read.h"
 #include "platform/program_module.h"
 #include "platform/utf8.h"
 #include "scan/jpeg.h"
@@ -8,8 +9,9 @@
 #include "scan/scan_files.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
-#include <fstream>
+#include <new>
 #include <system_error>
 
 namespace scan {
@@ -25,15 +27,47 @@ std::string Lower(std::string s) {
     return s;
 }
 
+bool IsPdf(const std::string& path) {
+    return Lower(util::PathFromUtf8(path).extension().string()) == ".pdf";
+}
+
 bool WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
     return !platform::WriteFileDurably(
         path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
-} // namespace
+// The size a JPEG of `w` x `h` (upright) is reduced to: its short side an A4
+// page's width at `dpi`, never larger than it is.
+void ShrunkSize(int w, int h, int dpi, int& outW, int& outH) {
+    const double f = std::min(1.0, kA4ShortInches * dpi / std::max(1, std::min(w, h)));
+    outW = std::max(1, static_cast<int>(std::lround(w * f)));
+    outH = std::max(1, static_cast<int>(std::lround(h * f)));
+}
 
 ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
-                       const ShrinkOptions& o);
+                       const ShrinkOptions& o) {
+    if (!CanShrink(source))
+        return ShrinkFailure(ShrinkStatus::NotSupported, "只能压缩JPEG图片和PDF文件。");
+    // Nothing but a regular file is handed to a library (a pipe or a device
+    // of that name would never end).
+    if (!platform::IsReadableRegularFile(util::PathFromUtf8(source)))
+        return ShrinkFailure(ShrinkStatus::Unreadable, "无法读取文件（不是普通文件）：" + source);
+    if (IsPdf(source))
+        return ShrinkPdf(source, target, o);
+    std::vector<std::uint8_t> bytes, out;
+    if (!ReadInputFile(source, bytes))
+        return ShrinkFailure(ShrinkStatus::Unreadable, "无法读取文件：" + source);
+    ShrinkResult r = ShrinkJpeg(bytes, out, o);
+    if (!r.ok())
+        return r;
+    if (o.cancelled())
+        return ShrinkFailure(ShrinkStatus::Cancelled, "");
+    if (!WriteAll(util::PathFromUtf8(target), out))
+        return ShrinkFailure(ShrinkStatus::WriteFailed, "无法写入压缩后的文件。");
+    return r;
+}
+
+} // namespace
 
 bool CanShrink(const std::string& path) {
     const std::string ext = Lower(util::PathFromUtf8(path).extension().string());
@@ -42,18 +76,39 @@ bool CanShrink(const std::string& path) {
 
 ShrinkResult ShrinkJpeg(const std::vector<std::uint8_t>& bytes, std::vector<std::uint8_t>& out,
                         const ShrinkOptions& o) {
-    std::string why;
-    const std::optional<Raster> pixels = DecodeJpeg(bytes, 1, &why);
-    if (!pixels)
-        return ShrinkFailure(ShrinkStatus::Damaged, why == "CMYK" ? "不支持CMYK颜色的JPEG文件。"
-                                                                  : "JPEG文件已损坏，无法压缩。");
-    int w = 0, h = 0;
-    FitWithin(pixels->width, pixels->height, kA4LongInches * o.maxDpi, kA4ShortInches * o.maxDpi, w,
-              h);
-    const Raster reduced = Downsample(*pixels, w, h);
-    // The resolution at which the reduced image fills an A4 page.
-    const double dpi = std::max(reduced.width, reduced.height) / kA4LongInches;
-    out = EncodeJpeg(reduced, o.jpegQuality, std::min<double>(dpi, o.maxDpi));
+    const std::optional<JpegInfo> info = ReadJpegInfo(bytes);
+    if (!info)
+        return ShrinkFailure(ShrinkStatus::Damaged, "JPEG文件已损坏，无法压缩。");
+    const bool transposed = info->orientation >= 5;
+    const int w = transposed ? info->height : info->width;
+    const int h = transposed ? info->width : info->height;
+    int tw = 0, th = 0;
+    ShrunkSize(w, h, o.maxDpi, tw, th);
+    JpegDecoding how;
+    how.orient = true; // upright pixels, no tag left to ignore
+    how.minWidth = transposed ? th : tw;
+    how.minHeight = transposed ? tw : th;
+    DecodeFailure failure = DecodeFailure::None;
+    const std::optional<Raster> pixels = DecodeJpeg(bytes.data(), bytes.size(), how, &failure);
+    if (!pixels) {
+        if (failure == DecodeFailure::TooLarge)
+            return ShrinkFailure(ShrinkStatus::OutOfMemory,
+                                 "图片过大，超出程序一次可处理的大小，无法压缩。");
+        return ShrinkFailure(ShrinkStatus::Damaged, failure == DecodeFailure::Unsupported
+                                                        ? "不支持这种JPEG编码（12位），无法压缩。"
+                                                        : "JPEG文件已损坏，无法压缩。");
+    }
+    if (o.progress)
+        o.progress(0.5);
+    const Raster reduced = Downsample(*pixels, tw, th);
+    // The resolution at which the reduced image fits an A4 page.
+    const double dpi = std::max(std::max(reduced.width, reduced.height) / kA4LongInches,
+                                std::min(reduced.width, reduced.height) / kA4ShortInches);
+    out = EncodeJpeg(reduced, o.jpegQuality, dpi);
+    if (out.empty())
+        return ShrinkFailure(ShrinkStatus::OutOfMemory, "内存不足，无法压缩该文件。");
+    if (o.progress)
+        o.progress(1.0);
     ShrinkResult r;
     r.bytesBefore = bytes.size();
     r.bytesAfter = out.size();
@@ -85,27 +140,41 @@ ShrinkResult ShrinkFile(const std::string& source, const std::string& target,
                         const ShrinkOptions& o) {
     try {
         return ShrinkAny(source, target, o);
-    } catch (const std::bad_alloc&) {
-        return ShrinkFailure(ShrinkStatus::Damaged, "内存不足，无法压缩该文件。");
+    } catch (const std::exception& e) {
+        return ShrinkFailureOf(e, IsPdf(source));
     }
 }
 
-ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
-                       const ShrinkOptions& o) {
-    if (!CanShrink(source))
-        return ShrinkFailure(ShrinkStatus::NotSupported, "只能压缩JPEG图片和PDF文件。");
-    const std::filesystem::path in = util::PathFromUtf8(source);
-    if (Lower(in.extension().string()) == ".pdf")
-        return ShrinkPdf(source, target, o);
-    std::vector<std::uint8_t> bytes, out;
-    if (!ReadInputFile(source, bytes))
-        return ShrinkFailure(ShrinkStatus::Unreadable, "无法读取文件：" + source);
-    ShrinkResult r = ShrinkJpeg(bytes, out, o);
-    if (!r.ok())
-        return r;
-    if (!WriteAll(util::PathFromUtf8(target), out))
-        return ShrinkFailure(ShrinkStatus::WriteFailed, "无法写入压缩后的文件。");
-    return r;
+std::optional<ShrinkEstimate> EstimateShrink(const std::string& path, const ShrinkOptions& o) {
+    if (!CanShrink(path) || !platform::IsReadableRegularFile(util::PathFromUtf8(path)))
+        return std::nullopt;
+    try {
+        if (IsPdf(path)) {
+            using Estimate = bool (*)(const std::string&, const ShrinkOptions&, ShrinkEstimate*);
+            static const Estimate estimate =
+                platform::ModuleFunction<Estimate>("quillor-pdfwrite", "quillor_estimate_shrink");
+            ShrinkEstimate e;
+            if (!estimate || !estimate(path, o, &e))
+                return std::nullopt;
+            return e;
+        }
+        std::vector<std::uint8_t> bytes;
+        if (!ReadInputFile(path, bytes))
+            return std::nullopt;
+        const std::optional<JpegInfo> info = ReadJpegInfo(bytes);
+        if (!info)
+            return std::nullopt;
+        int tw = 0, th = 0;
+        ShrunkSize(info->width, info->height, o.maxDpi, tw, th);
+        ShrinkEstimate e;
+        e.bytesBefore = bytes.size();
+        e.bytesAfter = std::min<std::uint64_t>(
+            e.bytesBefore,
+            EstimatedJpegBytes(static_cast<std::uint64_t>(tw) * th, info->components));
+        return e;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace scan

@@ -210,7 +210,9 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
           {"新版", kZip + "zipped", "doc"},
           {"表格", kOle2 + "old", "xlsx"},
           {"正常", kZip + "a new one", "docx"},
-          {"下载的模板", "{\\rtf1\\ansi 模板}", "doc"}}, // what 下载模板 writes: RTF
+          {"下载的模板", "{\\rtf1\\ansi 模板}", "doc"}, // what 下载模板 writes: RTF
+          {"带BOM的模板", "\xEF\xBB\xBF{\\rtf1\\ansi 模板}", "doc"},
+          {"旧版表格", kOle2 + "sheet", "xls"}},
          [](const fs::path&) {},
          {"【其他材料】旧版（旧版.doc）：文件头不是Word文件（OLE2或RTF）格式，文件可能已损坏"},
          {"【其他材料】新版（新版.doc）：扩展名为.doc，内容却是新版Office（.docx）格式",

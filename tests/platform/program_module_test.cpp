@@ -36,6 +36,8 @@ TEST(ProgramModule, OpensAModuleAndItsLibrariesOnlyWhenAskedFor) {
         {"quillor-pdfwrite", "quillor_write_pdf", "libqpdf.so", true},
         {"quillor-disc", "quillor_open_disc_system", "libburn.so", true},
         {"quillor-scanner", "quillor_make_sane_scanner", "libsane.so", true},
+        {"quillor-heif", "quillor_heif_decode", "libheif.so", true},
+        {"quillor-tiff", "quillor_tiff_fax_strip", "libtiff.so", true},
         {"quillor-cups", "quillor_queue_state", "libcups.so", true},
         {"quillor-pdfwrite", "quillor_no_such_function", "libqpdf.so", false},
         {"quillor-no-such-module", "quillor_write_pdf", "quillor-no-such-module", false},
@@ -99,10 +101,13 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
          {"quillor_pdf_inspect", "quillor_pdf_first_page", "quillor_pdf_hold",
           "quillor_pdf_release"}},
         {"quillor-pdfwrite",
-         {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps"}},
+         {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps",
+          "quillor_estimate_shrink"}},
         {"quillor-disc", {"quillor_open_disc_system"}},
         {"quillor-scanner", {"quillor_make_sane_scanner"}},
         {"quillor-cups", {"quillor_queue_state", "quillor_submit_job", "quillor_job_state"}},
+        {"quillor-heif", {"quillor_heif_size", "quillor_heif_decode"}},
+        {"quillor-tiff", {"quillor_tiff_fax_strip"}},
     };
     const std::filesystem::path folder = platform::ExecutableFolder().parent_path();
     for (const auto& c : cases) {

@@ -7,6 +7,7 @@
 #include "materials/ui/FrmFjgl.h"
 #include "printing/ui/Fj_List.h"
 #include "printing/ui/XZSPTab.h"
+#include "scan/scan_files.h"
 #include "scan/shrink.h"
 #include "scan/ui/ScanWindow.h"
 #include "scan/ui/ShrinkWindow.h"
@@ -23,6 +24,15 @@ materials::ui::WindowParts MaterialsWindowParts() {
     parts.showMaterialsList = &printing::ui::ShowMaterialsList;
     parts.scan = &scan::ui::ShowScanWindow;
     parts.canShrink = &scan::CanShrink;
+    parts.estimateShrink =
+        [](const std::string& file) -> std::optional<materials::ui::ShrinkGuess> {
+        if (scan::IsShrinkCopy(file))
+            return std::nullopt;
+        const std::optional<scan::ShrinkEstimate> e = scan::EstimateShrink(file);
+        if (!e)
+            return std::nullopt;
+        return materials::ui::ShrinkGuess{e->bytesBefore, e->bytesAfter};
+    };
     parts.shrink = &scan::ui::ShowShrinkWindow;
     parts.checkSavedPackage = &materials::ui::SavedPackageProblems;
     parts.showDisc = &materials::ui::ShowDiscWindow;
@@ -34,6 +44,10 @@ startup::ProgramParts ProgramParts() {
     parts.openMaterials = [linkFolder = std::make_shared<std::string>(),
                            windowParts = MaterialsWindowParts()](QWidget* parent) {
         materials::ui::ShowMaterialsWindow(parent, linkFolder.get(), windowParts);
+    };
+    // A preview of "压缩..." left by a program that ended before 接受 or 取消.
+    parts.dataFolderClaimed = [](const std::string& dataFolder) {
+        scan::RemoveShrinkPreviews(dataFolder);
     };
     parts.checkPackage = [](const std::string& folder, bool repair) {
         // No window: the content checks need no display.

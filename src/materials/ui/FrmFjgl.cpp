@@ -167,6 +167,7 @@ void FrmFjgl::createFileFrame() {
     connect(grid, &FlexGrid::clicked, this, [this] { MedFlex2_Click(); });
     connect(grid, &FlexGrid::doubleClicked, this, [this] { MedFlex2_DblClick(); });
     connect(grid, &FlexGrid::keyPressed, this, [this](int code) { MedFlex2_KeyPress(code); });
+    connect(grid, &FlexGrid::enterCell, this, [this] { MedFlex2_EnterCell(); });
 
     struct Button {
         const char* name;
@@ -593,6 +594,15 @@ void FrmFjgl::MedFlex2_Click() {
     updateScanButtons();
 }
 
+// An entry reached with the arrow keys shows its description as a click on
+// it does (only a click in the ">>>" column chooses a file).
+void FrmFjgl::MedFlex2_EnterCell() {
+    const FlexGrid& grid = MedFlex2();
+    if (grid.row() >= 1 && grid.row() < grid.rows())
+        tips().setText(grid.textMatrix(grid.row(), kFilems));
+    updateScanButtons();
+}
+
 // ---- linking and editing ----
 
 // Count, size and total of the current material after a change of its entries.
@@ -634,7 +644,7 @@ void FrmFjgl::selectWjlbFile() {
     linkFile(*chosen);
 }
 
-void FrmFjgl::linkFile(const std::string& path) {
+void FrmFjgl::linkFile(const std::string& path, bool showSize) {
     FlexGrid& files = MedFlex2();
     if (files.row() < 1 || !hasCurrentMaterial())
         return;
@@ -642,6 +652,10 @@ void FrmFjgl::linkFile(const std::string& path) {
     saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), path,
                 WorkManifestPath);
     files.setTextMatrix(files.row(), kFileUrl, Q(path));
+    if (showSize)
+        files.setTextMatrix(
+            files.row(), kFileKb,
+            Q(getFileKb(path, S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc)), StorageFolder)));
     refreshMaterial();
     FlexGrid& grid = MedFlex1();
     if (util::LeadingNumber(S(grid.textMatrix(grid.row(), kDzjs))) > 0)
@@ -983,23 +997,7 @@ void FrmFjgl::CmdScan_Click() {
         getFileKb(S(files.textMatrix(files.row(), kFileUrl)), material, StorageFolder)));
     request.otherLinkedKb = kb > own ? kb - own : 0;
     if (const std::optional<std::string> pdf = parts_.scan(this, request))
-        linkFile(*pdf);
-}
-
-void FrmFjgl::offerShrink() {
-    constexpr std::uintmax_t kWorthShrinking = 256 * 1024;
-    const std::string file = shrinkableFile();
-    std::error_code ec;
-    if (file.empty() ||
-        std::filesystem::file_size(util::PathFromUtf8(file), ec) < kWorthShrinking || ec)
-        return;
-    const std::string entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
-    if (platform::CurrentPrompter().message(
-            "是否压缩报件【" + entry +
-                "】的文件？压缩后的副本将代替原文件链接到该报件，原文件不变。",
-            "提示", platform::MsgIcon::Question,
-            platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes)
-        CmdShrink_Click();
+        linkFile(*pdf, true);
 }
 
 void FrmFjgl::CmdShrink_Click() {
@@ -1020,7 +1018,7 @@ void FrmFjgl::CmdShrink_Click() {
     request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
     request.dataFolder = util::PathToUtf8(ProgramFolder());
     if (const std::optional<std::string> copy = parts_.shrink(this, request))
-        linkFile(*copy);
+        linkFile(*copy, true);
 }
 
 // ---- events ----

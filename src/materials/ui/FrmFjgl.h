@@ -38,6 +38,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
     void MedFlex1_Click();
     void MedFlex2_Click();
     void MedFlex2_DblClick();
+    void MedFlex2_EnterCell();
     void MedFlex2_KeyPress(int keyAscii);
     void Text1_KeyPress(int keyAscii);
     void Text1_LostFocus();
@@ -52,14 +53,17 @@ class FrmFjgl final : public platform::ui::TwipForm {
 
     void selectWjlbFile();
     // Links `path` to the current entry as a file chosen with ">>>" is linked.
-    void linkFile(const std::string& path);
+    // A file chosen with ">>>" shows its size when the material is listed
+    // again; the PDF of "完成" and the copy of "接受" show it at once
+    // (`showSize`), since the entry's old size would tell the wrong story.
+    void linkFile(const std::string& path, bool showSize = false);
     // "扫描..." and "压缩..." (src/scan/ui) for the current entry.
     void CmdScan_Click();
     void CmdShrink_Click();
     // The current entry's linked file when "压缩..." takes it; "" otherwise.
     std::string shrinkableFile() const;
-    // After a save over the size limit: offers "压缩..." for the current
-    // entry's file when it is a JPEG or PDF large enough to matter.
+    // After a save over the size limit: offers "压缩..." for the linked files
+    // that would gain most (offer_shrink.cpp).
     void offerShrink();
     void CmdRemoveFJ_Click();
     void addBut_Click();

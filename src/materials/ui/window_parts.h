@@ -34,6 +34,12 @@ struct ShrinkRequest {
     std::string dataFolder; // the program's data folder
 };
 
+// What "压缩..." would make of a file: its size now and about after.
+struct ShrinkGuess {
+    std::uint64_t bytes = 0;
+    std::uint64_t expected = 0;
+};
+
 struct WindowParts {
     // "打印申请表" and "浏览已链接文件": the printing windows, modal over `parent`.
     std::function<void(QWidget* parent)> showApplicationForm;
@@ -42,6 +48,9 @@ struct WindowParts {
     std::function<std::optional<std::string>(QWidget* parent, const ScanRequest&)> scan;
     // Whether a file is a JPEG or PDF that the shrinking can take.
     std::function<bool(const std::string& file)> canShrink;
+    // What shrinking a file would give, for the offer after an oversized
+    // save; nothing for a file it does not take or a copy it made itself.
+    std::function<std::optional<ShrinkGuess>(const std::string& file)> estimateShrink;
     // The shrinking window; the smaller copy to link, or nothing.
     std::function<std::optional<std::string>(QWidget* parent, const ShrinkRequest&)> shrink;
     // The package check of a folder just saved: the text added to the save's

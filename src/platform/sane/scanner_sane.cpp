@@ -4,6 +4,7 @@
 // (platform/scanner.cpp opens it).
 
 #include "platform/program_module.h"
+#include "platform/scan_lines.h"
 #include "platform/scanner.h"
 
 #include <sane/sane.h>
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -195,6 +198,15 @@ class SaneScanner final : public Scanner {
         device.setNumber(SANE_NAME_SCAN_BR_X, settings.a4 ? std::min(210.0, maxX) : maxX);
         device.setNumber(SANE_NAME_SCAN_BR_Y, settings.a4 ? std::min(297.0, maxY) : maxY);
         const double dpi = device.number(SANE_NAME_SCAN_RESOLUTION, settings.dpi);
+        // The largest page the chosen area allows (with a little room for
+        // rounding): a backend that sends more is not believed.
+        const double areaWidth =
+            device.number(SANE_NAME_SCAN_BR_X, maxX) - device.number(SANE_NAME_SCAN_TL_X, 0);
+        const double areaHeight =
+            device.number(SANE_NAME_SCAN_BR_Y, maxY) - device.number(SANE_NAME_SCAN_TL_Y, 0);
+        const auto mostPixels = [dpi](double mm) {
+            return static_cast<int>(std::ceil(std::max(mm, 1.0) / 25.4 * dpi * 1.02)) + 2;
+        };
 
         const SANE_Status started = sane_start(handle);
         if (started != SANE_STATUS_GOOD) {
@@ -202,17 +214,25 @@ class SaneScanner final : public Scanner {
             return outcome;
         }
         SANE_Parameters p{};
-        if (sane_get_parameters(handle, &p) != SANE_STATUS_GOOD || p.bytes_per_line <= 0 ||
-            (p.format != SANE_FRAME_GRAY && p.format != SANE_FRAME_RGB) ||
-            (p.depth != 8 && p.depth != 16 && p.depth != 1)) {
+        if (sane_get_parameters(handle, &p) != SANE_STATUS_GOOD ||
+            (p.format != SANE_FRAME_GRAY && p.format != SANE_FRAME_RGB)) {
             sane_cancel(handle);
             outcome.message = "扫描仪送来的图像格式不受支持。";
             return outcome;
         }
-        std::vector<std::uint8_t> raw;
-        if (p.lines > 0)
-            raw.reserve(static_cast<std::size_t>(p.bytes_per_line) * p.lines);
-        const double expected = p.lines > 0 ? static_cast<double>(p.bytes_per_line) * p.lines : -1;
+        ScanFormat format;
+        format.pixelsPerLine = p.pixels_per_line;
+        format.bytesPerLine = p.bytes_per_line;
+        format.depth = p.depth;
+        format.channels = p.format == SANE_FRAME_RGB ? 3 : 1;
+        format.lines = p.lines;
+        std::optional<ScanLines> lines = ScanLines::Start(format, mostPixels(areaWidth),
+                                                          mostPixels(areaHeight), &outcome.message);
+        if (!lines) {
+            sane_cancel(handle);
+            return outcome;
+        }
+        const double expected = p.lines > 0 ? p.lines : -1;
         std::vector<std::uint8_t> chunk(64 * 1024);
         for (;;) {
             if (control.cancelled()) {
@@ -232,40 +252,19 @@ class SaneScanner final : public Scanner {
                 outcome.message = StatusText(s);
                 return outcome;
             }
-            raw.insert(raw.end(), chunk.begin(), chunk.begin() + got);
+            const std::size_t n = static_cast<std::size_t>(
+                std::clamp<SANE_Int>(got, 0, static_cast<SANE_Int>(chunk.size())));
+            if (!lines->add(chunk.data(), n))
+                break; // the largest page the area allows: the rest is not read
             if (control.progress)
-                control.progress(expected > 0 ? std::min(1.0, raw.size() / expected) : -1);
+                control.progress(expected > 0 ? std::min(1.0, lines->lines() / expected) : -1);
         }
         sane_cancel(handle); // ends the scan (one page only)
-        const int channels = p.format == SANE_FRAME_RGB ? 3 : 1;
-        const int lines = static_cast<int>(raw.size() / static_cast<std::size_t>(p.bytes_per_line));
-        if (lines <= 0 || p.pixels_per_line <= 0) {
+        if (lines->lines() <= 0) {
             outcome.message = "扫描仪没有送来图像。";
             return outcome;
         }
-        ScannedPage& page = outcome.page;
-        page.width = p.pixels_per_line;
-        page.height = lines;
-        page.channels = channels;
-        page.dpi = dpi;
-        page.pixels.resize(static_cast<std::size_t>(page.width) * channels * lines);
-        const std::size_t rowOut = static_cast<std::size_t>(page.width) * channels;
-        for (int y = 0; y < lines; ++y) {
-            const std::uint8_t* in = raw.data() + static_cast<std::size_t>(p.bytes_per_line) * y;
-            std::uint8_t* out = page.pixels.data() + rowOut * y;
-            if (p.depth == 8) {
-                std::memcpy(out, in, rowOut);
-            } else if (p.depth == 16) { // native byte order; the high byte
-                for (std::size_t i = 0; i < rowOut; ++i) {
-                    std::uint16_t v;
-                    std::memcpy(&v, in + 2 * i, 2);
-                    out[i] = static_cast<std::uint8_t>(v >> 8);
-                }
-            } else { // 1 bit, 1 = black
-                for (std::size_t i = 0; i < rowOut; ++i)
-                    out[i] = (in[i >> 3] & (0x80 >> (i & 7))) ? 0 : 255;
-            }
-        }
+        outcome.page = lines->take(dpi);
         outcome.status = ScanStatus::Ok;
         return outcome;
     }

@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <sstream>
 #include <system_error>
 
@@ -43,29 +44,65 @@ std::shared_ptr<Buffer> ToBuffer(const std::vector<std::uint8_t>& data) {
     return std::make_shared<Buffer>(const_cast<unsigned char*>(data.data()), data.size());
 }
 
+QPDFObjectHandle Integer(long long v) {
+    return QPDFObjectHandle::newInteger(v);
+}
+
 QPDFObjectHandle ImageObject(QPDF& pdf, const PdfImage& image) {
     QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(image.bitsPerComponent));
-    const char* space = image.components == 1   ? "/DeviceGray"
-                        : image.components == 4 ? "/DeviceCMYK"
-                                                : "/DeviceRGB";
-    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
-    if (image.bitsPerComponent == 1 && image.blackIsOne)
+    dict.replaceKey("/Width", Integer(image.width));
+    dict.replaceKey("/Height", Integer(image.height));
+    dict.replaceKey("/BitsPerComponent", Integer(image.bitsPerComponent));
+    if (!image.palette.empty()) {
+        const std::string table(image.palette.begin(), image.palette.end());
+        QPDFObjectHandle indexed = QPDFObjectHandle::newArray();
+        indexed.appendItem(QPDFObjectHandle::newName("/Indexed"));
+        indexed.appendItem(QPDFObjectHandle::newName("/DeviceRGB"));
+        indexed.appendItem(Integer(static_cast<long long>(image.palette.size() / 3) - 1));
+        indexed.appendItem(QPDFObjectHandle::newString(table));
+        dict.replaceKey("/ColorSpace", indexed);
+    } else {
+        const char* space = image.components == 1   ? "/DeviceGray"
+                            : image.components == 4 ? "/DeviceCMYK"
+                                                    : "/DeviceRGB";
+        dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
+    }
+    if (image.bitsPerComponent == 1 && image.blackIsOne && image.coding != PdfImage::Coding::Ccitt)
         dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0]"));
     if (image.components == 4 && image.adobeInverted)
         dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
     QPDFObjectHandle stream = pdf.newStream();
     stream.replaceDict(dict);
-    if (image.coding == PdfImage::Coding::Jpeg)
-        stream.replaceStreamData(ToBuffer(image.data), QPDFObjectHandle::newName("/DCTDecode"),
-                                 QPDFObjectHandle::newNull());
-    else
-        stream.replaceStreamData(ToBuffer(image.data), QPDFObjectHandle::newNull(),
-                                 QPDFObjectHandle::newNull());
+    QPDFObjectHandle filter = QPDFObjectHandle::newNull(), parms = QPDFObjectHandle::newNull();
+    switch (image.coding) {
+    case PdfImage::Coding::Jpeg:
+        filter = QPDFObjectHandle::newName("/DCTDecode");
+        break;
+    case PdfImage::Coding::Pixels:
+        break; // compressed by the writer
+    case PdfImage::Coding::Flate:
+        filter = QPDFObjectHandle::newName("/FlateDecode");
+        if (image.pngPredictors) {
+            parms = QPDFObjectHandle::newDictionary();
+            parms.replaceKey("/Predictor", Integer(15));
+            parms.replaceKey("/Colors", Integer(image.palette.empty() ? image.components : 1));
+            parms.replaceKey("/BitsPerComponent", Integer(image.bitsPerComponent));
+            parms.replaceKey("/Columns", Integer(image.width));
+        }
+        break;
+    case PdfImage::Coding::Ccitt:
+        filter = QPDFObjectHandle::newName("/CCITTFaxDecode");
+        parms = QPDFObjectHandle::newDictionary();
+        parms.replaceKey("/K", Integer(-1));
+        parms.replaceKey("/Columns", Integer(image.width));
+        parms.replaceKey("/Rows", Integer(image.height));
+        if (image.ccittBlackIsOne)
+            parms.replaceKey("/BlackIs1", QPDFObjectHandle::newBool(true));
+        break;
+    }
+    stream.replaceStreamData(ToBuffer(image.data), filter, parms);
     return stream;
 }
 
@@ -86,6 +123,8 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         pdf.emptyPDF();
         QPDFPageDocumentHelper doc(pdf);
         for (const PdfPage& page : pages) {
+            if (!page.image)
+                return "有页面无法读取，未写入PDF文件";
             const PdfImage& image = *page.image;
             const std::string w = Number(image.pointsWide()), h = Number(image.pointsHigh());
             QPDFObjectHandle xobject = ImageObject(pdf, image);
@@ -115,8 +154,11 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         }
         return {};
     } catch (const std::exception& e) {
+        // qpdf's own (English) text is not for the applicant.
         std::error_code ignored;
         std::filesystem::remove(temp, ignored);
-        return e.what();
+        return dynamic_cast<const std::bad_alloc*>(&e)
+                   ? "内存不足，无法写入PDF文件"
+                   : "写入PDF文件时出错（磁盘已满或文件夹不能写入）";
     }
 }

@@ -5,6 +5,7 @@
 // qpdf without its old PointerHolder interface.
 #define POINTERHOLDER_TRANSITION 4
 
+#include "platform/image_limits.h"
 #include "platform/program_module.h"
 #include "platform/utf8.h"
 #include "scan/jpeg.h"
@@ -66,11 +67,12 @@ bool ShrinkImage(QPDFObjectHandle image, double pageW, double pageH, const Shrin
     QPDFObjectHandle wObj = dict.getKey("/Width"), hObj = dict.getKey("/Height");
     if (!wObj.isInteger() || !hObj.isInteger())
         return false;
-    const int w = static_cast<int>(wObj.getIntValue()), h = static_cast<int>(hObj.getIntValue());
-    if (w <= 0 || h <= 0 || static_cast<std::uint64_t>(w) * h > kMaxPixels)
-        return false;
+    const long long w = wObj.getIntValue(), h = hObj.getIntValue();
     const int n = Components(dict.getKey("/ColorSpace"));
-    if (n == 0)
+    // An image beyond the memory limit is left as it is.
+    if (n == 0 || w <= 0 || h <= 0 || w > 1'000'000 || h > 1'000'000 ||
+        !platform::ImageFitsMemory(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h),
+                                   static_cast<std::uint64_t>(n)))
         return false;
     Raster pixels;
     QPDFObjectHandle filter = dict.getKey("/Filter");
@@ -94,19 +96,23 @@ bool ShrinkImage(QPDFObjectHandle image, double pageW, double pageH, const Shrin
         } catch (const std::exception&) {
             return false; // a filter the program cannot decode (JBIG2, JPX, CCITT)
         }
-        const std::size_t need = static_cast<std::size_t>(w) * h * n;
+        const std::size_t need = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * n;
         if (data->getSize() < need)
             return false;
-        pixels = MakeRaster(w, h, n);
+        pixels = MakeRaster(static_cast<int>(w), static_cast<int>(h), n);
         std::memcpy(pixels.pixels.data(), data->getBuffer(), need);
     }
     // The page's size in inches bounds the pixels the image needs.
     const double longIn = std::max(pageW, pageH) / 72.0, shortIn = std::min(pageW, pageH) / 72.0;
     int tw = 0, th = 0;
-    FitWithin(w, h, longIn * o.maxDpi, shortIn * o.maxDpi, tw, th);
+    FitWithin(static_cast<int>(w), static_cast<int>(h), longIn * o.maxDpi, shortIn * o.maxDpi, tw,
+              th);
     const Raster reduced = Downsample(pixels, tw, th);
     const std::vector<std::uint8_t> jpeg = EncodeJpeg(reduced, o.jpegQuality);
-    if (jpeg.empty() || jpeg.size() >= oldSize)
+    // An image within the resolution is encoded again only for a real gain
+    // (a third of its bytes): a small image stays byte for byte.
+    const bool reducedSize = tw != w || th != h;
+    if (jpeg.empty() || jpeg.size() >= oldSize || (!reducedSize && jpeg.size() * 3 > oldSize * 2))
         return false;
     auto buffer = std::make_shared<Buffer>(jpeg.size());
     std::memcpy(buffer->getBuffer(), jpeg.data(), jpeg.size());
@@ -149,7 +155,15 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
             return ShrinkFailure(ShrinkStatus::Encrypted, "该PDF文件有密码保护，无法压缩。");
         std::set<QPDFObjGen> done;
         QPDFPageDocumentHelper doc(pdf);
-        for (QPDFPageObjectHelper& page : doc.getAllPages()) {
+        std::vector<QPDFPageObjectHelper> pages = doc.getAllPages();
+        for (QPDFPageObjectHelper& page : pages) {
+            if (o.cancelled()) {
+                std::error_code ignored;
+                std::filesystem::remove(temp, ignored);
+                return ShrinkFailure(ShrinkStatus::Cancelled, "");
+            }
+            if (o.progress)
+                o.progress(0.95 * result.pages / static_cast<double>(pages.size()));
             ++result.pages;
             const QPDFObjectHandle::Rectangle box = page.getTrimBox(false).getArrayAsRectangle();
             const double pw = std::abs(box.urx - box.llx), ph = std::abs(box.ury - box.lly);
@@ -178,11 +192,67 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
         if (e.getErrorCode() == qpdf_e_password)
             return ShrinkFailure(ShrinkStatus::Encrypted, "该PDF文件有密码保护，无法压缩。");
         return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) { // memory running out says so
         std::error_code ignored;
         std::filesystem::remove(temp, ignored);
-        return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
+        return ShrinkFailureOf(e, true);
     }
     result.bytesAfter = FileSize(out);
+    if (o.progress)
+        o.progress(1.0);
     return result;
+}
+
+// What quillor_shrink_pdf would make of the file, from the images'
+// dictionaries alone: each image it would reduce counts as a JPEG of the
+// reduced size, everything else as it is.
+extern "C" QUILLOR_MODULE_EXPORT bool
+quillor_estimate_shrink(const std::string& source, const ShrinkOptions& o, ShrinkEstimate* out) {
+    const std::filesystem::path in = util::PathFromUtf8(source);
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.setAttemptRecovery(false);
+        pdf.processFile(util::PathToUtf8(in).c_str());
+        if (pdf.isEncrypted())
+            return false;
+        out->bytesBefore = FileSize(in);
+        std::uint64_t saved = 0;
+        std::set<QPDFObjGen> done;
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+            const QPDFObjectHandle::Rectangle box = page.getTrimBox(false).getArrayAsRectangle();
+            const double pw = std::abs(box.urx - box.llx), ph = std::abs(box.ury - box.lly);
+            page.forEachImage(
+                true, [&](QPDFObjectHandle& image, QPDFObjectHandle&, std::string const&) {
+                    if (!done.insert(image.getObjGen()).second)
+                        return;
+                    QPDFObjectHandle dict = image.getDict();
+                    const int n = Components(dict.getKey("/ColorSpace"));
+                    if (n == 0 || !dict.getKey("/Width").isInteger() ||
+                        !dict.getKey("/Height").isInteger() || dict.hasKey("/Mask") ||
+                        dict.hasKey("/Decode"))
+                        return;
+                    const long long w = dict.getKey("/Width").getIntValue();
+                    const long long h = dict.getKey("/Height").getIntValue();
+                    if (w <= 0 || h <= 0 || w > 1'000'000 || h > 1'000'000)
+                        return;
+                    int tw = 0, th = 0;
+                    FitWithin(static_cast<int>(w), static_cast<int>(h),
+                              std::max(pw, ph) / 72.0 * o.maxDpi,
+                              std::min(pw, ph) / 72.0 * o.maxDpi, tw, th);
+                    QPDFObjectHandle length = dict.getKey("/Length");
+                    const std::uint64_t old = length.isInteger() && length.getIntValue() > 0
+                                                  ? static_cast<std::uint64_t>(length.getIntValue())
+                                                  : image.getRawStreamData()->getSize();
+                    const std::uint64_t after =
+                        EstimatedJpegBytes(static_cast<std::uint64_t>(tw) * th, n);
+                    if (after < old)
+                        saved += old - after;
+                });
+        }
+        out->bytesAfter = out->bytesBefore > saved ? out->bytesBefore - saved : 0;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }

@@ -2,6 +2,10 @@
 // "扫描与合并": pages from the scanner and from image files, put in order,
 // turned, removed, checked for blank ones, and combined into one PDF for the
 // current entry of the materials window.
+//
+// The window's code is in three files: ScanWindow.cpp (the pages and the
+// end), scan_window_layout.cpp (the controls) and scan_window_scanner.cpp
+// (the scanners); the reading and encoding of pages runs on a PageWorker.
 
 #include "materials/ui/window_parts.h"
 #include "platform/scanner.h"
@@ -13,8 +17,10 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -24,6 +30,9 @@ class QPushButton;
 class QThread;
 
 namespace scan::ui {
+
+class PageWorker;
+struct LoadedPage;
 
 // What the materials window asks for its current entry.
 using ScanRequest = materials::ui::ScanRequest;
@@ -40,20 +49,25 @@ class ScanWindow final : public QDialog {
 
     // The window's actions, as its buttons run them.
     void addImages(); // "添加图片..."
-    bool addImageFile(const std::string& path);
+    // Reads the file on the worker; its pages (or a message) follow.
+    void addImageFile(const std::string& path);
+    // Until the worker has answered everything asked of it (for tests and "完成").
+    void waitForPages();
     void scanPage(bool back); // "扫描一页" / "扫描反面"
     void cancelScan();
-    bool busy() const { return worker_ != nullptr; }
+    bool busy() const { return scanner_ != nullptr; }
     void moveUp();
     void moveDown();
     void rotate();
     void removePage();
-    void removeBlankPages(); // "删除空白页"
+    void removeBlankPages(); // "删除空白页", after a question naming them
     void setQuality(Quality q);
     Quality quality() const { return quality_; }
     void finish(); // "完成"
     void selectPage(int index);
     int currentPage() const;
+    // The thumbnail shown for a page (turned as it will be written).
+    QPixmap thumbnail(int index) const;
 
     void setDpi(int dpi);
     void setColour(platform::ScanColour colour);
@@ -66,7 +80,9 @@ class ScanWindow final : public QDialog {
     bool fits() const;
     std::uint64_t estimatedBytes() const { return pages_.estimatedBytes(quality_); }
 
-    void reject() override; // "取消": nothing is written
+    // "取消" and the close box: scanned pages are not thrown away without a
+    // question; nothing is written.
+    void reject() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +93,12 @@ class ScanWindow final : public QDialog {
     void showDevices(const std::vector<platform::ScannerDevice>& devices);
     void prepareScan(const platform::ScanSettings& settings, const platform::ScanControl& control);
     void scanFinished();
+    void pagesLoaded(const std::string& path, std::vector<LoadedPage> pages,
+                     const std::string& error);
+    void pageEncoded(std::uint64_t id, Quality q, std::shared_ptr<const PdfImage> image,
+                     const std::string& error);
+    void addPage(Page page, const Raster& preview, bool back);
+    bool confirmDiscard();
     void refresh(int select);
     void updateSize();
     void updateButtons();
@@ -86,7 +108,8 @@ class ScanWindow final : public QDialog {
     PageList pages_;
     Quality quality_ = Quality::Standard;
     std::string result_;
-    std::map<std::uint64_t, QPixmap> thumbnails_;
+    std::map<std::uint64_t, QPixmap> thumbnails_; // unturned
+    std::unique_ptr<PageWorker> worker_;
 
     QComboBox* devices_ = nullptr;
     QLabel* deviceNote_ = nullptr;
@@ -98,6 +121,7 @@ class ScanWindow final : public QDialog {
     QProgressBar* progress_ = nullptr;
     QLabel* size_ = nullptr;
     QLabel* blankNote_ = nullptr;
+    QLabel* working_ = nullptr;
     QPushButton* scan_ = nullptr;
     QPushButton* scanBack_ = nullptr;
     QPushButton* cancelScan_ = nullptr;
@@ -110,15 +134,20 @@ class ScanWindow final : public QDialog {
     QPushButton* finish_ = nullptr;
     QPushButton* cancel_ = nullptr;
 
-    QThread* worker_ = nullptr;
-    QThread* finder_ = nullptr;
+    // The scan of one page; the search for scanners runs on a thread of its
+    // own that the window never waits for (network scanners can take their
+    // time-outs): what it finds goes through `search_`, which it shares.
+    QThread* scanner_ = nullptr;
+    struct Search;
+    std::shared_ptr<Search> search_;
     bool searching_ = false;
     bool scanningBack_ = false;
+    bool finishing_ = false;
     std::atomic<bool> cancel_flag_{false};
     platform::ScanOutcome outcome_;
     std::optional<Page> scanned_;
-    std::vector<platform::ScannerDevice> found_;
     std::string unavailable_; // why no scanner can be used at all
+    Raster scannedPreview_;
 };
 
 // Shows the window modally; the path of the PDF written, or nothing when the

@@ -1,22 +1,26 @@
 #include "scan/ui/ShrinkWindow.h"
 
+#include "platform/durable_file.h"
 #include "platform/prompter.h"
 #include "platform/ui/pdf_reader.h"
 #include "platform/utf8.h"
 #include "scan/scan_files.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QCursor>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QThread>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -61,12 +65,17 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     quality_->setRange(20, 95);
     quality_->setValue(75);
     options->addWidget(quality_);
-    auto* again = new QPushButton(QStringLiteral("重新压缩"), this);
-    again->setObjectName(QStringLiteral("recompute"));
-    again->setAutoDefault(false);
-    options->addWidget(again);
+    again_ = new QPushButton(QStringLiteral("重新压缩"), this);
+    again_->setObjectName(QStringLiteral("recompute"));
+    again_->setAutoDefault(false);
+    options->addWidget(again_);
     options->addStretch();
     top->addLayout(options);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setRange(0, 100);
+    progress_->setVisible(false);
+    top->addWidget(progress_);
     before_ = new QLabel(this);
     before_->setObjectName(QStringLiteral("before"));
     after_ = new QLabel(this);
@@ -82,24 +91,30 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     buttons->addStretch();
     accept_ = new QPushButton(QStringLiteral("接受"), this);
     accept_->setObjectName(QStringLiteral("accept"));
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setAutoDefault(false);
+    accept_->setEnabled(false);
+    cancel_ = new QPushButton(QStringLiteral("取消"), this);
+    cancel_->setObjectName(QStringLiteral("cancel"));
+    cancel_->setAutoDefault(false);
     buttons->addWidget(accept_);
-    buttons->addWidget(cancel);
+    buttons->addWidget(cancel_);
     top->addLayout(buttons);
-    connect(again, &QPushButton::clicked, this, [this] { compute(); });
+    connect(again_, &QPushButton::clicked, this, [this] { start(); });
     connect(accept_, &QPushButton::clicked, this, [this] { acceptCopy(); });
-    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 ShrinkWindow::~ShrinkWindow() {
+    stop_ = true;
+    if (thread_) {
+        thread_->wait();
+        delete thread_;
+        thread_ = nullptr;
+    }
     discardPreview();
 }
 
 void ShrinkWindow::discardPreview() {
-    if (target_ != accepted_)
-        Remove(target_);
+    Remove(target_);
     target_.clear();
 }
 
@@ -110,36 +125,83 @@ void ShrinkWindow::setOptions(int maxDpi, int quality) {
     quality_->setValue(quality);
 }
 
-bool ShrinkWindow::compute() {
+void ShrinkWindow::start() {
+    if (thread_)
+        return;
     discardPreview();
+    accept_->setEnabled(false);
     const std::string folder = ScanFolder(request_.dataFolder);
     if (folder.empty()) {
-        platform::Notify("无法建立文件夹“" + std::string(kScanFolderName) + "”。", "错误",
-                         platform::MsgIcon::Exclamation);
-        return false;
+        result_ = ShrinkFailure(ShrinkStatus::WriteFailed,
+                                "无法建立文件夹“" + std::string(kScanFolderName) + "”。");
+        finished();
+        return;
     }
     const std::string extension =
         QFileInfo(Q(request_.source)).suffix().toLower() == QLatin1String("pdf") ? "pdf" : "jpg";
-    target_ = ScanFileName(folder, request_.item, request_.material, request_.entry, "-压缩",
-                           extension, std::time(nullptr));
+    final_ = ScanFileName(folder, request_.item, request_.material, request_.entry, kShrinkSuffix,
+                          extension, std::time(nullptr));
+    target_ = ShrinkPreviewPath(final_);
     ShrinkOptions options;
     options.maxDpi = dpi_->currentData().toInt();
     options.jpegQuality = quality_->value();
-    {
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        result_ = ShrinkFile(request_.source, target_, options);
-        QApplication::restoreOverrideCursor();
+    options.cancel = &stop_;
+    options.progress = [this](double share) {
+        const int value = static_cast<int>(std::lround(share * 100));
+        QMetaObject::invokeMethod(
+            progress_, [this, value] { progress_->setValue(value); }, Qt::QueuedConnection);
+    };
+    stop_ = false;
+    progress_->setValue(0);
+    progress_->setVisible(true);
+    again_->setEnabled(false);
+    cancel_->setText(QStringLiteral("停止"));
+    thread_ = QThread::create([this, source = request_.source, target = target_, options] {
+        result_ = ShrinkFile(source, target, options);
+    });
+    connect(thread_, &QThread::finished, this, [this] { finished(); });
+    thread_->start();
+}
+
+void ShrinkWindow::stop() {
+    stop_ = true;
+}
+
+void ShrinkWindow::finished() {
+    if (thread_) {
+        thread_->deleteLater();
+        thread_ = nullptr;
     }
+    progress_->setVisible(false);
+    again_->setEnabled(true);
+    cancel_->setText(QStringLiteral("取消"));
     if (!result_.ok()) {
-        target_.clear();
+        discardPreview();
+        before_->clear();
+        after_->clear();
+        preview_->clear();
+        if (result_.status == ShrinkStatus::Cancelled) {
+            after_->setText(QStringLiteral("已停止压缩。"));
+            return;
+        }
         platform::Notify(result_.message, "提示", platform::MsgIcon::Exclamation);
-        return false;
+        if (isVisible())
+            QDialog::reject();
+        return;
     }
     before_->setText(beforeText());
     after_->setText(afterText());
-    accept_->setEnabled(result_.bytesAfter < result_.bytesBefore);
+    accept_->setEnabled(canAccept());
     showPreview();
-    return true;
+}
+
+bool ShrinkWindow::compute() {
+    start();
+    while (thread_) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return result_.ok();
 }
 
 QString ShrinkWindow::beforeText() const {
@@ -156,13 +218,21 @@ QString ShrinkWindow::afterText() const {
     return text;
 }
 
+bool ShrinkWindow::canAccept() const {
+    return result_.ok() && !target_.empty() && result_.bytesAfter < result_.bytesBefore;
+}
+
 // The first page of the result, as it will be linked.
 void ShrinkWindow::showPreview() {
     QImage page;
     if (target_.size() > 4 && target_.substr(target_.size() - 4) == ".pdf") {
         page = platform::ui::FirstPdfPage(Q(target_), 60);
     } else {
-        page.load(Q(target_));
+        QImageReader reader(Q(target_));
+        const QSize size = reader.size();
+        if (size.isValid())
+            reader.setScaledSize(size.scaled(preview_->minimumSize(), Qt::KeepAspectRatio));
+        page = reader.read();
     }
     if (page.isNull()) {
         preview_->setText(QStringLiteral("（无法显示预览）"));
@@ -176,22 +246,34 @@ bool ShrinkWindow::previewShown() const {
     return !preview_->pixmap().isNull();
 }
 
+// The preview takes its name: flushed, renamed and the folder flushed.
 void ShrinkWindow::acceptCopy() {
-    if (target_.empty() || !result_.ok())
+    if (thread_ || !canAccept())
         return;
-    accepted_ = target_;
+    if (platform::CommitTemporary(util::PathFromUtf8(target_), util::PathFromUtf8(final_))) {
+        target_.clear();
+        platform::Notify("无法保存压缩后的文件：" + final_, "错误", platform::MsgIcon::Exclamation);
+        return;
+    }
+    target_.clear();
+    accepted_ = final_;
     accept();
 }
 
 void ShrinkWindow::reject() {
+    if (thread_) { // 停止 while the copy is made
+        stop();
+        return;
+    }
     discardPreview();
     QDialog::reject();
 }
 
 std::optional<std::string> ShowShrinkWindow(QWidget* parent, const ShrinkRequest& request) {
     ShrinkWindow window(request, parent);
-    if (!window.compute())
-        return std::nullopt;
+    window.start();
+    if (!window.running() && !window.result().ok())
+        return std::nullopt; // refused at once, and said so
     if (window.exec() != QDialog::Accepted || window.resultPath().empty())
         return std::nullopt;
     return window.resultPath();

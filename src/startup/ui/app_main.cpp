@@ -224,6 +224,8 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
         return claim == ClaimResult::TakenByAnotherInstance && !options.check ? 0 : 1;
     if (options.check)
         std::cout << "数据文件夹: " << util::PathToUtf8(data.folder) << std::endl;
+    if (parts.dataFolderClaimed)
+        parts.dataFolderClaimed(util::PathToUtf8(data.folder));
     StartupHooks hooks;
     hooks.prepareDatabase = [&fonts](const fs::path& database) {
         return PrepareDatabase(database, *fonts);

@@ -17,6 +17,8 @@ struct ProgramParts {
     // "--check-package [--repair] FOLDER": the package check on the console;
     // the exit code.
     std::function<int(const std::string& folder, bool repair)> checkPackage;
+    // Once the data folder is claimed: what the program tidies there at start.
+    std::function<void(const std::string& dataFolder)> dataFolderClaimed;
 };
 
 // Runs the program; `mainWindowShown` (optional) is called once the main

@@ -1,5 +1,6 @@
 #include "twip/ui/twipform.h"
 
+#include "platform/prompter.h"
 #include "util/line_breaks.h"
 #include "util/ui/fonts.h"
 
@@ -307,11 +308,25 @@ class LimitedPlainTextEdit final : public QPlainTextEdit {
                                e->replacementLength());
         QPlainTextEdit::inputMethodEvent(e);
     }
+    // A paste (or a drop) beyond the limit is cut, and the applicant told how
+    // many characters were left out.
     void insertFromMimeData(const QMimeData* source) override {
-        if (limit_ > 0 && source->hasText())
-            insertPlainText(fitting(source->text()));
-        else
+        if (limit_ <= 0 || !source->hasText()) {
             QPlainTextEdit::insertFromMimeData(source);
+            return;
+        }
+        QString text = source->text();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        const QString fitted = fitting(text);
+        insertPlainText(fitted);
+        const int left = CharacterCount(text) - CharacterCount(fitted);
+        if (left > 0)
+            platform::Notify("粘贴的内容超出本栏的长度限制（" + std::to_string(limit_) +
+                                 "个字），末尾有" + std::to_string(left) + "个字未粘贴。",
+                             "提示", platform::MsgIcon::Information);
+    }
+    static int CharacterCount(const QString& text) {
+        return static_cast<int>(text.toUcs4().size());
     }
 
   private:

@@ -9,7 +9,9 @@
 #include "support/fixture_db.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -219,6 +221,16 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
     memo->undo();
     EXPECT_EQ(w.Text1(0).text(), "第一行\r\n第二行");
     EXPECT_TRUE(w.dataChanged());
+    // A paste beyond the limit is cut where it goes, and says how much of it
+    // was left out.
+    QGuiApplication::clipboard()->setText(QStringLiteral("甲乙丙丁戊"));
+    caret.setPosition(0);
+    memo->setTextCursor(caret);
+    memo->paste();
+    EXPECT_EQ(w.Text1(0).text(), "甲乙第一行\r\n第二行");
+    ASSERT_EQ(prompter->messages.size(), 1u);
+    EXPECT_NE(prompter->messages[0].text.find("末尾有3个字未粘贴"), std::string::npos);
+    prompter->messages.clear();
     // Read-only inherited fields: greyed and disabled, own value first.
     EXPECT_EQ(w.Text1(1).text(), "某某公司");
     EXPECT_FALSE(w.Text1(1).enabled());

@@ -9,6 +9,7 @@
 
 #include "materials/manifest_fixture.h"
 #include "platform/xmldoc.h"
+#include "scan/image_fixture.h"
 #include "scan/jpeg.h"
 #include "scan/scan_fixture.h"
 #include "startup/mainbas.h"
@@ -67,9 +68,16 @@ class FakeScanner final : public platform::Scanner {
     std::vector<platform::ScannerDevice> list{{"fake:0", "Fake", "Flatbed"}};
     std::deque<std::variant<int, std::string>> script;
     std::atomic<bool> hold{false};
+    std::atomic<bool> slowSearch{false}; // a network scanner waiting for its time-out
+    std::atomic<int> searches{0};
     std::string why; // what unavailable() says
 
-    std::vector<platform::ScannerDevice> devices() override { return list; }
+    std::vector<platform::ScannerDevice> devices() override {
+        while (slowSearch)
+            QThread::msleep(5);
+        ++searches;
+        return list;
+    }
     std::string unavailable() override { return why; }
     platform::ScanOutcome scan(const platform::ScanSettings& s,
                                const platform::ScanControl& control) override {
@@ -223,15 +231,20 @@ TEST_F(ScanWindowTest, AScanIsLinkedExactlyAsAFileChosenByHand) {
     EXPECT_EQ(fs::path(pdf).parent_path(), program_ / "扫描文件");
     EXPECT_EQ(fs::path(pdf).filename().string().rfind("测试-营业执照-营业执照-", 0), 0u);
     EXPECT_EQ(ReadPdf(pdf).size(), 2u);
+    // The entry row shows the linked file's size at once.
+    EXPECT_EQ(w.MedFlex2().textMatrix(1, 5).toStdString(),
+              std::to_string((fs::file_size(pdf) + 1023) / 1024));
     EXPECT_TRUE(w.CmdShrink().enabled());
     const std::string scanned = Snapshot();
 
-    // The same file, cleared and chosen with ">>>".
+    // The same file, cleared and chosen with ">>>" (whose size shows once the
+    // material is listed again).
     prompter_->answers = {platform::MsgAnswer::Yes};
     w.CmdRemoveFJ_Click();
     EXPECT_EQ(Link(), "");
     prompter_->openAnswers = {pdf};
     w.selectWjlbFile();
+    w.MedFlex1_Click();
     EXPECT_EQ(Snapshot(), scanned);
 }
 
@@ -285,7 +298,8 @@ TEST_F(ScanWindowTest, PagesFromFilesAreEditedIntoThePdf) {
     for (const Add& a : adds) {
         SCOPED_TRACE(a.path);
         const std::size_t messages = prompter_->messages.size();
-        EXPECT_EQ(s.addImageFile(a.path), a.pages > 0);
+        s.addImageFile(a.path);
+        s.waitForPages();
         expected += a.pages;
         EXPECT_EQ(s.pages().size(), expected);
         EXPECT_EQ(prompter_->messages.size(), messages + (a.pages ? 0 : 1));
@@ -305,7 +319,7 @@ TEST_F(ScanWindowTest, PagesFromFilesAreEditedIntoThePdf) {
         EXPECT_EQ(pdf[i].rotate, rotations[i]) << i;
     }
     s.addImageFile(jpegPath);
-    s.finish();
+    s.finish();                                          // waits for the page
     EXPECT_EQ(ReadPdf(s.resultPath()).back().raw, jpeg); // byte for byte
 }
 
@@ -349,6 +363,7 @@ TEST_F(ScanWindowTest, BacksBlanksQualityAndCancel) {
     empty.fill(250);
     empty.save(QString::fromStdString(U8(dir_ / "empty.png")));
     s.addImageFile(U8(dir_ / "empty.png"));
+    s.waitForPages();
     EXPECT_EQ(s.pages().blankCount(), 1u);
     EXPECT_EQ(s.pages().size(), 7u);
     s.removeBlankPages();
@@ -389,6 +404,7 @@ TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {
     w.selectWjlbFile();
     ASSERT_TRUE(w.CmdShrink().enabled());
     WhenShown<ShrinkWindow>([](ShrinkWindow& s) {
+        ASSERT_TRUE(WaitUntil([&] { return !s.running(); }));
         EXPECT_TRUE(s.previewShown());
         EXPECT_LT(s.result().bytesAfter, s.result().bytesBefore);
         s.acceptCopy();
@@ -399,7 +415,14 @@ TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {
     EXPECT_EQ(prompter_->messages.back().icon, platform::MsgIcon::Question);
     EXPECT_EQ(fs::path(Link()).parent_path(), program_ / "扫描文件");
     EXPECT_NE(Link(), original);
+    EXPECT_NE(prompter_->messages.back().text.find("photo.jpg"), std::string::npos);
     EXPECT_EQ(ReadBytes(original), std::string(big.begin(), big.end()));
+    EXPECT_EQ(w.MedFlex2().textMatrix(1, 5).toStdString(),
+              std::to_string((fs::file_size(Link()) + 1023) / 1024));
+    // The copy a shrink made is not offered again.
+    const std::size_t asked = prompter_->messages.size();
+    w.offerShrink();
+    EXPECT_EQ(prompter_->messages.size(), asked);
 
     // PDFs: pages and text kept; a password-protected one refused.
     struct Case {
@@ -425,4 +448,118 @@ TEST_F(ScanWindowTest, ShrinkingKeepsPagesAndTextAndLinksTheCopy) {
                 QStringLiteral("Quillor page %1").arg(i + 1)));
         EXPECT_LT(s.result().bytesAfter, s.result().bytesBefore);
     }
+}
+
+TEST_F(ScanWindowTest, ClosingNeverWaitsForTheScannerSearch) {
+    const int before = scanner_->searches;
+    scanner_->slowSearch = true;
+    QElapsedTimer t;
+    t.start();
+    {
+        ScanWindow s(Request());
+        EXPECT_TRUE(s.searching());
+    }
+    EXPECT_LT(t.elapsed(), 2000);
+    scanner_->slowSearch = false; // the search ends on its own
+    ASSERT_TRUE(WaitUntil([&] { return scanner_->searches > before; }));
+    QCoreApplication::processEvents();
+}
+
+TEST_F(ScanWindowTest, PagesAreThrownAwayOnlyWhenTheApplicantSaysSo) {
+    ScanWindow s(Request());
+    s.show();
+    ASSERT_TRUE(WaitUntil([&] { return !s.searching(); }));
+    scanner_->script = {401, 402};
+    ScanPages(s, 2);
+    QImage empty(400, 560, QImage::Format_Grayscale8);
+    empty.fill(250);
+    empty.save(QString::fromStdString(U8(dir_ / "empty.png")));
+    s.addImageFile(U8(dir_ / "empty.png"));
+    s.waitForPages();
+    ASSERT_EQ(s.pages().size(), 3u);
+    // 删除空白页 names the pages it would remove; 否 keeps them.
+    for (auto answer : {platform::MsgAnswer::No, platform::MsgAnswer::Yes}) {
+        prompter_->answers = {answer};
+        s.removeBlankPages();
+        EXPECT_EQ(prompter_->messages.back().text,
+                  "将删除几乎空白的第3页，删除后不能恢复。确认吗？");
+        EXPECT_EQ(s.pages().size(), answer == platform::MsgAnswer::No ? 3u : 2u);
+    }
+    // 取消 and the close box ask; 否 keeps the window and its pages.
+    prompter_->answers = {platform::MsgAnswer::No, platform::MsgAnswer::No};
+    s.reject();
+    s.close();
+    EXPECT_EQ(prompter_->messages.back().text, "已扫描的2页将被放弃，确认吗？");
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(s.pages().size(), 2u);
+    prompter_->answers = {platform::MsgAnswer::Yes};
+    s.close();
+    EXPECT_FALSE(s.isVisible());
+    EXPECT_EQ(s.resultPath(), "");
+}
+
+TEST_F(ScanWindowTest, ThumbnailsAndTheEstimateShowWhatWillBeWritten) {
+    ScanWindow s(Request());
+    JpegOptions sideways;
+    sideways.orientation = 6;
+    const auto photo = MakeJpeg(MarkedCorner(300, 400, 6), sideways);
+    QImage stamp(300, 400, QImage::Format_ARGB32);
+    stamp.fill(Qt::transparent);
+    for (int y = 0; y < 75; ++y)
+        for (int x = 0; x < 75; ++x)
+            stamp.setPixelColor(x, y, QColor(220, 0, 0));
+    stamp.save(QString::fromStdString(U8(dir_ / "stamp.png")));
+    s.addImageFile(File("photo.jpg", std::string(photo.begin(), photo.end())));
+    s.addImageFile(U8(dir_ / "stamp.png"));
+    s.waitForPages();
+    ASSERT_EQ(s.pages().size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const QImage thumb = s.thumbnail(i).toImage();
+        EXPECT_GT(thumb.height(), thumb.width()); // upright, as written
+        const QColor corner = thumb.pixelColor(thumb.width() / 10, thumb.width() / 10);
+        const QColor paper = thumb.pixelColor(thumb.width() * 9 / 10, thumb.height() * 9 / 10);
+        EXPECT_GT(corner.red(), 150);
+        EXPECT_LT(corner.green(), 100);
+        EXPECT_GT(paper.green(), 200); // transparency shows white paper, not black
+    }
+    // Every page encoded before 完成: the estimate is what is written.
+    EXPECT_FALSE(s.sizeText().contains(QStringLiteral("正在计算")));
+    const double estimate = static_cast<double>(s.estimatedBytes());
+    s.finish();
+    ASSERT_FALSE(s.resultPath().empty());
+    EXPECT_NEAR(static_cast<double>(fs::file_size(s.resultPath())), estimate, estimate * 0.05);
+}
+
+TEST_F(ScanWindowTest, AShrinkCanBeStoppedAndACopyNotSmallerIsNotAccepted) {
+    TextAndImagePdf(U8(dir_ / "scan.pdf"), 2, 100);
+    const fs::path folder = program_ / "扫描文件";
+    const auto previews = [&] {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(folder))
+            n += e.path().filename().string().rfind("~", 0) == 0;
+        return n;
+    };
+    {
+        ShrinkWindow s({U8(dir_ / "scan.pdf"), "测试", "营业执照", "营业执照", U8(program_)});
+        s.start();
+        EXPECT_TRUE(s.running());
+        s.reject(); // 停止 while it runs
+        ASSERT_TRUE(WaitUntil([&] { return !s.running(); }));
+        EXPECT_EQ(s.result().status, scan::ShrinkStatus::Cancelled);
+        EXPECT_EQ(previews(), 0);
+    }
+    // A small JPEG already: its copy is not smaller, and 接受 stays off.
+    const auto tiny = scan::EncodeJpeg(PhotoLike(300, 400, 3), 20, 100);
+    ShrinkWindow s({File("tiny.jpg", std::string(tiny.begin(), tiny.end())), "测试", "营业执照",
+                    "营业执照", U8(program_)});
+    ASSERT_TRUE(s.compute());
+    EXPECT_GE(s.result().bytesAfter, s.result().bytesBefore);
+    EXPECT_FALSE(s.findChild<QPushButton*>("accept")->isEnabled());
+    EXPECT_TRUE(s.afterText().contains(QStringLiteral("未能变小")));
+    EXPECT_EQ(previews(), 1); // under its preview name until 接受
+    s.acceptCopy();
+    EXPECT_EQ(s.resultPath(), "");
+    s.reject();
+    EXPECT_EQ(previews(), 0);
 }
