@@ -53,3 +53,14 @@ QImage FirstPdfPage(const QString& path, double dpi) {
 }
 
 } // namespace platform::ui
+
+namespace platform::ui {
+
+bool EachPdfPage(const QString& path, double dpi, const PdfPageVisitor& each) {
+    using EachFunction = bool (*)(const QString&, double, const PdfPageVisitor&);
+    static const EachFunction function =
+        platform::ModuleFunction<EachFunction>("quillor-pdf", "quillor_pdf_each_page");
+    return function && function(path, dpi, each);
+}
+
+} // namespace platform::ui

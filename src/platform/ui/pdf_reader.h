@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 namespace platform::ui {
 
 enum class PdfState { Good, Unreadable, Locked };
@@ -16,5 +18,11 @@ PdfState InspectPdf(const QString& path);
 
 // The first page at `dpi`; a null image when it cannot be shown.
 QImage FirstPdfPage(const QString& path, double dpi);
+
+// Each page in turn (`each` returns false to stop): rendered at `dpi` as a
+// viewer shows it, or a null image with `hasText` for a page that carries
+// text. False when the PDF cannot be read.
+using PdfPageVisitor = std::function<bool(int page, int pages, const QImage& image, bool hasText)>;
+bool EachPdfPage(const QString& path, double dpi, const PdfPageVisitor& each);
 
 } // namespace platform::ui

@@ -25,6 +25,9 @@
 #include <system_error>
 
 namespace scan {
+
+QPDFObjectHandle TextFont(QPDF& pdf); // also used by pdf_text_layers.cpp
+
 namespace {
 
 std::string Number(double v) {
@@ -109,6 +112,8 @@ QPDFObjectHandle ImageObject(QPDF& pdf, const PdfImage& image) {
     return stream;
 }
 
+} // namespace
+
 // The glyph-less font of libtesseract as a Type0 font: codes are UTF-16
 // units (Identity-H), every code shows glyph 1 (an empty box half an em
 // wide), and the ToUnicode map gives each code back as itself. Null when
@@ -153,7 +158,6 @@ QPDFObjectHandle TextFont(QPDF& pdf) {
     return font;
 }
 
-} // namespace
 } // namespace scan
 
 using namespace scan;

@@ -9,8 +9,8 @@
 
 #include "materials/manifest_fixture.h"
 #include "platform/xmldoc.h"
-#include "scan/jpeg.h"
 #include "scan/image_fixture.h"
+#include "scan/jpeg.h"
 #include "scan/recognition_fixture.h"
 #include "scan/scan_fixture.h"
 #include "startup/mainbas.h"
@@ -28,6 +28,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <poppler-qt6.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <deque>
 #include <variant>
@@ -577,9 +580,11 @@ TEST_F(ScanWindowTest, RecognisedTextFollowsItsPage) {
                                   "广州市天河区体育西路5号"};
     const char* faces[] = {"AR PL UMing CN", "Noto Sans CJK SC", "AR PL UKai CN"};
     for (int i = 0; i < 3; ++i) {
-        const Strip strip = DrawStrip(faces[i], 300, {"营业执照注册号：91110108MA01234X", places[i]});
+        const Strip strip =
+            DrawStrip(faces[i], 300, {"营业执照注册号：91110108MA01234X", places[i]});
         const auto jpeg = MakeJpeg(scan::Turned(strip.pixels, i == 1 ? 180 : 0), {.density = 300});
-        s.addImageFile(File("strip" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end())));
+        s.addImageFile(
+            File("strip" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end())));
     }
     s.waitForPages();
     EXPECT_TRUE(s.findChild<QLabel*>("working")->text().contains(QStringLiteral("正在识别文字")));
@@ -637,4 +642,61 @@ TEST_F(ScanWindowTest, StoppedOrMissingRecognitionWritesPicturesOnly) {
     s.finish();
     ASSERT_FALSE(s.resultPath().empty());
     EXPECT_EQ(pdfText(s.resultPath()), "");
+}
+
+// "识别文字" on a PDF of pictures: a page turned by /Rotate with a crop box
+// gets its text where the picture shows it; a page with text is left alone.
+TEST_F(ScanWindowTest, TextIsAddedToAPdfOfPictures) {
+    const Strip strip = DrawStrip("AR PL UMing CN", 300);
+    // Stored a quarter turn back, shown upright through /Rotate 90.
+    const auto jpeg = MakeJpeg(scan::Turned(strip.pixels, 270), {.density = 300});
+    std::optional<scan::Page> page = scan::PrepareJpegFile(jpeg, "strip.jpg");
+    ASSERT_TRUE(page);
+    page->turn.manual = 90;
+    auto typed = std::make_shared<scan::PageText>();
+    typed->width = 1000, typed->height = 1000;
+    typed->lines.push_back({{{"已有文字", 100, 100, 400, 150}}});
+    scan::PageList pages;
+    pages.add(std::move(*page));
+    ASSERT_TRUE(pages.encodeMissing(scan::Quality::Clear));
+    std::vector<scan::PdfPage> written = pages.pdfPages(scan::Quality::Clear);
+    written.push_back({written[0].image, 0, typed});
+    const std::string plain = U8(dir_ / "plain.pdf");
+    ASSERT_EQ(scan::WritePdf(written, plain), "");
+    // The unturned page's bottom 8 points cropped: the shown page's left.
+    const std::string source = U8(dir_ / "scan.pdf");
+    {
+        QPDF pdf;
+        pdf.processFile(plain.c_str());
+        QPDFObjectHandle first = QPDFPageDocumentHelper(pdf).getAllPages()[0].getObjectHandle();
+        QPDFObjectHandle media = first.getKey("/MediaBox");
+        first.replaceKey("/CropBox",
+                         QPDFObjectHandle::parse("[0 8 " + media.getArrayItem(2).unparse() + " " +
+                                                 media.getArrayItem(3).unparse() + "]"));
+        QPDFWriter w(pdf, source.c_str());
+        w.write();
+    }
+    ShrinkWindow s({source, "测试", "营业执照", "营业执照", U8(program_)});
+    ASSERT_TRUE(s.findChild<QPushButton*>("recogniseText")->isEnabled());
+    s.recogniseText();
+    ASSERT_TRUE(s.waitForCopy()) << s.result().message;
+    EXPECT_EQ(s.result().pages, 1);
+    EXPECT_TRUE(s.findChild<QPushButton*>("accept")->isEnabled());
+    s.acceptCopy();
+    ASSERT_FALSE(s.resultPath().empty());
+    EXPECT_NE(s.resultPath().find("-文字"), std::string::npos);
+    EXPECT_EQ(ReadBytes(util::PathFromUtf8(source)).size(), fs::file_size(source)); // untouched
+
+    const std::string text = PdfToText(s.resultPath(), 1);
+    for (const std::string& line : strip.lines)
+        EXPECT_LE(ErrorRate(line, text), 0.1) << line << "\n" << text;
+    EXPECT_EQ(WithoutSpace(PdfToText(s.resultPath(), 2)), U"已有文字");
+    auto doc = Poppler::Document::load(QString::fromStdString(s.resultPath()));
+    std::unique_ptr<Poppler::Page> shown(doc->page(0));
+    const QList<QRectF> found = shown->search(QStringLiteral("营业执照"));
+    ASSERT_EQ(found.size(), 1);
+    const QRectF drawn(strip.phrase.x() * 0.24 - 8, strip.phrase.y() * 0.24,
+                       strip.phrase.width() * 0.24, strip.phrase.height() * 0.24);
+    EXPECT_TRUE(drawn.adjusted(-2, -2, 2, 2).contains(found[0].center()))
+        << found[0].x() << "," << found[0].y();
 }
