@@ -51,7 +51,7 @@ std::string Hex(std::u32string_view text, std::size_t& units) {
 
 std::size_t PageText::characters() const {
     std::size_t n = 0;
-    for (const TextLine& line : lines)
+    for (const WordLine& line : lines)
         for (const TextWord& word : line.words)
             n += util::CharCount(word.text);
     return n;
@@ -88,7 +88,7 @@ std::string TextLayerContent(const PageText& text, double pointsWide, double poi
     for (double v : m)
         out += " " + Number(v);
     out += " cm BT 3 Tr\n";
-    for (const TextLine& line : text.lines) {
+    for (const WordLine& line : text.lines) {
         if (line.words.empty())
             continue;
         int top = line.words.front().top, bottom = line.words.front().bottom;

@@ -21,7 +21,7 @@ struct TextWord {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-struct TextLine {
+struct WordLine {
     std::vector<TextWord> words;
 };
 
@@ -29,7 +29,7 @@ struct PageText {
     int width = 0; // the pixels recognised (turned), whose coordinates the words use
     int height = 0;
     int turn = 0; // the clockwise turn of the stored picture that was recognised
-    std::vector<TextLine> lines;
+    std::vector<WordLine> lines;
     double confidence = 0; // mean word confidence, 0..100
 
     bool empty() const { return lines.empty(); }

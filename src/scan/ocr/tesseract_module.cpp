@@ -146,7 +146,7 @@ extern "C" QUILLOR_MODULE_EXPORT int quillor_ocr_read(void* handle, const scan::
             out.lines.back().words.push_back(std::move(word));
         } while (it->Next(level));
     }
-    std::erase_if(out.lines, [](const scan::TextLine& l) { return l.words.empty(); });
+    std::erase_if(out.lines, [](const scan::WordLine& l) { return l.words.empty(); });
     api.Clear();
     return 0;
 }
