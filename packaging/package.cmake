@@ -4,7 +4,7 @@
 #   <prefix>/lib/quillor/quillor-*.so             the modules, opened when first needed:
 #                                                 pdf (reading PDFs), pdfwrite, disc, scanner,
 #                                                 cups (print queues and jobs), heif (HEIC photos),
-#                                                 tiff (fax-coded TIFF)
+#                                                 tiff (fax-coded TIFF), ocr (text recognition, Tesseract)
 #   <prefix>/share/quillor/系统模板.mdb          the template copied to each user
 #   <prefix>/share/quillor/fonts/quillor-fonts.conf
 #   <prefix>/share/applications/quillor.desktop, icons/hicolor/scalable/apps/quillor.svg
@@ -43,11 +43,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillor <quillor@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries are found by dpkg-shlibdeps (the modules' libheif and
-# libtiff too); libcrypto, opened when the package check first hashes, Qt's
+# The shared libraries are found by dpkg-shlibdeps (the modules' libheif,
+# libtiff and libtesseract too); libcrypto, opened when the package check first hashes, Qt's
 # image format plugins (TIFF and WebP pictures), which Qt loads by itself, and
 # the faces the font aliases name have to be declared.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
   "libssl3, qt6-image-formats-plugins, fonts-arphic-uming, fonts-arphic-ukai, fonts-noto-cjk, fonts-wqy-zenhei")
+# Text recognition's language data (Chinese, English, page orientation):
+# without it the scan window names the package to install.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tesseract-ocr-chi-sim, tesseract-ocr-eng, tesseract-ocr-osd")
 include(CPack)

@@ -247,6 +247,14 @@ void PageList::setImage(std::uint64_t id, Quality q, std::shared_ptr<const PdfIm
             p.images[static_cast<std::size_t>(q)] = std::move(image);
 }
 
+void PageList::setText(std::uint64_t id, std::shared_ptr<const PageText> text, int detected) {
+    for (Page& p : pages_)
+        if (p.id == id) {
+            p.text = std::move(text);
+            p.turn.detected = detected;
+        }
+}
+
 std::size_t PageList::missing(Quality q) const {
     return static_cast<std::size_t>(
         std::count_if(pages_.begin(), pages_.end(), [q](const Page& p) { return !p.encoded(q); }));
@@ -268,11 +276,16 @@ bool PageList::encodeMissing(Quality q, std::string* error) {
     return true;
 }
 
-std::uint64_t PageList::estimatedBytes(Quality q) const {
+std::uint64_t PageList::estimatedBytes(Quality q, bool withText) const {
     if (pages_.empty())
         return 0;
     std::uint64_t total = kPdfBytesOnce;
+    bool text = false;
     for (const Page& p : pages_) {
+        if (withText && p.text && !p.text->empty()) {
+            total += TextLayerBytes(*p.text);
+            text = true;
+        }
         if (p.encoded(q))
             total += p.image(q).bytes();
         else if (const auto own = p.source->ownCoding())
@@ -281,16 +294,17 @@ std::uint64_t PageList::estimatedBytes(Quality q) const {
             total += p.source->heldBytes();
         total += kPdfBytesPerPage;
     }
-    return total;
+    return total + (text ? kTextFontBytes : 0);
 }
 
-std::vector<PdfPage> PageList::pdfPages(Quality q) const {
+std::vector<PdfPage> PageList::pdfPages(Quality q, bool withText) const {
     std::vector<PdfPage> out;
     for (const Page& p : pages_) {
         std::shared_ptr<const PdfImage> image = p.images[static_cast<std::size_t>(q)];
         if (!image)
             image = EncodePage(*p.source, p.mode, p.scanned, q);
-        out.push_back({image, p.rotation()}); // null: WritePdf refuses it
+        // A null image: WritePdf refuses it.
+        out.push_back({image, p.rotation(), withText ? p.text : nullptr});
     }
     return out;
 }

@@ -44,6 +44,9 @@ struct Page {
     std::array<std::shared_ptr<const PdfImage>, kQualityCount> images;
     PageTurn turn;
     bool blank = false;
+    // The recognised text (null: none), in the source's stored pixels as
+    // `text->turn` turns them; the page's rotation turns it with the picture.
+    std::shared_ptr<const PageText> text;
 
     int rotation() const { return turn.total(); }
     bool encoded(Quality q) const { return images[static_cast<std::size_t>(q)] != nullptr; }
@@ -104,6 +107,9 @@ class PageList {
     // An encoding made elsewhere (the window's worker); ignored when the
     // page is gone.
     void setImage(std::uint64_t id, Quality q, std::shared_ptr<const PdfImage> image);
+    // The text recognised on a page and the turn recognition found (added to
+    // the page's rotation); ignored when the page is gone.
+    void setText(std::uint64_t id, std::shared_ptr<const PageText> text, int detected);
     // Pages whose encoding at q is not made yet.
     std::size_t missing(Quality q) const;
     // Makes the missing encodings at q here; false (and the page named in
@@ -112,10 +118,11 @@ class PageList {
 
     // Bytes of the PDF at quality q: the encodings exactly, the rest
     // estimated (a page not encoded yet counts its source's own coding or
-    // what its source holds).
-    std::uint64_t estimatedBytes(Quality q) const;
-    // The pages for WritePdf; a missing encoding is made on the way.
-    std::vector<PdfPage> pdfPages(Quality q) const;
+    // what its source holds), text layers with their font.
+    std::uint64_t estimatedBytes(Quality q, bool withText = true) const;
+    // The pages for WritePdf (with their text layers when `withText`); a
+    // missing encoding is made on the way.
+    std::vector<PdfPage> pdfPages(Quality q, bool withText = true) const;
 
   private:
     void forget(std::uint64_t id);

@@ -4,7 +4,10 @@
 // (DCTDecode, the file's bytes), so do a PNG's compressed rows (FlateDecode
 // with PNG predictors) and a fax-coded bilevel TIFF strip (CCITTFaxDecode);
 // pixel rows the program made are compressed losslessly (Flate). A page
-// turned by 90° steps carries /Rotate; the image stays as it was.
+// turned by 90° steps carries /Rotate; the image stays as it was. A page with
+// recognised text carries it as an invisible layer (scan/page_text.h).
+
+#include "scan/page_text.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,7 +44,8 @@ struct PdfImage {
 
 struct PdfPage {
     std::shared_ptr<const PdfImage> image;
-    int rotation = 0; // 0, 90, 180 or 270, clockwise
+    int rotation = 0;                     // 0, 90, 180 or 270, clockwise
+    std::shared_ptr<const PageText> text; // null: a picture only
 };
 
 // Writes the PDF to `path` (through a temporary file beside it, renamed at the

@@ -26,6 +26,8 @@ std::string ScanFileName(const std::string& folder, const std::string& item,
 // will have) and gives it its name only on "接受"; a preview left behind by a
 // program that ended before 接受 or 取消 is removed at the next start.
 inline constexpr const char* kShrinkSuffix = "-压缩";
+// The copy "识别文字" makes of a PDF (its preview named the same way).
+inline constexpr const char* kTextSuffix = "-文字";
 std::string ShrinkPreviewPath(const std::string& finalPath);
 // Removes the previews left in the data folder's "扫描文件"; how many.
 int RemoveShrinkPreviews(const std::string& dataFolder);

@@ -99,15 +99,17 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
     } cases[] = {
         {"quillor-pdf",
          {"quillor_pdf_inspect", "quillor_pdf_first_page", "quillor_pdf_hold",
-          "quillor_pdf_release"}},
+          "quillor_pdf_release", "quillor_pdf_each_page"}},
         {"quillor-pdfwrite",
          {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps",
-          "quillor_estimate_shrink"}},
+          "quillor_estimate_shrink", "quillor_add_text_layers"}},
         {"quillor-disc", {"quillor_open_disc_system"}},
         {"quillor-scanner", {"quillor_make_sane_scanner"}},
         {"quillor-cups", {"quillor_queue_state", "quillor_submit_job", "quillor_job_state"}},
         {"quillor-heif", {"quillor_heif_size", "quillor_heif_decode"}},
         {"quillor-tiff", {"quillor_tiff_fax_strip"}},
+        {"quillor-ocr",
+         {"quillor_ocr_open", "quillor_ocr_close", "quillor_ocr_orientation", "quillor_ocr_read"}},
     };
     const std::filesystem::path folder = platform::ExecutableFolder().parent_path();
     for (const auto& c : cases) {

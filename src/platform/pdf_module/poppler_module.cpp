@@ -12,6 +12,7 @@
 
 #include <poppler-qt6.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,4 +92,26 @@ extern "C" QUILLOR_MODULE_EXPORT void quillor_pdf_first_page(const QString& path
         return;
     if (const std::unique_ptr<Poppler::Page> first = document->page(0))
         page = first->renderToImage(dpi, dpi);
+}
+
+// Each page in turn: rendered at `dpi` as a viewer shows it (its crop box,
+// turned by its rotation), or, for a page that carries text already, a null
+// image and `hasText`. `each` returns false to stop. False when the PDF
+// cannot be read.
+extern "C" Q_DECL_EXPORT bool quillor_pdf_each_page(
+    const QString& path, double dpi,
+    const std::function<bool(int page, int pages, const QImage& image, bool hasText)>& each) {
+    const std::unique_ptr<Poppler::Document> document = Open(path);
+    if (!document || document->isLocked())
+        return false;
+    const int pages = document->numPages();
+    for (int i = 0; i < pages; ++i) {
+        const std::unique_ptr<Poppler::Page> page = document->page(i);
+        if (!page)
+            return false;
+        const bool hasText = !page->text(QRectF()).trimmed().isEmpty();
+        if (!each(i, pages, hasText ? QImage() : page->renderToImage(dpi, dpi), hasText))
+            break;
+    }
+    return true;
 }

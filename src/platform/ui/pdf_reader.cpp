@@ -69,3 +69,14 @@ PdfReaderHold::~PdfReaderHold() {
 }
 
 } // namespace platform::ui
+
+namespace platform::ui {
+
+bool EachPdfPage(const QString& path, double dpi, const PdfPageVisitor& each) {
+    using EachFunction = bool (*)(const QString&, double, const PdfPageVisitor&);
+    static const EachFunction function =
+        platform::ModuleFunction<EachFunction>("quillor-pdf", "quillor_pdf_each_page");
+    return function && function(path, dpi, each);
+}
+
+} // namespace platform::ui

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 namespace platform::ui {
 
 // NoReader: the reader module cannot be opened (it is named on stderr then).
@@ -29,5 +31,11 @@ class PdfReaderHold {
   private:
     void* hold_ = nullptr;
 };
+
+// Each page in turn (`each` returns false to stop): rendered at `dpi` as a
+// viewer shows it, or a null image with `hasText` for a page that carries
+// text. False when the PDF cannot be read.
+using PdfPageVisitor = std::function<bool(int page, int pages, const QImage& image, bool hasText)>;
+bool EachPdfPage(const QString& path, double dpi, const PdfPageVisitor& each);
 
 } // namespace platform::ui

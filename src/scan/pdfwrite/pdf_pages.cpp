@@ -17,11 +17,17 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
 namespace scan {
+
+QPDFObjectHandle TextFont(QPDF& pdf); // also used by pdf_text_layers.cpp
+
 namespace {
 
 std::string Number(double v) {
@@ -107,6 +113,51 @@ QPDFObjectHandle ImageObject(QPDF& pdf, const PdfImage& image) {
 }
 
 } // namespace
+
+// The glyph-less font of libtesseract as a Type0 font: codes are UTF-16
+// units (Identity-H), every code shows glyph 1 (an empty box half an em
+// wide), and the ToUnicode map gives each code back as itself. Null when
+// the font is not installed (the pages are then written without text).
+QPDFObjectHandle TextFont(QPDF& pdf) {
+    const std::string path = GlyphlessFontPath();
+    std::string file;
+    if (!path.empty()) {
+        std::ifstream in(util::PathFromUtf8(path), std::ios::binary);
+        file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (file.empty())
+        return QPDFObjectHandle::newNull();
+    QPDFObjectHandle fontFile = pdf.newStream(file);
+    fontFile.getDict().replaceKey("/Length1", Integer(static_cast<long long>(file.size())));
+    std::string map(2 * 65536, '\0');
+    for (std::size_t i = 1; i < map.size(); i += 2)
+        map[i] = 1;
+    QPDFObjectHandle cidToGid = pdf.newStream(map);
+    QPDFObjectHandle toUnicode =
+        pdf.newStream("/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n"
+                      "1 beginbfrange\n<0000> <FFFF> <0000>\nendbfrange\n"
+                      "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n");
+    QPDFObjectHandle descriptor = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 0 500 1000] "
+        "/ItalicAngle 0 /Ascent 1000 /Descent 0 /CapHeight 1000 /StemV 80 >>"));
+    descriptor.replaceKey("/FontFile2", fontFile);
+    QPDFObjectHandle cidFont = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont "
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /DW 500 >>"));
+    cidFont.replaceKey("/FontDescriptor", descriptor);
+    cidFont.replaceKey("/CIDToGIDMap", cidToGid);
+    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H >>"));
+    QPDFObjectHandle descendants = QPDFObjectHandle::newArray();
+    descendants.appendItem(cidFont);
+    font.replaceKey("/DescendantFonts", descendants);
+    font.replaceKey("/ToUnicode", toUnicode);
+    return font;
+}
+
 } // namespace scan
 
 using namespace scan;
@@ -122,6 +173,7 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         QPDF pdf;
         pdf.emptyPDF();
         QPDFPageDocumentHelper doc(pdf);
+        std::optional<QPDFObjectHandle> font; // made for the first page with text
         for (const PdfPage& page : pages) {
             if (!page.image)
                 return "有页面无法读取，未写入PDF文件";
@@ -132,7 +184,18 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
             QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
             xobjects.replaceKey("/Im0", xobject);
             resources.replaceKey("/XObject", xobjects);
-            const std::string content = "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
+            std::string content;
+            if (page.text && !page.text->empty()) {
+                if (!font)
+                    font = TextFont(pdf);
+            }
+            if (page.text && !page.text->empty() && !font->isNull()) {
+                QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+                fonts.replaceKey("/QText", *font);
+                resources.replaceKey("/Font", fonts);
+                content = TextLayerContent(*page.text, image.pointsWide(), image.pointsHigh());
+            }
+            content += "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
             QPDFObjectHandle contents = pdf.newStream(content);
             QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
             dict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));

@@ -3,6 +3,7 @@
 #include "platform/prompter.h"
 #include "scan/scan_files.h"
 #include "scan/ui/page_worker.h"
+#include "scan/ui/text_worker.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -68,6 +69,7 @@ ScanWindow::~ScanWindow() {
         scanner_->wait();
         delete scanner_;
     }
+    text_.reset();
     worker_.reset();
     // The search for scanners is not waited for: it ends on its own.
 }
@@ -125,6 +127,7 @@ void ScanWindow::addPage(Page page, const Raster& preview, bool back) {
     for (Quality q : order)
         if (!added.encoded(q))
             worker_->encode(id, added.source, added.mode, added.scanned, q);
+    recogniseNew(id);
     int select = -1;
     for (std::size_t i = 0; i < pages_.size(); ++i)
         if (pages_.at(i).id == id)
@@ -145,6 +148,7 @@ void ScanWindow::pageEncoded(std::uint64_t id, Quality q, std::shared_ptr<const 
         platform::Notify("第" + std::to_string(index + 1) + "页（" + page->origin +
                              "）无法处理，已从列表中去掉：\r\n" + error,
                          "提示", platform::MsgIcon::Exclamation);
+        forgetText(id);
         pages_.remove(index);
         refresh(std::min<int>(currentPage(), static_cast<int>(pages_.size()) - 1));
         return;
@@ -199,6 +203,7 @@ void ScanWindow::removePage() {
     if (i < 0 || static_cast<std::size_t>(i) >= pages_.size())
         return;
     worker_->drop(pages_.at(static_cast<std::size_t>(i)).id);
+    forgetText(pages_.at(static_cast<std::size_t>(i)).id);
     pages_.remove(static_cast<std::size_t>(i));
     refresh(std::min(i, static_cast<int>(pages_.size()) - 1));
 }
@@ -214,8 +219,10 @@ void ScanWindow::removeBlankPages() {
             "将删除几乎空白的" + PageNumbers(blank) + "，删除后不能恢复。确认吗？", "提示",
             platform::MsgIcon::Question, platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes)
         return;
-    for (std::size_t i : blank)
+    for (std::size_t i : blank) {
         worker_->drop(pages_.at(i).id);
+        forgetText(pages_.at(i).id);
+    }
     pages_.removeBlank();
     refresh(pages_.empty() ? -1 : 0);
 }
@@ -311,10 +318,14 @@ void ScanWindow::updateButtons() {
     finish_->setEnabled(idle && !pages_.empty());
     const int files = worker_ ? worker_->filesOutstanding() : 0;
     const std::size_t missing = pages_.missing(quality_);
-    working_->setText(files > 0 ? QStringLiteral("正在读取图片文件（还有%1个）……").arg(files)
+    QString working = files > 0 ? QStringLiteral("正在读取图片文件（还有%1个）……").arg(files)
                       : missing > 0
                           ? QStringLiteral("正在按所选输出质量处理页面（还有%1页）……").arg(missing)
-                          : QString());
+                          : QString();
+    if (textLeft() > 0)
+        working += QStringLiteral("正在识别文字（还有%1页）……").arg(textLeft());
+    working_->setText(working);
+    updateText();
 }
 
 // ---- the end ----
@@ -338,13 +349,20 @@ void ScanWindow::finish() {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
         QThread::msleep(1);
     }
+    // Pages still being recognised are waited for too; "停止" (the one
+    // control that stays enabled) ends the wait, and those pages go without
+    // text.
+    while (textLeft() > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(1);
+    }
     std::string error;
     {
         QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
         if (pages_.encodeMissing(quality_, &error)) {
             const std::string path = ScanFileName(folder, request_.item, request_.material,
                                                   request_.entry, "", "pdf", std::time(nullptr));
-            error = WritePdf(pages_.pdfPages(quality_), path);
+            error = WritePdf(pages_.pdfPages(quality_, recognising()), path);
             if (error.empty())
                 result_ = path;
             else

@@ -3,13 +3,15 @@
 // turned, removed, checked for blank ones, and combined into one PDF for the
 // current entry of the materials window.
 //
-// The window's code is in three files: ScanWindow.cpp (the pages and the
-// end), scan_window_layout.cpp (the controls) and scan_window_scanner.cpp
-// (the scanners); the reading and encoding of pages runs on a PageWorker.
+// The window's code is in four files: ScanWindow.cpp (the pages and the
+// end), scan_window_layout.cpp (the controls), scan_window_scanner.cpp (the
+// scanners) and scan_window_text.cpp (text recognition); the reading and
+// encoding of pages runs on a PageWorker, recognition on a TextWorker.
 
 #include "materials/ui/window_parts.h"
 #include "platform/scanner.h"
 #include "scan/pages.h"
+#include "scan/recognition.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -19,9 +21,12 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+class QBoxLayout;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -32,6 +37,7 @@ class QThread;
 namespace scan::ui {
 
 class PageWorker;
+class TextWorker;
 struct LoadedPage;
 
 // What the materials window asks for its current entry.
@@ -78,7 +84,19 @@ class ScanWindow final : public QDialog {
 
     QString sizeText() const;
     bool fits() const;
-    std::uint64_t estimatedBytes() const { return pages_.estimatedBytes(quality_); }
+    std::uint64_t estimatedBytes() const;
+
+    // "识别文字（便于审批机关检索）": on by default where recognition can run.
+    bool recognising() const;
+    void setRecognising(bool on);
+    // "停止": the page under way and those waiting stay without text.
+    void stopRecognition();
+    // Pages whose text is still awaited.
+    int textLeft() const;
+    // Until every page asked for is recognised (for tests).
+    void waitForText();
+    // The note under the box (what to install, pages left without text).
+    QString textNote() const;
 
     // "取消" and the close box: scanned pages are not thrown away without a
     // question; nothing is written.
@@ -99,6 +117,11 @@ class ScanWindow final : public QDialog {
                      const std::string& error);
     void addPage(Page page, const Raster& preview, bool back);
     bool confirmDiscard();
+    void buildText(QBoxLayout* layout);
+    void recogniseNew(std::uint64_t id);
+    void textDone(std::uint64_t id, const OcrResult& result, const std::string& error);
+    void forgetText(std::uint64_t id);
+    void updateText();
     void refresh(int select);
     void updateSize();
     void updateButtons();
@@ -110,6 +133,10 @@ class ScanWindow final : public QDialog {
     std::string result_;
     std::map<std::uint64_t, QPixmap> thumbnails_; // unturned
     std::unique_ptr<PageWorker> worker_;
+    std::unique_ptr<TextWorker> text_;
+    std::set<std::uint64_t> textWaiting_;  // pages asked of the text worker
+    std::set<std::uint64_t> textTimedOut_; // left without text: over the deadline
+    std::string textUnavailable_;          // why recognition cannot run ("" when it can)
 
     QComboBox* devices_ = nullptr;
     QLabel* deviceNote_ = nullptr;
@@ -122,6 +149,9 @@ class ScanWindow final : public QDialog {
     QLabel* size_ = nullptr;
     QLabel* blankNote_ = nullptr;
     QLabel* working_ = nullptr;
+    QCheckBox* recognise_ = nullptr;
+    QLabel* textNote_ = nullptr;
+    QPushButton* stopText_ = nullptr;
     QPushButton* scan_ = nullptr;
     QPushButton* scanBack_ = nullptr;
     QPushButton* cancelScan_ = nullptr;

@@ -4,7 +4,9 @@
 #include "platform/prompter.h"
 #include "platform/ui/pdf_reader.h"
 #include "platform/utf8.h"
+#include "scan/recognition.h"
 #include "scan/scan_files.h"
+#include "scan/ui/pdf_recognition.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -69,6 +71,21 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     again_->setObjectName(QStringLiteral("recompute"));
     again_->setAutoDefault(false);
     options->addWidget(again_);
+    recognise_ = new QPushButton(QStringLiteral("识别文字"), this);
+    recognise_->setObjectName(QStringLiteral("recogniseText"));
+    recognise_->setAutoDefault(false);
+    {
+        const bool pdf = QFileInfo(Q(request_.source)).suffix().toLower() == QLatin1String("pdf");
+        const OcrSupport support = pdf ? CheckOcr() : OcrSupport{};
+        recognise_->setVisible(pdf);
+        textPossible_ = support.available;
+        recognise_->setEnabled(textPossible_);
+        recognise_->setToolTip(
+            support.available
+                ? QStringLiteral("为没有文字的扫描页面加入可检索的文字，另存一份新文件。")
+                : Q(support.note));
+    }
+    options->addWidget(recognise_);
     options->addStretch();
     top->addLayout(options);
     progress_ = new QProgressBar(this);
@@ -99,6 +116,7 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     buttons->addWidget(cancel_);
     top->addLayout(buttons);
     connect(again_, &QPushButton::clicked, this, [this] { start(); });
+    connect(recognise_, &QPushButton::clicked, this, [this] { recogniseText(); });
     connect(accept_, &QPushButton::clicked, this, [this] { acceptCopy(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
 }
@@ -126,8 +144,17 @@ void ShrinkWindow::setOptions(int maxDpi, int quality) {
 }
 
 void ShrinkWindow::start() {
+    run(false);
+}
+
+void ShrinkWindow::recogniseText() {
+    run(true);
+}
+
+void ShrinkWindow::run(bool text) {
     if (thread_)
         return;
+    text_ = text;
     discardPreview();
     accept_->setEnabled(false);
     const std::string folder = ScanFolder(request_.dataFolder);
@@ -139,8 +166,8 @@ void ShrinkWindow::start() {
     }
     const std::string extension =
         QFileInfo(Q(request_.source)).suffix().toLower() == QLatin1String("pdf") ? "pdf" : "jpg";
-    final_ = ScanFileName(folder, request_.item, request_.material, request_.entry, kShrinkSuffix,
-                          extension, std::time(nullptr));
+    final_ = ScanFileName(folder, request_.item, request_.material, request_.entry,
+                          text ? kTextSuffix : kShrinkSuffix, extension, std::time(nullptr));
     target_ = ShrinkPreviewPath(final_);
     ShrinkOptions options;
     options.maxDpi = dpi_->currentData().toInt();
@@ -155,9 +182,11 @@ void ShrinkWindow::start() {
     progress_->setValue(0);
     progress_->setVisible(true);
     again_->setEnabled(false);
+    recognise_->setEnabled(false);
     cancel_->setText(QStringLiteral("停止"));
-    thread_ = QThread::create([this, source = request_.source, target = target_, options] {
-        result_ = ShrinkFile(source, target, options);
+    thread_ = QThread::create([this, source = request_.source, target = target_, options, text] {
+        result_ =
+            text ? RecognisePdf(source, target, options) : ShrinkFile(source, target, options);
     });
     connect(thread_, &QThread::finished, this, [this] { finished(); });
     thread_->start();
@@ -174,6 +203,7 @@ void ShrinkWindow::finished() {
     }
     progress_->setVisible(false);
     again_->setEnabled(true);
+    recognise_->setEnabled(textPossible_);
     cancel_->setText(QStringLiteral("取消"));
     if (!result_.ok()) {
         discardPreview();
@@ -181,11 +211,14 @@ void ShrinkWindow::finished() {
         after_->clear();
         preview_->clear();
         if (result_.status == ShrinkStatus::Cancelled) {
-            after_->setText(QStringLiteral("已停止压缩。"));
+            after_->setText(text_ ? QStringLiteral("已停止识别文字。")
+                                  : QStringLiteral("已停止压缩。"));
             return;
         }
         platform::Notify(result_.message, "提示", platform::MsgIcon::Exclamation);
-        if (isVisible())
+        // A file that cannot be shrunk closes the window; recognition that
+        // finds nothing to do leaves 压缩 to be chosen.
+        if (isVisible() && !text_)
             QDialog::reject();
         return;
     }
@@ -197,6 +230,10 @@ void ShrinkWindow::finished() {
 
 bool ShrinkWindow::compute() {
     start();
+    return waitForCopy();
+}
+
+bool ShrinkWindow::waitForCopy() {
     while (thread_) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(1);
@@ -209,6 +246,10 @@ QString ShrinkWindow::beforeText() const {
 }
 
 QString ShrinkWindow::afterText() const {
+    if (text_)
+        return QStringLiteral("识别文字后：%1（%2页加入了文字）")
+            .arg(Kb(result_.bytesAfter))
+            .arg(result_.pages);
     QString text = QStringLiteral("压缩后：%1").arg(Kb(result_.bytesAfter));
     if (result_.bytesBefore > 0)
         text += QStringLiteral("（原大小的%1%）")
@@ -219,7 +260,7 @@ QString ShrinkWindow::afterText() const {
 }
 
 bool ShrinkWindow::canAccept() const {
-    return result_.ok() && !target_.empty() && result_.bytesAfter < result_.bytesBefore;
+    return result_.ok() && !target_.empty() && (text_ || result_.bytesAfter < result_.bytesBefore);
 }
 
 // The first page of the result, as it will be linked.

@@ -33,6 +33,11 @@ class ShrinkWindow final : public QDialog {
 
     // Starts the copy with the chosen settings on the worker.
     void start();
+    // "识别文字" (a PDF): starts a copy with the text of its pages without
+    // text added; accepted like a smaller copy, whatever its size.
+    void recogniseText();
+    // Waits for the copy under way (for tests); whether it was made.
+    bool waitForCopy();
     bool running() const { return thread_ != nullptr; }
     // Stops a copy under way (its preview is removed).
     void stop();
@@ -53,6 +58,7 @@ class ShrinkWindow final : public QDialog {
     void reject() override;
 
   private:
+    void run(bool text);
     void finished();
     void discardPreview();
     void showPreview();
@@ -69,6 +75,9 @@ class ShrinkWindow final : public QDialog {
     QLabel* preview_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* again_ = nullptr;
+    QPushButton* recognise_ = nullptr;
+    bool text_ = false;         // the copy under way or shown is "识别文字"
+    bool textPossible_ = false; // a PDF, and recognition can run here
     QPushButton* accept_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QThread* thread_ = nullptr;

@@ -109,6 +109,7 @@ void ScanWindow::build() {
     working_ = new QLabel(this);
     working_->setObjectName(QStringLiteral("working"));
     top->addWidget(working_);
+    buildText(top);
 
     auto* bottom = new QHBoxLayout();
     bottom->addWidget(new QLabel(QStringLiteral("输出质量："), this));

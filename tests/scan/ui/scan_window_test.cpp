@@ -11,20 +11,26 @@
 #include "platform/xmldoc.h"
 #include "scan/image_fixture.h"
 #include "scan/jpeg.h"
+#include "scan/recognition_fixture.h"
 #include "scan/scan_fixture.h"
 #include "startup/mainbas.h"
 #include "support/fake_prompter.h"
 #include "support/fixture_db.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <poppler-qt6.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <deque>
 #include <variant>
@@ -46,6 +52,15 @@ bool WaitUntil(const std::function<bool()>& done, int ms = 60000) {
         QThread::msleep(1);
     }
     return done();
+}
+
+// What pdftotext finds on a page (numbered from 1).
+std::string PdfToText(const std::string& pdf, int page) {
+    QProcess p;
+    p.start("pdftotext", {"-f", QString::number(page), "-l", QString::number(page),
+                          QString::fromStdString(pdf), "-"});
+    p.waitForFinished(30000);
+    return p.readAllStandardOutput().toStdString();
 }
 
 // Runs `script` on the window of type W once it is shown modally.
@@ -512,6 +527,7 @@ TEST_F(ScanWindowTest, ThumbnailsAndTheEstimateShowWhatWillBeWritten) {
     s.addImageFile(File("photo.jpg", std::string(photo.begin(), photo.end())));
     s.addImageFile(U8(dir_ / "stamp.png"));
     s.waitForPages();
+    s.waitForText();
     ASSERT_EQ(s.pages().size(), 2u);
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
@@ -562,4 +578,135 @@ TEST_F(ScanWindowTest, AShrinkCanBeStoppedAndACopyNotSmallerIsNotAccepted) {
     EXPECT_EQ(s.resultPath(), "");
     s.reject();
     EXPECT_EQ(previews(), 0);
+}
+
+// Three strips, one upside down: each page's text is recognised as it
+// arrives, the upside-down one turned, and the text follows the pages as
+// they are moved, deleted and turned by hand.
+TEST_F(ScanWindowTest, RecognisedTextFollowsItsPage) {
+    ScanWindow s(Request());
+    ASSERT_TRUE(s.recognising()) << s.textNote().toStdString();
+    const std::string places[] = {"北京市海淀区中关村大街27号", "上海市浦东新区世纪大道100号",
+                                  "广州市天河区体育西路5号"};
+    const char* faces[] = {"AR PL UMing CN", "Noto Sans CJK SC", "AR PL UKai CN"};
+    for (int i = 0; i < 3; ++i) {
+        const Strip strip =
+            DrawStrip(faces[i], 300, {"营业执照注册号：91110108MA01234X", places[i]});
+        const auto jpeg = MakeJpeg(scan::Turned(strip.pixels, i == 1 ? 180 : 0), {.density = 300});
+        s.addImageFile(
+            File("strip" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end())));
+    }
+    s.waitForPages();
+    EXPECT_TRUE(s.findChild<QLabel*>("working")->text().contains(QStringLiteral("正在识别文字")));
+    s.waitForText();
+    ASSERT_EQ(s.pages().size(), 3u);
+    EXPECT_EQ(s.pages().at(1).rotation(), 180);
+    EXPECT_EQ(s.pages().at(0).rotation(), 0);
+    s.selectPage(2), s.moveUp();     // 北京 广州 上海
+    s.selectPage(0), s.removePage(); // 广州 上海
+    s.selectPage(0), s.rotate();     // 广州 turned by hand
+    s.finish();
+    ASSERT_FALSE(s.resultPath().empty());
+    auto doc = Poppler::Document::load(QString::fromStdString(s.resultPath()));
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(doc->numPages(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const std::string text = PdfToText(s.resultPath(), i + 1);
+        EXPECT_LE(ErrorRate(places[i == 0 ? 2 : 1], text), 0.15) << i << ": " << text;
+        EXPECT_EQ(ErrorRate(places[0], text) < 0.5, false) << text;
+    }
+}
+
+// "停止" leaves the pages without text; without the language data the box
+// is off with a note, and pages are combined as before.
+TEST_F(ScanWindowTest, StoppedOrMissingRecognitionWritesPicturesOnly) {
+    const Strip strip = DrawStrip("AR PL UMing CN", 300);
+    const auto jpeg = MakeJpeg(strip.pixels, {.density = 300});
+    const std::string path = File("strip.jpg", std::string(jpeg.begin(), jpeg.end()));
+    const auto pdfText = [](const std::string& pdf) {
+        auto doc = Poppler::Document::load(QString::fromStdString(pdf));
+        std::unique_ptr<Poppler::Page> page(doc->page(0));
+        return page->text(QRectF()).trimmed().toStdString();
+    };
+    {
+        ScanWindow s(Request());
+        s.addImageFile(path);
+        s.waitForPages();
+        ASSERT_EQ(s.textLeft(), 1);
+        s.stopRecognition();
+        s.finish();
+        EXPECT_EQ(s.textLeft(), 0);
+        ASSERT_FALSE(s.resultPath().empty());
+        EXPECT_EQ(pdfText(s.resultPath()), "");
+    }
+    const fs::path empty = dir_ / "无数据";
+    fs::create_directories(empty);
+    setenv("TESSDATA_PREFIX", U8(empty).c_str(), 1);
+    ScanWindow s(Request());
+    unsetenv("TESSDATA_PREFIX");
+    EXPECT_FALSE(s.recognising());
+    EXPECT_FALSE(s.findChild<QCheckBox*>("recognise")->isEnabled());
+    EXPECT_TRUE(s.textNote().contains(QStringLiteral("tesseract-ocr-chi-sim")));
+    s.addImageFile(path);
+    s.waitForPages();
+    s.finish();
+    ASSERT_FALSE(s.resultPath().empty());
+    EXPECT_EQ(pdfText(s.resultPath()), "");
+}
+
+// "识别文字" on a PDF of pictures: a page turned by /Rotate with a crop box
+// gets its text where the picture shows it; a page with text is left alone.
+TEST_F(ScanWindowTest, TextIsAddedToAPdfOfPictures) {
+    const Strip strip = DrawStrip("AR PL UMing CN", 300);
+    // Stored a quarter turn back, shown upright through /Rotate 90.
+    const auto jpeg = MakeJpeg(scan::Turned(strip.pixels, 270), {.density = 300});
+    std::optional<scan::Page> page = scan::PrepareJpegFile(jpeg, "strip.jpg");
+    ASSERT_TRUE(page);
+    page->turn.manual = 90;
+    auto typed = std::make_shared<scan::PageText>();
+    typed->width = 1000, typed->height = 1000;
+    typed->lines.push_back({{{"已有文字", 100, 100, 400, 150}}});
+    scan::PageList pages;
+    pages.add(std::move(*page));
+    ASSERT_TRUE(pages.encodeMissing(scan::Quality::Clear));
+    std::vector<scan::PdfPage> written = pages.pdfPages(scan::Quality::Clear);
+    written.push_back({written[0].image, 0, typed});
+    const std::string plain = U8(dir_ / "plain.pdf");
+    ASSERT_EQ(scan::WritePdf(written, plain), "");
+    // The unturned page's bottom 8 points cropped: the shown page's left.
+    const std::string source = U8(dir_ / "scan.pdf");
+    {
+        QPDF pdf;
+        pdf.processFile(plain.c_str());
+        QPDFObjectHandle first = QPDFPageDocumentHelper(pdf).getAllPages()[0].getObjectHandle();
+        QPDFObjectHandle media = first.getKey("/MediaBox");
+        first.replaceKey("/CropBox",
+                         QPDFObjectHandle::parse("[0 8 " + media.getArrayItem(2).unparse() + " " +
+                                                 media.getArrayItem(3).unparse() + "]"));
+        QPDFWriter w(pdf, source.c_str());
+        w.write();
+    }
+    ShrinkWindow s({source, "测试", "营业执照", "营业执照", U8(program_)});
+    ASSERT_TRUE(s.findChild<QPushButton*>("recogniseText")->isEnabled());
+    s.recogniseText();
+    ASSERT_TRUE(s.waitForCopy()) << s.result().message;
+    EXPECT_EQ(s.result().pages, 1);
+    EXPECT_TRUE(s.findChild<QPushButton*>("accept")->isEnabled());
+    s.acceptCopy();
+    ASSERT_FALSE(s.resultPath().empty());
+    EXPECT_NE(s.resultPath().find("-文字"), std::string::npos);
+    EXPECT_EQ(ReadBytes(util::PathFromUtf8(source)).size(), fs::file_size(source)); // untouched
+
+    const std::string text = PdfToText(s.resultPath(), 1);
+    for (const std::string& line : strip.lines)
+        EXPECT_LE(ErrorRate(line, text), 0.1) << line << "\n" << text;
+    EXPECT_EQ(WithoutSpace(PdfToText(s.resultPath(), 2)), U"已有文字");
+    auto doc = Poppler::Document::load(QString::fromStdString(s.resultPath()));
+    std::unique_ptr<Poppler::Page> shown(doc->page(0));
+    const QList<QRectF> found = shown->search(QStringLiteral("营业执照"));
+    ASSERT_EQ(found.size(), 1);
+    const QRectF drawn(strip.phrase.x() * 0.24 - 8, strip.phrase.y() * 0.24,
+                       strip.phrase.width() * 0.24, strip.phrase.height() * 0.24);
+    EXPECT_TRUE(drawn.adjusted(-2, -2, 2, 2).contains(found[0].center()))
+        << found[0].x() << "," << found[0].y();
 }
