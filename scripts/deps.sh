@@ -15,6 +15,7 @@ PACKAGES=(
   libisofs-dev libburn-dev libpoppler-qt6-dev xorriso genisoimage
   libsane-dev sane-utils libqpdf-dev qpdf libssl-dev ccache
   libjpeg-dev zlib1g-dev qt6-image-formats-plugins libheif-dev libtiff-dev
+  libopencv-core-dev libopencv-imgproc-dev
   g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" = "--fuzz" ]; then

@@ -32,6 +32,7 @@ TEST(ProgramModule, OpensAModuleAndItsLibrariesOnlyWhenAskedFor) {
         {"quillor-scanner", "quillor_make_sane_scanner", "libsane.so", true},
         {"quillor-heif", "quillor_heif_decode", "libheif.so", true},
         {"quillor-tiff", "quillor_tiff_fax_strip", "libtiff.so", true},
+        {"quillor-photo", "quillor_photo_find", "libopencv_imgproc.so", true},
         {"quillor-pdfwrite", "quillor_no_such_function", "libqpdf.so", false},
         {"quillor-no-such-module", "quillor_write_pdf", "quillor-no-such-module", false},
     };
