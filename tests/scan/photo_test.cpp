@@ -191,7 +191,8 @@ TEST(Photo, FlatbedScansAreStraightenedOnlyAboveAThirdOfADegree) {
         EXPECT_NEAR(*skew, degrees, 0.1);
         const auto straight = scan::Deskewed(scanned);
         EXPECT_EQ(straight.has_value(), std::fabs(degrees) > scan::kSkewWorthStraightening);
-        if (straight)
+        if (straight) {
             EXPECT_NEAR(*scan::SkewDegrees(*straight), 0, 0.1);
+        }
     }
 }

@@ -135,7 +135,8 @@ inline scan::Corners Project(Random& rnd, const Scene& s, double aspect, int w, 
     scan::Corners c{};
     const double local[4][2] = {{-pw / 2, -ph / 2}, {pw / 2, -ph / 2}, {pw / 2, ph / 2},
                                 {-pw / 2, ph / 2}};
-    const auto place = [&](double z) {
+    // The page's centre at (ox, oy, z) before the camera.
+    const auto place = [&](double z, double ox, double oy) {
         for (int i = 0; i < 4; ++i) {
             // Turn in the plane, then lean about an axis in the plane.
             double x = local[i][0] * std::cos(tr) - local[i][1] * std::sin(tr);
@@ -144,8 +145,8 @@ inline scan::Corners Project(Random& rnd, const Scene& s, double aspect, int w, 
             const double across = -x * std::sin(ax) + y * std::cos(ax);
             const double depth = across * std::sin(t);
             const double acrossFlat = across * std::cos(t);
-            x = along * std::cos(ax) - acrossFlat * std::sin(ax);
-            y = along * std::sin(ax) + acrossFlat * std::cos(ax);
+            x = along * std::cos(ax) - acrossFlat * std::sin(ax) + ox;
+            y = along * std::sin(ax) + acrossFlat * std::cos(ax) + oy;
             c[i] = {w / 2.0 + f * x / (z + depth), h / 2.0 + f * y / (z + depth)};
         }
     };
@@ -156,20 +157,34 @@ inline scan::Corners Project(Random& rnd, const Scene& s, double aspect, int w, 
         return std::fabs(a) / 2;
     };
     double z = 2.0;
-    place(z);
+    place(z, 0, 0);
     z *= std::sqrt(area() / (s.fill * w * h));
-    place(z);
-    // Moved by a random share of the room left, 2 % of the frame kept free.
-    double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
-    for (const auto& p : c)
-        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minY = std::min(minY, p.y),
-        maxY = std::max(maxY, p.y);
+    place(z, 0, 0);
+    // Moved (in space, so the perspective stays a camera's) by a random
+    // share of the room left, 2 % of the frame kept free.
+    const auto bounds = [&](double& minX, double& maxX, double& minY, double& maxY) {
+        minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
+        for (const auto& p : c)
+            minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minY = std::min(minY, p.y),
+            maxY = std::max(maxY, p.y);
+    };
+    double minX, maxX, minY, maxY;
+    bounds(minX, maxX, minY, maxY);
     const double mx = 0.02 * w, my = 0.02 * h;
     const double roomX = (w - 2 * mx) - (maxX - minX), roomY = (h - 2 * my) - (maxY - minY);
-    const double dx = roomX > 0 ? mx - minX + rnd(0, roomX) : w / 2.0 - (minX + maxX) / 2;
-    const double dy = roomY > 0 ? my - minY + rnd(0, roomY) : h / 2.0 - (minY + maxY) / 2;
-    for (auto& p : c)
-        p.x += dx, p.y += dy;
+    double dx = roomX > 0 ? mx - minX + rnd(0, roomX) : w / 2.0 - (minX + maxX) / 2;
+    double dy = roomY > 0 ? my - minY + rnd(0, roomY) : h / 2.0 - (minY + maxY) / 2;
+    double ox = 0, oy = 0;
+    for (int round = 0; round < 6; ++round) {
+        ox += dx * z / f, oy += dy * z / f;
+        place(z, ox, oy);
+        bounds(minX, maxX, minY, maxY);
+        // Back inside the frame where the move changed the page's outline.
+        dx = std::max(0.0, mx - minX) - std::max(0.0, maxX - (w - mx));
+        dy = std::max(0.0, my - minY) - std::max(0.0, maxY - (h - my));
+        if (std::fabs(dx) < 0.5 && std::fabs(dy) < 0.5)
+            break;
+    }
     return c;
 }
 
