@@ -1,7 +1,8 @@
 // Phone photos of pages of text, made here from a fixed seed (the generator
 // in tests/support/photo_scene.h): 16 on dark wood, 8 on light wood, 8 on
 // cloth, 8 on a desk with another sheet at the frame's edge; tilted up to
-// 30°, turned up to ±15°, covering 40-80 % of a 3000 x 4000 frame, light
+// 30°, turned up to ±15°, covering 40-80 % of a 3000 x 4000 frame (less
+// where the page would not lie whole within the frame), light
 // falling off by up to 40 %, a colour cast, JPEG at quality 85. Prints:
 // - pages found N/40;
 // - corner error: median distance of the found corners from the true ones,
@@ -60,6 +61,13 @@ double InkMatch(const scan::Raster& truth, const scan::Raster& page) {
             matched += near;
         }
     return total ? static_cast<double>(matched) / total : 0;
+}
+
+double Area(const scan::Corners& c) {
+    double a = 0;
+    for (int i = 0; i < 4; ++i)
+        a += c[i].x * c[(i + 1) % 4].y - c[(i + 1) % 4].x * c[i].y;
+    return std::fabs(a) / 2;
 }
 
 std::optional<scan::Raster> Flat(const scan::Raster& photo, const scan::Corners& c,
@@ -126,16 +134,17 @@ int main() {
                         : k == 1 ? "light wood"
                         : k == 2 ? "cloth"
                                  : "desk+sheet",
-                        scene.tiltDeg, scene.turnDeg, scene.fill, scene.falloff,
-                        f.found ? "found" : "NOT FOUND", f.confidence, worst, clean);
+                        scene.tiltDeg, scene.turnDeg, Area(photo.corners) / (3000.0 * 4000.0),
+                        scene.falloff, f.found ? "found" : "NOT FOUND", f.confidence, worst, clean);
             std::fflush(stdout);
         }
     std::sort(cornerErrors.begin(), cornerErrors.end());
     const double median = cornerErrors.empty() ? 100 : cornerErrors[cornerErrors.size() / 2];
     std::printf("pages found %d/%d (two pages said in %d)\n", found, total, twoPages);
     std::printf("corner error %.2f %%\n", median);
-    std::printf("ink match %.3f end to end (found corners, 文档), %.3f cleaning alone (true corners)\n",
-                inkEnd / total, inkCleaning / total);
+    std::printf(
+        "ink match %.3f end to end (found corners, 文档), %.3f cleaning alone (true corners)\n",
+        inkEnd / total, inkCleaning / total);
     std::printf("time per photo %.2f s ratio %.1f (decoding alone %.3f s)\n", pipelineTime / total,
                 pipelineTime / decodeTime, decodeTime / total);
     return 0;

@@ -180,8 +180,8 @@ std::optional<CorrectedPage> CorrectPhoto(const Raster& photo, const Corners& co
         return std::nullopt;
     CorrectedPage page;
     page.mode = cleaning == Cleaning::BlackWhite ? ColourMode::BlackWhite
-                : flat->channels == 1           ? ColourMode::Grey
-                                                : ColourMode::Colour;
+                : flat->channels == 1            ? ColourMode::Grey
+                                                 : ColourMode::Colour;
     page.source = MakeEncodedSource(EncodePixels(*flat, {size.dpi, size.dpi}, page.mode, finest),
                                     page.mode != ColourMode::Colour);
     page.preview = PreviewOf(*flat);

@@ -33,8 +33,8 @@ struct Made {
     scan::Raster page;
 };
 
-Made Make(std::uint32_t seed, Background bg, double tilt, double turn, double fill,
-          double falloff, int w = 900, int h = 1200) {
+Made Make(std::uint32_t seed, Background bg, double tilt, double turn, double fill, double falloff,
+          int w = 900, int h = 1200) {
     Random rnd(seed);
     Made m;
     m.page = TextPage(rnd, 60);
@@ -79,7 +79,8 @@ TEST(Photo, ThePageIsFoundOnEachBackgroundAndNothingOnAnEmptyDesk) {
             continue;
         EXPECT_LT(Worst(f.corners, m.photo.corners), 0.01);
         // Flat and A4, never with more pixels than the photo shows.
-        const auto corrected = scan::CorrectPhoto(m.photo.pixels, f.corners, scan::Cleaning::Document);
+        const auto corrected =
+            scan::CorrectPhoto(m.photo.pixels, f.corners, scan::Cleaning::Document);
         ASSERT_TRUE(corrected);
         const scan::SourceInfo& info = corrected->source->info();
         EXPECT_NEAR(static_cast<double>(info.width) / info.height, 210.0 / 297.0, 0.005);
@@ -142,8 +143,10 @@ TEST(Photo, TheFlatPageTakesA4ACardOrItsOwnProportions) {
 TEST(Photo, CleaningWhitensThePaperKeepsTheStampAndBlackAndWhiteIsOneBit) {
     const Made m = Make(5, Background::DarkWood, 12, 4, 0.6, 0.4);
     const auto decode = [](const scan::CorrectedPage& c) { return *c.source->decode(0, 0); };
-    const auto document = scan::CorrectPhoto(m.photo.pixels, m.photo.corners, scan::Cleaning::Document);
-    const auto original = scan::CorrectPhoto(m.photo.pixels, m.photo.corners, scan::Cleaning::Original);
+    const auto document =
+        scan::CorrectPhoto(m.photo.pixels, m.photo.corners, scan::Cleaning::Document);
+    const auto original =
+        scan::CorrectPhoto(m.photo.pixels, m.photo.corners, scan::Cleaning::Original);
     const auto bw = scan::CorrectPhoto(m.photo.pixels, m.photo.corners, scan::Cleaning::BlackWhite);
     ASSERT_TRUE(document && original && bw);
     const scan::Raster doc = decode(*document), orig = decode(*original);
@@ -166,7 +169,8 @@ TEST(Photo, CleaningWhitensThePaperKeepsTheStampAndBlackAndWhiteIsOneBit) {
     EXPECT_EQ(bw->mode, scan::ColourMode::BlackWhite);
     EXPECT_TRUE(bw->source->info().bilevel);
     for (int q = 0; q < scan::kQualityCount; ++q) {
-        const auto image = scan::EncodePage(*bw->source, bw->mode, false, static_cast<scan::Quality>(q));
+        const auto image =
+            scan::EncodePage(*bw->source, bw->mode, false, static_cast<scan::Quality>(q));
         ASSERT_TRUE(image);
         EXPECT_EQ(image->bitsPerComponent, 1);
     }

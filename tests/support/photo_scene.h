@@ -53,7 +53,8 @@ inline scan::Raster TextPage(Random& rnd, double dpi, double widthMm = 210, doub
                 const int to = static_cast<int>(rnd(0.6, 1) * cell);
                 for (int t = from; t < to; ++t)
                     for (int k = 0; k < pen; ++k)
-                        across ? dot(x + t, y + at + k, 20, 20, 25) : dot(x + at + k, y + t, 20, 20, 25);
+                        across ? dot(x + t, y + at + k, 20, 20, 25)
+                               : dot(x + at + k, y + t, 20, 20, 25);
             }
             x += cell + (rnd(0, 1) < 0.15 ? cell : pen);
         }
@@ -81,8 +82,8 @@ inline Homography SquareTo(const scan::Corners& c) {
     const double dy1 = y1 - y2, dy2 = y3 - y2, dy3 = y0 - y1 + y2 - y3;
     const double den = dx1 * dy2 - dx2 * dy1;
     const double g = (dx3 * dy2 - dx2 * dy3) / den, hh = (dx1 * dy3 - dx3 * dy1) / den;
-    return {x1 - x0 + g * x1, x3 - x0 + hh * x3, x0, y1 - y0 + g * y1, y3 - y0 + hh * y3, y0,
-            g, hh, 1};
+    return {
+        x1 - x0 + g * x1, x3 - x0 + hh * x3, x0, y1 - y0 + g * y1, y3 - y0 + hh * y3, y0, g, hh, 1};
 }
 
 inline Homography Inverse(const Homography& m) {
@@ -97,11 +98,11 @@ inline Homography Inverse(const Homography& m) {
 
 struct Scene {
     Background background = Background::DarkWood;
-    double tiltDeg = 0;    // the page leans away from the camera
+    double tiltDeg = 0;     // the page leans away from the camera
     double tiltAxisDeg = 0; // direction of the lean
-    double turnDeg = 0;    // turned in its plane
-    double fill = 0.6;     // share of the frame the page covers
-    double falloff = 0.2;  // light falls off by this much across the frame
+    double turnDeg = 0;     // turned in its plane
+    double fill = 0.6;      // share of the frame the page covers
+    double falloff = 0.2;   // light falls off by this much across the frame
     double lightDirDeg = 0;
     std::array<double, 3> cast{1, 1, 1};
 };
@@ -133,8 +134,8 @@ inline scan::Corners Project(Random& rnd, const Scene& s, double aspect, int w, 
     const double t = s.tiltDeg * M_PI / 180, ax = s.tiltAxisDeg * M_PI / 180,
                  tr = s.turnDeg * M_PI / 180;
     scan::Corners c{};
-    const double local[4][2] = {{-pw / 2, -ph / 2}, {pw / 2, -ph / 2}, {pw / 2, ph / 2},
-                                {-pw / 2, ph / 2}};
+    const double local[4][2] = {
+        {-pw / 2, -ph / 2}, {pw / 2, -ph / 2}, {pw / 2, ph / 2}, {-pw / 2, ph / 2}};
     // The page's centre at (ox, oy, z) before the camera.
     const auto place = [&](double z, double ox, double oy) {
         for (int i = 0; i < 4; ++i) {
@@ -171,6 +172,14 @@ inline scan::Corners Project(Random& rnd, const Scene& s, double aspect, int w, 
     double minX, maxX, minY, maxY;
     bounds(minX, maxX, minY, maxY);
     const double mx = 0.02 * w, my = 0.02 * h;
+    // A page turned or leaning so that it cannot lie whole within the frame
+    // at this share is moved back until it can (a photo of a whole page).
+    const double over = std::max((maxX - minX) / (w - 2 * mx), (maxY - minY) / (h - 2 * my));
+    if (over > 1) {
+        z *= over * 1.01;
+        place(z, 0, 0);
+        bounds(minX, maxX, minY, maxY);
+    }
     const double roomX = (w - 2 * mx) - (maxX - minX), roomY = (h - 2 * my) - (maxY - minY);
     double dx = roomX > 0 ? mx - minX + rnd(0, roomX) : w / 2.0 - (minX + maxX) / 2;
     double dy = roomY > 0 ? my - minY + rnd(0, roomY) : h / 2.0 - (minY + maxY) / 2;
@@ -230,8 +239,10 @@ inline void PaintPage(const scan::Raster& page, const scan::Corners& corners, sc
     for (const auto& p : corners)
         minX = std::min(minX, p.x), maxX = std::max(maxX, p.x), minY = std::min(minY, p.y),
         maxY = std::max(maxY, p.y);
-    const int x0 = std::max(0, static_cast<int>(minX) - 1), x1 = std::min(img.width, static_cast<int>(maxX) + 2);
-    const int y0 = std::max(0, static_cast<int>(minY) - 1), y1 = std::min(img.height, static_cast<int>(maxY) + 2);
+    const int x0 = std::max(0, static_cast<int>(minX) - 1),
+              x1 = std::min(img.width, static_cast<int>(maxX) + 2);
+    const int y0 = std::max(0, static_cast<int>(minY) - 1),
+              y1 = std::min(img.height, static_cast<int>(maxY) + 2);
     for (int y = y0; y < y1; ++y) {
         std::uint8_t* row = img.row(y);
         for (int x = x0; x < x1; ++x) {
@@ -268,8 +279,7 @@ inline Photo MakePhoto(Random& rnd, const Scene& s, const scan::Raster& page, in
     photo.pixels = scan::MakeRaster(w, h, 3);
     BackgroundAt(s, rnd, photo.pixels);
     if (s.background != Background::EmptyDesk) {
-        photo.corners =
-            Project(rnd, s, static_cast<double>(page.width) / page.height, w, h);
+        photo.corners = Project(rnd, s, static_cast<double>(page.width) / page.height, w, h);
         if (s.background == Background::DeskWithSheet) {
             // Another sheet beyond the side of the frame with the most room,
             // a third of it or more outside the frame.
@@ -281,10 +291,9 @@ inline Photo MakePhoto(Random& rnd, const Scene& s, const scan::Raster& page, in
             const double sheetW = std::max(room * 0.8, 0.0) * 1.8, gap = room * 0.15;
             const double x0 = right ? maxX + gap : minX - gap - sheetW;
             const double skew = rnd(-0.05, 0.05) * h;
-            scan::Corners sheet{scan::Point2{x0, 0.1 * h + skew},
-                                scan::Point2{x0 + sheetW, 0.08 * h - skew},
-                                scan::Point2{x0 + sheetW, 0.9 * h - skew},
-                                scan::Point2{x0, 0.92 * h + skew}};
+            scan::Corners sheet{
+                scan::Point2{x0, 0.1 * h + skew}, scan::Point2{x0 + sheetW, 0.08 * h - skew},
+                scan::Point2{x0 + sheetW, 0.9 * h - skew}, scan::Point2{x0, 0.92 * h + skew}};
             scan::Raster blankSheet = scan::MakeRaster(8, 8, 3);
             std::fill(blankSheet.pixels.begin(), blankSheet.pixels.end(), std::uint8_t{240});
             if (room > 0.05 * w)
@@ -292,7 +301,8 @@ inline Photo MakePhoto(Random& rnd, const Scene& s, const scan::Raster& page, in
         }
         PaintPage(page, photo.corners, photo.pixels);
     }
-    const double lx = std::cos(s.lightDirDeg * M_PI / 180), ly = std::sin(s.lightDirDeg * M_PI / 180);
+    const double lx = std::cos(s.lightDirDeg * M_PI / 180),
+                 ly = std::sin(s.lightDirDeg * M_PI / 180);
     const double span = std::fabs(lx) * w + std::fabs(ly) * h;
     const double base = (lx < 0 ? -lx * w : 0) + (ly < 0 ? -ly * h : 0);
     std::uint32_t noise = 12345;

@@ -438,8 +438,8 @@ extern "C" QUILLOR_MODULE_EXPORT bool quillor_photo_clean(Raster* page, int clea
                 grey = m;
             const int block = std::max(15, (std::max(m.cols, m.rows) / 60) | 1);
             cv::Mat bw;
-            cv::adaptiveThreshold(grey, bw, 255, cv::ADAPTIVE_THRESH_GAUSSIAN_C,
-                                  cv::THRESH_BINARY, block, 20);
+            cv::adaptiveThreshold(grey, bw, 255, cv::ADAPTIVE_THRESH_GAUSSIAN_C, cv::THRESH_BINARY,
+                                  block, 20);
             // What the flattening made paper stays paper.
             bw.setTo(255, grey > 235);
             *page = FromMat(bw);

@@ -130,7 +130,7 @@ class ScanWindow final : public QDialog {
     PageList pages_;
     Quality quality_ = Quality::Standard;
     std::string result_;
-    std::map<std::uint64_t, QPixmap> thumbnails_; // unturned
+    std::map<std::uint64_t, QPixmap> thumbnails_;          // unturned
     std::map<const PageSource*, QPixmap> photoThumbnails_; // photos as added, for undo
     std::unique_ptr<PageWorker> worker_;
 

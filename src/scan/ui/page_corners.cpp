@@ -25,8 +25,8 @@ constexpr double kHandle = 7;
 
 CornerEditor::CornerEditor(QImage shown, int photoWidth, int photoHeight, const Corners& corners,
                            int turn, QWidget* parent)
-    : QWidget(parent), shown_(turn % 360 == 0 ? std::move(shown)
-                                              : shown.transformed(QTransform().rotate(turn))),
+    : QWidget(parent),
+      shown_(turn % 360 == 0 ? std::move(shown) : shown.transformed(QTransform().rotate(turn))),
       photoWidth_(std::max(1, photoWidth)), photoHeight_(std::max(1, photoHeight)),
       turn_(((turn % 360) + 360) % 360), corners_(corners) {
     setObjectName(QStringLiteral("cornerEditor"));
@@ -44,7 +44,8 @@ QSize CornerEditor::sizeHint() const {
 
 QRectF CornerEditor::imageRect() const {
     const bool sideways = turn_ == 90 || turn_ == 270;
-    const double w = sideways ? photoHeight_ : photoWidth_, h = sideways ? photoWidth_ : photoHeight_;
+    const double w = sideways ? photoHeight_ : photoWidth_,
+                 h = sideways ? photoWidth_ : photoHeight_;
     const double scale = std::min((width() - 2 * kHandle) / w, (height() - 2 * kHandle) / h);
     const double dw = w * scale, dh = h * scale;
     return {(width() - dw) / 2, (height() - dh) / 2, dw, dh};
@@ -54,10 +55,17 @@ QPointF CornerEditor::toView(Point2 p) const {
     double x = p.x, y = p.y;
     const double W = photoWidth_, H = photoHeight_;
     switch (turn_) {
-    case 90: std::tie(x, y) = std::make_pair(H - p.y, p.x); break;
-    case 180: std::tie(x, y) = std::make_pair(W - p.x, H - p.y); break;
-    case 270: std::tie(x, y) = std::make_pair(p.y, W - p.x); break;
-    default: break;
+    case 90:
+        std::tie(x, y) = std::make_pair(H - p.y, p.x);
+        break;
+    case 180:
+        std::tie(x, y) = std::make_pair(W - p.x, H - p.y);
+        break;
+    case 270:
+        std::tie(x, y) = std::make_pair(p.y, W - p.x);
+        break;
+    default:
+        break;
     }
     const QRectF r = imageRect();
     const bool sideways = turn_ == 90 || turn_ == 270;
@@ -74,10 +82,14 @@ Point2 CornerEditor::fromView(QPointF v) const {
     const double x = std::clamp((v.x() - r.left()) / scale, 0.0, sideways ? H : W);
     const double y = std::clamp((v.y() - r.top()) / scale, 0.0, sideways ? W : H);
     switch (turn_) {
-    case 90: return {y, H - x};
-    case 180: return {W - x, H - y};
-    case 270: return {W - y, x};
-    default: return {x, y};
+    case 90:
+        return {y, H - x};
+    case 180:
+        return {W - x, H - y};
+    case 270:
+        return {W - y, x};
+    default:
+        return {x, y};
     }
 }
 
@@ -146,10 +158,18 @@ void CornerEditor::keyPressEvent(QKeyEvent* event) {
     const double step = (event->modifiers() & Qt::ShiftModifier) ? 10 : 1;
     QPointF d;
     switch (event->key()) {
-    case Qt::Key_Left: d = {-step, 0}; break;
-    case Qt::Key_Right: d = {step, 0}; break;
-    case Qt::Key_Up: d = {0, -step}; break;
-    case Qt::Key_Down: d = {0, step}; break;
+    case Qt::Key_Left:
+        d = {-step, 0};
+        break;
+    case Qt::Key_Right:
+        d = {step, 0};
+        break;
+    case Qt::Key_Up:
+        d = {0, -step};
+        break;
+    case Qt::Key_Down:
+        d = {0, step};
+        break;
     default:
         return QWidget::keyPressEvent(event); // Esc and the rest go to the dialog
     }

@@ -57,9 +57,8 @@ void ScanWindow::buildPhotoControls(QVBoxLayout* column) {
         column->addWidget(b);
     connect(cleaning_, &QComboBox::activated, this,
             [this](int c) { setCleaning(static_cast<Cleaning>(c), false); });
-    connect(cleanAll_, &QPushButton::clicked, this, [this] {
-        setCleaning(static_cast<Cleaning>(cleaning_->currentIndex()), true);
-    });
+    connect(cleanAll_, &QPushButton::clicked, this,
+            [this] { setCleaning(static_cast<Cleaning>(cleaning_->currentIndex()), true); });
     connect(adjust_, &QPushButton::clicked, this, [this] { adjustPage(); });
     connect(undo_, &QPushButton::clicked, this, [this] { undoCorrection(); });
 }
@@ -185,9 +184,8 @@ void ScanWindow::adjustPage() {
     const std::uint64_t id = page.id;
     const SourceInfo& info = page.photo->original->info();
     DecodeFailure failure = DecodeFailure::None;
-    const std::optional<Raster> pixels =
-        page.photo->original->decode(std::min(info.width, kEditorSide),
-                                     std::min(info.height, kEditorSide), &failure);
+    const std::optional<Raster> pixels = page.photo->original->decode(
+        std::min(info.width, kEditorSide), std::min(info.height, kEditorSide), &failure);
     if (!pixels) {
         platform::Notify(DecodeFailureMessage(failure, info), "提示",
                          platform::MsgIcon::Exclamation);
