@@ -144,10 +144,15 @@ void ScanWindow::encodeAll(std::uint64_t id) {
 }
 
 std::optional<std::size_t> ScanWindow::indexOf(std::uint64_t id) const {
-    for (std::size_t i = 0; i < pages_.size(); ++i)
-        if (pages_.at(i).id == id)
-            return i;
-    return std::nullopt;
+    for (;;) {
+        for (std::size_t i = 0; i < pages_.size(); ++i)
+            if (pages_.at(i).id == id)
+                return i;
+        const auto next = replaced_.find(id);
+        if (next == replaced_.end())
+            return std::nullopt;
+        id = next->second;
+    }
 }
 
 void ScanWindow::pageEncoded(std::uint64_t id, Quality q, std::shared_ptr<const PdfImage> image,

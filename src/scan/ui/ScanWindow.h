@@ -119,6 +119,7 @@ class ScanWindow final : public QDialog {
     void correctPhoto(std::uint64_t id, const Corners& corners, Cleaning cleaning);
     // Puts `page` in place of the page `id` (a new id; encodings asked again).
     void replacePage(std::uint64_t id, Page page, const Raster* preview);
+    // The page's place, following its replacements.
     std::optional<std::size_t> indexOf(std::uint64_t id) const;
     bool confirmDiscard();
     void refresh(int select);
@@ -132,6 +133,9 @@ class ScanWindow final : public QDialog {
     std::string result_;
     std::map<std::uint64_t, QPixmap> thumbnails_;          // unturned
     std::map<const PageSource*, QPixmap> photoThumbnails_; // photos as added, for undo
+    // Pages put in place of others (replacePage): old id -> new id, so that
+    // work asked for under the old id reaches the page.
+    std::map<std::uint64_t, std::uint64_t> replaced_;
     std::unique_ptr<PageWorker> worker_;
 
     QComboBox* devices_ = nullptr;

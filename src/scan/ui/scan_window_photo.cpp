@@ -155,12 +155,14 @@ void ScanWindow::replacePage(std::uint64_t id, Page page, const Raster* preview)
     if (!i)
         return;
     const int current = currentPage();
-    worker_->drop(id);
     QPixmap thumb = preview ? QPixmap::fromImage(ToQImage(*preview).scaled(
                                   kThumb, kThumb, Qt::KeepAspectRatio, Qt::SmoothTransformation))
-                            : thumbnails_[id];
+                            : thumbnails_[pages_.at(*i).id];
+    const std::uint64_t oldId = pages_.at(*i).id;
+    worker_->drop(oldId);
     const std::uint64_t newId = pages_.replace(*i, std::move(page));
-    thumbnails_.erase(id);
+    replaced_[oldId] = newId;
+    thumbnails_.erase(oldId);
     thumbnails_[newId] = thumb;
     encodeAll(newId);
     refresh(current);

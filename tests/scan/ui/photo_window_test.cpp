@@ -100,13 +100,16 @@ TEST_F(PhotoWindowTest, PhotosAreCorrectedCleanedUndoneAndWritten) {
     EXPECT_EQ(kept.source->info().width, 900);
     EXPECT_TRUE(ItemText(w, 1).contains(QStringLiteral("未找到页面")));
 
-    // Undo gives the photo back; 黑白 corrects it again, one bit a pixel.
+    // Undo gives the photo back; a cleaning corrects it again (黑白: one
+    // bit a pixel).
     w.selectPage(0);
     const scan::SourcePtr photo = w.pages().at(0).photo->original;
     w.undoCorrection();
     w.waitForPages();
     EXPECT_EQ(w.pages().at(0).source, photo);
     EXPECT_FALSE(w.pages().at(0).photo->corrected);
+    // Two choices in quick succession: the last one holds.
+    w.setCleaning(scan::Cleaning::Original, false);
     w.setCleaning(scan::Cleaning::BlackWhite, false);
     w.waitForPages();
     EXPECT_TRUE(w.pages().at(0).photo->corrected);
