@@ -14,6 +14,11 @@
 // - time per photo (decode, find, correct and encode as the scan window
 //   does) and its ratio to decoding the photo alone.
 // Goals: N >= 38, corner error <= 1 %, ink match >= 0.9.
+// Measured on a shared two-core machine under load: pages found 40/40,
+// corner error 0.02 %, ink match 1.000 end to end and 1.000 for the
+// cleaning alone, 7.5 s a photo, 10.2 times the decoding (0.73 s). The
+// photos' page edges are sharp (no lens blur, no curl, no shadows cast by
+// things): real photos will do worse than these figures.
 
 #include "scan/jpeg.h"
 #include "scan/photo.h"
