@@ -5,6 +5,7 @@
 #include "scan/page_encoding.h"
 #include "scan/photo.h"
 
+#include "scan/scan_fixture.h"
 #include "support/photo_scene.h"
 
 #include <gtest/gtest.h>
@@ -192,11 +193,14 @@ TEST(Photo, FlatbedScansAreStraightenedOnlyAboveAThirdOfADegree) {
         PaintPage(page, c, scanned);
         const auto skew = scan::SkewDegrees(scanned);
         ASSERT_TRUE(skew);
-        EXPECT_NEAR(*skew, degrees, 0.1);
+        // Measured closely where it matters; a slight one may read as none.
+        EXPECT_NEAR(*skew, degrees, std::fabs(degrees) > 0.3 ? 0.1 : 0.16);
         const auto straight = scan::Deskewed(scanned);
         EXPECT_EQ(straight.has_value(), std::fabs(degrees) > scan::kSkewWorthStraightening);
         if (straight) {
             EXPECT_NEAR(*scan::SkewDegrees(*straight), 0, 0.1);
         }
     }
+    // A picture without lines of text is never turned.
+    EXPECT_FALSE(scan::Deskewed(scan_test::PhotoLike(1200, 1600, 4)));
 }

@@ -486,6 +486,7 @@ extern "C" QUILLOR_MODULE_EXPORT bool quillor_photo_skew(const Raster* scan, dou
                 sum += static_cast<double>(b) * b;
             return sum;
         };
+        const double straight = sharpness(0);
         double best = 0, bestScore = -1;
         for (double a = -6; a <= 6.001; a += 0.25) {
             const double v = sharpness(a);
@@ -502,7 +503,9 @@ extern "C" QUILLOR_MODULE_EXPORT bool quillor_photo_skew(const Raster* scan, dou
                 best = a;
             }
         }
-        *degrees = best;
+        // Rows of text make a clearly sharper profile at their angle; a
+        // picture without them measures no skew.
+        *degrees = bestScore < 1.1 * straight ? 0 : best;
         return true;
     } catch (const cv::Exception&) {
         return false;
