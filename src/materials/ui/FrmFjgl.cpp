@@ -644,7 +644,7 @@ void FrmFjgl::selectWjlbFile() {
     linkFile(*chosen);
 }
 
-void FrmFjgl::linkFile(const std::string& path, bool showSize) {
+void FrmFjgl::linkFile(const std::string& path) {
     FlexGrid& files = MedFlex2();
     if (files.row() < 1 || !hasCurrentMaterial())
         return;
@@ -652,10 +652,9 @@ void FrmFjgl::linkFile(const std::string& path, bool showSize) {
     saveWjlbUrl(currentKey(), NumberText(S(files.textMatrix(files.row(), kFileXh))), path,
                 WorkManifestPath);
     files.setTextMatrix(files.row(), kFileUrl, Q(path));
-    if (showSize)
-        files.setTextMatrix(
-            files.row(), kFileKb,
-            Q(getFileKb(path, S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc)), StorageFolder)));
+    files.setTextMatrix(
+        files.row(), kFileKb,
+        Q(getFileKb(path, S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc)), StorageFolder)));
     refreshMaterial();
     FlexGrid& grid = MedFlex1();
     if (util::LeadingNumber(S(grid.textMatrix(grid.row(), kDzjs))) > 0)
@@ -997,7 +996,7 @@ void FrmFjgl::CmdScan_Click() {
         getFileKb(S(files.textMatrix(files.row(), kFileUrl)), material, StorageFolder)));
     request.otherLinkedKb = kb > own ? kb - own : 0;
     if (const std::optional<std::string> pdf = parts_.scan(this, request))
-        linkFile(*pdf, true);
+        linkFile(*pdf);
 }
 
 void FrmFjgl::CmdShrink_Click() {
@@ -1018,7 +1017,7 @@ void FrmFjgl::CmdShrink_Click() {
     request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
     request.dataFolder = util::PathToUtf8(ProgramFolder());
     if (const std::optional<std::string> copy = parts_.shrink(this, request))
-        linkFile(*copy, true);
+        linkFile(*copy);
 }
 
 // ---- events ----

@@ -53,10 +53,7 @@ class FrmFjgl final : public platform::ui::TwipForm {
 
     void selectWjlbFile();
     // Links `path` to the current entry as a file chosen with ">>>" is linked.
-    // A file chosen with ">>>" shows its size when the material is listed
-    // again; the PDF of "完成" and the copy of "接受" show it at once
-    // (`showSize`), since the entry's old size would tell the wrong story.
-    void linkFile(const std::string& path, bool showSize = false);
+    void linkFile(const std::string& path);
     // "扫描..." and "压缩..." (src/scan/ui) for the current entry.
     void CmdScan_Click();
     void CmdShrink_Click();

@@ -97,7 +97,7 @@ class FrmFjglTest : public TempFolderTest {
         SelectedItem = 0;
         SubItemName = subItem;
         ReloadPending = -1;
-        window_ = std::make_unique<FrmFjgl>(parts_);
+        window_ = std::make_unique<FrmFjgl>(app::ui::MaterialsWindowParts());
         window_->Form_Load();
         return *window_;
     }
@@ -143,7 +143,6 @@ class FrmFjglTest : public TempFolderTest {
     }
 
     testsupport::ScopedFakePrompter prompter_;
-    materials::ui::WindowParts parts_ = app::ui::MaterialsWindowParts();
     fs::path program_;
     std::unique_ptr<testsupport::FixtureDb> db_;
     std::unique_ptr<FrmFjgl> window_;
@@ -380,29 +379,6 @@ TEST_F(FrmFjglTest, LinkingAFileThroughTheChooseColumn) {
     ExpectInStep();
     SelectMaterial(1);
     EXPECT_EQ(Cell(Files(), 1, 5), "1025");
-}
-
-// The PDF of "完成" and the copy of "接受" show their own size in the entry
-// row at once.
-TEST_F(FrmFjglTest, ScannedAndShrunkFilesShowTheirSize) {
-    const std::string scanned = makeFile("扫描.pdf", 3 * 1024);
-    const std::string shrunk = makeFile("扫描-压缩.pdf", 1024);
-    parts_.scan = [&](QWidget*, const materials::ui::ScanRequest&) {
-        return std::optional<std::string>(scanned);
-    };
-    parts_.canShrink = [](const std::string&) { return true; };
-    parts_.shrink = [&](QWidget*, const materials::ui::ShrinkRequest&) {
-        return std::optional<std::string>(shrunk);
-    };
-    FrmFjgl& w = Open(Item(Manifest("TEST", kNewLayout)));
-    Files().setRow(1);
-    w.CmdScan_Click();
-    EXPECT_EQ(Cell(Files(), 1, 3), scanned);
-    EXPECT_EQ(Cell(Files(), 1, 5), "3");
-    w.CmdShrink_Click();
-    EXPECT_EQ(Cell(Files(), 1, 3), shrunk);
-    EXPECT_EQ(Cell(Files(), 1, 5), "1");
-    ExpectInStep();
 }
 
 TEST_F(FrmFjglTest, ClearingALinkAsksAndResetsTheShading) {
