@@ -44,7 +44,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillor <quillor@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries are found by dpkg-shlibdeps (the modules' libheif,
-# libtiff and libtesseract too); libcrypto, opened when the package check first hashes, Qt's
+# libtiff, libtesseract and OpenCV's core and imgproc too); libcrypto, opened when the package check first hashes, Qt's
 # image format plugins (TIFF and WebP pictures), which Qt loads by itself, and
 # the faces the font aliases name have to be declared.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -17,6 +17,7 @@ PACKAGES=(
   libjpeg-dev zlib1g-dev qt6-image-formats-plugins libheif-dev libtiff-dev
   libcups2-dev cups cups-client cups-filters
   libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng tesseract-ocr-osd
+  libopencv-core-dev libopencv-imgproc-dev
   g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" = "--fuzz" ]; then

@@ -158,6 +158,17 @@ std::uint64_t PageList::add(Page page) {
     return pages_.back().id;
 }
 
+std::uint64_t PageList::replace(std::size_t i, Page page) {
+    if (i >= pages_.size())
+        return 0;
+    const std::uint64_t old = pages_[i].id;
+    page.id = nextId_++;
+    std::replace(pending_.begin(), pending_.end(), old, page.id);
+    std::replace(fronts_.begin(), fronts_.end(), old, page.id);
+    pages_[i] = std::move(page);
+    return pages_[i].id;
+}
+
 std::size_t PageList::backsWanted() const {
     if (fronts_.empty())
         return pending_.size();

@@ -19,6 +19,8 @@
 
 namespace scan {
 
+struct PagePhoto; // scan/photo.h
+
 // A page's rotation, clockwise, composed of what each source of a turn adds:
 // the file's own orientation (EXIF), a detected orientation, a correction of
 // the picture, and the 旋转 button. Each adds to the total, mod 360; none
@@ -47,6 +49,8 @@ struct Page {
     // The recognised text (null: none), in the source's stored pixels as
     // `text->turn` turns them; the page's rotation turns it with the picture.
     std::shared_ptr<const PageText> text;
+    // A page added as a photo: the photo and its correction (null otherwise).
+    std::shared_ptr<const PagePhoto> photo;
 
     int rotation() const { return turn.total(); }
     bool encoded(Quality q) const { return images[static_cast<std::size_t>(q)] != nullptr; }
@@ -93,6 +97,12 @@ class PageList {
     std::uint64_t addBack(Page page);
     // How many fronts still wait for their backs (0 when none).
     std::size_t backsWanted() const;
+
+    // Puts `page` in place of the i-th page under a new id, so that
+    // encodings made for the old one are ignored when they arrive; a front
+    // keeps its place among the fronts waiting for backs. Returns the new
+    // id (0 when there is no such page).
+    std::uint64_t replace(std::size_t i, Page page);
 
     bool moveUp(std::size_t i);
     bool moveDown(std::size_t i);

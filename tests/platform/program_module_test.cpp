@@ -39,6 +39,7 @@ TEST(ProgramModule, OpensAModuleAndItsLibrariesOnlyWhenAskedFor) {
         {"quillor-heif", "quillor_heif_decode", "libheif.so", true},
         {"quillor-tiff", "quillor_tiff_fax_strip", "libtiff.so", true},
         {"quillor-cups", "quillor_queue_state", "libcups.so", true},
+        {"quillor-photo", "quillor_photo_find", "libopencv_imgproc.so", true},
         {"quillor-pdfwrite", "quillor_no_such_function", "libqpdf.so", false},
         {"quillor-no-such-module", "quillor_write_pdf", "quillor-no-such-module", false},
     };
@@ -108,6 +109,9 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
         {"quillor-cups", {"quillor_queue_state", "quillor_submit_job", "quillor_job_state"}},
         {"quillor-heif", {"quillor_heif_size", "quillor_heif_decode"}},
         {"quillor-tiff", {"quillor_tiff_fax_strip"}},
+        {"quillor-photo",
+         {"quillor_photo_clean", "quillor_photo_find", "quillor_photo_skew", "quillor_photo_unskew",
+          "quillor_photo_warp"}},
         {"quillor-ocr",
          {"quillor_ocr_open", "quillor_ocr_close", "quillor_ocr_orientation", "quillor_ocr_read"}},
     };

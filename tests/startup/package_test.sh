@@ -50,6 +50,7 @@ sort >"$work/expected" <<LIST
 ./usr/lib/quillor/quillor-ocr.so
 ./usr/lib/quillor/quillor-pdf.so
 ./usr/lib/quillor/quillor-pdfwrite.so
+./usr/lib/quillor/quillor-photo.so
 ./usr/lib/quillor/quillor-scanner.so
 ./usr/lib/quillor/quillor-tiff.so
 ./usr/share/applications/quillor.desktop
@@ -67,7 +68,7 @@ check "Architecture" test "$(field Architecture)" = "$arch"
 check "Maintainer" test -n "$(field Maintainer)"
 depends="$(field Depends | tr -d ' ')"
 for needed in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6core6 libsqlite3-0 libxml2 \
-    libmdb3 libfontconfig1 libpoppler-qt6-3 libqpdf29 libisofs6 libburn4 libsane1 libcups2 libheif1 libtiff6 libtesseract5 libssl3 qt6-image-formats-plugins fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
+    libmdb3 libfontconfig1 libpoppler-qt6-3 libqpdf29 libisofs6 libburn4 libsane1 libcups2 libheif1 libtiff6 libtesseract5 libopencv-core406 libopencv-imgproc406 libssl3 qt6-image-formats-plugins fonts-arphic-uming fonts-arphic-ukai fonts-noto-cjk; do
     check "Depends names $needed" grep -qE "(^|,)$needed(\(|,|$)" <<<"$depends"
 done
 # Every declared package is one this Debian knows (they are all installed here,
@@ -196,7 +197,7 @@ own -R "$portable" "$work/home-p"
 check "portable, writable: start" run_with "$work/home-p" "$portable/quillor" --check
 check "portable, writable: data beside the program" grep -qxF "数据文件夹: $portable" "$work/stdout"
 check "portable, writable: nothing left beside the program" \
-    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-cups.so quillor-disc.so quillor-heif.so quillor-import-mdb quillor-ocr.so quillor-pdf.so quillor-pdfwrite.so quillor-scanner.so quillor-tiff.so $db_name "
+    test "$(ls -A "$portable" | sort | tr '\n' ' ')" = "quillor quillor-cups.so quillor-disc.so quillor-heif.so quillor-import-mdb quillor-ocr.so quillor-pdf.so quillor-pdfwrite.so quillor-photo.so quillor-scanner.so quillor-tiff.so $db_name "
 check "portable, writable: user folder untouched" test ! -e "$work/home-p/.local"
 chmod -R a-w "$portable"
 check "portable, read-only: start" run_with "$work/home-p" "$portable/quillor" --check

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QTransform>
 
@@ -120,19 +121,41 @@ void ScanWindow::addPage(Page page, const Raster& preview, bool back) {
     thumbnails_[id] = QPixmap::fromImage(
         ToQImage(preview).scaled(kThumb, kThumb, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     const Page& added = *pages_.find(id);
+    // A picture from a file may be a photo of a page: its encodings wait
+    // until the page has been looked for.
+    if (!added.scanned && !added.source->info().bilevel)
+        findPhotoPage(id);
+    else
+        encodeAll(id);
+    const std::optional<std::size_t> select = indexOf(id);
+    refresh(select ? static_cast<int>(*select) : -1);
+}
+
+// The page's missing encodings asked of the worker, the chosen quality first.
+void ScanWindow::encodeAll(std::uint64_t id) {
+    const Page* page = pages_.find(id);
+    if (!page)
+        return;
     std::vector<Quality> order{quality_};
     for (int q = 0; q < kQualityCount; ++q)
         if (static_cast<Quality>(q) != quality_)
             order.push_back(static_cast<Quality>(q));
     for (Quality q : order)
-        if (!added.encoded(q))
-            worker_->encode(id, added.source, added.mode, added.scanned, q);
+        if (!page->encoded(q))
+            worker_->encode(id, page->source, page->mode, page->scanned, q);
     recogniseNew(id);
-    int select = -1;
-    for (std::size_t i = 0; i < pages_.size(); ++i)
-        if (pages_.at(i).id == id)
-            select = static_cast<int>(i);
-    refresh(select);
+}
+
+std::optional<std::size_t> ScanWindow::indexOf(std::uint64_t id) const {
+    for (;;) {
+        for (std::size_t i = 0; i < pages_.size(); ++i)
+            if (pages_.at(i).id == id)
+                return i;
+        const auto next = replaced_.find(id);
+        if (next == replaced_.end())
+            return std::nullopt;
+        id = next->second;
+    }
 }
 
 void ScanWindow::pageEncoded(std::uint64_t id, Quality q, std::shared_ptr<const PdfImage> image,
@@ -251,6 +274,7 @@ void ScanWindow::refresh(int select) {
         QString text = QStringLiteral("第%1页").arg(i + 1);
         if (page.blank)
             text += QStringLiteral("（空白）");
+        text += PhotoNote(page);
         auto* item = new QListWidgetItem(QIcon(thumb), text, list_);
         item->setToolTip(Q(page.origin));
         if (page.blank)
@@ -316,6 +340,17 @@ void ScanWindow::updateButtons() {
                               ? QStringLiteral("删除空白页(%1)").arg(pages_.blankCount())
                               : QStringLiteral("删除空白页"));
     finish_->setEnabled(idle && !pages_.empty());
+    const Page* current = page ? &pages_.at(static_cast<std::size_t>(i)) : nullptr;
+    const bool photo = current && current->photo;
+    adjust_->setEnabled(idle && photo);
+    undo_->setEnabled(idle && photo && current->photo->corrected);
+    cleaning_->setEnabled(idle && photo);
+    if (photo && cleaning_->currentIndex() != static_cast<int>(current->photo->cleaning)) {
+        const QSignalBlocker block(cleaning_);
+        cleaning_->setCurrentIndex(static_cast<int>(current->photo->cleaning));
+    }
+    cleanAll_->setEnabled(idle && std::any_of(pages_.pages().begin(), pages_.pages().end(),
+                                              [](const Page& p) { return p.photo != nullptr; }));
     const int files = worker_ ? worker_->filesOutstanding() : 0;
     const std::size_t missing = pages_.missing(quality_);
     QString working = files > 0 ? QStringLiteral("正在读取图片文件（还有%1个）……").arg(files)

@@ -3,14 +3,17 @@
 // turned, removed, checked for blank ones, and combined into one PDF for the
 // current entry of the materials window.
 //
-// The window's code is in four files: ScanWindow.cpp (the pages and the
+// The window's code is in five files: ScanWindow.cpp (the pages and the
 // end), scan_window_layout.cpp (the controls), scan_window_scanner.cpp (the
-// scanners) and scan_window_text.cpp (text recognition); the reading and
-// encoding of pages runs on a PageWorker, recognition on a TextWorker.
+// scanners), scan_window_text.cpp (text recognition) and
+// scan_window_photo.cpp (photos: the page found and corrected, cleaning,
+// undo); the reading and encoding of pages and the correction of photos run
+// on a PageWorker, recognition on a TextWorker.
 
 #include "materials/ui/window_parts.h"
 #include "platform/scanner.h"
 #include "scan/pages.h"
+#include "scan/photo.h"
 #include "scan/recognition.h"
 
 #include <QDialog>
@@ -33,6 +36,7 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QThread;
+class QVBoxLayout;
 
 namespace scan::ui {
 
@@ -75,6 +79,17 @@ class ScanWindow final : public QDialog {
     // The thumbnail shown for a page (turned as it will be written).
     QPixmap thumbnail(int index) const;
 
+    // Photos: an added photo is corrected on the worker when its page is
+    // found with confidence. "调整页面..." opens the corner editor on the
+    // current page; the corners it gives are applied with applyCorners.
+    void adjustPage();
+    void applyCorners(int index, const Corners& corners);
+    void undoCorrection(); // "撤销校正" of the current page
+    // "清理": the current page, or every page made from a photo.
+    void setCleaning(Cleaning cleaning, bool allPages);
+    // What the page's list entry says about its photo ("" for other pages).
+    static QString PhotoNote(const Page& page);
+
     void setDpi(int dpi);
     void setColour(platform::ScanColour colour);
     void setFullArea(bool full);
@@ -116,6 +131,14 @@ class ScanWindow final : public QDialog {
     void pageEncoded(std::uint64_t id, Quality q, std::shared_ptr<const PdfImage> image,
                      const std::string& error);
     void addPage(Page page, const Raster& preview, bool back);
+    void encodeAll(std::uint64_t id);
+    void buildPhotoControls(QVBoxLayout* column);
+    void findPhotoPage(std::uint64_t id);
+    void correctPhoto(std::uint64_t id, const Corners& corners, Cleaning cleaning);
+    // Puts `page` in place of the page `id` (a new id; encodings asked again).
+    void replacePage(std::uint64_t id, Page page, const Raster* preview);
+    // The page's place, following its replacements.
+    std::optional<std::size_t> indexOf(std::uint64_t id) const;
     bool confirmDiscard();
     void buildText(QBoxLayout* layout);
     void recogniseNew(std::uint64_t id);
@@ -131,7 +154,11 @@ class ScanWindow final : public QDialog {
     PageList pages_;
     Quality quality_ = Quality::Standard;
     std::string result_;
-    std::map<std::uint64_t, QPixmap> thumbnails_; // unturned
+    std::map<std::uint64_t, QPixmap> thumbnails_;          // unturned
+    std::map<const PageSource*, QPixmap> photoThumbnails_; // photos as added, for undo
+    // Pages put in place of others (replacePage): old id -> new id, so that
+    // work asked for under the old id reaches the page.
+    std::map<std::uint64_t, std::uint64_t> replaced_;
     std::unique_ptr<PageWorker> worker_;
     std::unique_ptr<TextWorker> text_;
     std::set<std::uint64_t> textWaiting_;  // pages asked of the text worker
@@ -161,6 +188,10 @@ class ScanWindow final : public QDialog {
     QPushButton* rotate_ = nullptr;
     QPushButton* remove_ = nullptr;
     QPushButton* removeBlank_ = nullptr;
+    QComboBox* cleaning_ = nullptr;
+    QPushButton* cleanAll_ = nullptr;
+    QPushButton* adjust_ = nullptr;
+    QPushButton* undo_ = nullptr;
     QPushButton* finish_ = nullptr;
     QPushButton* cancel_ = nullptr;
 

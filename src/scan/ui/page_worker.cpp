@@ -30,11 +30,24 @@ void PageWorker::load(const std::string& path) {
         std::lock_guard lock(mutex_);
         // After the files already waiting, before every encoding.
         const auto at =
-            std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return !j.file; });
+            std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return !j.early(); });
         jobs_.insert(at, std::move(job));
     }
     ++outstanding_;
     ++filesOutstanding_;
+    wake_.notify_one();
+}
+
+void PageWorker::task(Task work) {
+    Job job;
+    job.work = std::move(work);
+    {
+        std::lock_guard lock(mutex_);
+        const auto at =
+            std::find_if(jobs_.begin(), jobs_.end(), [](const Job& j) { return !j.early(); });
+        jobs_.insert(at, std::move(job));
+    }
+    ++outstanding_;
     wake_.notify_one();
 }
 
@@ -68,17 +81,17 @@ bool PageWorker::next(Job& job) {
     if (stop_)
         return false;
     auto it = jobs_.begin();
-    if (!it->file) {
+    if (!it->early()) {
         const auto preferred = static_cast<Quality>(preferred_.load());
         const auto first = std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& j) {
-            return j.file || j.quality == preferred;
+            return j.early() || j.quality == preferred;
         });
         if (first != jobs_.end())
             it = first;
     }
     job = std::move(*it);
     jobs_.erase(it);
-    if (!job.file && dropped_.count(job.page))
+    if (!job.early() && dropped_.count(job.page))
         job.source.reset(); // answered without work
     return true;
 }
@@ -92,6 +105,24 @@ void PageWorker::answered(bool file) {
 void PageWorker::run() {
     Job job;
     while (next(job)) {
+        if (job.work) {
+            std::function<void()> done;
+            try {
+                done = job.work();
+            } catch (const std::exception&) {
+                done = nullptr; // the page stays as it was
+            }
+            job.work = nullptr;
+            QMetaObject::invokeMethod(
+                this,
+                [this, done] {
+                    answered(false);
+                    if (done)
+                        done();
+                },
+                Qt::QueuedConnection);
+            continue;
+        }
         if (job.file) {
             std::string error;
             std::vector<LoadedPage> pages;

@@ -41,6 +41,11 @@ class PageWorker final : public QObject {
     // Reads an image file (before any encoding waits); a picture decoded
     // whole on the way is encoded for the preferred preset at once.
     void load(const std::string& path);
+    // Other work on a page (finding and correcting a photo): runs on the
+    // worker after the files waiting, before any encoding; the function it
+    // returns runs on the window's thread.
+    using Task = std::function<std::function<void()>()>;
+    void task(Task work);
     // Makes a page's encoding at q.
     void encode(std::uint64_t page, SourcePtr source, ColourMode mode, bool scanned, Quality q);
     // The preset whose encodings come first.
@@ -60,6 +65,8 @@ class PageWorker final : public QObject {
         ColourMode mode = ColourMode::Colour;
         bool scanned = false;
         Quality quality = Quality::Standard;
+        Task work;
+        bool early() const { return file || work; }
     };
     void run();
     bool next(Job& job);

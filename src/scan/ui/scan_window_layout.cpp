@@ -98,6 +98,7 @@ void ScanWindow::build() {
     removeBlank_ = Button("removeBlank", "删除空白页", this);
     for (QPushButton* b : {up_, down_, rotate_, remove_, removeBlank_})
         edit->addWidget(b);
+    buildPhotoControls(edit);
     blankNote_ = new QLabel(this);
     blankNote_->setObjectName(QStringLiteral("blankNote"));
     blankNote_->setWordWrap(true);

@@ -5,6 +5,7 @@
 #include "scan/ui/ScanWindow.h"
 
 #include "platform/prompter.h"
+#include "scan/photo.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -150,6 +151,10 @@ void ScanWindow::prepareScan(const platform::ScanSettings& s,
     const ColourMode mode = s.colour == platform::ScanColour::Colour ? ColourMode::Colour
                             : s.colour == platform::ScanColour::Grey ? ColourMode::Grey
                                                                      : ColourMode::BlackWhite;
+    // A page that lies crooked on the glass is straightened before it is
+    // encoded (once), a straight one passes as it is.
+    if (std::optional<Raster> straight = Deskewed(raster))
+        raster = std::move(*straight);
     scanned_ = PreparePixels(raster, p.dpi > 0 ? p.dpi : s.dpi, mode, "扫描", &scannedPreview_);
 }
 

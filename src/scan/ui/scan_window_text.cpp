@@ -73,7 +73,7 @@ void ScanWindow::setRecognising(bool on) {
 
 void ScanWindow::recogniseNew(std::uint64_t id) {
     const Page* page = pages_.find(id);
-    if (!page || !recognising() || textWaiting_.count(id))
+    if (!page || page->text || !recognising() || textWaiting_.count(id))
         return;
     textWaiting_.insert(id);
     textTimedOut_.erase(id);
