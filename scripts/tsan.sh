@@ -9,8 +9,9 @@
 # - Qt and the other libraries are not built with the sanitizer; reports
 #   with a frame inside Qt are left out (tests/tsan.supp says why).
 # - Recognition and image-geometry tests (test suites whose names hold
-#   "Recognition" or "Geometry") are left out: the thread pools of their
-#   libraries are not instrumented, and they take minutes under the sanitizer.
+#   "Recognition" or "Geometry", and the photo tests, Photo*) are left out:
+#   the thread pools of their libraries are not instrumented, and they take
+#   minutes under the sanitizer.
 # - So are the tests that only encode and shrink images (ShrinkTest, the
 #   quality tests of PagesTest): that code starts no thread, and its pixel
 #   loops run ten to fifteen times slower under the sanitizer, past the
@@ -31,5 +32,5 @@ cmake --build "$build" -j"$(nproc)" --target "${programs[@]/#/test_}" quillor-im
 mkdir -p /tmp/runtime-root && chmod 700 /tmp/runtime-root
 cd "$build"
 tests="^($(IFS='|'; echo "${programs[*]}"))\$"
-GTEST_FILTER='-*Recognition*:*Geometry*:ShrinkTest.*:PagesTest.*Quality*' QT_QPA_PLATFORM=offscreen \
+GTEST_FILTER='-*Recognition*:*Geometry*:Photo*:ShrinkTest.*:PagesTest.*Quality*' QT_QPA_PLATFORM=offscreen \
   setarch "$(uname -m)" -R ctest --output-on-failure -j"$(nproc)" -R "$tests"

@@ -583,7 +583,7 @@ TEST_F(ScanWindowTest, AShrinkCanBeStoppedAndACopyNotSmallerIsNotAccepted) {
 // Three strips, one upside down: each page's text is recognised as it
 // arrives, the upside-down one turned, and the text follows the pages as
 // they are moved, deleted and turned by hand.
-TEST_F(ScanWindowTest, RecognisedTextFollowsItsPage) {
+TEST_F(ScanWindowTest, RecognitionFollowsItsPage) {
     ScanWindow s(Request());
     ASSERT_TRUE(s.recognising()) << s.textNote().toStdString();
     const std::string places[] = {"北京市海淀区中关村大街27号", "上海市浦东新区世纪大道100号",
@@ -656,7 +656,7 @@ TEST_F(ScanWindowTest, StoppedOrMissingRecognitionWritesPicturesOnly) {
 
 // "识别文字" on a PDF of pictures: a page turned by /Rotate with a crop box
 // gets its text where the picture shows it; a page with text is left alone.
-TEST_F(ScanWindowTest, TextIsAddedToAPdfOfPictures) {
+TEST_F(ScanWindowTest, RecognitionAddsTextToAPdfOfPictures) {
     const Strip strip = DrawStrip("AR PL UMing CN", 300);
     // Stored a quarter turn back, shown upright through /Rotate 90.
     const auto jpeg = MakeJpeg(scan::Turned(strip.pixels, 270), {.density = 300});
