@@ -22,6 +22,7 @@
 #include "scan/recognition.h"
 
 #include "platform/utf8.h"
+#include "scan/recognition_fixture.h" // the measure of recognised text the tests use
 
 #include <QApplication>
 #include <QFont>
@@ -45,7 +46,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct PageSpec {
+struct PageStyle {
     const char* face;
     double points;
     int dpi;
@@ -53,7 +54,7 @@ struct PageSpec {
     bool upsideDown;
 };
 
-const PageSpec kPages[] = {
+const PageStyle kPages[] = {
     {"AR PL UMing CN", 12, 300, 0.8, false},   {"Noto Sans CJK SC", 10.5, 300, -1.5, false},
     {"AR PL UKai CN", 14, 200, 1.2, false},    {"AR PL UMing CN", 10.5, 200, -0.5, true},
     {"Noto Sans CJK SC", 12, 200, 2.0, false}, {"AR PL UKai CN", 12, 300, -1.0, true},
@@ -101,9 +102,9 @@ std::vector<std::string> Lines(std::mt19937& random) {
     };
 }
 
-// An A4 page of lines drawn at `spec`, skewed, blurred and noisy, in grey.
-QImage DrawPage(const PageSpec& spec, const std::vector<std::string>& lines, unsigned seed) {
-    const int w = static_cast<int>(8.27 * spec.dpi), h = static_cast<int>(11.69 * spec.dpi);
+// An A4 page of lines drawn at `style`, skewed, blurred and noisy, in grey.
+QImage DrawPage(const PageStyle& style, const std::vector<std::string>& lines, unsigned seed) {
+    const int w = static_cast<int>(8.27 * style.dpi), h = static_cast<int>(11.69 * style.dpi);
     QImage page(w, h, QImage::Format_Grayscale8);
     page.fill(250);
     {
@@ -111,16 +112,16 @@ QImage DrawPage(const PageSpec& spec, const std::vector<std::string>& lines, uns
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
         p.translate(w / 2.0, h / 2.0);
-        p.rotate(spec.skew);
+        p.rotate(style.skew);
         p.translate(-w / 2.0, -h / 2.0);
-        QFont font(QString::fromUtf8(spec.face));
-        font.setPixelSize(static_cast<int>(spec.points * spec.dpi / 72.0));
+        QFont font(QString::fromUtf8(style.face));
+        font.setPixelSize(static_cast<int>(style.points * style.dpi / 72.0));
         p.setFont(font);
         p.setPen(QColor(25, 25, 25));
         const QFontMetricsF m(font);
-        double y = spec.dpi * 1.0;
+        double y = style.dpi * 1.0;
         for (const std::string& line : lines) {
-            p.drawText(QPointF(spec.dpi * 1.0, y + m.ascent()), QString::fromStdString(line));
+            p.drawText(QPointF(style.dpi * 1.0, y + m.ascent()), QString::fromStdString(line));
             y += m.height() * 1.6;
         }
     }
@@ -139,7 +140,7 @@ QImage DrawPage(const PageSpec& spec, const std::vector<std::string>& lines, uns
             o[x] = static_cast<uchar>(std::clamp(sum / 9.0 + noise(random), 0.0, 255.0));
         }
     }
-    return spec.upsideDown ? out.transformed(QTransform().rotate(180)) : out;
+    return style.upsideDown ? out.transformed(QTransform().rotate(180)) : out;
 }
 
 std::vector<std::uint8_t> Jpeg(const QImage& grey, int dpi) {
@@ -147,30 +148,6 @@ std::vector<std::uint8_t> Jpeg(const QImage& grey, int dpi) {
     for (int y = 0; y < grey.height(); ++y)
         std::copy_n(grey.constScanLine(y), grey.width(), r.row(y));
     return scan::EncodeJpeg(r, 85, dpi);
-}
-
-std::u32string Letters(const std::string& s) {
-    std::u32string out;
-    for (char32_t c : util::ToU32(s))
-        if (c != U' ' && c != U'\n' && c != U'\t' && c != U'\r' && c != U'\f' && c != 0x3000)
-            out += c;
-    return out;
-}
-
-std::size_t Distance(const std::u32string& a, const std::u32string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t up = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = up;
-        }
-    }
-    return row[b.size()];
 }
 
 std::string PdfText(const std::string& pdf, int page) {
@@ -187,8 +164,9 @@ double Cer(const std::string& pdf, const std::vector<std::vector<std::string>>& 
         std::string want;
         for (const std::string& line : truth[i])
             want += line;
-        const std::u32string a = Letters(want), b = Letters(PdfText(pdf, static_cast<int>(i) + 1));
-        errors += Distance(a, b);
+        const std::u32string a = scan_test::WithoutSpace(want),
+                             b = scan_test::WithoutSpace(PdfText(pdf, static_cast<int>(i) + 1));
+        errors += scan_test::Distance(a, b);
         total += a.size();
     }
     return total ? static_cast<double>(errors) / total : 1;
