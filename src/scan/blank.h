@@ -47,7 +47,8 @@ class InkMeter {
     double dpi_; // of the pooled pixels
     int pooledWidth_, pooledHeight_;
     int y_ = 0;
-    std::vector<std::uint8_t> darkest_; // pooled, darkest channel
+    std::vector<std::uint8_t> darkest_;    // pooled, darkest channel
+    std::vector<std::uint8_t> rowDarkest_; // one row's darkest channel
 };
 
 // The measure of a grey or colour page scanned at `dpi` (0: unknown, taken

@@ -346,7 +346,7 @@ TEST(BlankTest, PagesThatMustAndMustNotBeBlank) {
          },
          false},
     };
-    for (int dpi : {150, 300})
+    for (int dpi : {150, 300, 450}) // pixels measured one, two and three to a cell
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(dpi));
             Raster page = Paper(dpi, c.channels, c.paper, c.noise);

@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <array>
 #include <cstring>
 
 namespace scan::ui {
@@ -222,17 +223,25 @@ Raster ToRaster(QImage image, ColourMode& mode) {
         const bool zeroIsBlack = image.colorCount() < 2
                                      ? qGray(image.color(0)) < 128
                                      : qGray(image.color(0)) < qGray(image.color(1));
-        Raster r = MakeRaster(image.width(), image.height(), 1);
-        const int bytes = (image.width() + 7) / 8;
-        for (int y = 0; y < image.height(); ++y) {
+        const int width = image.width(), height = image.height();
+        Raster r = MakeRaster(width, height, 1);
+        // Eight pixels of a byte at once, from a table of the 256 bytes.
+        std::array<std::array<std::uint8_t, 8>, 256> expanded{};
+        for (int v = 0; v < 256; ++v) {
+            const int bits = zeroIsBlack ? v : (~v & 0xFF);
+            for (int k = 0; k < 8; ++k)
+                expanded[static_cast<std::size_t>(v)][static_cast<std::size_t>(k)] =
+                    (bits & (0x80 >> k)) ? 255 : 0;
+        }
+        const int whole = width / 8, rest = width % 8;
+        for (int y = 0; y < height; ++y) {
             const uchar* in = image.constScanLine(y);
             std::uint8_t* out = r.row(y);
-            for (int b = 0; b < bytes; ++b) {
-                const int bits = zeroIsBlack ? in[b] : static_cast<uchar>(~in[b]);
-                const int n = std::min(8, image.width() - b * 8);
-                for (int k = 0; k < n; ++k)
-                    out[b * 8 + k] = (bits & (0x80 >> k)) ? 255 : 0;
-            }
+            for (int b = 0; b < whole; ++b)
+                std::memcpy(out + b * 8, expanded[in[b]].data(), 8);
+            if (rest)
+                std::memcpy(out + whole * 8, expanded[in[whole]].data(),
+                            static_cast<std::size_t>(rest));
         }
         return r;
     } else if (image.isGrayscale())
