@@ -1,4 +1,5 @@
-// A package of 1,000 linked files, 1 GB in all, in 20 materials:
+// A package of linked files (their number is the first argument, 1,000 by
+// default; at least 20), 1 GB in all, in 20 materials:
 //  - the save, against `cp -r` of the same source files followed by `sync`
 //    (the same durable work): "save ratio X";
 //  - the package check of the saved folder, content checks (PDF) and the
