@@ -9,7 +9,7 @@
 
 namespace dialogs {
 
-using platform::ui::Control;
+using twip::ui::Control;
 
 FrmNote::FrmNote(QWidget* parent) : TwipForm(parent) {
     setObjectName(QStringLiteral("FrmNote"));

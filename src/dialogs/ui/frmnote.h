@@ -7,7 +7,7 @@
 
 namespace dialogs {
 
-class FrmNote final : public platform::ui::TwipForm {
+class FrmNote final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     explicit FrmNote(QWidget* parent = nullptr);
@@ -16,7 +16,7 @@ class FrmNote final : public platform::ui::TwipForm {
     void Form_Activate();
     void Form_Resize();
 
-    platform::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
+    twip::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
 
   protected:
     void changeEvent(QEvent* event) override;

@@ -11,8 +11,8 @@
 
 namespace dialogs {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
+using twip::ui::Control;
+using twip::ui::ControlKind;
 
 SELPATH::SELPATH(QWidget* parent, const DriveSource& drives) : TwipForm(parent), drives_(drives()) {
     setObjectName(QStringLiteral("SELPATH"));

@@ -19,8 +19,8 @@
 namespace materials::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
+using twip::ui::Control;
+using twip::ui::ControlKind;
 
 constexpr int kScale = 1000;
 constexpr int kRepaintMs = 100;
@@ -105,7 +105,7 @@ void FrmDisc::createControls() {
     findings.setLocked(true);
 
     const char* labels[] = {"光盘卷标：", "光盘内容：", "刻 录 机："};
-    const platform::ui::TwipRect places[] = {
+    const twip::ui::TwipRect places[] = {
         {120, 3520, 1150, 260}, {4560, 3520, 1150, 260}, {120, 3940, 1150, 260}};
     for (int i = 0; i < 3; ++i)
         add(ControlKind::Label, QStringLiteral("Label1"), places[i], nullptr, i)
@@ -327,7 +327,7 @@ void FrmDisc::done(int result) {
 
 void ShowDiscWindow(QWidget* parent, const std::string& folder, const std::string& volumeName) {
     FrmDisc window(folder, volumeName, platform::OpenDiscSystem(), parent);
-    if (!platform::ui::Guarded("检查申报资料", [&window] { window.Form_Load(); }))
+    if (!twip::ui::Guarded("检查申报资料", [&window] { window.Form_Load(); }))
         return;
     window.exec();
 }

@@ -20,7 +20,7 @@ class QWidget;
 
 namespace materials::ui {
 
-class FrmDisc final : public platform::ui::TwipForm {
+class FrmDisc final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     // The package in `folder`; the disc is named `volumeName` (cut to fit by
@@ -46,14 +46,14 @@ class FrmDisc final : public platform::ui::TwipForm {
     // The outcome of the last image or burn ("" before the first).
     const std::string& lastMessage() const { return lastMessage_; }
 
-    platform::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
-    platform::ui::Control& TxtFindings() const { return control(QStringLiteral("TxtFindings")); }
-    platform::ui::Control& LabResult() const { return control(QStringLiteral("LabResult")); }
-    platform::ui::Control& LabVolume() const { return control(QStringLiteral("LabVolume")); }
-    platform::ui::Control& LabSize() const { return control(QStringLiteral("LabSize")); }
-    platform::ui::Control& CboDrive() const { return control(QStringLiteral("CboDrive")); }
-    platform::ui::Control& LabMedium() const { return control(QStringLiteral("LabMedium")); }
-    platform::ui::Control& LabProgress() const { return control(QStringLiteral("LabProgress")); }
+    twip::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
+    twip::ui::Control& TxtFindings() const { return control(QStringLiteral("TxtFindings")); }
+    twip::ui::Control& LabResult() const { return control(QStringLiteral("LabResult")); }
+    twip::ui::Control& LabVolume() const { return control(QStringLiteral("LabVolume")); }
+    twip::ui::Control& LabSize() const { return control(QStringLiteral("LabSize")); }
+    twip::ui::Control& CboDrive() const { return control(QStringLiteral("CboDrive")); }
+    twip::ui::Control& LabMedium() const { return control(QStringLiteral("LabMedium")); }
+    twip::ui::Control& LabProgress() const { return control(QStringLiteral("LabProgress")); }
     QProgressBar& ProgressBar1() const;
 
   protected:

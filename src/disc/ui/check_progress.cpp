@@ -13,7 +13,7 @@
 namespace materials::ui {
 namespace {
 
-constexpr int kScale = platform::ui::kProgressScale;
+constexpr int kScale = twip::ui::kProgressScale;
 
 QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
@@ -34,9 +34,9 @@ CheckProgress::~CheckProgress() {
 void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t total) {
     if (!dialog_ && clock_.elapsed() >= delayMs_) {
         dialog_ = std::make_unique<QProgressDialog>(parent_);
-        platform::ui::SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
-                                          QStringLiteral("检查申报资料"),
-                                          QStringLiteral("CheckProgressCancel"));
+        twip::ui::SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
+                                      QStringLiteral("检查申报资料"),
+                                      QStringLiteral("CheckProgressCancel"));
         dialog_->show();
     }
     if (!dialog_ || !pace_.due())

@@ -42,7 +42,7 @@ class CheckProgress final : public CheckObserver {
     int delayMs_;
     QElapsedTimer clock_;
     std::unique_ptr<QProgressDialog> dialog_;
-    platform::ui::ProgressPace pace_;
+    twip::ui::ProgressPace pace_;
 };
 
 // The package check of the folder just saved, with this progress over the

@@ -29,10 +29,10 @@
 namespace materials::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
-using platform::ui::TextAlign;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
+using twip::ui::TextAlign;
 
 using platform::ui::Q;
 using platform::ui::S;
@@ -172,7 +172,7 @@ void FrmFjgl::createFileFrame() {
     struct Button {
         const char* name;
         const char* caption;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
     };
     const Button buttons[] = {{"browseBut", "打印清单", {100, 4380, 1300, 400}},
                               {"addBut", "增加文件", {3560, 4380, 1200, 400}},
@@ -246,7 +246,7 @@ void FrmFjgl::createStorageAndSize() {
     Control& group = add(ControlKind::Frame, QStringLiteral("Frame4"), {5040, 5560, 7560, 760});
     struct Part {
         const char* text;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
     };
     const Part parts[] = {{"", {1320, 330, 900, 260}},
                           {"", {4020, 330, 700, 260}},
@@ -873,7 +873,7 @@ void FrmFjgl::CmdSave_Click(int index) {
     case 2: {
         // The basic information is filled in only after the application form.
         bool complete = false;
-        platform::ui::Guarded("打开项目基本信息表", [&complete] {
+        twip::ui::Guarded("打开项目基本信息表", [&complete] {
             complete = fieldforms::CheckCompleteness(fieldforms::kApplicationForm);
         });
         if (complete)
@@ -1067,7 +1067,7 @@ void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder, const WindowP
     FrmFjgl window(parts, parent);
     if (linkFolder)
         window.setLinkFolderMemory(linkFolder);
-    if (!platform::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))
+    if (!twip::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))
         return;
     window.exec();
 }

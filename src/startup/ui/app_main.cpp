@@ -111,7 +111,7 @@ class ChineseDialogs final : public platform::Prompter {
         return inner_->pickFolder(title, initialDir);
     }
     int printerCount() override { return inner_->printerCount(); }
-    bool printerSetup(platform::Printer& printer) override {
+    bool printerSetup(twip::Printer& printer) override {
         ready();
         return inner_->printerSetup(printer);
     }
@@ -135,7 +135,7 @@ void InstallPrompter(bool withoutDialogs, std::shared_ptr<FontSetUp> fonts) {
         platform::SetPrompter(std::make_shared<platform::ConsolePrompter>(std::cerr));
         return;
     }
-    auto prompter = std::make_shared<platform::ui::QtPrompter>();
+    auto prompter = std::make_shared<twip::ui::QtPrompter>();
     prompter->setDefaultTitle(ProductTitle());
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
         return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
@@ -210,7 +210,7 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     const auto fonts = std::make_shared<FontSetUp>(
         util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
 
-    platform::ui::GuardedApplication app(argc, argv);
+    twip::ui::GuardedApplication app(argc, argv);
     const FontSetUpDone fontsDone(*fonts);
     QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);

@@ -17,9 +17,9 @@
 
 namespace startup {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
 
 namespace {
 

@@ -21,7 +21,7 @@ namespace startup {
 inline constexpr int kItemButtons = 9;
 inline constexpr int kSubMenuEntries = 8;
 
-class FrmMain final : public platform::ui::TwipForm {
+class FrmMain final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     // Shows the materials window modally over the main window (nothing when empty).
@@ -57,7 +57,7 @@ class FrmMain final : public platform::ui::TwipForm {
   private:
     void createControls();
     void createMenu();
-    QPoint menuPosition(const platform::ui::Control& button) const;
+    QPoint menuPosition(const twip::ui::Control& button) const;
 
     MaterialsOpener openMaterials_;
     MenuPopup popup_;

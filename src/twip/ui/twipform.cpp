@@ -28,7 +28,7 @@
 #include <cmath>
 #include <stdexcept>
 
-namespace platform::ui {
+namespace twip::ui {
 
 int StoredTextLength(const QString& text) {
     int count = 0;
@@ -1145,4 +1145,4 @@ void SetMultiLineLimit(Control& box, int chars) {
         edit->setLimit(chars);
 }
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -56,7 +56,7 @@ TEST_F(MissingModules, EachActionSaysOnceWhatIsMissing) {
     for (const char* name : {"一.pdf", "二.pdf"}) {
         const fs::path pdf = dir_ / name;
         {
-            platform::ui::QtPrinter printer(QString::fromStdString(U8(pdf)));
+            twip::ui::QtPrinter printer(QString::fromStdString(U8(pdf)));
             printer.setCurrentX(1440);
             printer.setCurrentY(1440);
             printer.print("行政审批申请书");
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     platform::SetModuleFolder(platform::ExecutableFolder() / "no-modules");
     // The faces the windows name, as the program has them.
     util::ui::LoadFontAliases(util::ui::FindFontAliasFile(platform::ExecutableFolder()));
-    platform::ui::GuardedApplication app(argc, argv);
+    twip::ui::GuardedApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

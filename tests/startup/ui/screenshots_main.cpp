@@ -132,7 +132,7 @@ bool MaterialsList(const QDir& out) {
     ok &= Save(list.grab(), out, "Fj_List_page2");
     list.PageBut_Click(0);
     const QString pdf = out.filePath("Fj_List_print.pdf");
-    list.usePrinter(std::make_unique<platform::ui::QtPrinter>(pdf));
+    list.usePrinter(std::make_unique<twip::ui::QtPrinter>(pdf));
     const std::int16_t printers = PrinterCount;
     PrinterCount = 1; // a PDF file is always there to print on
     list.Command1_Click(0);
@@ -172,7 +172,7 @@ bool ApplicationForm(const QDir& out) {
     bool ok = Save(form.grab(), out, "XZSPTab");
     const QString pdf = out.filePath("XZSPTab_print.pdf");
     {
-        platform::ui::QtPrinter printer(pdf);
+        twip::ui::QtPrinter printer(pdf);
         form.usePrinter(&printer);
         const std::int16_t printers = PrinterCount;
         PrinterCount = 1; // a PDF file is always there to print on
