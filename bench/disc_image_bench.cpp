@@ -51,12 +51,13 @@ platform::DiscLayout MakePackage(const fs::path& folder) {
     std::vector<std::uint64_t> block(kFileBytes / sizeof(std::uint64_t));
     for (int m = 1; m <= kMaterials; ++m) {
         const std::string material = "申报材料" + std::to_string(m);
-        fs::create_directories(folder / util::PathFromUtf8(material));
+        fs::create_directories(folder / platform::PathFromUtf8(material));
         for (int f = 1; f <= kFilesPerMaterial; ++f) {
             for (auto& word : block)
                 word = random();
             const std::string name = "扫描件（第" + std::to_string(f) + "页）.pdf";
-            const fs::path file = folder / util::PathFromUtf8(material) / util::PathFromUtf8(name);
+            const fs::path file =
+                folder / platform::PathFromUtf8(material) / platform::PathFromUtf8(name);
             std::ofstream(file, std::ios::binary)
                 .write(reinterpret_cast<const char*>(block.data()), std::streamsize(kFileBytes));
             layout.files.push_back({material + "/" + name, file, kFileBytes});

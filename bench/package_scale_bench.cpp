@@ -109,7 +109,7 @@ void MakeSources(const fs::path& sources, const fs::path& manifest, int files) {
             WritePdf(file, fileBytes, random);
             xml += "<file><fileXh>" + std::to_string(f) + "</fileXh><fileName>报件" +
                    std::to_string(f) + "</fileName><fileTitle>报件" + std::to_string(f) +
-                   "</fileTitle><fileUrl>" + util::PathToUtf8(file) +
+                   "</fileTitle><fileUrl>" + platform::PathToUtf8(file) +
                    "</fileUrl><filems/></file>\n";
         }
         xml += "</fileList></attachment>\n";
@@ -214,7 +214,8 @@ int main(int argc, char** argv) {
         fs::remove_all(copied);
         Shell("sync");
         Measured m;
-        ok = RunChild(self, {"--save", util::PathToUtf8(manifest), util::PathToUtf8(saved)}, m);
+        ok = RunChild(self, {"--save", platform::PathToUtf8(manifest), platform::PathToUtf8(saved)},
+                      m);
         save.push_back(m.seconds);
         saveMb.push_back(m.peakMb);
 
@@ -223,7 +224,7 @@ int main(int argc, char** argv) {
         ok = ok && Shell("cp -r " + Quoted(sources) + " " + Quoted(copied) + " && sync");
         copy.push_back(Seconds(start));
 
-        ok = ok && RunChild(self, {"--check", util::PathToUtf8(saved)}, m);
+        ok = ok && RunChild(self, {"--check", platform::PathToUtf8(saved)}, m);
         check.push_back(m.seconds);
         checkMb.push_back(m.peakMb);
 

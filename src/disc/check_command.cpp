@@ -22,7 +22,7 @@ bool ReadOnly(const fs::path& folder) {
 
 int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std::ostream& out,
                     bool repair) {
-    const fs::path path = util::PathFromUtf8(folder);
+    const fs::path path = platform::PathFromUtf8(folder);
     std::error_code error;
     if (folder.empty() || !fs::is_directory(path, error)) {
         out << "【" << folder << "】不是一个可以读取的目录，其中没有申报资料。\n";

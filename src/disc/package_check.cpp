@@ -188,7 +188,7 @@ struct FileCheck {
 class Checker {
   public:
     Checker(const std::string& folder, ContentInspector* inspector, CheckObserver* observer)
-        : folder_(util::PathFromUtf8(folder)), inspector_(inspector), observer_(observer) {}
+        : folder_(platform::PathFromUtf8(folder)), inspector_(inspector), observer_(observer) {}
 
     PackageCheck run();
 
@@ -315,7 +315,7 @@ void Checker::checkEntries(const XmlDocument& doc) {
             }
             FileCheck& c = files_.emplace_back();
             c.file = {name, entry, stored,
-                      folder_ / util::PathFromUtf8(name) / util::PathFromUtf8(stored)};
+                      folder_ / platform::PathFromUtf8(name) / platform::PathFromUtf8(stored)};
             c.entry = entries;
             c.findingsAt = check_.findings.size();
         }
@@ -332,7 +332,7 @@ std::string Checker::normalisationTwin(const std::string& material, const std::s
         auto [names, fresh] = canonicalNames_.try_emplace(folder);
         std::error_code e;
         for (fs::directory_iterator it(folder, e), end; fresh && !e && it != end; it.increment(e)) {
-            const std::string found = util::PathToUtf8(it->path().filename());
+            const std::string found = platform::PathToUtf8(it->path().filename());
             names->second.emplace(CanonicalForm(found), found);
         }
         const auto twin = names->second.find(CanonicalForm(wanted));
@@ -340,7 +340,7 @@ std::string Checker::normalisationTwin(const std::string& material, const std::s
     };
     const std::string folder = twinIn(folder_, material);
     const std::string file =
-        folder.empty() ? std::string() : twinIn(folder_ / util::PathFromUtf8(folder), name);
+        folder.empty() ? std::string() : twinIn(folder_ / platform::PathFromUtf8(folder), name);
     if (file.empty() || (folder == material && file == name))
         return {};
     return folder == material ? file : folder + "/" + file;
@@ -490,7 +490,7 @@ void Checker::checkOffice(const Stored& file, const std::string& ext, Findings& 
 // "材料清单.txt" lists, after its heading, one numbered line per stored entry
 // of the manifest, in manifest order.
 void Checker::checkList() {
-    const fs::path path = folder_ / util::PathFromUtf8(kMaterialsListName);
+    const fs::path path = folder_ / platform::PathFromUtf8(kMaterialsListName);
     std::error_code e;
     if (!fs::is_regular_file(fs::symlink_status(path, e))) {
         error("", "", kMaterialsListName, "文件不存在，请重新保存");
@@ -539,12 +539,12 @@ void Checker::checkList() {
 
 // Everything in the folder that is not the package's stays off the disc.
 void Checker::checkStrays() {
-    const std::string folder = util::PathToUtf8(folder_);
+    const std::string folder = platform::PathToUtf8(folder_);
     saveRunning_ = SaveRunning(folder);
     interrupted_ = !saveRunning_ && HasInterruptedSave(folder);
     std::error_code e;
     for (fs::directory_iterator it(folder_, e), end; !e && it != end; it.increment(e)) {
-        const std::string name = util::PathToUtf8(it->path().filename());
+        const std::string name = platform::PathToUtf8(it->path().filename());
         const bool folder = fs::is_directory(it->symlink_status(e));
         if (!folder && (name == kStoredCopyName || name == kMaterialsListName))
             continue;
@@ -554,7 +554,7 @@ void Checker::checkStrays() {
             std::error_code inner;
             for (fs::directory_iterator f(it->path(), inner), fend; !inner && f != fend;
                  f.increment(inner)) {
-                const std::string file = util::PathToUtf8(f->path().filename());
+                const std::string file = platform::PathToUtf8(f->path().filename());
                 if (!names.count(NameKey(file)))
                     warning(name, "", file, "不在APLPKG.XML中，不刻入光盘");
             }
@@ -624,7 +624,7 @@ void Checker::checkDuplicates() {
 PackageCheck Checker::run() {
     XmlDocument doc;
     const fs::path stored = folder_ / kStoredCopyName;
-    if (!doc.load(util::PathToUtf8(stored)) || doc.documentElement().name() != "offer") {
+    if (!doc.load(platform::PathToUtf8(stored)) || doc.documentElement().name() != "offer") {
         error("", "", kStoredCopyName, "无法读取，不是有效的申报资料清单");
         return check_;
     }
@@ -644,7 +644,7 @@ PackageCheck Checker::run() {
 
     std::error_code e;
     for (const char* own : {kStoredCopyName, kMaterialsListName}) {
-        const fs::path path = folder_ / util::PathFromUtf8(own);
+        const fs::path path = folder_ / platform::PathFromUtf8(own);
         if (fs::is_regular_file(fs::symlink_status(path, e)))
             check_.discFiles.push_back({own, path, fs::file_size(path, e)});
     }

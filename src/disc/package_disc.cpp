@@ -148,11 +148,11 @@ std::string Lines(const std::vector<std::string>& lines) {
 std::string DiscVolumeName(const std::string& text) {
     std::string name;
     std::size_t units = 0;
-    for (char32_t c : util::ToU32(text)) {
+    for (char32_t c : platform::ToU32(text)) {
         if (c < 0x20 || c == 0x7F || c == 0xFFFD || c > 0xFFFF ||
             std::u32string_view(U"\\/:*?\"<>|;").find(c) != std::u32string_view::npos)
             continue;
-        const std::string bytes = util::ToUtf8(c);
+        const std::string bytes = platform::ToUtf8(c);
         if (units + 1 > kVolumeUnits || name.size() + bytes.size() > kVolumeBytes)
             break;
         name += bytes;
@@ -215,7 +215,7 @@ std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
 
 DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLayout& layout,
                            const fs::path& target, DiscObserver& observer, const SinkOpener& open) {
-    const std::string where = util::PathToUtf8(target);
+    const std::string where = platform::PathToUtf8(target);
     const std::uint64_t bytes = LayoutBytes(layout);
     if (bytes > kDvdBytes)
         return {Status::Refused, TooLarge(bytes) + "，未制作映像文件。"};

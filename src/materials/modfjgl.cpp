@@ -133,10 +133,10 @@ bool MakePath(const std::string& path) {
     for (std::size_t sep = path.find_first_of(kSeparators); sep != std::string::npos;
          sep = path.find_first_of(kSeparators, sep + 1))
         if (sep > 0)
-            fs::create_directory(util::PathFromUtf8(path.substr(0, sep)), error);
+            fs::create_directory(platform::PathFromUtf8(path.substr(0, sep)), error);
     if (path.empty())
         return false;
-    const fs::path whole = util::PathFromUtf8(path);
+    const fs::path whole = platform::PathFromUtf8(path);
     fs::create_directory(whole, error);
     return fs::is_directory(whole, error);
 }
@@ -144,7 +144,7 @@ bool MakePath(const std::string& path) {
 bool DeleteFolderTree(const std::string& folder, const std::function<void()>& idle) {
     if (folder.empty())
         return false;
-    const fs::path path = util::PathFromUtf8(folder);
+    const fs::path path = platform::PathFromUtf8(folder);
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path, error);
     if (fs::is_symlink(status)) {

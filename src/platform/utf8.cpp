@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace util {
+namespace platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -107,4 +107,4 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && AsciiUpper(std::string(a)) == AsciiUpper(std::string(b));
 }
 
-} // namespace util
+} // namespace platform

@@ -127,8 +127,9 @@ class PackageDiscTest : public TempFolderTest {
         };
         platform::DiscLayout layout{materials::DiscVolumeName("甲级资质申请变更"), {}};
         for (const auto& [path, content] : files) {
-            WriteBytes(dir_ / "包" / util::PathFromUtf8(path), content);
-            layout.files.push_back({path, dir_ / "包" / util::PathFromUtf8(path), content.size()});
+            WriteBytes(dir_ / "包" / platform::PathFromUtf8(path), content);
+            layout.files.push_back(
+                {path, dir_ / "包" / platform::PathFromUtf8(path), content.size()});
         }
         return layout;
     }

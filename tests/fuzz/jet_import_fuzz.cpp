@@ -47,7 +47,7 @@ fs::path ImporterPath() {
 
 bool HoldsTemplateTables(const fs::path& file) {
     sqlite3* raw = nullptr;
-    const std::string path = util::PathToUtf8(file);
+    const std::string path = platform::PathToUtf8(file);
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!folder.stage(ParseCrafted(text)))
         return 0;
 
-    const std::string package = util::PathToUtf8(folder.package());
+    const std::string package = platform::PathToUtf8(folder.package());
     const auto before = fuzz::Listing(folder.package());
     std::ostringstream out;
     materials::RunCheckPackage(package, nullptr, out, false);

@@ -72,7 +72,7 @@ TEST(PackagePaths, ExtensionParentFolderAndStorableNames) {
 
 TEST(PackagePaths, MakePathAndDeleteFolderTreeStayInsideTheFolder) {
     namespace fs = std::filesystem;
-    const auto u8 = [](const fs::path& p) { return util::PathToUtf8(p); };
+    const auto u8 = [](const fs::path& p) { return platform::PathToUtf8(p); };
     const fs::path root =
         fs::temp_directory_path() / ("quillor_paths_" + std::to_string(std::random_device{}()));
     fs::remove_all(root);

@@ -177,7 +177,7 @@ TEST_F(NameRoundTrip, SaveCheckImageAndReadBackAgreeOnEveryName) {
             // The same name stored by another program: the check and the disc refuse it.
             const std::string name = c.foreign.empty() ? c.entry + ".pdf" : c.foreign;
             const fs::path stored =
-                folder / util::PathFromUtf8(c.material) / util::PathFromUtf8(name);
+                folder / platform::PathFromUtf8(c.material) / platform::PathFromUtf8(name);
             WriteBytes(folder / "APLPKG.XML",
                        package_test::PackageManifest(
                            {{c.material, {{"报件", materials::kLocalPrefix + name}}}}));
@@ -248,7 +248,7 @@ TEST_F(NameRoundTrip, TheCheckFindsAFileWhoseNameDiffersOnlyByNormalisation) {
         const fs::path folder = dir_ / "包";
         fs::remove_all(folder);
         ASSERT_TRUE(save(folder, "Résumé", "café"));
-        fs::rename(folder / util::PathFromUtf8(c.from), folder / util::PathFromUtf8(c.to));
+        fs::rename(folder / platform::PathFromUtf8(c.from), folder / platform::PathFromUtf8(c.to));
         const materials::PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
         ASSERT_EQ(check.count(materials::FindingLevel::Error), 1) << materials::FindingsText(check);
         const materials::PackageFinding& found = check.findings.front();

@@ -46,13 +46,13 @@ int Run(const std::vector<std::filesystem::path>& args, const std::vector<std::s
     }
     if (args.size() - first != 2)
         return Usage();
-    if (!jet::ApplyMemoryLimit(memoryLimitMb)) {
+    if (!platform::ApplyMemoryLimit(memoryLimitMb)) {
         std::fputs("错误: 无法设置内存上限\n", stderr);
         return 1;
     }
     // A stray output charset would turn every Chinese name and text into "??".
-    jet::ClearProcessEnvironment("MDBICONV");
-    jet::ClearProcessEnvironment("MDB_JET3_CHARSET");
+    platform::ClearProcessEnvironment("MDBICONV");
+    platform::ClearProcessEnvironment("MDB_JET3_CHARSET");
     try {
         const jet::ImportSummary summary = jet::ImportMdb(args[first], args[first + 1]);
         std::fputs(jet::FormatSummary(summary).c_str(), stdout);

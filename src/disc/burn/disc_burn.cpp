@@ -309,7 +309,7 @@ class LibDiscSystem final : public DiscSystem {
                                           std::string& error) override {
         IsoLibrary iso;
         IsoDataSource* source = nullptr;
-        const std::string text = util::PathToUtf8(path);
+        const std::string text = platform::PathToUtf8(path);
         const int r = iso_data_source_new_from_file(text.c_str(), &source);
         if (r < 0) {
             error = iso_error_to_msg(r);

@@ -255,12 +255,12 @@ void FrmDisc::makeImage() {
     ask.title = "保存光盘映像文件";
     ask.filter = "光盘映像文件(*.iso)|*.iso";
     ask.proposedName = volume_ + ".iso";
-    ask.initialDir = util::PathToUtf8(util::PathFromUtf8(folder_).parent_path());
+    ask.initialDir = platform::PathToUtf8(platform::PathFromUtf8(folder_).parent_path());
     const std::optional<std::string> chosen = platform::CurrentPrompter().saveFile(ask);
     if (!chosen || chosen->empty())
         return;
-    const std::filesystem::path target = util::PathFromUtf8(*chosen);
-    if (Inside(target, util::PathFromUtf8(folder_))) {
+    const std::filesystem::path target = platform::PathFromUtf8(*chosen);
+    if (Inside(target, platform::PathFromUtf8(folder_))) {
         platform::Notify("映像文件不能保存在申报资料目录中，请另选位置。", "提示",
                          platform::MsgIcon::Exclamation);
         return;

@@ -19,7 +19,7 @@ namespace materials::ui {
 namespace {
 
 QString QPath(const std::filesystem::path& file) {
-    return QString::fromStdString(util::PathToUtf8(file));
+    return QString::fromStdString(platform::PathToUtf8(file));
 }
 
 } // namespace

@@ -86,7 +86,7 @@ const ApplicationItem& CurrentItem() {
 }
 
 std::string ProgramFile(const std::string& name) {
-    return util::PathToUtf8(ProgramFolder() / util::PathFromUtf8(name));
+    return platform::PathToUtf8(ProgramFolder() / platform::PathFromUtf8(name));
 }
 
 std::string DefaultFolder(const ApplicationItem& item) {
@@ -95,7 +95,7 @@ std::string DefaultFolder(const ApplicationItem& item) {
 
 void DeleteFileIfExists(const std::string& path) {
     std::error_code ignored;
-    std::filesystem::remove(util::PathFromUtf8(path), ignored);
+    std::filesystem::remove(platform::PathFromUtf8(path), ignored);
 }
 
 // The editor's own context menu takes the focus while it is open (paste,
@@ -636,11 +636,12 @@ void FrmFjgl::selectWjlbFile() {
     platform::FileDialogRequest request;
     request.filter = kFileFilter;
     // The dialog opens where the last linked file lay (the program folder at first).
-    request.initialDir = linkFolder_->empty() ? util::PathToUtf8(ProgramFolder()) : *linkFolder_;
+    request.initialDir =
+        linkFolder_->empty() ? platform::PathToUtf8(ProgramFolder()) : *linkFolder_;
     const std::optional<std::string> chosen = platform::CurrentPrompter().openFile(request);
     if (!chosen || chosen->empty())
         return;
-    *linkFolder_ = util::PathToUtf8(util::PathFromUtf8(*chosen).parent_path());
+    *linkFolder_ = platform::PathToUtf8(platform::PathFromUtf8(*chosen).parent_path());
     linkFile(*chosen);
 }
 
@@ -971,7 +972,7 @@ std::string FrmFjgl::shrinkableFile() const {
     std::error_code ignored;
     if (!path || !std::filesystem::is_regular_file(*path, ignored) || !parts_.canShrink)
         return {};
-    const std::string file = util::PathToUtf8(*path);
+    const std::string file = platform::PathToUtf8(*path);
     return parts_.canShrink(file) ? file : std::string();
 }
 
@@ -986,7 +987,7 @@ void FrmFjgl::CmdScan_Click() {
     request.item = item.申请事项简称 + item.子项名称;
     request.material = material;
     request.entry = S(files.textMatrix(files.row(), kFileTitle));
-    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    request.dataFolder = platform::PathToUtf8(ProgramFolder());
     request.limitMb = SizeLimitMb;
     // What the other entries take: the package less this entry's own file,
     // which the scan replaces.
@@ -1016,7 +1017,7 @@ void FrmFjgl::CmdShrink_Click() {
     request.item = item.申请事项简称 + item.子项名称;
     request.material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
     request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
-    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    request.dataFolder = platform::PathToUtf8(ProgramFolder());
     if (const std::optional<std::string> copy = parts_.shrink(this, request))
         linkFile(*copy, true);
 }

@@ -223,9 +223,9 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     if (!lock) // told the user: another instance works there, or no data folder
         return claim == ClaimResult::TakenByAnotherInstance && !options.check ? 0 : 1;
     if (options.check)
-        std::cout << "数据文件夹: " << util::PathToUtf8(data.folder) << std::endl;
+        std::cout << "数据文件夹: " << platform::PathToUtf8(data.folder) << std::endl;
     if (parts.dataFolderClaimed)
-        parts.dataFolderClaimed(util::PathToUtf8(data.folder));
+        parts.dataFolderClaimed(platform::PathToUtf8(data.folder));
     StartupHooks hooks;
     hooks.prepareDatabase = [&fonts](const fs::path& database) {
         return PrepareDatabase(database, *fonts);

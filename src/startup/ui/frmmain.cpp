@@ -223,7 +223,7 @@ void FrmMain::Form_Unload() {
         return;
     if (!WorkManifestPath.empty()) {
         std::error_code ignored;
-        std::filesystem::remove(util::PathFromUtf8(WorkManifestPath), ignored);
+        std::filesystem::remove(platform::PathFromUtf8(WorkManifestPath), ignored);
     }
     if (TemplateConnection) {
         TemplateConnection->Close();

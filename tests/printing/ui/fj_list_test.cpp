@@ -70,7 +70,7 @@ class FjListTest : public ::testing::Test {
         hooks.countPrinters = [] { return 1; };
         ASSERT_TRUE(Main(dir.path(), hooks));
         SelectedItem = 0;
-        WorkManifestPath = util::PathToUtf8(dir.File("TempXml.XML"));
+        WorkManifestPath = platform::PathToUtf8(dir.File("TempXml.XML"));
     }
     void TearDown() override {
         window.reset();
