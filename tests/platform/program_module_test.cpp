@@ -84,7 +84,7 @@ bool ProgramsOwn(std::string name) {
             name = name.substr(std::string_view(prefix).size());
     for (const char* area :
          {"platform::", "util::", "scan::", "materials::", "disc::", "startup::", "printing::",
-          "twip::", "fieldforms::", "dialogs::", "accessimport::", "jet::", "app::"})
+          "twip::", "fieldforms::", "dialogs::", "accessimport::", "app::"})
         if (name.starts_with(area))
             return true;
     return false;

@@ -54,8 +54,9 @@ int Run(const std::vector<std::filesystem::path>& args, const std::vector<std::s
     platform::ClearProcessEnvironment("MDBICONV");
     platform::ClearProcessEnvironment("MDB_JET3_CHARSET");
     try {
-        const jet::ImportSummary summary = jet::ImportMdb(args[first], args[first + 1]);
-        std::fputs(jet::FormatSummary(summary).c_str(), stdout);
+        const accessimport::jet::ImportSummary summary =
+            accessimport::jet::ImportMdb(args[first], args[first + 1]);
+        std::fputs(accessimport::jet::FormatSummary(summary).c_str(), stdout);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "错误: %s\n", e.what());

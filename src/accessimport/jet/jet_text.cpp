@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace jet {
+namespace accessimport::jet {
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
@@ -187,4 +187,4 @@ double CurrencyToReal(std::int64_t tenThousandths) {
     return static_cast<double>(tenThousandths) / 10000.0;
 }
 
-} // namespace jet
+} // namespace accessimport::jet

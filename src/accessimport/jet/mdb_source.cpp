@@ -20,7 +20,7 @@
 #include <windows.h>
 #endif
 
-namespace jet {
+namespace accessimport::jet {
 namespace {
 
 constexpr int kRowOffsetMask = 0x1FFF;                // row offsets carry flags in the top bits
@@ -413,4 +413,4 @@ bool TableReader::next(std::vector<Value>& row) {
     return true;
 }
 
-} // namespace jet
+} // namespace accessimport::jet

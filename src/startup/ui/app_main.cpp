@@ -146,15 +146,15 @@ void InstallPrompter(bool withoutDialogs, std::shared_ptr<FontSetUp> fonts) {
 // An Access/Jet template database is converted once into the program's own store
 // (the conversion shows its progress: fonts and Qt's texts first).
 bool PrepareDatabase(const std::filesystem::path& database, FontSetUp& fonts) {
-    platform::JetImportRunner runner = platform::ui::MakeChildImportRunner();
-    const platform::JetImportOutcome outcome = platform::ConvertJetTemplate(
+    accessimport::JetImportRunner runner = accessimport::ui::MakeChildImportRunner();
+    const accessimport::JetImportOutcome outcome = accessimport::ConvertJetTemplate(
         database, [&runner, &fonts](const std::filesystem::path& in,
                                     const std::filesystem::path& out, std::string& detail) {
             fonts.wait();
             EnsureQtChinese();
             return runner(in, out, detail);
         });
-    return outcome.status != platform::JetImportStatus::Failed;
+    return outcome.status != accessimport::JetImportStatus::Failed;
 }
 
 // Runs `action` once, right after the first paint of `window` has finished.

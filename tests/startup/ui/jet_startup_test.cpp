@@ -23,9 +23,9 @@ StartupHooks ImportingHooks() {
     hooks.countPrinters = [] { return 0; };
     hooks.prepareDatabase = [](const fs::path& database) {
         const char* importer = std::getenv("QUILLOR_IMPORT_MDB");
-        const auto outcome = platform::ConvertJetTemplate(
-            database, platform::ui::MakeChildImportRunner(importer ? importer : ""));
-        return outcome.status != platform::JetImportStatus::Failed;
+        const auto outcome = accessimport::ConvertJetTemplate(
+            database, accessimport::ui::MakeChildImportRunner(importer ? importer : ""));
+        return outcome.status != accessimport::JetImportStatus::Failed;
     };
     return hooks;
 }
