@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <algorithm>
 
-namespace dialogs {
+namespace dialogs::ui {
 
 using twip::ui::Control;
 
@@ -68,4 +68,4 @@ FrmNote& ShowHelpWindow(QPointer<FrmNote>& open, QWidget* parent) {
     return *open;
 }
 
-} // namespace dialogs
+} // namespace dialogs::ui

@@ -5,7 +5,7 @@
 
 #include <QPointer>
 
-namespace dialogs {
+namespace dialogs::ui {
 
 class FrmNote final : public twip::ui::TwipForm {
     Q_OBJECT
@@ -27,4 +27,4 @@ class FrmNote final : public twip::ui::TwipForm {
 // open it comes to the front instead.
 FrmNote& ShowHelpWindow(QPointer<FrmNote>& window, QWidget* parent);
 
-} // namespace dialogs
+} // namespace dialogs::ui

@@ -9,7 +9,7 @@
 #include <QDir>
 #include <QLineEdit>
 
-namespace dialogs {
+namespace dialogs::ui {
 
 using twip::ui::Control;
 using twip::ui::ControlKind;
@@ -103,4 +103,4 @@ bool PickFolder() {
     return true;
 }
 
-} // namespace dialogs
+} // namespace dialogs::ui

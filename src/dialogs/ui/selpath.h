@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace dialogs {
+namespace dialogs::ui {
 
 class SELPATH final : public twip::ui::TwipForm {
     Q_OBJECT
@@ -47,4 +47,4 @@ std::optional<std::string> RunFolderPicker(QWidget* parent, const std::string& i
 // chosen PickedFolder when the user confirmed. True when confirmed.
 bool PickFolder();
 
-} // namespace dialogs
+} // namespace dialogs::ui

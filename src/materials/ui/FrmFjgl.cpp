@@ -901,7 +901,7 @@ void FrmFjgl::browseBut_Click() {
 
 void FrmFjgl::openPackage() {
     PickedFolder = S(Text2(0).text());
-    dialogs::PickFolder();
+    dialogs::ui::PickFolder();
     if (PickerMode == 0) {
         RepairAndTell(PickedFolder);
         if (TakeStoredCopy(PickedFolder, CurrentItem().文件标识, WorkManifestPath)) {
@@ -924,7 +924,7 @@ void FrmFjgl::Command1_Click() {
         return;
     hideMsgPic();
     PickedFolder = S(Text2(0).text());
-    if (dialogs::PickFolder()) {
+    if (dialogs::ui::PickFolder()) {
         showFolder(PickedFolder);
         ShownFolder = PickedFolder;
         updateDiscButton();

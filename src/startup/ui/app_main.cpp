@@ -138,7 +138,7 @@ void InstallPrompter(bool withoutDialogs, std::shared_ptr<FontSetUp> fonts) {
     auto prompter = std::make_shared<twip::ui::QtPrompter>();
     prompter->setDefaultTitle(ProductTitle());
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
-        return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
+        return dialogs::ui::RunFolderPicker(QApplication::activeWindow(), initialDir);
     });
     platform::SetPrompter(std::make_shared<ChineseDialogs>(prompter, std::move(fonts)));
 }

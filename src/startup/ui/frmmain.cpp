@@ -211,7 +211,7 @@ void FrmMain::MENU_SUB_Click(int index) {
 void FrmMain::Label4_Click() {
     // A window of its own, not owned by the main window: owned, it would stay
     // on top of the main window and cover "退  出". The main window closes it.
-    dialogs::ShowHelpWindow(help_, nullptr);
+    dialogs::ui::ShowHelpWindow(help_, nullptr);
 }
 
 void FrmMain::Command2_Click() {

@@ -45,7 +45,7 @@ class FrmMain final : public twip::ui::TwipForm {
 
     QMenu& SUB_MENU() const { return *subMenu_; }
     QAction& MENU_SUB(int index) const { return *menuSub_.at(static_cast<std::size_t>(index)); }
-    dialogs::FrmNote* helpWindow() const { return help_; }
+    dialogs::ui::FrmNote* helpWindow() const { return help_; }
 
   signals:
     // The window has unloaded: the program ends.
@@ -63,7 +63,7 @@ class FrmMain final : public twip::ui::TwipForm {
     MenuPopup popup_;
     QMenu* subMenu_ = nullptr;
     std::array<QAction*, kSubMenuEntries> menuSub_{};
-    QPointer<dialogs::FrmNote> help_;
+    QPointer<dialogs::ui::FrmNote> help_;
     bool unloaded_ = false;
 };
 

@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
         ok &= Save(MainWindowWithMenu(window), out, "FrmMain_sub_menu");
     }
     {
-        dialogs::FrmNote note;
+        dialogs::ui::FrmNote note;
         note.show();
         ok &= Save(note.grab(), out, "FrmNote");
     }
@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
     }
     {
         PickedFolder = programFolder.string();
-        dialogs::SELPATH picker;
+        dialogs::ui::SELPATH picker;
         picker.show();
         ok &= Save(picker.grab(), out, "SELPATH");
     }
