@@ -39,8 +39,8 @@ materials::ui::WindowParts MaterialsWindowParts() {
     return parts;
 }
 
-startup::ProgramParts ProgramParts() {
-    startup::ProgramParts parts;
+startup::ui::ProgramParts ProgramParts() {
+    startup::ui::ProgramParts parts;
     parts.openMaterials = [linkFolder = std::make_shared<std::string>(),
                            windowParts = MaterialsWindowParts()](QWidget* parent) {
         materials::ui::ShowMaterialsWindow(parent, linkFolder.get(), windowParts);
@@ -59,7 +59,7 @@ startup::ProgramParts ProgramParts() {
 
 int RunQuillor(int argc, char** argv,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
-    return startup::RunProgram(argc, argv, ProgramParts(), mainWindowShown);
+    return startup::ui::RunProgram(argc, argv, ProgramParts(), mainWindowShown);
 }
 
 } // namespace app::ui

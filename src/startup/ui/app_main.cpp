@@ -27,7 +27,7 @@
 #include <memory>
 #include <thread>
 
-namespace startup {
+namespace startup::ui {
 
 namespace {
 
@@ -254,4 +254,4 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     return app.exec();
 }
 
-} // namespace startup
+} // namespace startup::ui

@@ -15,7 +15,7 @@
 #include <system_error>
 #include <utility>
 
-namespace startup {
+namespace startup::ui {
 
 using twip::ui::Control;
 using twip::ui::ControlKind;
@@ -239,4 +239,4 @@ void FrmMain::closeEvent(QCloseEvent* event) {
     TwipForm::closeEvent(event);
 }
 
-} // namespace startup
+} // namespace startup::ui

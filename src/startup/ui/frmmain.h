@@ -16,7 +16,7 @@
 class QAction;
 class QMenu;
 
-namespace startup {
+namespace startup::ui {
 
 inline constexpr int kItemButtons = 9;
 inline constexpr int kSubMenuEntries = 8;
@@ -73,4 +73,4 @@ QString InstructionTemplate();
 // boxes that have none of their own.
 QString ProductTitle();
 
-} // namespace startup
+} // namespace startup::ui

@@ -55,7 +55,7 @@ TEST(JetStartup, AccessTemplateIsConvertedOnceAndItsCatalogueShown) {
     ASSERT_EQ(ItemCount, 2);
 
     {
-        startup::FrmMain window([](QWidget*) {});
+        startup::ui::FrmMain window([](QWidget*) {});
         EXPECT_EQ(window.control("Command1", 0).text().toStdString(), "报告书");
         EXPECT_EQ(window.control("Command1", 1).text().toStdString(), "报告表");
         EXPECT_TRUE(window.control("Command1", 1).visible());

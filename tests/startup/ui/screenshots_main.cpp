@@ -66,10 +66,10 @@ bool Save(const QPixmap& picture, const QDir& folder, const QString& name) {
 }
 
 // The main window with its sub-item menu open over the button that has one.
-QPixmap MainWindowWithMenu(startup::FrmMain& window) {
+QPixmap MainWindowWithMenu(startup::ui::FrmMain& window) {
     QPixmap menuPicture;
     int button = -1;
-    for (int i = 0; i < startup::kItemButtons && button < 0; ++i)
+    for (int i = 0; i < startup::ui::kItemButtons && button < 0; ++i)
         if (window.control("Command1", i).visible() && window.control("Command1", i).tag() != "0")
             button = i;
     if (button < 0)
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     {
-        startup::FrmMain window([](QWidget*) {});
+        startup::ui::FrmMain window([](QWidget*) {});
         window.show();
         ok &= Save(window.grab(), out, "FrmMain");
         ok &= Save(MainWindowWithMenu(window), out, "FrmMain_sub_menu");
