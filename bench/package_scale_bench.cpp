@@ -138,10 +138,10 @@ int RunCheck(int argc, char** argv, const std::string& folder) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const auto start = std::chrono::steady_clock::now();
-    materials::ui::QtContentInspector inspector;
-    const materials::PackageCheck check = materials::CheckPackage(folder, &inspector);
+    disc::ui::QtContentInspector inspector;
+    const disc::PackageCheck check = disc::CheckPackage(folder, &inspector);
     const double seconds = Seconds(start);
-    if (!check.burnable() && check.count(materials::FindingLevel::Error) > 0) {
+    if (!check.burnable() && check.count(disc::FindingLevel::Error) > 0) {
         std::fprintf(stderr, "the check found errors:\n%s\n", FindingsText(check).c_str());
         return 2;
     }

@@ -115,10 +115,11 @@ void CheckSave(const SaveOutcome& outcome, const Place& place,
     platform::XmlDocument doc;
     fuzz::Check(doc.load(place.package / kStoredCopyName), "the stored copy does not read again");
     fuzz::Check(!package_test::SaveLeftovers(place.package), "the staging folder stayed");
-    const PackageCheck check = CheckPackage(platform::PathToUtf8(place.package), nullptr);
+    const disc::PackageCheck check =
+        disc::CheckPackage(platform::PathToUtf8(place.package), nullptr);
     fuzz::Check(check.readable, "the check cannot read what the save wrote");
     // Every file the check lets onto the disc is one of the package's.
-    for (const platform::DiscFile& file : check.discFiles) {
+    for (const disc::DiscFile& file : check.discFiles) {
         const std::string first = file.discPath.substr(0, file.discPath.find('/'));
         fuzz::Check(own.contains(NameKey(first)), "the disc would carry " + file.discPath);
         fuzz::Check(IsKeptName(file.discPath.substr(file.discPath.rfind('/') + 1)),

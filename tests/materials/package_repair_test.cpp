@@ -75,7 +75,7 @@ TEST_F(PackageRepairTest, CraftedStagingFoldersNeverActOutsideThePackage) {
                     said += m.text + "\n";
             } else {
                 std::ostringstream out;
-                RunCheckPackage(package, nullptr, out, true);
+                disc::RunCheckPackage(package, nullptr, out, true);
                 said = out.str();
             }
             const std::string how = std::string(c.file) + (window ? " (window)" : " (check)");
@@ -106,8 +106,8 @@ TEST_F(PackageRepairTest, AnOversizedJournalIsRefusedUnread) {
     fs::resize_file(journal, kMaxJournalBytes + 1);
     const auto before = fuzz::Listing(folder.package() / "甲");
     std::ostringstream out;
-    EXPECT_EQ(RunCheckPackage(platform::PathToUtf8(folder.package()), nullptr, out, false),
-              kCheckNotBurnable);
+    EXPECT_EQ(disc::RunCheckPackage(platform::PathToUtf8(folder.package()), nullptr, out, false),
+              disc::kCheckNotBurnable);
     EXPECT_NE(out.str().find("--repair"), std::string::npos) << out.str();
     const PackageRepair repair = RepairPackage(platform::PathToUtf8(folder.package()));
     EXPECT_EQ(repair.result, RepairResult::Refused);

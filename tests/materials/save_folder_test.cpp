@@ -872,7 +872,8 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
             int code = 0;
             {
                 std::ofstream text(out, std::ios::binary);
-                code = RunCheckPackage(platform::PathToUtf8(c.folder), nullptr, text, c.repair);
+                code =
+                    disc::RunCheckPackage(platform::PathToUtf8(c.folder), nullptr, text, c.repair);
             }
             _exit(code);
         }
@@ -975,9 +976,9 @@ TEST_F(SaveChildTest, ARepairThatFailedDoesNotBlockTheNextSave) {
     EXPECT_NE(SetAsideSentence(outcome, "D:\\包").find(outcome.setAside), std::string::npos);
     EXPECT_EQ(ReadAll(mixed / "甲" / "B.txt"), "new b");
     EXPECT_FALSE(HasInterruptedSave(platform::PathToUtf8(mixed)));
-    const PackageCheck check = CheckPackage(platform::PathToUtf8(mixed), nullptr);
-    EXPECT_TRUE(check.burnable()) << FindingsText(check);
-    EXPECT_NE(FindingsText(check).find(outcome.setAside), std::string::npos);
+    const disc::PackageCheck check = disc::CheckPackage(platform::PathToUtf8(mixed), nullptr);
+    EXPECT_TRUE(check.burnable()) << disc::FindingsText(check);
+    EXPECT_NE(disc::FindingsText(check).find(outcome.setAside), std::string::npos);
 }
 #endif
 

@@ -34,8 +34,8 @@ materials::ui::WindowParts MaterialsWindowParts() {
         return materials::ui::ShrinkGuess{e->bytesBefore, e->bytesAfter};
     };
     parts.shrink = &scan::ui::ShowShrinkWindow;
-    parts.checkSavedPackage = &materials::ui::SavedPackageProblems;
-    parts.showDisc = &materials::ui::ShowDiscWindow;
+    parts.checkSavedPackage = &disc::ui::SavedPackageProblems;
+    parts.showDisc = &disc::ui::ShowDiscWindow;
     return parts;
 }
 
@@ -51,8 +51,8 @@ startup::ui::ProgramParts ProgramParts() {
     };
     parts.checkPackage = [](const std::string& folder, bool repair) {
         // No window: the content checks need no display.
-        materials::ui::QtContentInspector inspector;
-        return materials::RunCheckPackage(folder, &inspector, std::cout, repair);
+        disc::ui::QtContentInspector inspector;
+        return disc::RunCheckPackage(folder, &inspector, std::cout, repair);
     };
     return parts;
 }

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform::disc {
+namespace disc::burn {
 namespace {
 
 char* Text(const char* literal) {
@@ -487,4 +487,4 @@ std::unique_ptr<DiscVolume> OpenVolume(IsoDataSource* source, std::string& error
                                        hasRockRidge, std::move(names));
 }
 
-} // namespace platform::disc
+} // namespace disc::burn

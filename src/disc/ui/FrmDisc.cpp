@@ -16,7 +16,7 @@
 
 #include <filesystem>
 
-namespace materials::ui {
+namespace disc::ui {
 namespace {
 
 using twip::ui::Control;
@@ -88,7 +88,7 @@ class FrmDisc::Progress final : public DiscObserver {
 };
 
 FrmDisc::FrmDisc(std::string folder, const std::string& volumeName,
-                 std::unique_ptr<platform::DiscSystem> system, QWidget* parent)
+                 std::unique_ptr<disc::DiscSystem> system, QWidget* parent)
     : TwipForm(parent), folder_(std::move(folder)), volume_(DiscVolumeName(volumeName)),
       system_(std::move(system)), inspector_(std::make_unique<QtContentInspector>()) {
     setObjectName(QStringLiteral("FrmDisc"));
@@ -146,7 +146,7 @@ QProgressBar& FrmDisc::ProgressBar1() const {
 void FrmDisc::Form_Load() {
     centreOnScreen();
     LabVolume().setText(Q(volume_));
-    RepairAndTell(folder_); // an interrupted save is repaired before it is checked
+    materials::RepairAndTell(folder_); // an interrupted save is repaired before it is checked
     RunCheck();
     ScanDrives();
 }
@@ -190,10 +190,10 @@ void FrmDisc::ScanDrives() {
     useDrives(drives_);
 }
 
-void FrmDisc::useDrives(std::vector<platform::DriveInfo> drives) {
+void FrmDisc::useDrives(std::vector<disc::DriveInfo> drives) {
     drives_ = std::move(drives);
     CboDrive().clearItems();
-    for (const platform::DriveInfo& d : drives_)
+    for (const disc::DriveInfo& d : drives_)
         CboDrive().addItem(Q(d.name));
     if (drives_.empty()) {
         LabMedium().setText(
@@ -287,7 +287,7 @@ void FrmDisc::burn() {
     {
         Progress progress(*this);
         std::string error;
-        std::unique_ptr<platform::DiscDrive> drive;
+        std::unique_ptr<disc::DiscDrive> drive;
         {
             BusyPointer busy;
             drive = system_->openDrive(drives_[std::size_t(at)].address, error);
@@ -326,10 +326,10 @@ void FrmDisc::done(int result) {
 }
 
 void ShowDiscWindow(QWidget* parent, const std::string& folder, const std::string& volumeName) {
-    FrmDisc window(folder, volumeName, platform::OpenDiscSystem(), parent);
+    FrmDisc window(folder, volumeName, disc::OpenDiscSystem(), parent);
     if (!twip::ui::Guarded("检查申报资料", [&window] { window.Form_Load(); }))
         return;
     window.exec();
 }
 
-} // namespace materials::ui
+} // namespace disc::ui

@@ -18,7 +18,7 @@
 class QProgressBar;
 class QWidget;
 
-namespace materials::ui {
+namespace disc::ui {
 
 class FrmDisc final : public twip::ui::TwipForm {
     Q_OBJECT
@@ -26,7 +26,7 @@ class FrmDisc final : public twip::ui::TwipForm {
     // The package in `folder`; the disc is named `volumeName` (cut to fit by
     // DiscVolumeName). The window uses `system` for images and drives.
     FrmDisc(std::string folder, const std::string& volumeName,
-            std::unique_ptr<platform::DiscSystem> system, QWidget* parent = nullptr);
+            std::unique_ptr<disc::DiscSystem> system, QWidget* parent = nullptr);
     ~FrmDisc() override;
 
     // Checks the package and looks for drives.
@@ -38,7 +38,7 @@ class FrmDisc final : public twip::ui::TwipForm {
     void RunCheck();
     // Lists the drives of the system, or these ones (a pseudo-drive, say).
     void ScanDrives();
-    void useDrives(std::vector<platform::DriveInfo> drives);
+    void useDrives(std::vector<disc::DriveInfo> drives);
 
     const PackageCheck& lastCheck() const { return check_; }
     const std::string& volumeName() const { return volume_; }
@@ -74,10 +74,10 @@ class FrmDisc final : public twip::ui::TwipForm {
 
     std::string folder_;
     std::string volume_;
-    std::unique_ptr<platform::DiscSystem> system_;
+    std::unique_ptr<disc::DiscSystem> system_;
     std::unique_ptr<ContentInspector> inspector_;
     PackageCheck check_;
-    std::vector<platform::DriveInfo> drives_;
+    std::vector<disc::DriveInfo> drives_;
     bool busy_ = false;
     bool cancel_ = false;
     std::string lastMessage_;
@@ -86,4 +86,4 @@ class FrmDisc final : public twip::ui::TwipForm {
 // Shows the window for the package in `folder` modally over `parent`.
 void ShowDiscWindow(QWidget* parent, const std::string& folder, const std::string& volumeName);
 
-} // namespace materials::ui
+} // namespace disc::ui

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-namespace materials::ui {
+namespace disc::ui {
 namespace {
 
 constexpr int kScale = twip::ui::kProgressScale;
@@ -73,4 +73,4 @@ std::string SavedPackageProblems(const std::string& folder) {
     return "\r\n\r\n刻录前检查发现以下问题：\r\n" + findings;
 }
 
-} // namespace materials::ui
+} // namespace disc::ui

@@ -20,7 +20,7 @@
 class QProgressDialog;
 class QWidget;
 
-namespace materials::ui {
+namespace disc::ui {
 
 class CheckProgress final : public CheckObserver {
   public:
@@ -50,4 +50,4 @@ class CheckProgress final : public CheckObserver {
 // it found none).
 std::string SavedPackageProblems(const std::string& folder);
 
-} // namespace materials::ui
+} // namespace disc::ui

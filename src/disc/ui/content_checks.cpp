@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace materials::ui {
+namespace disc::ui {
 namespace {
 
 QString QPath(const std::filesystem::path& file) {
@@ -62,4 +62,4 @@ ContentInspector::Verdict QtContentInspector::inspectImage(const std::filesystem
     return image.isNull() ? Verdict::Unreadable : Verdict::Good;
 }
 
-} // namespace materials::ui
+} // namespace disc::ui

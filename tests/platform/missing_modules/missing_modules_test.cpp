@@ -37,9 +37,9 @@ TEST_F(MissingModules, EachActionSaysOnceWhatIsMissing) {
                                                 {"副本", U8(dir_ / "源" / "二.pdf")}}}}));
     ASSERT_TRUE(materials::SavePackage(package_test::Request(dir_ / "TempXml.XML", dir_ / "包", ""))
                     .saved());
-    materials::ui::QtContentInspector inspector;
-    const materials::PackageCheck check = materials::CheckPackage(U8(dir_ / "包"), &inspector);
-    EXPECT_EQ(materials::FindingsText(check),
+    disc::ui::QtContentInspector inspector;
+    const disc::PackageCheck check = disc::CheckPackage(U8(dir_ / "包"), &inspector);
+    EXPECT_EQ(disc::FindingsText(check),
               "警告：\r\n  本程序的PDF组件（quillor-pdf）缺失，未能检查PDF文件能否打开，"
               "请重新安装本程序");
     EXPECT_TRUE(check.burnable());

@@ -227,8 +227,7 @@ int main(int argc, char** argv) {
         materials.show();
         ok &= Save(materials.grab(), out, "FrmFjgl");
         // The demo has no saved package: the check window shows why.
-        materials::ui::FrmDisc disc(ShownFolder, ItemTable[0].申请事项简称,
-                                    platform::OpenDiscSystem());
+        disc::ui::FrmDisc disc(ShownFolder, ItemTable[0].申请事项简称, disc::OpenDiscSystem());
         disc.Form_Load();
         disc.show();
         ok &= Save(disc.grab(), out, "FrmDisc");
