@@ -24,7 +24,7 @@
 #include <sstream>
 #include <system_error>
 
-namespace scan {
+namespace scan::pdfwrite {
 
 QPDFObjectHandle TextFont(QPDF& pdf); // also used by pdf_text_layers.cpp
 
@@ -158,9 +158,10 @@ QPDFObjectHandle TextFont(QPDF& pdf) {
     return font;
 }
 
-} // namespace scan
+} // namespace scan::pdfwrite
 
 using namespace scan;
+using namespace scan::pdfwrite;
 
 extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector<PdfPage>& pages,
                                                                const std::string& path) {

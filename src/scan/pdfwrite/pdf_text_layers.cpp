@@ -20,7 +20,7 @@
 #include <sstream>
 #include <system_error>
 
-namespace scan {
+namespace scan::pdfwrite {
 // The glyph-less font (scan/pdfwrite/pdf_pages.cpp).
 QPDFObjectHandle TextFont(QPDF& pdf);
 
@@ -49,9 +49,10 @@ std::string FreeName(QPDFObjectHandle fonts) {
 }
 
 } // namespace
-} // namespace scan
+} // namespace scan::pdfwrite
 
 using namespace scan;
+using namespace scan::pdfwrite;
 
 extern "C" QUILLOR_MODULE_EXPORT std::string
 quillor_add_text_layers(const std::string& source, const std::string& target,

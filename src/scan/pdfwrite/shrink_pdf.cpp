@@ -27,7 +27,7 @@
 #include <set>
 #include <system_error>
 
-namespace scan {
+namespace scan::pdfwrite {
 namespace {
 
 // Components of an image's colour space that the program can re-encode: 1
@@ -133,9 +133,10 @@ std::uint64_t FileSize(const std::filesystem::path& p) {
 }
 
 } // namespace
-} // namespace scan
+} // namespace scan::pdfwrite
 
 using namespace scan;
+using namespace scan::pdfwrite;
 
 extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::string& source,
                                                                  const std::string& target,
