@@ -7,6 +7,7 @@
 #include "scan/pdf_pages.h"
 #include "platform/program_module.h"
 #include "platform/utf8.h"
+#include "scan/pdfwrite/text_font.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -25,8 +26,6 @@
 #include <system_error>
 
 namespace scan::pdfwrite {
-
-QPDFObjectHandle TextFont(QPDF& pdf); // also used by pdf_text_layers.cpp
 
 namespace {
 

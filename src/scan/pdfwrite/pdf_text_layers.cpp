@@ -7,6 +7,7 @@
 #include "platform/program_module.h"
 #include "platform/utf8.h"
 #include "scan/pdf_text.h"
+#include "scan/pdfwrite/text_font.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -21,9 +22,6 @@
 #include <system_error>
 
 namespace scan::pdfwrite {
-// The glyph-less font (scan/pdfwrite/pdf_pages.cpp).
-QPDFObjectHandle TextFont(QPDF& pdf);
-
 namespace {
 
 std::string Number(double v) {

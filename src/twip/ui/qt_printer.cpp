@@ -1,8 +1,8 @@
 #include "twip/ui/qt_printer.h"
 
-#include "platform/pdf_tounicode.h"
 #include "platform/print_queue.h"
 #include "platform/prompter.h"
+#include "twip/pdf_tounicode.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -97,13 +97,13 @@ void RewriteToUnicode(const QString& pdf, const QList<QFont>& fonts) {
         const std::map<char32_t, char32_t> better = PreferredCodePoints(fonts);
         if (better.empty())
             return;
-        const int rewritten = platform::RewriteToUnicodeMaps(
+        const int rewritten = twip::RewriteToUnicodeMaps(
             std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
                 const auto found = better.find(c);
                 return found == better.end() ? c : found->second;
             });
         static std::atomic<bool> told{false};
-        if (rewritten == platform::kNoPdfWriter && !told.exchange(true))
+        if (rewritten == twip::kNoPdfWriter && !told.exchange(true))
             platform::Notify(
                 "本程序的PDF组件（quillor-pdfwrite）缺失：PDF文件照常保存，但其中的部分文字"
                 "不能被检索或复制。请重新安装本程序。",

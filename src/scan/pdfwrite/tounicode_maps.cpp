@@ -1,5 +1,5 @@
 // The ToUnicode maps of a printed PDF rewritten in place, with qpdf in the
-// module quillor-pdfwrite (platform/pdf_tounicode.cpp calls it through
+// module quillor-pdfwrite (twip/pdf_tounicode.cpp calls it through
 // platform/program_module.h).
 
 #define POINTERHOLDER_TRANSITION 4 // std::shared_ptr throughout, as qpdf 11 wants

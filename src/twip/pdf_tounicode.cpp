@@ -1,4 +1,4 @@
-#include "platform/pdf_tounicode.h"
+#include "twip/pdf_tounicode.h"
 
 #include "platform/durable_file.h"
 
@@ -7,7 +7,7 @@
 #include <cctype>
 #include <vector>
 
-namespace platform {
+namespace twip {
 namespace {
 
 // One token of a CMap: a hex string <...>, an array bracket or anything else.
@@ -239,19 +239,19 @@ int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPrefer
     using Rewrite =
         int (*)(const std::filesystem::path&, const std::filesystem::path&, const CMapRewrite&);
     static const Rewrite rewrite =
-        ModuleFunction<Rewrite>("quillor-pdfwrite", "quillor_rewrite_tounicode_maps");
+        platform::ModuleFunction<Rewrite>("quillor-pdfwrite", "quillor_rewrite_tounicode_maps");
     if (!rewrite)
         return kNoPdfWriter;
     // Written beside the file and put in its place once it is on the disk.
-    const std::filesystem::path temporary = TemporaryBeside(pdf);
+    const std::filesystem::path temporary = platform::TemporaryBeside(pdf);
     const int changed = rewrite(pdf, temporary, [&prefer](const std::string& cmap) {
         return RewriteToUnicodeCMap(cmap, prefer);
     });
     if (changed > 0) {
-        if (const std::error_code error = CommitTemporary(temporary, pdf))
+        if (const std::error_code error = platform::CommitTemporary(temporary, pdf))
             throw std::filesystem::filesystem_error("无法写入PDF文件", pdf, error);
     }
     return changed;
 }
 
-} // namespace platform
+} // namespace twip

@@ -1,4 +1,4 @@
-#include "platform/pdf_tounicode.h"
+#include "twip/pdf_tounicode.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ TEST(PdfToUnicode, DestinationsTakeThePreferredCodePointsAndNothingElseChanges) 
          "1 beginbfrange\n<0010> <0012> <4E00>\nendbfrange\n"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(platform::RewriteToUnicodeCMap(head + c.maps + "endcmap\n", Prefer),
+        EXPECT_EQ(twip::RewriteToUnicodeCMap(head + c.maps + "endcmap\n", Prefer),
                   head + c.rewritten + "endcmap\n");
 }
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-namespace platform {
+namespace twip {
 
 // The code point to write for a code point of a ToUnicode map; the code
 // point itself when it is to stay.
@@ -31,4 +31,4 @@ std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPrefere
 int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPreference& prefer);
 inline constexpr int kNoPdfWriter = -1;
 
-} // namespace platform
+} // namespace twip
