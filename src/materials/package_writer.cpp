@@ -9,6 +9,7 @@
 #include "materials/package_journal.h"
 #include "platform/file_copy.h"
 #include "platform/folder_handle.h"
+#include "platform/folder_tree.h"
 #include "platform/gbk.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
@@ -159,7 +160,7 @@ class SaveScope {
                 if (p == p.parent_path())
                     break;
             }
-            MakePath(platform::PathToUtf8(folder));
+            platform::MakePath(platform::PathToUtf8(folder));
             made_.insert(made_.end(), missing.rbegin(), missing.rend());
         }
         // The package folder may be a link to a folder elsewhere; nothing
