@@ -4,6 +4,7 @@
 #include "materials/modfjgl.h"
 #include "materials/name_rule.h"
 #include "materials/save_folder.h"
+#include "platform/folder_handle.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
 #include "platform/xmldoc.h"
@@ -37,15 +38,8 @@ std::string ChildText(const XmlNode& node, const char* xpath) {
     return node.selectSingleNode(xpath).text();
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
-}
-
 std::string Extension(const std::string& name) {
-    return Lower(materials::GetExtension(name));
+    return platform::AsciiLower(materials::GetExtension(name));
 }
 
 std::string MegaBytes(std::uint64_t bytes) {
@@ -494,8 +488,7 @@ void Checker::checkOffice(const Stored& file, const std::string& ext, Findings& 
 // of the manifest, in manifest order.
 void Checker::checkList() {
     const fs::path path = folder_ / platform::PathFromUtf8(materials::kMaterialsListName);
-    std::error_code e;
-    if (!fs::is_regular_file(fs::symlink_status(path, e))) {
+    if (!platform::IsRealFile(path)) {
         error("", "", materials::kMaterialsListName, "文件不存在，请重新保存");
         return;
     }
@@ -650,7 +643,7 @@ PackageCheck Checker::run() {
     std::error_code e;
     for (const char* own : {materials::kStoredCopyName, materials::kMaterialsListName}) {
         const fs::path path = folder_ / platform::PathFromUtf8(own);
-        if (fs::is_regular_file(fs::symlink_status(path, e)))
+        if (platform::IsRealFile(path))
             check_.discFiles.push_back({own, path, fs::file_size(path, e)});
     }
     for (const Stored& s : stored_)

@@ -4,6 +4,7 @@
 #include "platform/durable_file.h"
 #include "platform/file_copy.h"
 #include "platform/file_read.h"
+#include "platform/folder_handle.h"
 #include "platform/prompter.h"
 #include "platform/temp_copy.h"
 #include "platform/utf8.h"
@@ -379,7 +380,7 @@ bool CopyToWorkingCopy(const std::filesystem::path& stored, const std::filesyste
         fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                         error);
         // A read-only working copy left behind would refuse the rename on Windows.
-        if (fs::is_regular_file(fs::symlink_status(work, error)))
+        if (platform::IsRealFile(work))
             fs::permissions(work, fs::perms::owner_write, fs::perm_options::add, error);
         return !platform::CommitTemporary(temp, work);
     }
@@ -527,9 +528,7 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
     // A stored file lies in the package itself: neither it nor its material's
     // folder may be a link that leads elsewhere.
     if (IsStoredLink(link) &&
-        (!std::filesystem::is_regular_file(std::filesystem::symlink_status(*path, error)) ||
-         !std::filesystem::is_directory(
-             std::filesystem::symlink_status(path->parent_path(), error))))
+        (!platform::IsRealFile(*path) || !platform::IsRealFolder(path->parent_path())))
         return {};
     const std::uintmax_t bytes = std::filesystem::file_size(*path, error);
     if (error)

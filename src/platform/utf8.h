@@ -19,6 +19,7 @@ std::string PathToUtf8(const std::filesystem::path& path);
 
 // ASCII-only case folding; Chinese and other characters stay as they are.
 std::string AsciiUpper(std::string text);
+std::string AsciiLower(std::string text);
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
 } // namespace platform

@@ -20,15 +20,8 @@ namespace {
 constexpr double kA4LongInches = 297 / 25.4;
 constexpr double kA4ShortInches = 210 / 25.4;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool IsPdf(const std::string& path) {
-    return Lower(platform::PathFromUtf8(path).extension().string()) == ".pdf";
+    return platform::AsciiLower(platform::PathFromUtf8(path).extension().string()) == ".pdf";
 }
 
 bool WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
@@ -70,7 +63,7 @@ ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
 } // namespace
 
 bool CanShrink(const std::string& path) {
-    const std::string ext = Lower(platform::PathFromUtf8(path).extension().string());
+    const std::string ext = platform::AsciiLower(platform::PathFromUtf8(path).extension().string());
     return ext == ".jpg" || ext == ".jpeg" || ext == ".pdf";
 }
 
