@@ -104,7 +104,7 @@ XmlDocument* LoadKept(const std::string& path) {
 }
 
 // Makes `doc`, parsed from `bytes`, the kept tree of `path`.
-void Keep(const std::string& path, XmlDocument doc, std::string bytes) {
+void KeepManifestTree(const std::string& path, XmlDocument doc, std::string bytes) {
     KeptManifest& kept = Kept();
     FlushPending(kept);
     kept.path = path;
@@ -485,7 +485,7 @@ bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
     }
     // The tree just read serves the working copy as long as the copy holds
     // the same bytes (LoadKept compares them); kept for the window.
-    Keep(workPath, std::move(stored), std::move(bytes));
+    KeepManifestTree(workPath, std::move(stored), std::move(bytes));
     XmlDocument* const doc = LoadKept(workPath);
     if (doc == nullptr)
         return true; // read and checked a moment ago; the listing reports it

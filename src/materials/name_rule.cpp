@@ -76,7 +76,7 @@ std::string FromUtf16(const std::u16string& units) {
 
 // ICU's transformations of a whole text, measured first; false when ICU fails
 // (its data missing).
-template <class Transform> bool Apply(std::u16string& text, Transform transform) {
+template <class Transform> bool TransformWithIcu(std::u16string& text, Transform transform) {
     if (text.empty())
         return true;
     UErrorCode status = U_ZERO_ERROR;
@@ -93,18 +93,18 @@ template <class Transform> bool Apply(std::u16string& text, Transform transform)
 }
 
 bool Normalize(std::u16string& text, const UNormalizer2* form) {
-    return form && Apply(text, [form](const std::u16string& in, UChar* out, int32_t capacity,
-                                      UErrorCode* status) {
+    return form && TransformWithIcu(text, [form](const std::u16string& in, UChar* out,
+                                                 int32_t capacity, UErrorCode* status) {
                return unorm2_normalize(form, in.data(), int32_t(in.size()), out, capacity, status);
            });
 }
 
 bool FoldCase(std::u16string& text) {
-    return Apply(text,
-                 [](const std::u16string& in, UChar* out, int32_t capacity, UErrorCode* status) {
-                     return u_strFoldCase(out, capacity, in.data(), int32_t(in.size()),
-                                          U_FOLD_CASE_DEFAULT, status);
-                 });
+    return TransformWithIcu(
+        text, [](const std::u16string& in, UChar* out, int32_t capacity, UErrorCode* status) {
+            return u_strFoldCase(out, capacity, in.data(), int32_t(in.size()), U_FOLD_CASE_DEFAULT,
+                                 status);
+        });
 }
 
 const UNormalizer2* Nfd() {

@@ -226,7 +226,7 @@ struct Connection::StatementClock {
 
     void start() { deadline = std::chrono::steady_clock::now() + StatementTimeLimit(); }
     // SQLite's progress handler: non-zero cuts the running statement off.
-    static int Check(void* self) {
+    static int PastDeadline(void* self) {
         return std::chrono::steady_clock::now() > static_cast<StatementClock*>(self)->deadline;
     }
 };
@@ -285,7 +285,8 @@ void Connection::Open(const std::string&, const std::string&) {
     if (sqlite3_exec(raw, "pragma cell_size_check=on", nullptr, nullptr, nullptr) != SQLITE_OK)
         ThrowSqlite(raw, "cannot open " + platform::PathToUtf8(path));
     auto clock = std::make_shared<StatementClock>();
-    sqlite3_progress_handler(raw, kProgressInstructions, &StatementClock::Check, clock.get());
+    sqlite3_progress_handler(raw, kProgressInstructions, &StatementClock::PastDeadline,
+                             clock.get());
     clock->start();
     // Reading the schema proves the file is a readable database.
     Statement schema = Prepare(raw, "select count(*) from sqlite_master");

@@ -36,7 +36,8 @@ bool ParseMegabytes(std::string_view text, std::size_t& megabytes) {
     return megabytes > 0;
 }
 
-int Run(const std::vector<std::filesystem::path>& args, const std::vector<std::string>& text) {
+int RunImport(const std::vector<std::filesystem::path>& args,
+              const std::vector<std::string>& text) {
     std::size_t memoryLimitMb = kDefaultMemoryLimitMb;
     std::size_t first = 0;
     if (!text.empty() && std::string_view(text[0]).starts_with(kMemoryOption)) {
@@ -79,7 +80,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::u8string utf8 = args.back().u8string();
         text.emplace_back(utf8.begin(), utf8.end());
     }
-    return Run(args, text);
+    return RunImport(args, text);
 }
 #else
 int main(int argc, char** argv) {
@@ -89,6 +90,6 @@ int main(int argc, char** argv) {
         args.emplace_back(argv[i]);
         text.emplace_back(argv[i]);
     }
-    return Run(args, text);
+    return RunImport(args, text);
 }
 #endif
