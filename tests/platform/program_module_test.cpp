@@ -103,7 +103,7 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
           "quillor_pdf_release", "quillor_pdf_each_page"}},
         {"quillor-pdfwrite",
          {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps",
-          "quillor_estimate_shrink", "quillor_add_text_layers"}},
+          "quillor_rewrite_tounicode_cmap", "quillor_estimate_shrink", "quillor_add_text_layers"}},
         {"quillor-disc", {"quillor_open_disc_system"}},
         {"quillor-scanner", {"quillor_make_sane_scanner"}},
         {"quillor-cups", {"quillor_queue_state", "quillor_submit_job", "quillor_job_state"}},
