@@ -8,3 +8,13 @@ namespace platform::ui {
 void UseImageMemoryLimit();
 
 } // namespace platform::ui
+
+// The UTF-8 path helpers (platform/utf8.h) under the namespace they had
+// before, for the image file reader (scan/ui/image_files.cpp) until it names
+// them as platform's.
+#include "platform/utf8.h"
+
+namespace util {
+using platform::PathFromUtf8;
+using platform::PathToUtf8;
+} // namespace util
