@@ -45,18 +45,19 @@ double Median(std::vector<double> values) {
 }
 
 // The package folder and its layout: incompressible files under Chinese names.
-platform::DiscLayout MakePackage(const fs::path& folder) {
-    platform::DiscLayout layout{materials::DiscVolumeName("甲级资质申请"), {}};
+disc::DiscLayout MakePackage(const fs::path& folder) {
+    disc::DiscLayout layout{disc::DiscVolumeName("甲级资质申请"), {}};
     std::mt19937_64 random(7);
     std::vector<std::uint64_t> block(kFileBytes / sizeof(std::uint64_t));
     for (int m = 1; m <= kMaterials; ++m) {
         const std::string material = "申报材料" + std::to_string(m);
-        fs::create_directories(folder / util::PathFromUtf8(material));
+        fs::create_directories(folder / platform::PathFromUtf8(material));
         for (int f = 1; f <= kFilesPerMaterial; ++f) {
             for (auto& word : block)
                 word = random();
             const std::string name = "扫描件（第" + std::to_string(f) + "页）.pdf";
-            const fs::path file = folder / util::PathFromUtf8(material) / util::PathFromUtf8(name);
+            const fs::path file =
+                folder / platform::PathFromUtf8(material) / platform::PathFromUtf8(name);
             std::ofstream(file, std::ios::binary)
                 .write(reinterpret_cast<const char*>(block.data()), std::streamsize(kFileBytes));
             layout.files.push_back({material + "/" + name, file, kFileBytes});
@@ -71,9 +72,9 @@ int main() {
     const fs::path root = fs::temp_directory_path() / "quillor_disc_bench";
     fs::remove_all(root);
     const fs::path folder = root / "包";
-    const platform::DiscLayout layout = MakePackage(folder);
-    std::unique_ptr<platform::DiscSystem> system = platform::OpenDiscSystem();
-    platform::DiscProgress quiet;
+    const disc::DiscLayout layout = MakePackage(folder);
+    std::unique_ptr<disc::DiscSystem> system = disc::OpenDiscSystem();
+    disc::DiscProgress quiet;
 
     std::vector<double> ours, xorriso, verify;
     for (int run = 0; run < kRuns; ++run) {
@@ -84,8 +85,8 @@ int main() {
 
         Clock::time_point start = Clock::now();
         std::error_code error;
-        std::unique_ptr<platform::ImageSink> sink = platform::CreateImageFile(mine, error);
-        const platform::DiscResult written = system->writeImage(layout, *sink, quiet);
+        std::unique_ptr<disc::ImageSink> sink = disc::CreateImageFile(mine, error);
+        const disc::DiscResult written = system->writeImage(layout, *sink, quiet);
         if (!written.ok() || sink->finish()) {
             std::fprintf(stderr, "writing the image failed: %s\n", written.detail.c_str());
             return 2;
@@ -94,9 +95,9 @@ int main() {
 
         start = Clock::now();
         std::string openError;
-        std::unique_ptr<platform::DiscVolume> volume = system->openImage(mine, openError);
+        std::unique_ptr<disc::DiscVolume> volume = system->openImage(mine, openError);
         bool cancelled = false;
-        if (!volume || !materials::CompareVolume(*volume, layout, quiet, cancelled).empty()) {
+        if (!volume || !disc::CompareVolume(*volume, layout, quiet, cancelled).empty()) {
             std::fprintf(stderr, "the image does not read back equal\n");
             return 2;
         }

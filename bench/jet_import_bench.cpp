@@ -38,7 +38,7 @@ double SecondsFor(int rounds, const std::function<void()>& work) {
 
 void ImportOnce(const fs::path& in, const fs::path& out) {
     fs::remove(out);
-    jet::ImportMdb(in, out);
+    accessimport::jet::ImportMdb(in, out);
 }
 
 void ExportTable(MdbHandle* mdb, MdbCatalogEntry* entry, FILE* sink) {

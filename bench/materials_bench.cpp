@@ -72,7 +72,7 @@ std::string ManifestText(const fs::path& sources, const Case& size) {
                 const fs::path file =
                     sources / (std::to_string(m) + "_" + std::to_string(f) + ".pdf");
                 std::ofstream(file, std::ios::binary) << std::string(1000 + 37 * f, 'x');
-                link = util::PathToUtf8(file);
+                link = platform::PathToUtf8(file);
             }
             const std::string title = "报件" + std::to_string(f) + "（扫描件）";
             xml += "    <file><fileXh title=\"文件序号\">" + std::to_string(f) +
@@ -106,7 +106,7 @@ bool Exec(sqlite3* db, const std::string& sql) {
 bool WriteTemplateDatabase(const fs::path& file, const std::string& storageFolder,
                            const std::string& manifest) {
     sqlite3* raw = nullptr;
-    if (sqlite3_open(util::PathToUtf8(file).c_str(), &raw) != SQLITE_OK)
+    if (sqlite3_open(platform::PathToUtf8(file).c_str(), &raw) != SQLITE_OK)
         return false;
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
     if (!Exec(db.get(), ReadText(QUILLOR_SCHEMA_SQL)) ||
@@ -178,13 +178,13 @@ bool RunCase(const Case& size, int runs, BenchPrompter& prompter, Result& result
         fs::create_directories(folder);
     const std::string text = ManifestText(sources, size);
     WriteGbManifest(package / "APLPKG.XML", text);
-    if (!WriteTemplateDatabase(program / "系统模板.mdb", util::PathToUtf8(package), text) ||
+    if (!WriteTemplateDatabase(program / "系统模板.mdb", platform::PathToUtf8(package), text) ||
         !Main(program)) {
         std::fprintf(stderr, "cannot set up the template database\n");
         return false;
     }
-    const std::string work = util::PathToUtf8(program / "TempXml.XML");
-    const std::string yardstick = util::PathToUtf8(root / "yardstick.XML");
+    const std::string work = platform::PathToUtf8(program / "TempXml.XML");
+    const std::string yardstick = platform::PathToUtf8(root / "yardstick.XML");
     std::printf("manifest: %ju bytes (GB2312), %d materials x %d entries, %d linked files\n",
                 static_cast<std::uintmax_t>(fs::file_size(package / "APLPKG.XML")), size.materials,
                 size.filesPerMaterial, size.materials * size.filesPerMaterial / 2);
@@ -214,7 +214,7 @@ bool RunCase(const Case& size, int runs, BenchPrompter& prompter, Result& result
     window.Form_Load();
     window.show();
     QApplication::processEvents();
-    prompter.file = util::PathToUtf8(sources / "1_1.pdf");
+    prompter.file = platform::PathToUtf8(sources / "1_1.pdf");
     materials::ui::FlexGrid& list = window.MedFlex1();
     for (int i = 0; i < runs; ++i) {
         baseline.push_back(baselineRun());

@@ -1,5 +1,5 @@
-// A package of linked files (1,000 unless the first argument says how many),
-// 1 GB in all, in 20 materials:
+// A package of linked files (their number is the first argument, 1,000 by
+// default; at least 20), 1 GB in all, in 20 materials:
 //  - the save, against `cp -r` of the same source files followed by `sync`
 //    (the same durable work): "save ratio X";
 //  - the package check of the saved folder, content checks (PDF) and the
@@ -109,7 +109,7 @@ void MakeSources(const fs::path& sources, const fs::path& manifest, int files) {
             WritePdf(file, fileBytes, random);
             xml += "<file><fileXh>" + std::to_string(f) + "</fileXh><fileName>报件" +
                    std::to_string(f) + "</fileName><fileTitle>报件" + std::to_string(f) +
-                   "</fileTitle><fileUrl>" + util::PathToUtf8(file) +
+                   "</fileTitle><fileUrl>" + platform::PathToUtf8(file) +
                    "</fileUrl><filems/></file>\n";
         }
         xml += "</fileList></attachment>\n";
@@ -138,10 +138,10 @@ int RunCheck(int argc, char** argv, const std::string& folder) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const auto start = std::chrono::steady_clock::now();
-    materials::ui::QtContentInspector inspector;
-    const materials::PackageCheck check = materials::CheckPackage(folder, &inspector);
+    disc::ui::QtContentInspector inspector;
+    const disc::PackageCheck check = disc::CheckPackage(folder, &inspector);
     const double seconds = Seconds(start);
-    if (!check.burnable() && check.count(materials::FindingLevel::Error) > 0) {
+    if (!check.burnable() && check.count(disc::FindingLevel::Error) > 0) {
         std::fprintf(stderr, "the check found errors:\n%s\n", FindingsText(check).c_str());
         return 2;
     }
@@ -213,7 +213,8 @@ int main(int argc, char** argv) {
         fs::remove_all(saved);
         Shell("sync");
         Measured m;
-        ok = RunChild(self, {"--save", util::PathToUtf8(manifest), util::PathToUtf8(saved)}, m);
+        ok = RunChild(self, {"--save", platform::PathToUtf8(manifest), platform::PathToUtf8(saved)},
+                      m);
         save.push_back(m.seconds);
         saveMb.push_back(m.peakMb);
 
@@ -227,7 +228,7 @@ int main(int argc, char** argv) {
         ok = ok && Shell("cp -r " + Quoted(sources) + " " + Quoted(copied) + " && sync");
         copy.push_back(Seconds(start));
 
-        ok = ok && RunChild(self, {"--check", util::PathToUtf8(saved)}, m);
+        ok = ok && RunChild(self, {"--check", platform::PathToUtf8(saved)}, m);
         check.push_back(m.seconds);
         checkMb.push_back(m.peakMb);
 

@@ -63,7 +63,7 @@ void MakeSources(const fs::path& sources, const fs::path& manifest) {
                        static_cast<std::streamsize>(kFileBytes));
             xml += "<file><fileXh>" + std::to_string(f) + "</fileXh><fileName>报件" +
                    std::to_string(f) + "</fileName><fileTitle>报件" + std::to_string(f) +
-                   "</fileTitle><fileUrl>" + util::PathToUtf8(file) +
+                   "</fileTitle><fileUrl>" + platform::PathToUtf8(file) +
                    "</fileUrl><filems/></file>\n";
         }
         xml += "</fileList></attachment>\n";
@@ -96,8 +96,8 @@ int main() {
         Shell("sync");
         auto start = std::chrono::steady_clock::now();
         materials::SaveRequest request;
-        request.workPath = util::PathToUtf8(manifest);
-        request.shownFolder = util::PathToUtf8(saved);
+        request.workPath = platform::PathToUtf8(manifest);
+        request.shownFolder = platform::PathToUtf8(saved);
         request.summary = [](int, fieldforms::LineWriter& writer) { writer.WriteLine("键=值"); };
         const materials::SaveOutcome outcome = materials::SavePackage(request);
         save.push_back(Seconds(start));

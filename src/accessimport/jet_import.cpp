@@ -11,7 +11,7 @@
 #include <memory>
 #include <system_error>
 
-namespace platform {
+namespace accessimport {
 namespace {
 
 namespace fs = std::filesystem;
@@ -103,7 +103,7 @@ bool Replace(const fs::path& databasePath, const fs::path& temp, const fs::path&
              std::string& detail) {
     std::error_code ec;
     // The converted database is on the disk before it takes the name.
-    if (!SyncFile(temp)) {
+    if (!platform::SyncFile(temp)) {
         detail = "无法把转换后的数据库写入磁盘";
         return false;
     }
@@ -119,7 +119,7 @@ bool Replace(const fs::path& databasePath, const fs::path& temp, const fs::path&
         fs::rename(backup, databasePath, ignored);
         return false;
     }
-    SyncFolder(databasePath.parent_path());
+    platform::SyncFolder(databasePath.parent_path());
     return true;
 }
 
@@ -148,9 +148,10 @@ JetImportOutcome Convert(const fs::path& databasePath, const JetImportRunner& ru
 
 void TellUser(const fs::path& backup) noexcept {
     try {
-        Notify("系统模板数据库是 Access 格式，已转换为本程序使用的格式。\nAccess 原件已保存为：\n" +
-                   Utf8(backup),
-               "提示", MsgIcon::Information);
+        platform::Notify(
+            "系统模板数据库是 Access 格式，已转换为本程序使用的格式。\nAccess 原件已保存为：\n" +
+                Utf8(backup),
+            "提示", platform::MsgIcon::Information);
     } catch (...) {
         // The conversion itself has succeeded; a failing notice changes nothing.
     }
@@ -201,4 +202,4 @@ JetImportOutcome ConvertJetTemplate(const fs::path& databasePath, const JetImpor
     }
 }
 
-} // namespace platform
+} // namespace accessimport

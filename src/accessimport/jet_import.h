@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-namespace platform {
+namespace accessimport {
 
 enum class JetImportStatus { NotJet, Converted, Failed };
 
@@ -41,4 +41,4 @@ inline constexpr const char* kTemplateTables[] = {"系统参数", "资料模板"
 // "系统模板(Access原件2).mdb", ... An existing backup is never reused.
 std::filesystem::path JetBackupPath(const std::filesystem::path& databasePath);
 
-} // namespace platform
+} // namespace accessimport

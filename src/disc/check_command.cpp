@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace materials {
+namespace disc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -22,25 +22,26 @@ bool ReadOnly(const fs::path& folder) {
 
 int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std::ostream& out,
                     bool repair) {
-    const fs::path path = util::PathFromUtf8(folder);
+    const fs::path path = platform::PathFromUtf8(folder);
     std::error_code error;
     if (folder.empty() || !fs::is_directory(path, error)) {
         out << "【" << folder << "】不是一个可以读取的目录，其中没有申报资料。\n";
         return kCheckNoPackage;
     }
     bool unrepaired = false;
-    if (SaveRunning(folder)) {
+    if (materials::SaveRunning(folder)) {
         out << "另一个程序正在保存到【" << folder
             << "】，以下结果可能已经过时，请在保存结束后再检查。\n";
     } else if (repair && ReadOnly(path)) {
         out << "【" << folder << "】目录只读：不作任何修复，也不写入任何文件。\n";
-        unrepaired = HasInterruptedSave(folder);
+        unrepaired = materials::HasInterruptedSave(folder);
     } else if (repair) {
-        const std::string sentence = RepairSentence(RepairPackage(folder), folder);
+        const std::string sentence =
+            materials::RepairSentence(materials::RepairPackage(folder), folder);
         if (!sentence.empty())
             out << sentence << "\n";
-        unrepaired = HasInterruptedSave(folder);
-    } else if (HasInterruptedSave(folder)) {
+        unrepaired = materials::HasInterruptedSave(folder);
+    } else if (materials::HasInterruptedSave(folder)) {
         out << "【" << folder << "】中有一次被中断的保存，检查时未作修复（不写入任何文件）。\n"
             << "申请人可运行 quillor --check-package --repair \"" << folder
             << "\" 修复后再检查。\n";
@@ -48,7 +49,8 @@ int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std:
     }
     const PackageCheck check = CheckPackage(folder, inspector);
     if (!check.readable) {
-        out << "【" << folder << "】中没有可以读取的申报资料（" << kStoredCopyName << "）。\n";
+        out << "【" << folder << "】中没有可以读取的申报资料（" << materials::kStoredCopyName
+            << "）。\n";
         return kCheckNoPackage;
     }
     for (FindingLevel level : {FindingLevel::Error, FindingLevel::Warning})
@@ -62,4 +64,4 @@ int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std:
     return kCheckNotBurnable;
 }
 
-} // namespace materials
+} // namespace disc

@@ -11,7 +11,7 @@
 #include <ostream>
 #include <string>
 
-namespace materials {
+namespace disc {
 
 // Exit statuses of the command.
 inline constexpr int kCheckBurnable = 0;
@@ -25,4 +25,4 @@ inline constexpr int kCheckNoPackage = 2;
 int RunCheckPackage(const std::string& folder, ContentInspector* inspector, std::ostream& out,
                     bool repair = false);
 
-} // namespace materials
+} // namespace disc

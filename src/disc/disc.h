@@ -16,7 +16,7 @@
 #include <system_error>
 #include <vector>
 
-namespace platform {
+namespace disc {
 
 // Bytes of one logical block of a data disc.
 inline constexpr std::uint64_t kDiscBlock = 2048;
@@ -179,4 +179,4 @@ class DiscSystem {
 // that has no drives and fails every operation, naming the module.
 std::unique_ptr<DiscSystem> OpenDiscSystem();
 
-} // namespace platform
+} // namespace disc

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace platform {
+namespace disc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -64,7 +64,7 @@ class ImageFile final : public ImageSink {
         std::error_code error = flushed ? std::error_code() : LastError(std::errc::io_error);
         if (std::fclose(file_.release()) != 0 && !error)
             error = LastError(std::errc::io_error);
-        if (!error && !SyncFile(temp_))
+        if (!error && !platform::SyncFile(temp_))
             error = std::make_error_code(std::errc::io_error);
         if (!error)
             fs::rename(temp_, target_, error);
@@ -72,7 +72,7 @@ class ImageFile final : public ImageSink {
             discard();
             return error;
         }
-        SyncFolder(target_.parent_path());
+        platform::SyncFolder(target_.parent_path());
         done_ = true;
         return {};
     }
@@ -108,4 +108,4 @@ std::unique_ptr<ImageSink> CreateImageFile(const fs::path& path, std::error_code
     return std::make_unique<ImageFile>(path, temp, std::move(file));
 }
 
-} // namespace platform
+} // namespace disc

@@ -2,7 +2,7 @@
 
 #include "platform/program_module.h"
 
-namespace platform {
+namespace disc {
 namespace {
 
 constexpr const char* kDiscModule = "quillor-disc";
@@ -37,11 +37,12 @@ class MissingDiscSystem final : public DiscSystem {
 
 std::unique_ptr<DiscSystem> OpenDiscSystem() {
     using Open = std::unique_ptr<DiscSystem> (*)();
-    static const Open open = ModuleFunction<Open>(kDiscModule, "quillor_open_disc_system");
+    static const Open open =
+        platform::ModuleFunction<Open>(kDiscModule, "quillor_open_disc_system");
     if (open)
         if (std::unique_ptr<DiscSystem> system = open())
             return system;
     return std::make_unique<MissingDiscSystem>();
 }
 
-} // namespace platform
+} // namespace disc

@@ -4,6 +4,7 @@
 #include "materials/modfjgl.h"
 #include "materials/name_rule.h"
 #include "materials/save_folder.h"
+#include "platform/folder_handle.h"
 #include "platform/gbk.h"
 #include "platform/utf8.h"
 #include "platform/xmldoc.h"
@@ -24,7 +25,7 @@
 #include <thread>
 #include <utility>
 
-namespace materials {
+namespace disc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -37,15 +38,8 @@ std::string ChildText(const XmlNode& node, const char* xpath) {
     return node.selectSingleNode(xpath).text();
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return text;
-}
-
 std::string Extension(const std::string& name) {
-    return Lower(GetExtension(name));
+    return platform::AsciiLower(materials::GetExtension(name));
 }
 
 std::string MegaBytes(std::uint64_t bytes) {
@@ -188,7 +182,7 @@ struct FileCheck {
 class Checker {
   public:
     Checker(const std::string& folder, ContentInspector* inspector, CheckObserver* observer)
-        : folder_(util::PathFromUtf8(folder)), inspector_(inspector), observer_(observer) {}
+        : folder_(platform::PathFromUtf8(folder)), inspector_(inspector), observer_(observer) {}
 
     PackageCheck run();
 
@@ -259,12 +253,14 @@ void Checker::checkEntries(const XmlDocument& doc) {
             linkedEntries_ += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
     for (const XmlNode& material : materials) {
         const std::string name = ChildText(material, ".//fjmc");
-        const std::string key = NameKey(name);
+        const std::string key = materials::NameKey(name);
         // The one name rule, as the save applies it.
-        std::string nameProblem = NameProblem(name);
-        for (const char* own : {kStoredCopyName, kMaterialsListName, kProgramEntryPrefix})
+        std::string nameProblem = materials::NameProblem(name);
+        for (const char* own : {materials::kStoredCopyName, materials::kMaterialsListName,
+                                materials::kProgramEntryPrefix})
             if (nameProblem.empty() &&
-                (SameName(name, own) || key.starts_with(NameKey(kProgramEntryPrefix))))
+                (materials::SameName(name, own) ||
+                 key.starts_with(materials::NameKey(materials::kProgramEntryPrefix))))
                 nameProblem = "与申报资料自身的文件同名";
         int n = 0;
         for (const XmlNode& file : material.selectNodes(".//fileList//file")) {
@@ -280,18 +276,18 @@ void Checker::checkEntries(const XmlDocument& doc) {
                 entry = ChildText(file, ".//fileName");
             if (entry.empty())
                 entry = "第" + std::to_string(n) + "个报件";
-            if (!IsStoredLink(link)) {
+            if (!materials::IsStoredLink(link)) {
                 error(name, entry, link, "已选择的文件尚未保存到申报资料目录，请重新保存");
                 continue;
             }
-            const std::string stored = LinkWithoutPrefix(link);
+            const std::string stored = materials::LinkWithoutPrefix(link);
             listed_.push_back(std::to_string(listed_.size() + 1) + "、" + stored);
             if (!nameProblem.empty()) {
                 if (namedMaterials.insert(name).second)
                     error(name, "", "", "材料名称不能用作文件夹名：" + nameProblem);
                 continue;
             }
-            if (const std::string problem = NameProblem(stored); !problem.empty()) {
+            if (const std::string problem = materials::NameProblem(stored); !problem.empty()) {
                 error(name, entry, stored, "文件名无效：" + problem);
                 continue;
             }
@@ -305,17 +301,18 @@ void Checker::checkEntries(const XmlDocument& doc) {
             if (const auto first = materialKeys_.find(key);
                 first != materialKeys_.end() && first->second != name)
                 continue;
-            if (const std::string problem = PathProblem(name, stored); !problem.empty()) {
+            if (const std::string problem = materials::PathProblem(name, stored);
+                !problem.empty()) {
                 error(name, entry, stored, problem);
                 continue;
             }
-            if (!claimed_[key].insert(NameKey(stored)).second) {
+            if (!claimed_[key].insert(materials::NameKey(stored)).second) {
                 error(name, entry, stored, "与同一材料中另一报件链接同一个文件");
                 continue;
             }
             FileCheck& c = files_.emplace_back();
             c.file = {name, entry, stored,
-                      folder_ / util::PathFromUtf8(name) / util::PathFromUtf8(stored)};
+                      folder_ / platform::PathFromUtf8(name) / platform::PathFromUtf8(stored)};
             c.entry = entries;
             c.findingsAt = check_.findings.size();
         }
@@ -332,15 +329,15 @@ std::string Checker::normalisationTwin(const std::string& material, const std::s
         auto [names, fresh] = canonicalNames_.try_emplace(folder);
         std::error_code e;
         for (fs::directory_iterator it(folder, e), end; fresh && !e && it != end; it.increment(e)) {
-            const std::string found = util::PathToUtf8(it->path().filename());
-            names->second.emplace(CanonicalForm(found), found);
+            const std::string found = platform::PathToUtf8(it->path().filename());
+            names->second.emplace(materials::CanonicalForm(found), found);
         }
-        const auto twin = names->second.find(CanonicalForm(wanted));
+        const auto twin = names->second.find(materials::CanonicalForm(wanted));
         return twin == names->second.end() ? std::string() : twin->second;
     };
     const std::string folder = twinIn(folder_, material);
     const std::string file =
-        folder.empty() ? std::string() : twinIn(folder_ / util::PathFromUtf8(folder), name);
+        folder.empty() ? std::string() : twinIn(folder_ / platform::PathFromUtf8(folder), name);
     if (file.empty() || (folder == material && file == name))
         return {};
     return folder == material ? file : folder + "/" + file;
@@ -490,10 +487,9 @@ void Checker::checkOffice(const Stored& file, const std::string& ext, Findings& 
 // "材料清单.txt" lists, after its heading, one numbered line per stored entry
 // of the manifest, in manifest order.
 void Checker::checkList() {
-    const fs::path path = folder_ / util::PathFromUtf8(kMaterialsListName);
-    std::error_code e;
-    if (!fs::is_regular_file(fs::symlink_status(path, e))) {
-        error("", "", kMaterialsListName, "文件不存在，请重新保存");
+    const fs::path path = folder_ / platform::PathFromUtf8(materials::kMaterialsListName);
+    if (!platform::IsRealFile(path)) {
+        error("", "", materials::kMaterialsListName, "文件不存在，请重新保存");
         return;
     }
     std::ifstream in(path, std::ios::binary);
@@ -514,7 +510,8 @@ void Checker::checkList() {
     while (at < lines.size() && lines[at] != kListHeading)
         ++at;
     if (at == lines.size()) {
-        error("", "", kMaterialsListName, "缺少“上报材料清单：”一节，与APLPKG.XML不一致");
+        error("", "", materials::kMaterialsListName,
+              "缺少“上报材料清单：”一节，与APLPKG.XML不一致");
         return;
     }
     std::vector<std::string> actual(lines.begin() + std::ptrdiff_t(at) + 1, lines.end());
@@ -532,45 +529,46 @@ void Checker::checkList() {
             problem += "多出“" + have + "”";
         else
             problem += "应为“" + want + "”，实为“" + have + "”";
-        error("", "", kMaterialsListName, problem + "，请重新保存");
+        error("", "", materials::kMaterialsListName, problem + "，请重新保存");
         return;
     }
 }
 
 // Everything in the folder that is not the package's stays off the disc.
 void Checker::checkStrays() {
-    const std::string folder = util::PathToUtf8(folder_);
-    saveRunning_ = SaveRunning(folder);
-    interrupted_ = !saveRunning_ && HasInterruptedSave(folder);
+    const std::string folder = platform::PathToUtf8(folder_);
+    saveRunning_ = materials::SaveRunning(folder);
+    interrupted_ = !saveRunning_ && materials::HasInterruptedSave(folder);
     std::error_code e;
     for (fs::directory_iterator it(folder_, e), end; !e && it != end; it.increment(e)) {
-        const std::string name = util::PathToUtf8(it->path().filename());
+        const std::string name = platform::PathToUtf8(it->path().filename());
         const bool folder = fs::is_directory(it->symlink_status(e));
-        if (!folder && (name == kStoredCopyName || name == kMaterialsListName))
+        if (!folder &&
+            (name == materials::kStoredCopyName || name == materials::kMaterialsListName))
             continue;
-        const auto material = materialKeys_.find(NameKey(name));
+        const auto material = materialKeys_.find(materials::NameKey(name));
         if (folder && material != materialKeys_.end() && material->second == name) {
-            const std::set<std::string>& names = claimed_[NameKey(name)];
+            const std::set<std::string>& names = claimed_[materials::NameKey(name)];
             std::error_code inner;
             for (fs::directory_iterator f(it->path(), inner), fend; !inner && f != fend;
                  f.increment(inner)) {
-                const std::string file = util::PathToUtf8(f->path().filename());
-                if (!names.count(NameKey(file)))
+                const std::string file = platform::PathToUtf8(f->path().filename());
+                if (!names.count(materials::NameKey(file)))
                     warning(name, "", file, "不在APLPKG.XML中，不刻入光盘");
             }
             continue;
         }
-        if (name == kPackageLockName)
+        if (name == materials::kPackageLockName)
             continue; // held by a save or repair while it runs
-        if (IsStagingFolderName(name) && saveRunning_)
+        if (materials::IsStagingFolderName(name) && saveRunning_)
             warning("", "", name, "另一个程序正在保存，本次检查的结果可能已经过时");
-        else if (IsStagingFolderName(name) && interrupted_)
+        else if (materials::IsStagingFolderName(name) && interrupted_)
             error("", "", name, "上次保存被中断且未能修复，申报资料新旧混杂，不能刻录");
-        else if (IsStagingFolderName(name))
+        else if (materials::IsStagingFolderName(name))
             warning("", "", name, "上次保存未完成留下的临时文件夹，不刻入光盘");
-        else if (name.starts_with(kSetAsidePrefix))
+        else if (name.starts_with(materials::kSetAsidePrefix))
             warning("", "", name, "未能恢复的一次保存留下的备份，不刻入光盘；确认无用后可删除");
-        else if (IsProgramEntryName(name))
+        else if (materials::IsProgramEntryName(name))
             warning("", "", name, "程序留下的临时文件，不刻入光盘");
         else
             warning("", "", name, "不属于申报资料，不刻入光盘");
@@ -623,9 +621,9 @@ void Checker::checkDuplicates() {
 
 PackageCheck Checker::run() {
     XmlDocument doc;
-    const fs::path stored = folder_ / kStoredCopyName;
-    if (!doc.load(util::PathToUtf8(stored)) || doc.documentElement().name() != "offer") {
-        error("", "", kStoredCopyName, "无法读取，不是有效的申报资料清单");
+    const fs::path stored = folder_ / materials::kStoredCopyName;
+    if (!doc.load(platform::PathToUtf8(stored)) || doc.documentElement().name() != "offer") {
+        error("", "", materials::kStoredCopyName, "无法读取，不是有效的申报资料清单");
         return check_;
     }
     check_.readable = true;
@@ -643,14 +641,14 @@ PackageCheck Checker::run() {
     }
 
     std::error_code e;
-    for (const char* own : {kStoredCopyName, kMaterialsListName}) {
-        const fs::path path = folder_ / util::PathFromUtf8(own);
-        if (fs::is_regular_file(fs::symlink_status(path, e)))
+    for (const char* own : {materials::kStoredCopyName, materials::kMaterialsListName}) {
+        const fs::path path = folder_ / platform::PathFromUtf8(own);
+        if (platform::IsRealFile(path))
             check_.discFiles.push_back({own, path, fs::file_size(path, e)});
     }
     for (const Stored& s : stored_)
         check_.discFiles.push_back({s.material + "/" + s.name, s.path, s.size});
-    for (const platform::DiscFile& f : check_.discFiles)
+    for (const disc::DiscFile& f : check_.discFiles)
         check_.totalBytes += f.size;
     if (check_.totalBytes > kDvdBytes)
         error("", "", "",
@@ -674,7 +672,7 @@ PackageCheck CheckPackage(const std::string& folder, ContentInspector* inspector
 }
 
 std::string DiscNameProblem(const std::string& name) {
-    return NameProblem(name);
+    return materials::NameProblem(name);
 }
 
 std::string FindingLine(const PackageFinding& f) {
@@ -723,4 +721,4 @@ std::string FindingsText(const PackageCheck& check) {
     return text;
 }
 
-} // namespace materials
+} // namespace disc

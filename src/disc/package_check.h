@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace materials {
+namespace disc {
 
 enum class FindingLevel { Error, Warning };
 
@@ -67,8 +67,8 @@ struct PackageCheck {
     bool readable = false;  // the stored copy could be read
     bool cancelled = false; // stopped by the observer before the end
     std::vector<PackageFinding> findings;
-    std::vector<platform::DiscFile> discFiles; // what goes onto the disc, in order
-    std::uint64_t totalBytes = 0;              // of discFiles
+    std::vector<disc::DiscFile> discFiles; // what goes onto the disc, in order
+    std::uint64_t totalBytes = 0;          // of discFiles
 
     int count(FindingLevel level) const;
     // Whether the package may go onto a disc: readable and without errors.
@@ -100,4 +100,4 @@ inline constexpr std::size_t kFindingsPerKind = 10;
 // one per line (CR LF); "" when there are none.
 std::string FindingsText(const PackageCheck& check);
 
-} // namespace materials
+} // namespace disc

@@ -10,11 +10,11 @@
 #include <map>
 #include <set>
 
-namespace materials {
+namespace disc {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::DiscStatus;
+using disc::DiscStatus;
 using Status = DiscOutcome::Status;
 
 constexpr std::size_t kVolumeUnits = 16; // UTF-16 units in the Joliet descriptor
@@ -29,32 +29,31 @@ std::string TooLarge(std::uint64_t bytes) {
     return "光盘内容共" + Mb(bytes) + "，超过单层DVD光盘的容量（" + Mb(kDvdBytes) + "）";
 }
 
-std::uint64_t LayoutBytes(const platform::DiscLayout& layout) {
+std::uint64_t LayoutBytes(const disc::DiscLayout& layout) {
     std::uint64_t total = 0;
-    for (const platform::DiscFile& f : layout.files)
+    for (const disc::DiscFile& f : layout.files)
         total += f.size;
     return total;
 }
 
 // The folders of the layout's paths, each once.
-std::set<std::string> Folders(const platform::DiscLayout& layout) {
+std::set<std::string> Folders(const disc::DiscLayout& layout) {
     std::set<std::string> folders;
-    for (const platform::DiscFile& f : layout.files)
+    for (const disc::DiscFile& f : layout.files)
         for (std::size_t slash = f.discPath.find('/'); slash != std::string::npos;
              slash = f.discPath.find('/', slash + 1))
             folders.insert(f.discPath.substr(0, slash));
     return folders;
 }
 
-void CompareTree(const std::vector<platform::VolumeEntry>& entries,
-                 const platform::DiscLayout& layout, const std::string& tree,
-                 std::vector<std::string>& differences) {
-    std::map<std::string, const platform::VolumeEntry*> found;
-    for (const platform::VolumeEntry& e : entries)
+void CompareTree(const std::vector<disc::VolumeEntry>& entries, const disc::DiscLayout& layout,
+                 const std::string& tree, std::vector<std::string>& differences) {
+    std::map<std::string, const disc::VolumeEntry*> found;
+    for (const disc::VolumeEntry& e : entries)
         found.emplace(e.path, &e);
     const std::set<std::string> folders = Folders(layout);
     std::set<std::string> expected(folders.begin(), folders.end());
-    for (const platform::DiscFile& f : layout.files) {
+    for (const disc::DiscFile& f : layout.files) {
         expected.insert(f.discPath);
         const auto at = found.find(f.discPath);
         if (at == found.end() || at->second->folder)
@@ -67,15 +66,14 @@ void CompareTree(const std::vector<platform::VolumeEntry>& entries,
         if (at == found.end() || !at->second->folder)
             differences.push_back(tree + "中缺少文件夹：" + folder);
     }
-    for (const platform::VolumeEntry& e : entries)
+    for (const disc::VolumeEntry& e : entries)
         if (!expected.count(e.path))
             differences.push_back(tree + "中多出：" + e.path);
 }
 
 // One file of the volume against its file in the folder, byte for byte.
-bool SameContent(platform::DiscVolume& volume, const platform::DiscFile& file,
-                 platform::DiscProgress& progress, std::uint64_t& done, std::uint64_t total,
-                 bool& cancelled) {
+bool SameContent(disc::DiscVolume& volume, const disc::DiscFile& file, disc::DiscProgress& progress,
+                 std::uint64_t& done, std::uint64_t total, bool& cancelled) {
     std::ifstream in(file.source, std::ios::binary);
     if (!in)
         return false;
@@ -104,9 +102,9 @@ bool SameContent(platform::DiscVolume& volume, const platform::DiscFile& file,
 
 // The one name rule on every name and path of the layout, and no two paths
 // that are one to Windows; "" when the layout may be written.
-std::string LayoutNameProblem(const platform::DiscLayout& layout) {
+std::string LayoutNameProblem(const disc::DiscLayout& layout) {
     std::map<std::string, std::string> keys;
-    for (const platform::DiscFile& f : layout.files) {
+    for (const disc::DiscFile& f : layout.files) {
         std::vector<std::string> parts;
         std::size_t start = 0;
         for (std::size_t slash; (slash = f.discPath.find('/', start)) != std::string::npos;
@@ -114,16 +112,17 @@ std::string LayoutNameProblem(const platform::DiscLayout& layout) {
             parts.push_back(f.discPath.substr(start, slash - start));
         parts.push_back(f.discPath.substr(start));
         for (const std::string& part : parts)
-            if (const std::string problem = NameProblem(part); !problem.empty())
+            if (const std::string problem = materials::NameProblem(part); !problem.empty())
                 return "光盘上的名称“" + part + "”" + problem;
         if (parts.size() == 2)
-            if (const std::string problem = PathProblem(parts[0], parts[1]); !problem.empty())
+            if (const std::string problem = materials::PathProblem(parts[0], parts[1]);
+                !problem.empty())
                 return f.discPath + "：" + problem;
         if (parts.size() > 2)
             return f.discPath + "：路径层次过多";
         std::string key;
         for (const std::string& part : parts)
-            key += NameKey(part) + "/";
+            key += materials::NameKey(part) + "/";
         const auto [first, fresh] = keys.emplace(key, f.discPath);
         if (!fresh)
             return f.discPath + "：与" + first->second + "在Windows上是同一个文件";
@@ -148,11 +147,11 @@ std::string Lines(const std::vector<std::string>& lines) {
 std::string DiscVolumeName(const std::string& text) {
     std::string name;
     std::size_t units = 0;
-    for (char32_t c : util::ToU32(text)) {
+    for (char32_t c : platform::ToU32(text)) {
         if (c < 0x20 || c == 0x7F || c == 0xFFFD || c > 0xFFFF ||
             std::u32string_view(U"\\/:*?\"<>|;").find(c) != std::u32string_view::npos)
             continue;
-        const std::string bytes = util::ToUtf8(c);
+        const std::string bytes = platform::ToUtf8(c);
         if (units + 1 > kVolumeUnits || name.size() + bytes.size() > kVolumeBytes)
             break;
         name += bytes;
@@ -175,25 +174,23 @@ std::string PrimaryVolumeId(std::time_t when) {
     return std::string("APLPKG_") + date;
 }
 
-platform::DiscLayout PackageLayout(const PackageCheck& check, const std::string& volumeName) {
+disc::DiscLayout PackageLayout(const PackageCheck& check, const std::string& volumeName) {
     return {volumeName, check.discFiles, PrimaryVolumeId(std::time(nullptr))};
 }
 
-std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
-                                       const platform::DiscLayout& layout,
-                                       platform::DiscProgress& progress, bool& cancelled) {
+std::vector<std::string> CompareVolume(disc::DiscVolume& volume, const disc::DiscLayout& layout,
+                                       disc::DiscProgress& progress, bool& cancelled) {
     cancelled = false;
     std::vector<std::string> differences;
     if (volume.jolietVolumeName() != layout.volumeName)
         differences.push_back("卷标不符：“" + volume.jolietVolumeName() + "”");
-    if (volume.primaryVolumeName() != platform::DCharacters(layout.primaryVolumeId))
+    if (volume.primaryVolumeName() != disc::DCharacters(layout.primaryVolumeId))
         differences.push_back("主卷标不符：“" + volume.primaryVolumeName() + "”");
-    CompareTree(volume.entries(platform::NameTree::Joliet), layout, "Joliet目录", differences);
-    CompareTree(volume.entries(platform::NameTree::RockRidge), layout, "Rock Ridge目录",
-                differences);
+    CompareTree(volume.entries(disc::NameTree::Joliet), layout, "Joliet目录", differences);
+    CompareTree(volume.entries(disc::NameTree::RockRidge), layout, "Rock Ridge目录", differences);
     const std::uint64_t total = LayoutBytes(layout);
     std::uint64_t done = 0;
-    for (const platform::DiscFile& f : layout.files) {
+    for (const disc::DiscFile& f : layout.files) {
         if (progress.cancelRequested()) {
             cancelled = true;
             break;
@@ -213,9 +210,9 @@ std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
     return differences;
 }
 
-DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLayout& layout,
+DiscOutcome WriteDiscImage(disc::DiscSystem& system, const disc::DiscLayout& layout,
                            const fs::path& target, DiscObserver& observer, const SinkOpener& open) {
-    const std::string where = util::PathToUtf8(target);
+    const std::string where = platform::PathToUtf8(target);
     const std::uint64_t bytes = LayoutBytes(layout);
     if (bytes > kDvdBytes)
         return {Status::Refused, TooLarge(bytes) + "，未制作映像文件。"};
@@ -228,7 +225,7 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
     if (*size > kDvdBytes)
         return {Status::Refused, TooLarge(*size) + "，未制作映像文件。"};
     std::error_code openError;
-    std::unique_ptr<platform::ImageSink> sink = open(target, openError);
+    std::unique_ptr<disc::ImageSink> sink = open(target, openError);
     if (!sink)
         return {Status::Failed, "无法建立映像文件" + where + "：" + openError.message()};
     if (sink->available() < *size) {
@@ -239,7 +236,7 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
     }
 
     observer.phase(DiscPhase::Writing);
-    const platform::DiscResult written = system.writeImage(layout, *sink, observer);
+    const disc::DiscResult written = system.writeImage(layout, *sink, observer);
     if (!written.ok()) {
         sink->discard();
         switch (written.status) {
@@ -260,7 +257,7 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
     }
 
     observer.phase(DiscPhase::Verifying);
-    std::unique_ptr<platform::DiscVolume> volume = system.openImage(target, error);
+    std::unique_ptr<disc::DiscVolume> volume = system.openImage(target, error);
     if (!volume) {
         Remove(target);
         return {Status::Failed, "映像文件无法读回，已删除：" + error};
@@ -282,17 +279,17 @@ DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLay
                               "个文件，" + Mb(*size)};
 }
 
-DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
-                     const platform::DiscLayout& layout, DiscObserver& observer) {
-    const platform::MediumInfo medium = drive.medium();
+DiscOutcome BurnDisc(disc::DiscSystem& system, disc::DiscDrive& drive,
+                     const disc::DiscLayout& layout, DiscObserver& observer) {
+    const disc::MediumInfo medium = drive.medium();
     switch (medium.state) {
-    case platform::MediumState::NoMedium:
+    case disc::MediumState::NoMedium:
         return {Status::Refused, "刻录机中没有光盘，请放入一张空白光盘。"};
-    case platform::MediumState::Written:
+    case disc::MediumState::Written:
         return {Status::Refused, "光盘不是空白盘（已有数据），请换一张空白光盘。"};
-    case platform::MediumState::Unsuitable:
+    case disc::MediumState::Unsuitable:
         return {Status::Refused, "这张光盘不能由该刻录机写入，请换一张空白光盘。"};
-    case platform::MediumState::Blank:
+    case disc::MediumState::Blank:
         break;
     }
     const std::uint64_t bytes = LayoutBytes(layout);
@@ -312,7 +309,7 @@ DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
     // A cancel that came before the drive started leaves the medium blank.
     if (observer.cancelRequested())
         return {Status::Cancelled, "刻录已取消，光盘未写入。"};
-    const platform::DiscResult burnt = drive.burn(layout, observer);
+    const disc::DiscResult burnt = drive.burn(layout, observer);
     if (!burnt.ok()) {
         if (burnt.status == DiscStatus::Cancelled)
             return {Status::Cancelled, "刻录已取消。光盘可能已部分写入，不能作为申报光盘使用。"};
@@ -320,7 +317,7 @@ DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
     }
 
     observer.phase(DiscPhase::Verifying);
-    std::unique_ptr<platform::DiscVolume> volume = drive.readBack(error);
+    std::unique_ptr<disc::DiscVolume> volume = drive.readBack(error);
     if (!volume)
         return {Status::Failed, "刻录后无法读回光盘，光盘不能作为申报光盘使用：" + error};
     bool cancelled = false;
@@ -335,4 +332,4 @@ DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
                               std::to_string(layout.files.size()) + "个文件，" + Mb(*size)};
 }
 
-} // namespace materials
+} // namespace disc

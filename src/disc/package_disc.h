@@ -17,7 +17,7 @@
 #include <system_error>
 #include <vector>
 
-namespace materials {
+namespace disc {
 
 // The volume name of a package disc (the Joliet descriptor's, which Windows
 // shows): the text cut, at character boundaries, to 16 UTF-16 units and 32
@@ -30,7 +30,7 @@ std::string DiscVolumeName(const std::string& text);
 enum class DiscPhase { Writing, Verifying };
 
 // What the window learns while an image or a burn runs, and how it cancels.
-class DiscObserver : public platform::DiscProgress {
+class DiscObserver : public disc::DiscProgress {
   public:
     virtual void phase(DiscPhase /*phase*/) {}
 };
@@ -53,21 +53,20 @@ struct DiscOutcome {
 // the Joliet and the Rock Ridge tree, nothing more, the volume name as given,
 // and every file's content equal to its file in the folder. One line per
 // difference (at most 20); `cancelled` is set when the observer stopped it.
-std::vector<std::string> CompareVolume(platform::DiscVolume& volume,
-                                       const platform::DiscLayout& layout,
-                                       platform::DiscProgress& progress, bool& cancelled);
+std::vector<std::string> CompareVolume(disc::DiscVolume& volume, const disc::DiscLayout& layout,
+                                       disc::DiscProgress& progress, bool& cancelled);
 
-using SinkOpener = std::function<std::unique_ptr<platform::ImageSink>(
-    const std::filesystem::path& path, std::error_code& error)>;
+using SinkOpener = std::function<std::unique_ptr<disc::ImageSink>(const std::filesystem::path& path,
+                                                                  std::error_code& error)>;
 
 // Writes the image of the layout into `target` and reads it back.
-DiscOutcome WriteDiscImage(platform::DiscSystem& system, const platform::DiscLayout& layout,
+DiscOutcome WriteDiscImage(disc::DiscSystem& system, const disc::DiscLayout& layout,
                            const std::filesystem::path& target, DiscObserver& observer,
-                           const SinkOpener& open = platform::CreateImageFile);
+                           const SinkOpener& open = disc::CreateImageFile);
 
 // Burns the layout onto the blank medium in `drive` and reads it back.
-DiscOutcome BurnDisc(platform::DiscSystem& system, platform::DiscDrive& drive,
-                     const platform::DiscLayout& layout, DiscObserver& observer);
+DiscOutcome BurnDisc(disc::DiscSystem& system, disc::DiscDrive& drive,
+                     const disc::DiscLayout& layout, DiscObserver& observer);
 
 // The primary descriptor's volume identifier of a package disc made at
 // `when`, in d-characters: "APLPKG_" and the local date (APLPKG_20261207).
@@ -75,6 +74,6 @@ std::string PrimaryVolumeId(std::time_t when);
 
 // The layout of a checked package under the given volume name, with the
 // primary volume identifier of today.
-platform::DiscLayout PackageLayout(const PackageCheck& check, const std::string& volumeName);
+disc::DiscLayout PackageLayout(const PackageCheck& check, const std::string& volumeName);
 
-} // namespace materials
+} // namespace disc

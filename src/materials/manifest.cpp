@@ -4,6 +4,7 @@
 #include "platform/durable_file.h"
 #include "platform/file_copy.h"
 #include "platform/file_read.h"
+#include "platform/folder_handle.h"
 #include "platform/prompter.h"
 #include "platform/temp_copy.h"
 #include "platform/utf8.h"
@@ -77,7 +78,7 @@ XmlDocument* LoadKept(const std::string& path) {
     KeptManifest& kept = Kept();
     if (kept.pending && kept.path != path)
         FlushPending(kept); // the changes go to their file before another is read
-    const std::filesystem::path file = util::PathFromUtf8(path);
+    const std::filesystem::path file = platform::PathFromUtf8(path);
     // Changes held back are ahead of the file, which holds the kept bytes.
     if (kept.pending)
         return &kept.doc;
@@ -103,7 +104,7 @@ XmlDocument* LoadKept(const std::string& path) {
 }
 
 // Makes `doc`, parsed from `bytes`, the kept tree of `path`.
-void Keep(const std::string& path, XmlDocument doc, std::string bytes) {
+void KeepManifestTree(const std::string& path, XmlDocument doc, std::string bytes) {
     KeptManifest& kept = Kept();
     FlushPending(kept);
     kept.path = path;
@@ -117,7 +118,7 @@ bool SaveKept(const XmlDocument& doc, const std::string& path) {
     if (kept.path == path && &doc != &kept.doc)
         FlushPending(kept); // the other tree's write comes last
     std::string written;
-    const bool saved = doc.save(util::PathFromUtf8(path), &written);
+    const bool saved = doc.save(platform::PathFromUtf8(path), &written);
     if (kept.path == path) {
         if (saved && &doc == &kept.doc)
             kept.bytes = std::move(written);
@@ -325,7 +326,7 @@ bool PackageMarkAccepted(const std::string& mark, const std::string& fileMark) {
 }
 
 std::filesystem::path StoredCopyPath(const std::string& folder) {
-    return util::PathFromUtf8(folder) / kStoredCopyName;
+    return platform::PathFromUtf8(folder) / kStoredCopyName;
 }
 
 namespace {
@@ -345,7 +346,7 @@ bool AcceptedStoredCopy(const std::string& folder, const std::string& fileMark, 
     const bool regular = std::filesystem::is_regular_file(status);
     if (!regular || !doc.load(stored, &bytes)) {
         platform::Notify(
-            "XML文件无法读取-" + util::PathToUtf8(stored) + "\r\n（" +
+            "XML文件无法读取-" + platform::PathToUtf8(stored) + "\r\n（" +
                 (regular ? doc.errorText() : platform::XmlErrorText(platform::XmlError::NotAFile)) +
                 "）",
             "提示", platform::MsgIcon::Exclamation);
@@ -379,7 +380,7 @@ bool CopyToWorkingCopy(const std::filesystem::path& stored, const std::filesyste
         fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
                         error);
         // A read-only working copy left behind would refuse the rename on Windows.
-        if (fs::is_regular_file(fs::symlink_status(work, error)))
+        if (platform::IsRealFile(work))
             fs::permissions(work, fs::perms::owner_write, fs::perm_options::add, error);
         return !platform::CommitTemporary(temp, work);
     }
@@ -478,13 +479,13 @@ bool TakeStoredCopy(const std::string& folder, const std::string& fileMark,
     std::string bytes;
     if (!AcceptedStoredCopy(folder, fileMark, stored, bytes))
         return false;
-    if (!CopyToWorkingCopy(StoredCopyPath(folder), util::PathFromUtf8(workPath))) {
+    if (!CopyToWorkingCopy(StoredCopyPath(folder), platform::PathFromUtf8(workPath))) {
         platform::Notify("XML文件无法保存-" + workPath, "提示", platform::MsgIcon::Exclamation);
         return false;
     }
     // The tree just read serves the working copy as long as the copy holds
     // the same bytes (LoadKept compares them); kept for the window.
-    Keep(workPath, std::move(stored), std::move(bytes));
+    KeepManifestTree(workPath, std::move(stored), std::move(bytes));
     XmlDocument* const doc = LoadKept(workPath);
     if (doc == nullptr)
         return true; // read and checked a moment ago; the listing reports it
@@ -507,14 +508,14 @@ std::optional<std::filesystem::path> ResolveLink(const std::string& link,
     if (!IsStoredLink(link)) {
         // A source path as the file dialog gives it: absolute. A relative one
         // would be resolved against whatever folder the program runs in.
-        std::filesystem::path source = util::PathFromUtf8(link);
+        std::filesystem::path source = platform::PathFromUtf8(link);
         return source.is_absolute() ? std::optional(std::move(source)) : std::nullopt;
     }
     const std::string storedName = LinkWithoutPrefix(link);
     if (storageFolder.empty() || !IsPlainName(materialName) || !IsPlainName(storedName))
         return std::nullopt;
-    return util::PathFromUtf8(storageFolder) / util::PathFromUtf8(materialName) /
-           util::PathFromUtf8(storedName);
+    return platform::PathFromUtf8(storageFolder) / platform::PathFromUtf8(materialName) /
+           platform::PathFromUtf8(storedName);
 }
 
 std::string getFileKb(const std::string& link, const std::string& materialName,
@@ -527,9 +528,7 @@ std::string getFileKb(const std::string& link, const std::string& materialName,
     // A stored file lies in the package itself: neither it nor its material's
     // folder may be a link that leads elsewhere.
     if (IsStoredLink(link) &&
-        (!std::filesystem::is_regular_file(std::filesystem::symlink_status(*path, error)) ||
-         !std::filesystem::is_directory(
-             std::filesystem::symlink_status(path->parent_path(), error))))
+        (!platform::IsRealFile(*path) || !platform::IsRealFolder(path->parent_path())))
         return {};
     const std::uintmax_t bytes = std::filesystem::file_size(*path, error);
     if (error)
@@ -620,7 +619,7 @@ std::optional<std::vector<std::string>> ReadLinkedTitles(const std::string& path
     XmlDocument doc;
     {
         const std::optional<platform::TempCopy> copy =
-            platform::TempCopy::Of(util::PathFromUtf8(path), kListCopyStem);
+            platform::TempCopy::Of(platform::PathFromUtf8(path), kListCopyStem);
         if (!copy || !doc.load(copy->path())) {
             ReportMissing(path, MissingMessage::WithPath);
             return std::nullopt;
@@ -767,12 +766,12 @@ std::string LinkState(const std::string& path) {
 
 std::string LinkStateOfBytes(const std::string& bytes, const std::string& path) {
     XmlDocument doc;
-    return doc.loadBytes(bytes, util::PathFromUtf8(path)) ? LinkStateOf(doc) : std::string();
+    return doc.loadBytes(bytes, platform::PathFromUtf8(path)) ? LinkStateOf(doc) : std::string();
 }
 
 std::string ManifestBytes(const std::string& path) {
     platform::FileContent content =
-        platform::ReadRegularFile(util::PathFromUtf8(path), platform::kMaxXmlFileBytes);
+        platform::ReadRegularFile(platform::PathFromUtf8(path), platform::kMaxXmlFileBytes);
     return content.ok() ? std::move(content.bytes) : std::string();
 }
 

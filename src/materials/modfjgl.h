@@ -38,16 +38,6 @@ std::string GetParentFolder(const std::string& path);
 // The text after the last dot of the path when that dot comes after the last
 // separator; "" otherwise (no dot, or a dot only in a folder name).
 std::string GetExtension(const std::string& path);
-// Creates every folder of the path in turn, from the first component on; a
-// folder that exists already or cannot be made is passed over. True when the
-// whole path is a folder afterwards.
-bool MakePath(const std::string& path);
-// Deletes the folder with everything in it, read-only and hidden entries
-// included, depth first; `idle` runs between entries. A link inside is removed
-// as a link and never followed, so nothing outside the folder is touched; a
-// folder that is itself a link is only unlinked. True when the folder is gone
-// afterwards (also when it was not there); failures end it quietly.
-bool DeleteFolderTree(const std::string& folder, const std::function<void()>& idle = {});
 
 // Whether a name read from a manifest (a material's fjmc, an entry's fileName
 // or standard file name) can be used as one file or folder name inside the

@@ -50,7 +50,7 @@ bool IsInvisible(char32_t c) {
 std::u16string ToUtf16(std::string_view utf8) {
     std::u16string units;
     units.reserve(utf8.size());
-    for (char32_t c : util::ToU32(utf8)) {
+    for (char32_t c : platform::ToU32(utf8)) {
         if (c > 0xFFFF) {
             units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
             units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
@@ -71,12 +71,12 @@ std::string FromUtf16(const std::u16string& units) {
         }
         text += c;
     }
-    return util::ToUtf8(text);
+    return platform::ToUtf8(text);
 }
 
 // ICU's transformations of a whole text, measured first; false when ICU fails
 // (its data missing).
-template <class Transform> bool Apply(std::u16string& text, Transform transform) {
+template <class Transform> bool TransformWithIcu(std::u16string& text, Transform transform) {
     if (text.empty())
         return true;
     UErrorCode status = U_ZERO_ERROR;
@@ -93,18 +93,18 @@ template <class Transform> bool Apply(std::u16string& text, Transform transform)
 }
 
 bool Normalize(std::u16string& text, const UNormalizer2* form) {
-    return form && Apply(text, [form](const std::u16string& in, UChar* out, int32_t capacity,
-                                      UErrorCode* status) {
+    return form && TransformWithIcu(text, [form](const std::u16string& in, UChar* out,
+                                                 int32_t capacity, UErrorCode* status) {
                return unorm2_normalize(form, in.data(), int32_t(in.size()), out, capacity, status);
            });
 }
 
 bool FoldCase(std::u16string& text) {
-    return Apply(text,
-                 [](const std::u16string& in, UChar* out, int32_t capacity, UErrorCode* status) {
-                     return u_strFoldCase(out, capacity, in.data(), int32_t(in.size()),
-                                          U_FOLD_CASE_DEFAULT, status);
-                 });
+    return TransformWithIcu(
+        text, [](const std::u16string& in, UChar* out, int32_t capacity, UErrorCode* status) {
+            return u_strFoldCase(out, capacity, in.data(), int32_t(in.size()), U_FOLD_CASE_DEFAULT,
+                                 status);
+        });
 }
 
 const UNormalizer2* Nfd() {
@@ -139,7 +139,7 @@ bool IsDeviceName(std::string_view name) {
     std::string base(name.substr(0, name.find('.')));
     while (!base.empty() && (base.back() == ' ' || base.back() == '.'))
         base.pop_back();
-    base = util::AsciiUpper(base);
+    base = platform::AsciiUpper(base);
     static constexpr std::array<std::string_view, 7> kPlain = {"CON",    "PRN",     "AUX",   "NUL",
                                                                "CONIN$", "CONOUT$", "CLOCK$"};
     if (std::find(kPlain.begin(), kPlain.end(), base) != kPlain.end())
@@ -158,7 +158,7 @@ std::optional<char32_t> FirstWithoutGb18030(const std::u32string& text, std::str
     if (platform::Utf8ToGb18030(utf8))
         return std::nullopt;
     for (char32_t c : text)
-        if (!platform::Utf8ToGb18030(util::ToUtf8(c)))
+        if (!platform::Utf8ToGb18030(platform::ToUtf8(c)))
             return c;
     return std::nullopt;
 }
@@ -169,7 +169,7 @@ std::string CharacterText(char32_t c) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
     const bool visible = !IsControl(c) && !IsInvisible(c);
-    return (visible ? "“" + util::ToUtf8(c) + "”" : std::string()) + "（" + code + "）";
+    return (visible ? "“" + platform::ToUtf8(c) + "”" : std::string()) + "（" + code + "）";
 }
 
 std::string NameProblem(std::string_view name) {
@@ -177,8 +177,8 @@ std::string NameProblem(std::string_view name) {
         return "名称为空或只有句点和空格";
     if (name.size() > kMaxNameBytes)
         return "名称超过" + std::to_string(kMaxNameBytes) + "字节";
-    const std::u32string text = util::ToU32(name);
-    if (util::ToUtf8(text) != name)
+    const std::u32string text = platform::ToU32(name);
+    if (platform::ToUtf8(text) != name)
         return "名称不是有效的UTF-8文字";
     if (Utf16Units(text) > kJolietNameUnits)
         return "名称超过" + std::to_string(kJolietNameUnits) +
@@ -187,9 +187,9 @@ std::string NameProblem(std::string_view name) {
         if (IsControl(c))
             return "含有控制字符";
         if (IsReserved(c))
-            return "含有光盘或Windows不允许的字符“" + util::ToUtf8(c) + "”";
+            return "含有光盘或Windows不允许的字符“" + platform::ToUtf8(c) + "”";
         if (c > 0xFFFF)
-            return "含有光盘Joliet格式不能保存的字符“" + util::ToUtf8(c) + "”";
+            return "含有光盘Joliet格式不能保存的字符“" + platform::ToUtf8(c) + "”";
         if (IsInvisible(c))
             return "含有不可见的格式控制字符" + CharacterText(c) + "，名称看起来会与实际不同";
     }
@@ -205,8 +205,8 @@ std::string NameProblem(std::string_view name) {
 std::size_t JolietPathBytes(std::string_view material, std::string_view file) {
     // libisofs (joliet.c): the root counts 1, and each level 1 + 2 bytes per
     // unit of its Joliet name (the version ";1" is not counted).
-    return 1 + (1 + 2 * Utf16Units(util::ToU32(material))) +
-           (1 + 2 * Utf16Units(util::ToU32(file)));
+    return 1 + (1 + 2 * Utf16Units(platform::ToU32(material))) +
+           (1 + 2 * Utf16Units(platform::ToU32(file)));
 }
 
 std::string PathProblem(std::string_view material, std::string_view file) {
@@ -225,7 +225,7 @@ std::string TitleProblem(std::string_view material, std::string_view title) {
     std::u16string composed = ToUtf16(title);
     if (Normalize(composed, Nfc()) && FromUtf16(composed) != title)
         return "含有未按规范形式（Unicode NFC）书写的字符" +
-               CharacterText(FirstNotComposed(util::ToU32(title))) +
+               CharacterText(FirstNotComposed(platform::ToU32(title))) +
                "，名称看起来会与另一种写法相同，实际却不同";
     const std::string longest = std::string(title) + ".jpeg";
     if (std::string problem = NameProblem(longest); !problem.empty())
@@ -238,7 +238,7 @@ std::string NameKey(std::string_view name) {
     // again (folding can undo the order of marks).
     std::u16string text = ToUtf16(name);
     if (!Normalize(text, Nfd()) || !FoldCase(text) || !Normalize(text, Nfd()))
-        return util::AsciiUpper(std::string(name));
+        return platform::AsciiUpper(std::string(name));
     return FromUtf16(text);
 }
 

@@ -492,7 +492,7 @@ PackageRepair RepairPackage(const std::string& folder) {
     PackageRepair repair;
     if (folder.empty())
         return repair;
-    const std::filesystem::path path = util::PathFromUtf8(folder);
+    const std::filesystem::path path = platform::PathFromUtf8(folder);
     std::error_code error;
     const FolderHandle package = FolderHandle::Open(path, error);
     if (!package.valid())
@@ -539,7 +539,7 @@ bool HasInterruptedSave(const std::string& folder) {
     if (folder.empty())
         return false;
     std::error_code error;
-    const FolderHandle package = FolderHandle::Open(util::PathFromUtf8(folder), error);
+    const FolderHandle package = FolderHandle::Open(platform::PathFromUtf8(folder), error);
     for (const std::string& name : StagingNames(package)) {
         const EntryKind kind = package.entry(name).kind;
         if (kind == EntryKind::Other)
@@ -554,7 +554,7 @@ bool HasInterruptedSave(const std::string& folder) {
 
 bool SaveRunning(const std::string& folder) {
     return !folder.empty() &&
-           platform::ProbeLock(util::PathFromUtf8(folder) / kPackageLockName).outcome ==
+           platform::ProbeLock(platform::PathFromUtf8(folder) / kPackageLockName).outcome ==
                platform::InstanceLock::Outcome::HeldElsewhere;
 }
 

@@ -9,6 +9,7 @@
 #include "materials/package_journal.h"
 #include "platform/file_copy.h"
 #include "platform/folder_handle.h"
+#include "platform/folder_tree.h"
 #include "platform/gbk.h"
 #include "platform/instance_lock.h"
 #include "platform/utf8.h"
@@ -159,7 +160,7 @@ class SaveScope {
                 if (p == p.parent_path())
                     break;
             }
-            MakePath(util::PathToUtf8(folder));
+            platform::MakePath(platform::PathToUtf8(folder));
             made_.insert(made_.end(), missing.rbegin(), missing.rend());
         }
         // The package folder may be a link to a folder elsewhere; nothing
@@ -277,8 +278,9 @@ std::string NameDetail(const std::string& material, const PlannedFile& f) {
 class PackageWriter {
   public:
     PackageWriter(const SaveRequest& request, SaveObserver* observer)
-        : request_(request), stages_(observer), folder_(util::PathFromUtf8(request.shownFolder)),
-          storage_(util::PathFromUtf8(request.storageFolder)) {}
+        : request_(request), stages_(observer),
+          folder_(platform::PathFromUtf8(request.shownFolder)),
+          storage_(platform::PathFromUtf8(request.storageFolder)) {}
 
     SaveOutcome run();
 
@@ -390,7 +392,7 @@ void PackageWriter::plan(const XmlDocument& doc) {
         mat.key = NameKey(mat.name);
         mat.usable = IsStorableName(mat.name) && !IsPackageFileName(mat.name) &&
                      spelled.emplace(mat.key, mat.name).first->second == mat.name;
-        mat.folder = folder_ / util::PathFromUtf8(mat.name);
+        mat.folder = folder_ / platform::PathFromUtf8(mat.name);
         mat.count = node.selectSingleNode(".//dzjs");
         materials_.push_back(std::move(mat));
         const std::size_t m = materials_.size() - 1;
@@ -410,7 +412,7 @@ void PackageWriter::planEntry(std::size_t m, const XmlNode& file) {
     f.source = link;
     if (link.empty())
         return; // its earlier copies go with the clean-up
-    const fs::path linked = util::PathFromUtf8(link);
+    const fs::path linked = platform::PathFromUtf8(link);
     // The prefix is decided before any file test: a stored link is never
     // tested as a path, and no link is resolved against the current folder.
     platform::EntryInfo source;
@@ -455,15 +457,15 @@ void PackageWriter::planStored(PlannedFile& f, const PlannedMaterial& mat,
         f.fail(SaveProblem::BadStoredLink);
         return;
     }
-    const fs::path name = util::PathFromUtf8(mat.name);
-    const fs::path stored = util::PathFromUtf8(f.storedName);
+    const fs::path name = platform::PathFromUtf8(mat.name);
+    const fs::path stored = platform::PathFromUtf8(f.storedName);
     const std::string renamed = StandardName(f.baseName, GetExtension(f.storedName));
     const bool rename = IsStorableName(f.baseName) && IsStorableName(renamed) &&
                         NameKey(renamed) != NameKey(f.storedName);
     const bool here = request_.shownFolder == request_.storageFolder;
     if (!here || rename) {
         const fs::path from = here ? mat.folder / stored : storage_ / name / stored;
-        f.source = util::PathToUtf8(from);
+        f.source = platform::PathToUtf8(from);
         if (request_.storageFolder.empty() || !IsRealFolder(from.parent_path()) ||
             !IsRealFile(from))
             return f.fail(SaveProblem::StoredFileMissing);
@@ -477,7 +479,7 @@ void PackageWriter::planStored(PlannedFile& f, const PlannedMaterial& mat,
         f.bytes = fs::file_size(from, error);
     } else {
         const fs::path kept = mat.folder / stored;
-        f.source = util::PathToUtf8(kept);
+        f.source = platform::PathToUtf8(kept);
         if (!IsRealFolder(mat.folder) || !IsRealFile(kept))
             return f.fail(SaveProblem::StoredFileMissing);
         if (!claim(mat, f.storedName))
@@ -579,7 +581,8 @@ std::vector<std::string> PackageWriter::cleanupLines() const {
         if (!IsStorableName(material) || !IsStorableName(name) ||
             storedKeys_.contains(FileKey(material, name)))
             continue;
-        const fs::path path = folder_ / util::PathFromUtf8(material) / util::PathFromUtf8(name);
+        const fs::path path =
+            folder_ / platform::PathFromUtf8(material) / platform::PathFromUtf8(name);
         if (!IsRealFolder(path.parent_path()) || !IsRealFile(path) || isSource(path))
             continue;
         lines.push_back("D\t" + material + "/" + name);
@@ -640,7 +643,7 @@ bool PackageWriter::stagePackageFiles(const SaveScope& scope, const XmlDocument&
 
     std::vector<fs::path> files;
     for (const JournalPlace& p : journal_.places)
-        files.push_back(staging.path() / util::PathFromUtf8(p.staged));
+        files.push_back(staging.path() / platform::PathFromUtf8(p.staged));
     files.push_back(staging.path() / kJournalName);
     if (!platform::SyncAll(files, {staging.path()}))
         return failWrite(SaveProblem::FlushFailed);
@@ -714,8 +717,8 @@ bool PackageWriter::place(const SaveScope& scope, std::size_t i, bool backedUp) 
                 return failWrite(SaveProblem::FlushFailed);
         } else {
             error.clear();
-            const fs::path target = folder.path() / util::PathFromUtf8(name);
-            const fs::path backup = staging.path() / util::PathFromUtf8(p.backup);
+            const fs::path target = folder.path() / platform::PathFromUtf8(name);
+            const fs::path backup = staging.path() / platform::PathFromUtf8(p.backup);
             const platform::CopyResult copy =
                 platform::CopyFileData(target, backup, request_.chunkBytes);
             if (!copy.ok() || !staging.syncFile(p.backup) || !staging.sync()) {
@@ -862,7 +865,7 @@ SaveOutcome PackageWriter::run() {
         if (const std::size_t slash = journal_.places[i].target.find('/');
             slash != std::string::npos)
             folders.insert(folder_ /
-                           util::PathFromUtf8(journal_.places[i].target.substr(0, slash)));
+                           platform::PathFromUtf8(journal_.places[i].target.substr(0, slash)));
     if (!platform::SyncAll({}, {folders.begin(), folders.end()})) {
         failWrite(SaveProblem::FlushFailed);
         return rolledBack(scope);

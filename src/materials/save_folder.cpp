@@ -27,7 +27,7 @@ bool AskToRemoveForeignLock(const platform::LockHolder& holder, const std::strin
     return platform::CurrentPrompter().message(
                ForeignLockQuestion(holder, folder), "提示", platform::MsgIcon::Question,
                platform::MsgButtons::YesNo) == platform::MsgAnswer::Yes &&
-           platform::RemoveLockFile(util::PathFromUtf8(folder) / kPackageLockName);
+           platform::RemoveLockFile(platform::PathFromUtf8(folder) / kPackageLockName);
 }
 
 } // namespace
@@ -42,14 +42,14 @@ void RepairAndTell(const std::string& folder) {
 }
 
 std::string ForeignFolderQuestion(const std::string& folder) {
-    const fs::path path = util::PathFromUtf8(folder);
+    const fs::path path = platform::PathFromUtf8(folder);
     std::error_code error;
     if (folder.empty() || !fs::is_directory(path, error) ||
         platform::IsRealFile(path / kStoredCopyName))
         return {};
     bool foreign = false;
     for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = util::PathToUtf8(it->path().filename());
+        const std::string name = platform::PathToUtf8(it->path().filename());
         if (!IsProgramEntryName(name))
             foreign = true;
     }
@@ -85,7 +85,7 @@ SaveOutcome SaveFolder(SaveObserver* observer) {
         platform::Notify(repaired, "提示", platform::MsgIcon::Exclamation);
     switch (outcome.status) {
     case SaveStatus::Unreadable:
-        platform::Notify("XML文件不存在-" + util::PathToUtf8(StoredCopyPath(folder)), "提示",
+        platform::Notify("XML文件不存在-" + platform::PathToUtf8(StoredCopyPath(folder)), "提示",
                          platform::MsgIcon::Exclamation);
         break;
     case SaveStatus::FolderNotWritable:
@@ -122,14 +122,15 @@ bool makeFjqd(const std::string& listPath, const std::string& manifestPath) {
                                             platform::MsgButtons::Ok);
         return false;
     }
-    const fs::path folder = util::PathFromUtf8(GetParentFolder(manifestPath));
+    const fs::path folder = platform::PathFromUtf8(GetParentFolder(manifestPath));
     const std::string text =
         ListHead(DefaultSummary()) +
         ListedFiles(doc, [&folder](const std::string& material, const std::string& name) {
-            return platform::IsRealFile(folder / util::PathFromUtf8(material) /
-                                        util::PathFromUtf8(name));
+            return platform::IsRealFile(folder / platform::PathFromUtf8(material) /
+                                        platform::PathFromUtf8(name));
         });
-    return !platform::WriteFileDurably(util::PathFromUtf8(listPath), platform::GbkTextBytes(text));
+    return !platform::WriteFileDurably(platform::PathFromUtf8(listPath),
+                                       platform::GbkTextBytes(text));
 }
 
 void saveStoragePath() {

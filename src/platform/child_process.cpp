@@ -17,7 +17,7 @@
 #endif
 #endif
 
-namespace jet {
+namespace platform {
 
 bool ApplyMemoryLimit(std::size_t megabytes) {
 #if defined(QUILLOR_HAS_RLIMIT)
@@ -54,4 +54,4 @@ void ClearProcessEnvironment(const std::string& name) {
 #endif
 }
 
-} // namespace jet
+} // namespace platform

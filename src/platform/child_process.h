@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-namespace jet {
+namespace platform {
 
 // Caps the address space of this process, so that a damaged file cannot make
 // libmdb allocate without bound; also turns off core dumps. Returns false when
@@ -16,4 +16,4 @@ bool ApplyMemoryLimit(std::size_t megabytes);
 void SetProcessEnvironment(const std::string& name, const std::string& value);
 void ClearProcessEnvironment(const std::string& name);
 
-} // namespace jet
+} // namespace platform

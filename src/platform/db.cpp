@@ -109,7 +109,8 @@ void Bind(sqlite3_stmt* stmt, int index, const Value& value) {
 // is run as it is, read-only).
 std::optional<std::string> WithRowId(const std::string& sql) {
     std::size_t start = sql.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos || !util::EqualsIgnoreAsciiCase(sql.substr(start, 6), "select"))
+    if (start == std::string::npos ||
+        !platform::EqualsIgnoreAsciiCase(sql.substr(start, 6), "select"))
         return std::nullopt;
     std::size_t first = sql.find_first_not_of(" \t\r\n", start + 6);
     if (first == std::string::npos || first == start + 6)
@@ -123,7 +124,7 @@ bool IsConnectionKeyword(const std::string& part) {
         return false;
     const std::string key = part.substr(0, eq);
     for (const char* known : {"Driver", "Dbq", "DefaultDir", "Uid", "Pwd"})
-        if (util::EqualsIgnoreAsciiCase(key, known))
+        if (platform::EqualsIgnoreAsciiCase(key, known))
             return true;
     return false;
 }
@@ -147,7 +148,7 @@ std::string ParameterOf(const std::string& connectionString, const std::string& 
         if (value)
             break;
         const std::size_t eq = part.find('=');
-        if (util::EqualsIgnoreAsciiCase(part.substr(0, eq), key))
+        if (platform::EqualsIgnoreAsciiCase(part.substr(0, eq), key))
             value = part.substr(eq + 1);
     }
     return value.value_or(std::string());
@@ -225,7 +226,7 @@ struct Connection::StatementClock {
 
     void start() { deadline = std::chrono::steady_clock::now() + StatementTimeLimit(); }
     // SQLite's progress handler: non-zero cuts the running statement off.
-    static int Check(void* self) {
+    static int PastDeadline(void* self) {
         return std::chrono::steady_clock::now() > static_cast<StatementClock*>(self)->deadline;
     }
 };
@@ -252,22 +253,22 @@ void Connection::Open(const std::string&, const std::string&) {
     const std::string folder = ParameterOf(ConnectionString, "DefaultDir");
     if (file.empty())
         throw DbError("connection string names no database file");
-    std::filesystem::path path = util::PathFromUtf8(file);
+    std::filesystem::path path = platform::PathFromUtf8(file);
     if (path.is_relative() && !folder.empty())
-        path = util::PathFromUtf8(folder) / path;
+        path = platform::PathFromUtf8(folder) / path;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
-        throw DbError("database file not found: " + util::PathToUtf8(path));
+        throw DbError("database file not found: " + platform::PathToUtf8(path));
     // A file that is not one of ours is refused before SQLite sees it, so it is
     // never written to (SQLite would take an empty file as an empty database).
     if (!HasSqliteHeader(path))
-        throw DbError("not a template database: " + util::PathToUtf8(path));
+        throw DbError("not a template database: " + platform::PathToUtf8(path));
     sqlite3* raw = nullptr;
     const int rc =
-        sqlite3_open_v2(util::PathToUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_open_v2(platform::PathToUtf8(path).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, Closer> db(raw);
     if (rc != SQLITE_OK)
-        ThrowSqlite(raw, "cannot open " + util::PathToUtf8(path));
+        ThrowSqlite(raw, "cannot open " + platform::PathToUtf8(path));
     sqlite3_busy_timeout(raw, 2000);
     // The file comes from elsewhere: its schema is data, never code. Defensive
     // mode forbids what could corrupt it on purpose; an untrusted schema lets
@@ -275,21 +276,22 @@ void Connection::Open(const std::string&, const std::string&) {
     int set = 0;
     if (sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, &set) != SQLITE_OK || set != 1 ||
         sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &set) != SQLITE_OK || set != 0)
-        throw DbError("cannot open " + util::PathToUtf8(path) + " defensively");
+        throw DbError("cannot open " + platform::PathToUtf8(path) + " defensively");
     // A damaged or crafted page must not make SQLite read past a cell, and no
     // value may be larger than the program can use: SQLite refuses a longer
     // one before it allocates it (a TEXT value measured with length() stops
     // at its first NUL, so sizes alone are no bound).
     sqlite3_limit(raw, SQLITE_LIMIT_LENGTH, kMaxLengthBytes);
     if (sqlite3_exec(raw, "pragma cell_size_check=on", nullptr, nullptr, nullptr) != SQLITE_OK)
-        ThrowSqlite(raw, "cannot open " + util::PathToUtf8(path));
+        ThrowSqlite(raw, "cannot open " + platform::PathToUtf8(path));
     auto clock = std::make_shared<StatementClock>();
-    sqlite3_progress_handler(raw, kProgressInstructions, &StatementClock::Check, clock.get());
+    sqlite3_progress_handler(raw, kProgressInstructions, &StatementClock::PastDeadline,
+                             clock.get());
     clock->start();
     // Reading the schema proves the file is a readable database.
     Statement schema = Prepare(raw, "select count(*) from sqlite_master");
     if (sqlite3_step(schema.get()) != SQLITE_ROW)
-        ThrowSqlite(raw, "cannot read " + util::PathToUtf8(path));
+        ThrowSqlite(raw, "cannot read " + platform::PathToUtf8(path));
     schema.reset();
     handle_ = std::move(db);
     path_ = path;
@@ -445,7 +447,7 @@ Field Recordset::Fields(int index) {
 Field Recordset::Fields(const std::string& name) {
     requireOpen();
     for (std::size_t c = 0; c < rows_->names.size(); ++c)
-        if (util::EqualsIgnoreAsciiCase(rows_->names[c], name))
+        if (platform::EqualsIgnoreAsciiCase(rows_->names[c], name))
             return Field(this, static_cast<int>(c));
     throw DbError("no such column: " + name);
 }
@@ -525,13 +527,13 @@ void BinaryStream::SaveToFile(const std::filesystem::path& path, bool overwrite)
         throw DbError("stream is not open");
     std::error_code ec;
     if (!overwrite && std::filesystem::exists(path, ec))
-        throw DbError("file exists: " + util::PathToUtf8(path));
+        throw DbError("file exists: " + platform::PathToUtf8(path));
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes_.data()),
               static_cast<std::streamsize>(bytes_.size()));
     out.close();
     if (!out)
-        throw DbError("cannot write " + util::PathToUtf8(path));
+        throw DbError("cannot write " + platform::PathToUtf8(path));
 }
 
 void BinaryStream::Close() {

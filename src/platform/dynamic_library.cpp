@@ -16,7 +16,7 @@ DynamicLibrary::DynamicLibrary(std::initializer_list<const char*> names)
 DynamicLibrary::DynamicLibrary(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
 #ifdef _WIN32
-        const std::wstring wide = util::PathFromUtf8(name).wstring();
+        const std::wstring wide = platform::PathFromUtf8(name).wstring();
         handle_ = reinterpret_cast<void*>(LoadLibraryW(wide.c_str()));
         if (handle_)
             return;

@@ -71,8 +71,8 @@ std::string Utf8ToGbkLossless(std::string_view utf8) {
     if (auto whole = Utf8ToGbk(utf8))
         return *whole;
     std::string out;
-    for (char32_t ch : util::ToU32(utf8)) {
-        const std::string one = util::ToUtf8(ch);
+    for (char32_t ch : platform::ToU32(utf8)) {
+        const std::string one = platform::ToUtf8(ch);
         if (auto gbk = Convert("GBK", "UTF-8", one))
             out += *gbk;
         else if (auto gb18030 = Convert("GB18030", "UTF-8", one))
@@ -103,7 +103,7 @@ std::string DecodeReplacing(std::string_view bytes, const char* encoding, WidthA
             out += *piece;
             i += width;
         } else {
-            out += util::ToUtf8(char32_t{0xFFFD});
+            out += platform::ToUtf8(char32_t{0xFFFD});
             ++i;
         }
     }
@@ -151,8 +151,8 @@ std::string GbkTextBytes(std::string_view utf8Text) {
     if (auto whole = Utf8ToGb18030(withCrLf)) {
         bytes = std::move(*whole);
     } else {
-        for (char32_t ch : util::ToU32(withCrLf))
-            bytes += Utf8ToGb18030(util::ToUtf8(ch)).value_or("?");
+        for (char32_t ch : platform::ToU32(withCrLf))
+            bytes += Utf8ToGb18030(platform::ToUtf8(ch)).value_or("?");
     }
     return bytes;
 }

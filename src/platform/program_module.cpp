@@ -41,7 +41,7 @@ std::unique_ptr<DynamicLibrary> OpenModule(const std::string& name,
     std::vector<std::string> files;
     for (const std::filesystem::path& place :
          {folder.empty() ? here : folder, here.parent_path() / "lib" / "quillor"})
-        files.push_back(util::PathToUtf8(place / (name + kModuleSuffix)));
+        files.push_back(platform::PathToUtf8(place / (name + kModuleSuffix)));
     auto module = std::make_unique<DynamicLibrary>(files);
     if (!module->loaded())
         std::fprintf(stderr, "quillor: the module %s cannot be opened: %s\n", name.c_str(),

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-namespace platform {
-
+// The printer adaptor of the twip layer; the prompter only passes it on.
+namespace twip {
 class Printer;
+}
+
+namespace platform {
 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -29,9 +32,9 @@ struct FileDialogRequest {
 // (`print`, the window's own print action) or saves it as a PDF file.
 struct PreviewRequest {
     std::string title;
-    std::string pdfName;        // proposed name of the PDF file
-    Printer* printer = nullptr; // the printer "打 印" uses; null: the default one
-    std::function<bool(Printer&)> draw;
+    std::string pdfName;              // proposed name of the PDF file
+    twip::Printer* printer = nullptr; // the printer "打 印" uses; null: the default one
+    std::function<bool(twip::Printer&)> draw;
     std::function<void()> print;
 };
 
@@ -57,7 +60,7 @@ class Prompter {
     // The printer set-up dialog for `printer` (which printer, paper,
     // orientation); what the user chooses stays with that printer object.
     // False when the user cancelled. Without a dialog: cancelled.
-    virtual bool printerSetup(Printer& printer) {
+    virtual bool printerSetup(twip::Printer& printer) {
         (void)printer;
         return false;
     }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace util {
+namespace platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -103,8 +103,14 @@ std::string AsciiUpper(std::string text) {
     return text;
 }
 
+std::string AsciiLower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return text;
+}
+
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && AsciiUpper(std::string(a)) == AsciiUpper(std::string(b));
 }
 
-} // namespace util
+} // namespace platform

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace util {
+namespace platform {
 
 // Invalid bytes decode to U+FFFD so no input can make the conversion fail.
 std::u32string ToU32(std::string_view utf8);
@@ -19,6 +19,7 @@ std::string PathToUtf8(const std::filesystem::path& path);
 
 // ASCII-only case folding; Chinese and other characters stay as they are.
 std::string AsciiUpper(std::string text);
+std::string AsciiLower(std::string text);
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
-} // namespace util
+} // namespace platform

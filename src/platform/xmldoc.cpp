@@ -3,6 +3,7 @@
 #include "platform/durable_file.h"
 
 #include "platform/file_read.h"
+#include "platform/utf8.h"
 
 #include <iconv.h>
 #include <libxml/SAX2.h>
@@ -99,16 +100,6 @@ std::string FromXc(const xmlChar* text) {
 std::string TakeXc(xmlChar* text) {
     XmlCharPtr owned(text);
     return FromXc(owned.get());
-}
-
-std::filesystem::path Utf8ToPath(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string PathToUtf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
 bool IsXmlChar(char32_t c) {
@@ -255,21 +246,13 @@ XmlError Classify(const xmlError* error) {
     }
 }
 
-std::string UpperAscii(const char* text) {
-    std::string upper = text ? text : "";
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 // A byte order mark settles the encoding; a declaration that names another one
 // makes the file contradict itself (a fatal error in XML), and libxml2 would
 // read it one way or the other without a word.
 bool BomContradictsDeclaration(const std::string& bytes, const char* declared) {
     if (declared == nullptr)
         return false;
-    const std::string name = UpperAscii(declared);
+    const std::string name = AsciiUpper(declared);
     if (bytes.starts_with("\xEF\xBB\xBF"))
         return name != "UTF-8" && name != "UTF8";
     if (bytes.starts_with("\xFF\xFE"))
@@ -298,7 +281,7 @@ XmlError FromReadFailure(ReadFailure failure) {
 // ---- writing GB2312 ----
 
 bool IsGb2312Name(const char* name) {
-    return UpperAscii(name) == "GB2312";
+    return AsciiUpper(name ? name : "") == "GB2312";
 }
 
 struct IconvCloser {
@@ -870,7 +853,7 @@ std::string XmlDocument::errorText() const {
 }
 
 bool XmlDocument::load(const std::string& utf8Path) {
-    return load(Utf8ToPath(utf8Path));
+    return load(PathFromUtf8(utf8Path));
 }
 
 namespace {
@@ -993,7 +976,7 @@ bool XmlDocument::serialize(std::string& text) const {
 }
 
 bool XmlDocument::save(const std::string& utf8Path) const {
-    return save(Utf8ToPath(utf8Path));
+    return save(PathFromUtf8(utf8Path));
 }
 
 XmlNode XmlDocument::documentElement() const {

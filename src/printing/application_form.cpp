@@ -88,7 +88,7 @@ ApplicantType ApplicantTypeOf(const std::string& stored) {
 }
 
 std::array<bool, kReceiptWays> ReceiptWays(const std::string& stored) {
-    const std::u32string ways = util::ToU32(stored.empty() ? "00000" : stored);
+    const std::u32string ways = platform::ToU32(stored.empty() ? "00000" : stored);
     std::array<bool, kReceiptWays> ticked{};
     for (std::size_t k = 0; k < ticked.size() && k < ways.size(); ++k)
         ticked[k] = ways[k] == U'1';

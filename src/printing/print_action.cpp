@@ -31,7 +31,7 @@ class BusyScope {
     const BusyPointer& busy_;
 };
 
-std::string PrinterName(const platform::Printer& printer) {
+std::string PrinterName(const twip::Printer& printer) {
     const std::string name = printer.deviceName();
     return name.empty() ? "系统默认打印机" : name;
 }
@@ -42,7 +42,7 @@ std::string WithReason(const std::string& text, const std::string& reason) {
 
 // What the print system said of the job, when it is more than "sent": true
 // when it did not print (a message has been shown).
-bool ReportJob(const platform::Printer& printer) {
+bool ReportJob(const twip::Printer& printer) {
     using Outcome = platform::JobReport::Outcome;
     const platform::JobReport job = printer.lastJob();
     const std::string name = PrinterName(printer);
@@ -80,17 +80,17 @@ const char* const kNoPrinterText = "系统中没有安装打印机，因此无�
                                    "也可以点击“预 览”，在预览窗口中将页面保存为PDF文件。";
 #endif
 
-bool IsA4PortraitPage(const platform::Printer& printer) {
+bool IsA4PortraitPage(const twip::Printer& printer) {
     return printer.pageWidth() >= kTwipsPerMm * kMinPageWidthMm &&
            printer.pageHeight() >= kTwipsPerMm * kMinPageHeightMm;
 }
 
-bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+bool PrintForm(twip::Printer& printer, const std::vector<PrintControl*>& windowControls,
                int containerIndex, float scaleY, const BusyPointer& busy) {
     return PrintFormPages(printer, windowControls, containerIndex, scaleY, 1, {}, busy) > 0;
 }
 
-int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+int PrintFormPages(twip::Printer& printer, const std::vector<PrintControl*>& windowControls,
                    int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
                    const BusyPointer& busy) {
     if (PrinterCount == 0) {
@@ -112,10 +112,10 @@ int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>&
     return DrawFormPages(printer, windowControls, containerIndex, scaleY, pageCount, prepare, busy);
 }
 
-int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+int DrawFormPages(twip::Printer& printer, const std::vector<PrintControl*>& windowControls,
                   int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
                   const BusyPointer& busy) {
-    SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
+    SetPrinterPage(printer, twip::PaperA4, twip::OrientationPortrait);
     if (!IsA4PortraitPage(printer)) {
         platform::Notify(kWrongPageText, "错误", platform::MsgIcon::Exclamation);
         return 0;
@@ -123,7 +123,7 @@ int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& 
     BusyScope busyPointer(busy);
     try {
         printer.startDoc();
-    } catch (const platform::PrinterError&) {
+    } catch (const twip::PrinterError&) {
         platform::Notify("打印机【" + PrinterName(printer) + "】无法开始打印作业，未能打印。",
                          "错误", platform::MsgIcon::Exclamation);
         return 0;

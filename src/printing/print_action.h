@@ -31,14 +31,14 @@ using BusyPointer = std::function<void(bool busy)>;
 // afterwards a job the queue did not take or gave up is reported as not
 // printed ("错误", false), one held at a stopped printer with
 // "打印作业已送到打印机，但打印机已停止：…" ("提示"; it counts as printed).
-bool PrintForm(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+bool PrintForm(twip::Printer& printer, const std::vector<PrintControl*>& windowControls,
                int containerIndex, float scaleY, const BusyPointer& busy = {});
 
 // The same for a window whose content runs over `pageCount` pages of one job
 // (`prepare` fills the controls for each page). Returns the number of pages
 // printed: 0 after one of the two messages, fewer than pageCount when the
 // printer could not start a further page.
-int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+int PrintFormPages(twip::Printer& printer, const std::vector<PrintControl*>& windowControls,
                    int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
                    const BusyPointer& busy = {});
 
@@ -46,11 +46,11 @@ int PrintFormPages(platform::Printer& printer, const std::vector<PrintControl*>&
 // system has a printer at all or whether it takes jobs: the page check (A4
 // portrait, "错误" message otherwise), the pages and what became of the job. The preview and PDF
 // output draw with it, so they show exactly what "打 印" prints. Returns the number of pages drawn.
-int DrawFormPages(platform::Printer& printer, const std::vector<PrintControl*>& windowControls,
+int DrawFormPages(twip::Printer& printer, const std::vector<PrintControl*>& windowControls,
                   int containerIndex, float scaleY, int pageCount, const PreparePage& prepare,
                   const BusyPointer& busy = {});
 
 // Whether the printer's sheet is at least A4 portrait (209 × 296 mm).
-bool IsA4PortraitPage(const platform::Printer& printer);
+bool IsA4PortraitPage(const twip::Printer& printer);
 
 } // namespace printing

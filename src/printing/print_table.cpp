@@ -77,11 +77,11 @@ std::vector<std::string> SplitLines(const std::string& text) {
     }
 }
 
-void ShrinkFont(platform::Printer& target, double step) {
+void ShrinkFont(twip::Printer& target, double step) {
     double before = target.fontSize();
     target.setFontSize(before - step);
     if (!(target.fontSize() < before)) // a device that clamps sizes would loop for ever
-        throw platform::PrinterError("font size cannot be lowered");
+        throw twip::PrinterError("font size cannot be lowered");
 }
 
 struct Wrapped {
@@ -90,7 +90,7 @@ struct Wrapped {
     int lines = 0;
 };
 
-Wrapped WrapByCharacter(platform::Printer& target, const std::string& text, double boxWidth) {
+Wrapped WrapByCharacter(twip::Printer& target, const std::string& text, double boxWidth) {
     Wrapped out;
     std::string line;
     double lineWidth = 0;
@@ -187,7 +187,7 @@ PrintTag ReadTag(const PrintControl& c) {
     return ReadOr([&] { return EffectivePrintTag(c.tag(), c.visible()); }, PrintTag{});
 }
 
-void ApplyFontCodes(platform::Printer& target, const PrintControl& c, const PrintTag& tag) {
+void ApplyFontCodes(twip::Printer& target, const PrintControl& c, const PrintTag& tag) {
     if (tag.fontName)
         TryStep([&] { target.setFontName(*tag.fontName); });
     if (tag.fontSize)
@@ -196,14 +196,14 @@ void ApplyFontCodes(platform::Printer& target, const PrintControl& c, const Prin
         TryStep([&] { target.setFontBold(!c.fontBold()); });
 }
 
-void SetControlFont(platform::Printer& target, const PrintControl& c, const std::string& name,
+void SetControlFont(twip::Printer& target, const PrintControl& c, const std::string& name,
                     double sizeFactor, bool useBold) {
     TryStep([&] { target.setFontName(name.empty() ? c.fontName() : name); });
     TryStep([&] { target.setFontSize(c.fontSize() * sizeFactor); });
     TryStep([&] { target.setFontBold(useBold && c.fontBold()); });
 }
 
-void PrintAt(platform::Printer& target, double x, double y, const std::string& text) {
+void PrintAt(twip::Printer& target, double x, double y, const std::string& text) {
     if (text.empty())
         return;
     TryStep([&] {
@@ -214,7 +214,7 @@ void PrintAt(platform::Printer& target, double x, double y, const std::string& t
 }
 
 // Prints wrapped text line by line; centred text is centred under the first line.
-void PrintLines(platform::Printer& target, double x, double y, const std::string& wrapped,
+void PrintLines(twip::Printer& target, double x, double y, const std::string& wrapped,
                 Alignment alignment) {
     auto lines = SplitLines(wrapped);
     double lineHeight = ReadOr([&] { return target.textHeight("中"); }, 0.0);
@@ -229,7 +229,7 @@ void PrintLines(platform::Printer& target, double x, double y, const std::string
 
 // Fits the text into the control's scaled box and prints it; gives up on the
 // text when it cannot be fitted.
-void PrintFitted(platform::Printer& target, const PrintControl& c, std::string text,
+void PrintFitted(twip::Printer& target, const PrintControl& c, std::string text,
                  Alignment alignment, VerticalAlignment vertical, bool asOneLine) {
     TryStep([&] {
         Box box = ReadBox(c);
@@ -251,7 +251,7 @@ void PrintFitted(platform::Printer& target, const PrintControl& c, std::string t
 
 // Distributes the characters evenly over the box width, one character cell
 // being as wide as the font is high.
-void PrintSpread(platform::Printer& target, const PrintControl& c, const std::string& text) {
+void PrintSpread(twip::Printer& target, const PrintControl& c, const std::string& text) {
     TryStep([&] {
         auto chars = SplitChars(RemoveBlanks(text));
         if (chars.empty())
@@ -267,7 +267,7 @@ void PrintSpread(platform::Printer& target, const PrintControl& c, const std::st
     });
 }
 
-void PrintUnderline(platform::Printer& target, const PrintControl& c, int extra) {
+void PrintUnderline(twip::Printer& target, const PrintControl& c, int extra) {
     TryStep([&] {
         Box box = ReadBox(c);
         int y = PageY(box.top + box.height);
@@ -279,7 +279,7 @@ Alignment ReadAlignment(const PrintControl& c) {
     return ReadOr([&] { return c.alignment(); }, Alignment::Left);
 }
 
-void PrintTextBox(platform::Printer& target, PrintControl& c) {
+void PrintTextBox(twip::Printer& target, PrintControl& c) {
     PrintTag tag = ReadTag(c);
     SetControlFont(target, c, {}, kFontEnlargement, true);
     ApplyFontCodes(target, c, tag);
@@ -302,7 +302,7 @@ void PrintTextBox(platform::Printer& target, PrintControl& c) {
         PrintUnderline(target, c, tag.underlineLong ? kLongUnderline : 0);
 }
 
-void PrintLabel(platform::Printer& target, PrintControl& c) {
+void PrintLabel(twip::Printer& target, PrintControl& c) {
     std::string caption = ReadOr([&] { return c.text(); }, std::string());
     bool visible = ReadOr([&] { return c.visible(); }, true);
     std::string rawTag = ReadOr([&] { return c.tag(); }, std::string());
@@ -336,7 +336,7 @@ std::string ComboText(const PrintControl& c, const PrintTag& tag) {
     return TrimSpaces(text);
 }
 
-void PrintComboBox(platform::Printer& target, PrintControl& c) {
+void PrintComboBox(twip::Printer& target, PrintControl& c) {
     PrintTag tag = ReadTag(c);
     SetControlFont(target, c, "宋体", 1.0, false);
     ApplyFontCodes(target, c, tag);
@@ -345,7 +345,7 @@ void PrintComboBox(platform::Printer& target, PrintControl& c) {
     PrintFitted(target, c, text, Alignment::Left, VerticalAlignment::Middle, true);
 }
 
-void PrintMarkedCaption(platform::Printer& target, const PrintControl& c, const char* on,
+void PrintMarkedCaption(twip::Printer& target, const PrintControl& c, const char* on,
                         const char* off) {
     SetControlFont(target, c, "宋体", 1.0, false);
     TryStep([&] {
@@ -354,7 +354,7 @@ void PrintMarkedCaption(platform::Printer& target, const PrintControl& c, const 
     });
 }
 
-void PrintText(platform::Printer& target, PrintControl& c) {
+void PrintText(twip::Printer& target, PrintControl& c) {
     switch (c.kind()) {
     case ControlKind::TextBox:
         PrintTextBox(target, c);
@@ -376,7 +376,7 @@ void PrintText(platform::Printer& target, PrintControl& c) {
     }
 }
 
-void PrintRuling(platform::Printer& target, const PrintControl& c) {
+void PrintRuling(twip::Printer& target, const PrintControl& c) {
     if (c.kind() == ControlKind::Line) {
         target.line(PageX(c.x1()), PageY(c.y1()), PageX(c.x2()), PageY(c.y2()));
     } else if (c.kind() == ControlKind::Shape) {
@@ -435,7 +435,7 @@ int BoxHeight(double height) {
     return Round(Scaled(PageScaleY, height));
 }
 
-int FitText(platform::Printer& target, double boxWidth, double boxHeight, double& xOffset,
+int FitText(twip::Printer& target, double boxWidth, double boxHeight, double& xOffset,
             double& yOffset, std::string& text, Alignment horizontal, VerticalAlignment vertical,
             double& fontSize) {
     Wrapped wrapped;
@@ -485,12 +485,12 @@ int FitText(platform::Printer& target, double boxWidth, double boxHeight, double
     return wrapped.lines;
 }
 
-void PrintControls(platform::Printer& target, const std::vector<PrintControl*>& controls,
+void PrintControls(twip::Printer& target, const std::vector<PrintControl*>& controls,
                    const std::string& containerName, int containerIndex) {
     PrintControlPages(target, controls, containerName, containerIndex, 1, {});
 }
 
-int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*>& controls,
+int PrintControlPages(twip::Printer& target, const std::vector<PrintControl*>& controls,
                       const std::string& containerName, int containerIndex, int pageCount,
                       const PreparePage& prepare) {
     if (!TryStep([&] { target.startDoc(); }))
@@ -518,7 +518,7 @@ int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*
     return ended ? printed : 0; // a job that did not end never reached the printer
 }
 
-void SetPrinterPage(platform::Printer& target, int paperSize, int orientation) {
+void SetPrinterPage(twip::Printer& target, int paperSize, int orientation) {
     if (PrinterCount == 0)
         return;
     TryStep([&] {

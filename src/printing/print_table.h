@@ -33,9 +33,9 @@ enum class VerticalAlignment { Top = 0, Bottom = 1, Middle = 2 };
 // wider than the box, quarter points while the lines are taller than it).
 // Replaces `text` by the wrapped text (each line ended by CR LF), adds the
 // alignment offsets to xOffset and yOffset, sets fontSize to the final size and
-// returns the number of lines. Throws platform::PrinterError when the font
+// returns the number of lines. Throws twip::PrinterError when the font
 // cannot be made small enough for a single character.
-int FitText(platform::Printer& target, double boxWidth, double boxHeight, double& xOffset,
+int FitText(twip::Printer& target, double boxWidth, double boxHeight, double& xOffset,
             double& yOffset, std::string& text, Alignment horizontal, VerticalAlignment vertical,
             double& fontSize);
 
@@ -43,7 +43,7 @@ int FitText(platform::Printer& target, double boxWidth, double boxHeight, double
 // has the name `containerName` (ignoring case) and the index `containerIndex`
 // in its control array onto one page, then ends the job. A step that fails is
 // skipped; the job is always ended and every control keeps its geometry.
-void PrintControls(platform::Printer& target, const std::vector<PrintControl*>& controls,
+void PrintControls(twip::Printer& target, const std::vector<PrintControl*>& controls,
                    const std::string& containerName, int containerIndex);
 
 // Called before each page of a job of several pages with the page number
@@ -55,12 +55,12 @@ using PreparePage = std::function<void(int page)>;
 // job is ended once. Returns the number of pages printed; printing stops
 // early when the printer cannot start a further page (the rest would be
 // drawn over the page before).
-int PrintControlPages(platform::Printer& target, const std::vector<PrintControl*>& controls,
+int PrintControlPages(twip::Printer& target, const std::vector<PrintControl*>& controls,
                       const std::string& containerName, int containerIndex, int pageCount,
                       const PreparePage& prepare);
 
 // Sets paper size and orientation, each only when it differs; a refusal is
 // ignored. Does nothing when the system has no printer.
-void SetPrinterPage(platform::Printer& target, int paperSize, int orientation);
+void SetPrinterPage(twip::Printer& target, int paperSize, int orientation);
 
 } // namespace printing

@@ -11,9 +11,9 @@ namespace {
 // Portrait sheet sizes in twips.
 const std::map<int, std::pair<double, double>>& Sheets() {
     static const std::map<int, std::pair<double, double>> sheets = {
-        {platform::PaperLetter, {12240, 15840}}, {platform::PaperA3, {16838, 23811}},
-        {platform::PaperA4, {11906, 16838}},     {platform::PaperA5, {8391, 11906}},
-        {platform::PaperB5, {10319, 14572}},
+        {twip::PaperLetter, {12240, 15840}}, {twip::PaperA3, {16838, 23811}},
+        {twip::PaperA4, {11906, 16838}},     {twip::PaperA5, {8391, 11906}},
+        {twip::PaperB5, {10319, 14572}},
     };
     return sheets;
 }
@@ -24,13 +24,13 @@ RecordingPrinter::RecordingPrinter() = default;
 
 void RecordingPrinter::setPaperSize(int code) {
     if (locked || !Sheets().count(code))
-        throw platform::PrinterError("paper size refused");
+        throw twip::PrinterError("paper size refused");
     paper_ = code;
 }
 
 void RecordingPrinter::setOrientation(int code) {
-    if (locked || (code != platform::OrientationPortrait && code != platform::OrientationLandscape))
-        throw platform::PrinterError("orientation refused");
+    if (locked || (code != twip::OrientationPortrait && code != twip::OrientationLandscape))
+        throw twip::PrinterError("orientation refused");
     orientation_ = code;
 }
 
@@ -41,12 +41,12 @@ void RecordingPrinter::forcePage(int paper, int orientation) {
 
 double RecordingPrinter::pageWidth() const {
     auto [w, h] = Sheets().at(paper_);
-    return orientation_ == platform::OrientationLandscape ? h : w;
+    return orientation_ == twip::OrientationLandscape ? h : w;
 }
 
 double RecordingPrinter::pageHeight() const {
     auto [w, h] = Sheets().at(paper_);
-    return orientation_ == platform::OrientationLandscape ? w : h;
+    return orientation_ == twip::OrientationLandscape ? w : h;
 }
 
 std::vector<PrintedText> RecordingPrinter::visibleTexts() const {
@@ -64,7 +64,7 @@ const PrintedText& RecordingPrinter::find(const std::string& text) const {
     throw std::out_of_range("not printed: " + text);
 }
 
-double RecordingPrinter::measureWidth(const platform::PrinterFont& font,
+double RecordingPrinter::measureWidth(const twip::PrinterFont& font,
                                       const std::string& text) const {
     double em = EmWidth(font.size);
     double width = 0;
@@ -83,15 +83,14 @@ double RecordingPrinter::measureWidth(const platform::PrinterFont& font,
     return width;
 }
 
-double RecordingPrinter::measureHeight(const platform::PrinterFont& font,
-                                       const std::string&) const {
+double RecordingPrinter::measureHeight(const twip::PrinterFont& font, const std::string&) const {
     return EmWidth(font.size) * 1.25;
 }
 
-void RecordingPrinter::drawText(double x, double y, const platform::PrinterFont& font,
+void RecordingPrinter::drawText(double x, double y, const twip::PrinterFont& font,
                                 const std::string& text) {
     if (failingTexts.count(text))
-        throw platform::PrinterError("cannot draw " + text);
+        throw twip::PrinterError("cannot draw " + text);
     texts.push_back({++drawings_, text, x, y, font, pagesStarted});
 }
 

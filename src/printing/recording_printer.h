@@ -21,7 +21,7 @@ struct PrintedText {
     int order = 0; // position among all texts and lines of the printer
     std::string text;
     double x = 0, y = 0;
-    platform::PrinterFont font;
+    twip::PrinterFont font;
     int page = 0; // page of the job it was drawn on, from 0
 };
 
@@ -32,7 +32,7 @@ struct PrintedLine {
     int page = 0;
 };
 
-class RecordingPrinter : public platform::Printer {
+class RecordingPrinter : public twip::Printer {
   public:
     std::vector<PrintedText> texts;
     std::vector<PrintedLine> lines;
@@ -70,18 +70,18 @@ class RecordingPrinter : public platform::Printer {
     static double EmWidth(double points) { return points * 20; }
 
   protected:
-    double measureWidth(const platform::PrinterFont& font, const std::string& text) const override;
-    double measureHeight(const platform::PrinterFont& font, const std::string& text) const override;
-    void drawText(double x, double y, const platform::PrinterFont& font,
+    double measureWidth(const twip::PrinterFont& font, const std::string& text) const override;
+    double measureHeight(const twip::PrinterFont& font, const std::string& text) const override;
+    void drawText(double x, double y, const twip::PrinterFont& font,
                   const std::string& text) override;
     void drawLine(double x1, double y1, double x2, double y2, int drawWidth) override;
     void startJob() override {
         if (refuseJob)
-            throw platform::PrinterError("job refused");
+            throw twip::PrinterError("job refused");
     }
     void finishJob() override {
         if (failEnd)
-            throw platform::PrinterError("job not ended");
+            throw twip::PrinterError("job not ended");
         ++jobsEnded;
         pagesStarted = 0;
     }
@@ -89,8 +89,8 @@ class RecordingPrinter : public platform::Printer {
     void abortJob() override { ++jobsKilled; }
 
   private:
-    int paper_ = platform::PaperA4;
-    int orientation_ = platform::OrientationPortrait;
+    int paper_ = twip::PaperA4;
+    int orientation_ = twip::OrientationPortrait;
     int drawings_ = 0;
 };
 

@@ -53,7 +53,7 @@ std::size_t PageText::characters() const {
     std::size_t n = 0;
     for (const WordLine& line : lines)
         for (const TextWord& word : line.words)
-            n += util::CharCount(word.text);
+            n += platform::CharCount(word.text);
     return n;
 }
 
@@ -101,7 +101,7 @@ std::string TextLayerContent(const PageText& text, double pointsWide, double poi
         out += font + " " + Number(size) + " Tf\n";
         for (std::size_t i = 0; i < line.words.size(); ++i) {
             const TextWord& word = line.words[i];
-            std::u32string chars = util::ToU32(word.text);
+            std::u32string chars = platform::ToU32(word.text);
             if (chars.empty())
                 continue;
             // Up to where the next word starts (Tesseract's boxes of Chinese
@@ -110,7 +110,7 @@ std::string TextLayerContent(const PageText& text, double pointsWide, double poi
             double end = word.right;
             if (i + 1 < line.words.size()) {
                 const TextWord& next = line.words[i + 1];
-                const std::u32string after = util::ToU32(next.text);
+                const std::u32string after = platform::ToU32(next.text);
                 if (!after.empty() && !(IsCjk(chars.back()) && IsCjk(after.front())))
                     chars += U' ';
                 if (next.left > word.left)
@@ -153,9 +153,9 @@ std::string GlyphlessFontPath() {
     std::error_code ignored;
     for (const std::string& folder :
          {TessdataFolder(), std::string("/usr/share/tesseract-ocr/5/tessdata")}) {
-        const std::filesystem::path font = util::PathFromUtf8(folder) / "pdf.ttf";
+        const std::filesystem::path font = platform::PathFromUtf8(folder) / "pdf.ttf";
         if (std::filesystem::is_regular_file(font, ignored))
-            return util::PathToUtf8(font);
+            return platform::PathToUtf8(font);
     }
     return {};
 }

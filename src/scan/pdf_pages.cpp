@@ -14,8 +14,8 @@ std::string WritePdf(const std::vector<PdfPage>& pages, const std::string& path)
         return "缺少程序的PDF组件 quillor-pdfwrite";
     std::string why;
     const std::error_code error = platform::WriteThroughTemporary(
-        util::PathFromUtf8(path), [&](const std::filesystem::path& temporary) {
-            why = write(pages, util::PathToUtf8(temporary));
+        platform::PathFromUtf8(path), [&](const std::filesystem::path& temporary) {
+            why = write(pages, platform::PathToUtf8(temporary));
             return why.empty();
         });
     if (error && why.empty())

@@ -16,8 +16,8 @@ std::string AddTextLayers(const std::string& source, const std::string& target,
         return "缺少程序的PDF组件 quillor-pdfwrite";
     std::string why;
     const std::error_code error = platform::WriteThroughTemporary(
-        util::PathFromUtf8(target), [&](const std::filesystem::path& temporary) {
-            why = add(source, util::PathToUtf8(temporary), pages);
+        platform::PathFromUtf8(target), [&](const std::filesystem::path& temporary) {
+            why = add(source, platform::PathToUtf8(temporary), pages);
             return why.empty();
         });
     if (error && why.empty())

@@ -47,7 +47,7 @@ struct TextRecogniser::Functions {
 OcrSupport CheckOcr(const std::string& module) {
     OcrSupport support;
     std::error_code ignored;
-    const std::filesystem::path data = util::PathFromUtf8(TessdataFolder());
+    const std::filesystem::path data = platform::PathFromUtf8(TessdataFolder());
     const auto has = [&](const char* language) {
         return std::filesystem::is_regular_file(data / (std::string(language) + ".traineddata"),
                                                 ignored);

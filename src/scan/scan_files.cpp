@@ -11,12 +11,12 @@ namespace scan {
 
 std::string ScanFolder(const std::string& dataFolder) {
     const std::filesystem::path folder =
-        util::PathFromUtf8(dataFolder) / util::PathFromUtf8(kScanFolderName);
+        platform::PathFromUtf8(dataFolder) / platform::PathFromUtf8(kScanFolderName);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (!std::filesystem::is_directory(folder, ec))
         return {};
-    return util::PathToUtf8(folder);
+    return platform::PathToUtf8(folder);
 }
 
 std::string ScanFileName(const std::string& folder, const std::string& item,
@@ -41,18 +41,18 @@ std::string ScanFileName(const std::string& folder, const std::string& item,
             base += clean + "-";
     }
     base += stamp + materials::ToStandardName(suffix);
-    const std::filesystem::path dir = util::PathFromUtf8(folder);
+    const std::filesystem::path dir = platform::PathFromUtf8(folder);
     std::string name = base + "." + extension;
     std::error_code ec;
-    for (int n = 2; std::filesystem::exists(dir / util::PathFromUtf8(name), ec); ++n)
+    for (int n = 2; std::filesystem::exists(dir / platform::PathFromUtf8(name), ec); ++n)
         name = base + "(" + std::to_string(n) + ")." + extension;
-    return util::PathToUtf8(dir / util::PathFromUtf8(name));
+    return platform::PathToUtf8(dir / platform::PathFromUtf8(name));
 }
 
 std::string ShrinkPreviewPath(const std::string& finalPath) {
-    const std::filesystem::path p = util::PathFromUtf8(finalPath);
-    return util::PathToUtf8(p.parent_path() /
-                            util::PathFromUtf8("~" + util::PathToUtf8(p.filename())));
+    const std::filesystem::path p = platform::PathFromUtf8(finalPath);
+    return platform::PathToUtf8(p.parent_path() /
+                                platform::PathFromUtf8("~" + platform::PathToUtf8(p.filename())));
 }
 
 namespace {
@@ -74,13 +74,13 @@ bool HasShrinkSuffix(const std::string& stem) {
 
 int RemoveShrinkPreviews(const std::string& dataFolder) {
     const std::filesystem::path folder =
-        util::PathFromUtf8(dataFolder) / util::PathFromUtf8(kScanFolderName);
+        platform::PathFromUtf8(dataFolder) / platform::PathFromUtf8(kScanFolderName);
     std::error_code ec;
     int removed = 0;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        const std::string name = util::PathToUtf8(it->path().filename());
-        const std::string stem = util::PathToUtf8(it->path().stem());
+        const std::string name = platform::PathToUtf8(it->path().filename());
+        const std::string stem = platform::PathToUtf8(it->path().stem());
         std::error_code ignored;
         if (name.rfind('~', 0) == 0 && HasShrinkSuffix(stem) &&
             it->symlink_status(ignored).type() == std::filesystem::file_type::regular &&
@@ -91,14 +91,14 @@ int RemoveShrinkPreviews(const std::string& dataFolder) {
 }
 
 bool IsShrinkCopy(const std::string& path) {
-    const std::filesystem::path p = util::PathFromUtf8(path);
-    return util::PathToUtf8(p.parent_path().filename()) == kScanFolderName &&
-           HasShrinkSuffix(util::PathToUtf8(p.stem()));
+    const std::filesystem::path p = platform::PathFromUtf8(path);
+    return platform::PathToUtf8(p.parent_path().filename()) == kScanFolderName &&
+           HasShrinkSuffix(platform::PathToUtf8(p.stem()));
 }
 
 bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& out) {
     const platform::FileContent content =
-        platform::ReadRegularFile(util::PathFromUtf8(path), std::uintmax_t{1} << 30);
+        platform::ReadRegularFile(platform::PathFromUtf8(path), std::uintmax_t{1} << 30);
     if (!content.ok())
         return false;
     out.assign(content.bytes.begin(), content.bytes.end());

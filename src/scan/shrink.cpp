@@ -20,15 +20,8 @@ namespace {
 constexpr double kA4LongInches = 297 / 25.4;
 constexpr double kA4ShortInches = 210 / 25.4;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool IsPdf(const std::string& path) {
-    return Lower(util::PathFromUtf8(path).extension().string()) == ".pdf";
+    return platform::AsciiLower(platform::PathFromUtf8(path).extension().string()) == ".pdf";
 }
 
 bool WriteAll(const std::filesystem::path& path, const std::vector<std::uint8_t>& data) {
@@ -50,7 +43,7 @@ ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
         return ShrinkFailure(ShrinkStatus::NotSupported, "只能压缩JPEG图片和PDF文件。");
     // Nothing but a regular file is handed to a library (a pipe or a device
     // of that name would never end).
-    if (!platform::IsReadableRegularFile(util::PathFromUtf8(source)))
+    if (!platform::IsReadableRegularFile(platform::PathFromUtf8(source)))
         return ShrinkFailure(ShrinkStatus::Unreadable, "无法读取文件（不是普通文件）：" + source);
     if (IsPdf(source))
         return ShrinkPdf(source, target, o);
@@ -62,7 +55,7 @@ ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
         return r;
     if (o.cancelled())
         return ShrinkFailure(ShrinkStatus::Cancelled, "");
-    if (!WriteAll(util::PathFromUtf8(target), out))
+    if (!WriteAll(platform::PathFromUtf8(target), out))
         return ShrinkFailure(ShrinkStatus::WriteFailed, "无法写入压缩后的文件。");
     return r;
 }
@@ -70,7 +63,7 @@ ShrinkResult ShrinkAny(const std::string& source, const std::string& target,
 } // namespace
 
 bool CanShrink(const std::string& path) {
-    const std::string ext = Lower(util::PathFromUtf8(path).extension().string());
+    const std::string ext = platform::AsciiLower(platform::PathFromUtf8(path).extension().string());
     return ext == ".jpg" || ext == ".jpeg" || ext == ".pdf";
 }
 
@@ -127,8 +120,8 @@ ShrinkResult ShrinkPdf(const std::string& source, const std::string& target,
                              "缺少程序的PDF组件 quillor-pdfwrite，无法压缩PDF文件。");
     ShrinkResult result;
     const std::error_code error = platform::WriteThroughTemporary(
-        util::PathFromUtf8(target), [&](const std::filesystem::path& temporary) {
-            result = shrink(source, util::PathToUtf8(temporary), o);
+        platform::PathFromUtf8(target), [&](const std::filesystem::path& temporary) {
+            result = shrink(source, platform::PathToUtf8(temporary), o);
             return result.ok();
         });
     if (result.ok() && error)
@@ -146,7 +139,7 @@ ShrinkResult ShrinkFile(const std::string& source, const std::string& target,
 }
 
 std::optional<ShrinkEstimate> EstimateShrink(const std::string& path, const ShrinkOptions& o) {
-    if (!CanShrink(path) || !platform::IsReadableRegularFile(util::PathFromUtf8(path)))
+    if (!CanShrink(path) || !platform::IsReadableRegularFile(platform::PathFromUtf8(path)))
         return std::nullopt;
     try {
         if (IsPdf(path)) {

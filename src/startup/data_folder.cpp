@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path DatabaseIn(const fs::path& folder) {
-    return folder / util::PathFromUtf8(kTemplateDatabaseName);
+    return folder / platform::PathFromUtf8(kTemplateDatabaseName);
 }
 
 bool Exists(const fs::path& path) {
@@ -26,7 +26,7 @@ bool Exists(const fs::path& path) {
 
 std::string Named(const fs::path& folder) {
     return folder.empty() ? std::string("（系统没有给出用户数据文件夹）")
-                          : util::PathToUtf8(folder);
+                          : platform::PathToUtf8(folder);
 }
 
 std::string UniqueSuffix() {

@@ -58,7 +58,7 @@ void Fatal(const std::string& text) {
 }
 
 std::string DatabasePathText() {
-    return util::PathToUtf8(ProgramFolder() / util::PathFromUtf8(kTemplateDatabaseName));
+    return platform::PathToUtf8(ProgramFolder() / platform::PathFromUtf8(kTemplateDatabaseName));
 }
 
 std::int16_t ColumnInt16(double number, const char* column) {
@@ -106,7 +106,7 @@ bool DatabaseReady(const StartupHooks& hooks) {
     if (!hooks.prepareDatabase)
         return true;
     try {
-        return hooks.prepareDatabase(util::PathFromUtf8(DatabasePathText()));
+        return hooks.prepareDatabase(platform::PathFromUtf8(DatabasePathText()));
     } catch (const std::exception&) {
         return false;
     }
@@ -181,7 +181,7 @@ std::string UntrustedSchemaProblem() {
                 platform::db::LockType::ReadOnly);
     const auto isProgramTable = [](const std::string& name) {
         for (const char* table : kProgramTables)
-            if (util::EqualsIgnoreAsciiCase(name, table))
+            if (platform::EqualsIgnoreAsciiCase(name, table))
                 return true;
         return false;
     };
@@ -207,7 +207,7 @@ std::string UntrustedSchemaProblem() {
                 words += c;
         // A virtual table has no pages of its own (rootpage 0).
         const auto rootPage = schema.Fields(4).GetValue().toNumber();
-        if (util::AsciiUpper(words).starts_with("CREATEVIRTUALTABLE") || !rootPage ||
+        if (platform::AsciiUpper(words).starts_with("CREATEVIRTUALTABLE") || !rootPage ||
             *rootPage == 0)
             return "模板数据库中的“" + name +
                    "”是虚拟表，不是数据表。虚拟表的内容由数据库扩展模块给出，程序只从数据表"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace platform {
+namespace twip {
 
 void Printer::setFontName(const std::string& name) {
     if (name.empty())
@@ -65,4 +65,4 @@ void Printer::killDoc() {
     abortJob();
 }
 
-} // namespace platform
+} // namespace twip

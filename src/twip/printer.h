@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace platform {
+namespace twip {
 
 class PrinterError : public std::runtime_error {
   public:
@@ -96,11 +96,11 @@ class Printer {
     // Asks the print system whether the device takes a job now: Refused, with
     // the reason, when it does not. A device without a print system to ask
     // has nothing against it (Unknown).
-    virtual JobReport readiness() { return {}; }
+    virtual platform::JobReport readiness() { return {}; }
     // What became of the last job ended with endDoc, looked at shortly after
     // it was handed over (Refused when the print system did not take it:
     // endDoc has thrown then). Unknown for a device without a print system.
-    virtual JobReport lastJob() const { return {}; }
+    virtual platform::JobReport lastJob() const { return {}; }
 
   protected:
     virtual double measureWidth(const PrinterFont& font, const std::string& text) const = 0;
@@ -121,4 +121,4 @@ class Printer {
     int drawWidth_ = 1;
 };
 
-} // namespace platform
+} // namespace twip

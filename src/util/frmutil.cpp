@@ -69,13 +69,13 @@ std::string CleanText(const std::string& text, std::int16_t mode) {
 }
 
 std::int16_t CheckIdNumber(const std::string& text) {
-    std::string cleaned = CleanText(AsciiUpper(text), 1);
+    std::string cleaned = CleanText(platform::AsciiUpper(text), 1);
     ToHalfWidth(cleaned);
-    const std::u32string t = ToU32(cleaned);
+    const std::u32string t = platform::ToU32(cleaned);
     if (t.size() != 18 && t.size() != 15)
         return 1;
     const std::u32string digitsPart = t.size() == 15 ? t : t.substr(0, 15);
-    if (!IsNumericText(ToUtf8(digitsPart)))
+    if (!IsNumericText(platform::ToUtf8(digitsPart)))
         return 2;
     const std::u32string date = t.size() == 15 ? U"19" + Substr(t, 7, 6) : Substr(t, 7, 8);
     for (char32_t c : date)
@@ -92,7 +92,7 @@ bool FileExists(const std::string& path) {
         return false;
     // Only a regular file counts, and the test never opens anything else: a
     // pipe of that name would block the opening for as long as nobody writes.
-    return platform::IsReadableRegularFile(PathFromUtf8(path));
+    return platform::IsReadableRegularFile(platform::PathFromUtf8(path));
 }
 
 std::string GetFolderPart(const std::string& path) {
@@ -125,9 +125,9 @@ std::int32_t GetRecordCount(const platform::db::Recordset& recordset) {
 }
 
 bool HasField(const std::string& name, platform::db::Recordset& recordset) {
-    const std::string wanted = AsciiUpper(name);
+    const std::string wanted = platform::AsciiUpper(name);
     for (int i = 0; i < recordset.FieldCount(); ++i)
-        if (AsciiUpper(recordset.Fields(i).Name()) == wanted)
+        if (platform::AsciiUpper(recordset.Fields(i).Name()) == wanted)
             return true;
     return false;
 }

@@ -23,8 +23,8 @@ struct Crypto {
 };
 
 template <typename Function>
-void Resolve(const platform::DynamicLibrary& library, const char* name, Function& function,
-             std::string& error) {
+void LoadSymbol(const platform::DynamicLibrary& library, const char* name, Function& function,
+                std::string& error) {
     function = reinterpret_cast<Function>(library.symbol(name));
     if (!function && error.empty())
         error = std::string("libcrypto has no ") + name;
@@ -40,12 +40,12 @@ const Crypto& TheCrypto() {
             c.error = "libcrypto cannot be opened: " + library.error();
             return c;
         }
-        Resolve(library, "EVP_MD_CTX_new", c.contextNew, c.error);
-        Resolve(library, "EVP_MD_CTX_free", c.contextFree, c.error);
-        Resolve(library, "EVP_sha256", c.sha256, c.error);
-        Resolve(library, "EVP_DigestInit_ex", c.init, c.error);
-        Resolve(library, "EVP_DigestUpdate", c.update, c.error);
-        Resolve(library, "EVP_DigestFinal_ex", c.finish, c.error);
+        LoadSymbol(library, "EVP_MD_CTX_new", c.contextNew, c.error);
+        LoadSymbol(library, "EVP_MD_CTX_free", c.contextFree, c.error);
+        LoadSymbol(library, "EVP_sha256", c.sha256, c.error);
+        LoadSymbol(library, "EVP_DigestInit_ex", c.init, c.error);
+        LoadSymbol(library, "EVP_DigestUpdate", c.update, c.error);
+        LoadSymbol(library, "EVP_DigestFinal_ex", c.finish, c.error);
         return c;
     }();
     if (!crypto.error.empty())

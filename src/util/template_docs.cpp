@@ -64,7 +64,7 @@ bool ExtractColumn(const char* column, std::uint64_t limit, const std::string& p
     platform::db::BinaryStream stream;
     stream.Open();
     stream.Write(rs.Fields(0).GetValue());
-    stream.SaveToFile(PathFromUtf8(path), true);
+    stream.SaveToFile(platform::PathFromUtf8(path), true);
     stream.Close();
     rs.Close();
     return true;

@@ -18,8 +18,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::ConvertJetTemplate;
-using platform::JetImportStatus;
+using accessimport::ConvertJetTemplate;
+using accessimport::JetImportStatus;
 
 fs::path U8(const std::string& name) {
     return fs::path(std::u8string(name.begin(), name.end()));
@@ -67,7 +67,7 @@ class JetImportTest : public ::testing::Test {
 
     void SetUp() override { WriteFile(database, original); }
 
-    platform::JetImportRunner Runner(std::vector<std::string> tables = kFourTables) {
+    accessimport::JetImportRunner Runner(std::vector<std::string> tables = kFourTables) {
         return [this, tables](const fs::path& in, const fs::path& out, std::string&) {
             calls.emplace_back(in, out);
             MakeSqlite(out, tables);
@@ -80,16 +80,16 @@ TEST(IsJetFile, RecognisesJetAndAceSignaturesAtByteFourOnly) {
     TempFolder folder;
     const fs::path file = folder.path() / "a.mdb";
     WriteFile(file, JetHeader("Standard Jet DB"));
-    EXPECT_TRUE(platform::IsJetFile(file));
+    EXPECT_TRUE(accessimport::IsJetFile(file));
     WriteFile(file, JetHeader("Standard ACE DB"));
-    EXPECT_TRUE(platform::IsJetFile(file));
+    EXPECT_TRUE(accessimport::IsJetFile(file));
     WriteFile(file, "Standard Jet DB and more text after it");
-    EXPECT_FALSE(platform::IsJetFile(file));
+    EXPECT_FALSE(accessimport::IsJetFile(file));
     MakeSqlite(folder.path() / "b.mdb", {"t"});
-    EXPECT_FALSE(platform::IsJetFile(folder.path() / "b.mdb"));
+    EXPECT_FALSE(accessimport::IsJetFile(folder.path() / "b.mdb"));
     WriteFile(file, std::string("\x00\x01\x00\x00Standard", 12));
-    EXPECT_FALSE(platform::IsJetFile(file));
-    EXPECT_FALSE(platform::IsJetFile(folder.path() / "missing.mdb"));
+    EXPECT_FALSE(accessimport::IsJetFile(file));
+    EXPECT_FALSE(accessimport::IsJetFile(folder.path() / "missing.mdb"));
 }
 
 TEST_F(JetImportTest, SqliteDatabaseIsLeftAloneWithoutRunningTheImporter) {
@@ -114,7 +114,7 @@ TEST_F(JetImportTest, ConversionKeepsOriginalBesideNewFileAndTellsUserOnce) {
     const fs::path backup = folder.path() / U8("系统模板(Access原件).mdb");
     EXPECT_EQ(outcome.backupPath, backup);
     EXPECT_EQ(ReadFile(backup), original);
-    EXPECT_FALSE(platform::IsJetFile(database));
+    EXPECT_FALSE(accessimport::IsJetFile(database));
     EXPECT_EQ(ReadFile(database).substr(0, 15), "SQLite format 3");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].first, database);
@@ -144,7 +144,7 @@ TEST_F(JetImportTest, EarlierBackupIsNeverOverwritten) {
 }
 
 TEST_F(JetImportTest, AnyFailureLeavesFolderUnchangedAndSaysWhy) {
-    const std::map<std::string, platform::JetImportRunner> failures = {
+    const std::map<std::string, accessimport::JetImportRunner> failures = {
         {"importer fails after partial output",
          [](const fs::path&, const fs::path& out, std::string& detail) {
              WriteFile(out, "partial");
@@ -164,7 +164,7 @@ TEST_F(JetImportTest, AnyFailureLeavesFolderUnchangedAndSaysWhy) {
              return true;
          }},
         {"output lacks a template table", Runner({"系统参数", "资料模板", "综合词表"})},
-        {"no importer", platform::JetImportRunner()},
+        {"no importer", accessimport::JetImportRunner()},
     };
     const auto before = Snapshot(folder.path());
     for (const auto& [name, runner] : failures) {

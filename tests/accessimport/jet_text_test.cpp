@@ -10,10 +10,10 @@
 
 namespace {
 
-using jet::TextIssues;
+using accessimport::jet::TextIssues;
 
 std::string Decode4(const std::vector<unsigned char>& bytes, TextIssues& issues) {
-    return jet::DecodeJet4Text(bytes.data(), bytes.size(), issues);
+    return accessimport::jet::DecodeJet4Text(bytes.data(), bytes.size(), issues);
 }
 
 TEST(Jet4Text, PlainAndCompressedFormsDecodeToUtf8) {
@@ -43,9 +43,9 @@ TEST(Jet4Text, CharactersOutsideTheBmpAreKeptAndCounted) {
 }
 
 TEST(Jet3Text, CodePageTextDecodesAndUndecodableBytesAreCounted) {
-    ASSERT_TRUE(jet::CodePageSupported("CP936"));
-    EXPECT_FALSE(jet::CodePageSupported("CP99999"));
-    jet::CodePageDecoder gbk("CP936");
+    ASSERT_TRUE(accessimport::jet::CodePageSupported("CP936"));
+    EXPECT_FALSE(accessimport::jet::CodePageSupported("CP99999"));
+    accessimport::jet::CodePageDecoder gbk("CP936");
     TextIssues issues;
     const std::string bytes = "\xCF\xB5\xCD\xB3"
                               "ab"; // 系统ab
@@ -59,29 +59,29 @@ TEST(Jet3Text, CodePageTextDecodesAndUndecodableBytesAreCounted) {
         gbk.decode(reinterpret_cast<const unsigned char*>(broken.data()), broken.size(), issues),
         "a??b");
     EXPECT_EQ(issues.replaced, 2u);
-    EXPECT_THROW(jet::CodePageDecoder("CP99999"), std::runtime_error);
+    EXPECT_THROW(accessimport::jet::CodePageDecoder("CP99999"), std::runtime_error);
 }
 
 TEST(JetDate, DaysSince18991230BecomeIsoText) {
-    EXPECT_EQ(jet::FormatJetDate(0.0), "1899-12-30 00:00:00");
-    EXPECT_EQ(jet::FormatJetDate(36526.5), "2000-01-01 12:00:00");
-    EXPECT_EQ(jet::FormatJetDate(45000.25), "2023-03-15 06:00:00");
+    EXPECT_EQ(accessimport::jet::FormatJetDate(0.0), "1899-12-30 00:00:00");
+    EXPECT_EQ(accessimport::jet::FormatJetDate(36526.5), "2000-01-01 12:00:00");
+    EXPECT_EQ(accessimport::jet::FormatJetDate(45000.25), "2023-03-15 06:00:00");
     // before 1899-12-30 the fraction still counts forward from midnight
-    EXPECT_EQ(jet::FormatJetDate(-1.25), "1899-12-29 06:00:00");
+    EXPECT_EQ(accessimport::jet::FormatJetDate(-1.25), "1899-12-29 06:00:00");
     // rounding to the second may carry into the next day
-    EXPECT_EQ(jet::FormatJetDate(36526.9999999), "2000-01-02 00:00:00");
-    EXPECT_EQ(jet::FormatJetDate(2958465.0), "9999-12-31 00:00:00");
-    EXPECT_EQ(jet::FormatJetDate(-657434.0), "0100-01-01 00:00:00");
-    EXPECT_FALSE(jet::FormatJetDate(3.0e6).has_value());
-    EXPECT_FALSE(jet::FormatJetDate(-1.0e7).has_value());
+    EXPECT_EQ(accessimport::jet::FormatJetDate(36526.9999999), "2000-01-02 00:00:00");
+    EXPECT_EQ(accessimport::jet::FormatJetDate(2958465.0), "9999-12-31 00:00:00");
+    EXPECT_EQ(accessimport::jet::FormatJetDate(-657434.0), "0100-01-01 00:00:00");
+    EXPECT_FALSE(accessimport::jet::FormatJetDate(3.0e6).has_value());
+    EXPECT_FALSE(accessimport::jet::FormatJetDate(-1.0e7).has_value());
 }
 
 TEST(JetNumbers, SingleAndCurrencyBecomeTheDecimalsAccessShows) {
-    EXPECT_EQ(jet::SingleToReal(0.1f), 0.1);
-    EXPECT_EQ(jet::SingleToReal(12.75f), 12.75);
-    EXPECT_EQ(jet::SingleToReal(-3.3f), -3.3);
-    EXPECT_EQ(jet::CurrencyToReal(127500), 12.75);
-    EXPECT_EQ(jet::CurrencyToReal(-1), -0.0001);
+    EXPECT_EQ(accessimport::jet::SingleToReal(0.1f), 0.1);
+    EXPECT_EQ(accessimport::jet::SingleToReal(12.75f), 12.75);
+    EXPECT_EQ(accessimport::jet::SingleToReal(-3.3f), -3.3);
+    EXPECT_EQ(accessimport::jet::CurrencyToReal(127500), 12.75);
+    EXPECT_EQ(accessimport::jet::CurrencyToReal(-1), -0.0001);
 }
 
 } // namespace

@@ -17,8 +17,8 @@
 #include <functional>
 
 using namespace materials_test;
-using materials::FindingLevel;
-using materials::PackageCheck;
+using disc::FindingLevel;
+using disc::PackageCheck;
 
 namespace {
 
@@ -29,7 +29,7 @@ const std::string kZip("PK\x03\x04", 4);
 // BROKEN does not open, one starting with LOCKED has a password, and for one
 // starting with NOREAD the program's reader is missing. Called from the
 // check's workers.
-class FakeInspector final : public materials::ContentInspector {
+class FakeInspector final : public disc::ContentInspector {
   public:
     std::atomic<int> calls = 0;
     Verdict inspectPdf(const fs::path& file) override { return verdict(file); }
@@ -77,9 +77,9 @@ class PackageCheckTest : public TempFolderTest {
 
     static std::vector<std::string> Lines(const PackageCheck& check, FindingLevel level) {
         std::vector<std::string> lines;
-        for (const materials::PackageFinding& f : check.findings)
+        for (const disc::PackageFinding& f : check.findings)
             if (f.level == level)
-                lines.push_back(materials::FindingLine(f));
+                lines.push_back(disc::FindingLine(f));
         return lines;
     }
 
@@ -96,19 +96,19 @@ std::string Joined(const std::vector<std::string>& lines) {
 TEST_F(PackageCheckTest, ACleanPackageHasNoFindingsAndGoesOntoTheDiscWhole) {
     const fs::path folder = Save();
     FakeInspector inspector;
-    const PackageCheck check = materials::CheckPackage(U8(folder), &inspector);
+    const PackageCheck check = disc::CheckPackage(U8(folder), &inspector);
     EXPECT_TRUE(check.readable);
-    EXPECT_TRUE(check.findings.empty()) << materials::FindingsText(check);
+    EXPECT_TRUE(check.findings.empty()) << disc::FindingsText(check);
     EXPECT_TRUE(check.burnable());
     EXPECT_EQ(inspector.calls, 2); // the PDF and the picture
     std::vector<std::string> paths;
-    for (const platform::DiscFile& f : check.discFiles)
+    for (const disc::DiscFile& f : check.discFiles)
         paths.push_back(f.discPath);
     EXPECT_EQ(paths,
               (std::vector<std::string>{"APLPKG.XML", "材料清单.txt", "营业执照/营业执照(副本).pdf",
                                         "章程/公司章程.doc", "其他材料/其他新增材料1.jpg"}));
     EXPECT_EQ(check.discFiles[2].size, 13u);
-    EXPECT_EQ(materials::FindingsText(check), "");
+    EXPECT_EQ(disc::FindingsText(check), "");
 }
 
 // Thousands of strays make one line per kind beyond the first few.
@@ -116,10 +116,10 @@ TEST_F(PackageCheckTest, ManyFindingsOfOneKindAreCounted) {
     const fs::path folder = Save();
     for (int i = 0; i < 25; ++i)
         WriteBytes(folder / ("stray" + std::to_string(100 + i) + ".tmp"), "x");
-    const PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
+    const PackageCheck check = disc::CheckPackage(U8(folder), nullptr);
     const std::vector<std::string> lines =
-        materials::FindingLines(check, FindingLevel::Warning, materials::kFindingsPerKind);
-    ASSERT_EQ(lines.size(), materials::kFindingsPerKind + 1);
+        disc::FindingLines(check, FindingLevel::Warning, disc::kFindingsPerKind);
+    ASSERT_EQ(lines.size(), disc::kFindingsPerKind + 1);
     EXPECT_EQ(lines.back(), "……另有 15 个文件：不属于申报资料，不刻入光盘");
     EXPECT_EQ(check.count(FindingLevel::Warning), 25);
 }
@@ -280,7 +280,7 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
         const fs::path folder = Save(c.extra);
         c.breakIt(folder);
         FakeInspector inspector;
-        const PackageCheck check = materials::CheckPackage(U8(folder), &inspector);
+        const PackageCheck check = disc::CheckPackage(U8(folder), &inspector);
         const std::vector<std::string> errors = Lines(check, FindingLevel::Error);
         const std::vector<std::string> warnings = Lines(check, FindingLevel::Warning);
         EXPECT_EQ(Joined(errors), Joined(c.errors));
@@ -290,9 +290,9 @@ TEST_F(PackageCheckTest, FindsWhatChangedOrIsWrongInTheFolder) {
         EXPECT_EQ(Joined(sortedWarnings), Joined(wanted));
         EXPECT_EQ(check.burnable(), c.errors.empty());
         for (const std::string& off : c.offDisc)
-            for (const platform::DiscFile& f : check.discFiles)
+            for (const disc::DiscFile& f : check.discFiles)
                 EXPECT_NE(f.discPath, off);
-        const std::string text = materials::FindingsText(check);
+        const std::string text = disc::FindingsText(check);
         if (!c.errors.empty() && !c.warnings.empty()) {
             EXPECT_LT(text.find("错误："), text.find("警告："));
         }
@@ -305,12 +305,12 @@ TEST_F(PackageCheckTest, AFolderWithoutAReadableManifestIsNoPackage) {
     for (const std::string& content :
          {std::string(), std::string("<notoffer/>"), std::string("not xml at all")}) {
         WriteBytes(folder / "APLPKG.XML", content);
-        const PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
+        const PackageCheck check = disc::CheckPackage(U8(folder), nullptr);
         EXPECT_FALSE(check.readable);
         EXPECT_FALSE(check.burnable());
         EXPECT_TRUE(check.discFiles.empty());
         ASSERT_EQ(check.findings.size(), 1u);
-        EXPECT_EQ(materials::FindingLine(check.findings[0]),
+        EXPECT_EQ(disc::FindingLine(check.findings[0]),
                   "APLPKG.XML：无法读取，不是有效的申报资料清单");
     }
 }
@@ -320,9 +320,9 @@ TEST_F(PackageCheckTest, AFolderWithoutAReadableManifestIsNoPackage) {
 TEST_F(PackageCheckTest, APackageTooLargeForADvdIsAnError) {
     const fs::path folder = Save({{"录像", "v", "bin"}});
     fs::resize_file(folder / "其他材料" / "录像.bin", std::uint64_t{5} << 30);
-    const PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
+    const PackageCheck check = disc::CheckPackage(U8(folder), nullptr);
     EXPECT_FALSE(check.burnable());
-    EXPECT_GT(check.totalBytes, materials::kDvdBytes);
+    EXPECT_GT(check.totalBytes, disc::kDvdBytes);
     const std::vector<std::string> errors = Lines(check, FindingLevel::Error);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("申报资料共5121M，超过单层DVD光盘的容量（4483M）", 0), 0u)
@@ -332,17 +332,17 @@ TEST_F(PackageCheckTest, APackageTooLargeForADvdIsAnError) {
 // The edge: a package exactly filling a DVD is burnable, one byte more is not.
 TEST_F(PackageCheckTest, APackageExactlyFillingADvdIsBurnableOneByteMoreIsNot) {
     const fs::path folder = Save({{"录像", "v", "bin"}});
-    const PackageCheck before = materials::CheckPackage(U8(folder), nullptr);
-    ASSERT_TRUE(before.burnable()) << materials::FindingsText(before);
+    const PackageCheck before = disc::CheckPackage(U8(folder), nullptr);
+    ASSERT_TRUE(before.burnable()) << disc::FindingsText(before);
     const fs::path big = folder / "其他材料" / "录像.bin";
     const std::uint64_t others = before.totalBytes - fs::file_size(big);
-    fs::resize_file(big, materials::kDvdBytes - others);
-    const PackageCheck exact = materials::CheckPackage(U8(folder), nullptr);
-    EXPECT_EQ(exact.totalBytes, materials::kDvdBytes);
-    EXPECT_TRUE(exact.burnable()) << materials::FindingsText(exact);
-    fs::resize_file(big, materials::kDvdBytes - others + 1);
-    const PackageCheck over = materials::CheckPackage(U8(folder), nullptr);
-    EXPECT_EQ(over.totalBytes, materials::kDvdBytes + 1);
+    fs::resize_file(big, disc::kDvdBytes - others);
+    const PackageCheck exact = disc::CheckPackage(U8(folder), nullptr);
+    EXPECT_EQ(exact.totalBytes, disc::kDvdBytes);
+    EXPECT_TRUE(exact.burnable()) << disc::FindingsText(exact);
+    fs::resize_file(big, disc::kDvdBytes - others + 1);
+    const PackageCheck over = disc::CheckPackage(U8(folder), nullptr);
+    EXPECT_EQ(over.totalBytes, disc::kDvdBytes + 1);
     EXPECT_FALSE(over.burnable());
 }
 
@@ -373,7 +373,7 @@ TEST(DiscNameProblemTest, TellsNamesThatJolietOrWindowsWouldChange) {
         {"结尾 ", "以空格或句点结尾，Windows读出时会被改名"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(materials::DiscNameProblem(c.name), c.problem) << c.name;
+        EXPECT_EQ(disc::DiscNameProblem(c.name), c.problem) << c.name;
 }
 
 } // namespace
@@ -381,7 +381,7 @@ TEST(DiscNameProblemTest, TellsNamesThatJolietOrWindowsWouldChange) {
 namespace {
 
 // Stops after `stopAfter` questions; counts what it was told.
-class StoppingObserver final : public materials::CheckObserver {
+class StoppingObserver final : public disc::CheckObserver {
   public:
     explicit StoppingObserver(int stopAfter) : stopAfter_(stopAfter) {}
     void progress(Stage stage, std::uint64_t done, std::uint64_t total) override {
@@ -409,7 +409,7 @@ TEST_F(PackageCheckTest, ComparesLargeFilesAndCanBeStoppedAnywhere) {
         {{"甲", "%PDF" + big, "pdf"}, {"乙", "%PDF" + big, "pdf"}, {"丙", "%PDF" + other, "pdf"}});
     FakeInspector inspector;
     StoppingObserver all(1 << 30);
-    const PackageCheck whole = materials::CheckPackage(U8(folder), &inspector, &all);
+    const PackageCheck whole = disc::CheckPackage(U8(folder), &inspector, &all);
     EXPECT_TRUE(whole.burnable());
     EXPECT_EQ(Joined(Lines(whole, FindingLevel::Warning)),
               "【其他材料】乙（乙.pdf）：与【其他材料】甲（甲.pdf）的文件内容相同\n");
@@ -419,7 +419,7 @@ TEST_F(PackageCheckTest, ComparesLargeFilesAndCanBeStoppedAnywhere) {
     EXPECT_EQ(all.bytesDone, all.bytes);
     for (int stop : {0, 3, 7, 9}) {
         StoppingObserver observer(stop);
-        const PackageCheck check = materials::CheckPackage(U8(folder), &inspector, &observer);
+        const PackageCheck check = disc::CheckPackage(U8(folder), &inspector, &observer);
         EXPECT_TRUE(check.cancelled) << stop;
         EXPECT_FALSE(check.burnable()) << stop;
         EXPECT_EQ(Lines(check, FindingLevel::Error).back(), "检查已取消，未检查完毕") << stop;

@@ -14,14 +14,14 @@
 #include <map>
 
 using namespace materials_test;
-using materials::DiscOutcome;
-using materials::DiscPhase;
-using Status = materials::DiscOutcome::Status;
+using disc::DiscOutcome;
+using disc::DiscPhase;
+using Status = disc::DiscOutcome::Status;
 
 namespace {
 
 // Plays the user: cancels at a given phase once `after` bytes are done.
-class Observer final : public materials::DiscObserver {
+class Observer final : public disc::DiscObserver {
   public:
     std::optional<DiscPhase> cancelIn;
     std::uint64_t after = 0;
@@ -48,7 +48,7 @@ class Observer final : public materials::DiscObserver {
 struct SinkLog {
     bool opened = false, discarded = false, finished = false;
 };
-class FakeSink final : public platform::ImageSink {
+class FakeSink final : public disc::ImageSink {
   public:
     explicit FakeSink(SinkLog& log) : log_(log) { log_.opened = true; }
     std::uint64_t room = std::uint64_t{1} << 40;
@@ -73,16 +73,16 @@ class FakeSink final : public platform::ImageSink {
 };
 
 // A drive with a given medium that counts its burns.
-class FakeDrive final : public platform::DiscDrive {
+class FakeDrive final : public disc::DiscDrive {
   public:
-    platform::MediumInfo info;
+    disc::MediumInfo info;
     int burns = 0;
-    platform::MediumInfo medium() override { return info; }
-    platform::DiscResult burn(const platform::DiscLayout&, platform::DiscProgress&) override {
+    disc::MediumInfo medium() override { return info; }
+    disc::DiscResult burn(const disc::DiscLayout&, disc::DiscProgress&) override {
         ++burns;
-        return {platform::DiscStatus::Done, {}};
+        return {disc::DiscStatus::Done, {}};
     }
-    std::unique_ptr<platform::DiscVolume> readBack(std::string& error) override {
+    std::unique_ptr<disc::DiscVolume> readBack(std::string& error) override {
         error = "no volume";
         return nullptr;
     }
@@ -109,11 +109,11 @@ class PackageDiscTest : public TempFolderTest {
   protected:
     void SetUp() override {
         TempFolderTest::SetUp();
-        system_ = platform::OpenDiscSystem();
+        system_ = disc::OpenDiscSystem();
     }
 
     // A package folder with Chinese names up to the Joliet limit.
-    platform::DiscLayout Package() {
+    disc::DiscLayout Package() {
         std::string longName;
         for (int i = 0; i < 60; ++i)
             longName += "长";
@@ -125,10 +125,11 @@ class PackageDiscTest : public TempFolderTest {
             {"其他材料/" + longName, "long name"},
             {"其他材料/空文件.txt", ""},
         };
-        platform::DiscLayout layout{materials::DiscVolumeName("甲级资质申请变更"), {}};
+        disc::DiscLayout layout{disc::DiscVolumeName("甲级资质申请变更"), {}};
         for (const auto& [path, content] : files) {
-            WriteBytes(dir_ / "包" / util::PathFromUtf8(path), content);
-            layout.files.push_back({path, dir_ / "包" / util::PathFromUtf8(path), content.size()});
+            WriteBytes(dir_ / "包" / platform::PathFromUtf8(path), content);
+            layout.files.push_back(
+                {path, dir_ / "包" / platform::PathFromUtf8(path), content.size()});
         }
         return layout;
     }
@@ -158,9 +159,9 @@ class PackageDiscTest : public TempFolderTest {
     }
 
     void ExpectSameAsFolder(const std::map<std::string, std::string>& disc,
-                            const platform::DiscLayout& layout) {
+                            const disc::DiscLayout& layout) {
         std::map<std::string, std::string> expected;
-        for (const platform::DiscFile& f : layout.files)
+        for (const disc::DiscFile& f : layout.files)
             expected[f.discPath] = ReadBytes(f.source);
         EXPECT_EQ(disc.size(), expected.size());
         for (const auto& [path, content] : expected) {
@@ -170,20 +171,20 @@ class PackageDiscTest : public TempFolderTest {
         }
     }
 
-    std::unique_ptr<platform::DiscSystem> system_;
+    std::unique_ptr<disc::DiscSystem> system_;
 };
 
 TEST_F(PackageDiscTest, ImageRoundTripKeepsEveryNameAndByte) {
-    const platform::DiscLayout layout = Package();
+    const disc::DiscLayout layout = Package();
     const fs::path image = dir_ / "光盘.iso";
     Observer observer;
-    const DiscOutcome outcome = materials::WriteDiscImage(*system_, layout, image, observer);
+    const DiscOutcome outcome = disc::WriteDiscImage(*system_, layout, image, observer);
     ASSERT_TRUE(outcome.good()) << outcome.message;
     EXPECT_NE(outcome.message.find("读回校验无误"), std::string::npos);
     EXPECT_EQ(observer.phases, (std::vector<DiscPhase>{DiscPhase::Writing, DiscPhase::Verifying}));
     EXPECT_TRUE(fs::exists(image));
     EXPECT_FALSE(fs::exists(dir_ / "光盘.iso.part~"));
-    EXPECT_EQ(fs::file_size(image) % platform::kDiscBlock, 0u);
+    EXPECT_EQ(fs::file_size(image) % disc::kDiscBlock, 0u);
 
     ExpectSameAsFolder(Extract(image, true), layout);  // what Windows reads
     ExpectSameAsFolder(Extract(image, false), layout); // what other systems read
@@ -197,25 +198,24 @@ TEST_F(PackageDiscTest, ImageRoundTripKeepsEveryNameAndByte) {
 }
 
 TEST_F(PackageDiscTest, ThePrimaryVolumeIdentifierHoldsOnlyDCharacters) {
-    platform::DiscLayout layout = Package();
-    layout.primaryVolumeId = materials::PrimaryVolumeId(0); // APLPKG_19700101 (local date)
+    disc::DiscLayout layout = Package();
+    layout.primaryVolumeId = disc::PrimaryVolumeId(0); // APLPKG_19700101 (local date)
     Observer observer;
-    ASSERT_TRUE(materials::WriteDiscImage(*system_, layout, dir_ / "日期.iso", observer).good());
+    ASSERT_TRUE(disc::WriteDiscImage(*system_, layout, dir_ / "日期.iso", observer).good());
     EXPECT_EQ(VolumeId(dir_ / "日期.iso").substr(0, 9), "APLPKG_19");
-    EXPECT_EQ(platform::DCharacters("ab-c 甲_9"), "AB_C_____9"); // 甲 is three bytes
+    EXPECT_EQ(disc::DCharacters("ab-c 甲_9"), "AB_C_____9"); // 甲 is three bytes
 }
 
 TEST_F(PackageDiscTest, PseudoDriveBurnIsReadBackAndRefusedTheSecondTime) {
-    const platform::DiscLayout layout = Package();
+    const disc::DiscLayout layout = Package();
     const fs::path medium = dir_ / "刻录.iso";
     std::string error;
     {
-        std::unique_ptr<platform::DiscDrive> drive =
-            system_->openDrive("stdio:" + U8(medium), error);
+        std::unique_ptr<disc::DiscDrive> drive = system_->openDrive("stdio:" + U8(medium), error);
         ASSERT_TRUE(drive) << error;
-        EXPECT_EQ(drive->medium().state, platform::MediumState::Blank);
+        EXPECT_EQ(drive->medium().state, disc::MediumState::Blank);
         Observer observer;
-        const DiscOutcome outcome = materials::BurnDisc(*system_, *drive, layout, observer);
+        const DiscOutcome outcome = disc::BurnDisc(*system_, *drive, layout, observer);
         ASSERT_TRUE(outcome.good()) << outcome.message;
         EXPECT_EQ(observer.phases,
                   (std::vector<DiscPhase>{DiscPhase::Writing, DiscPhase::Verifying}));
@@ -227,10 +227,10 @@ TEST_F(PackageDiscTest, PseudoDriveBurnIsReadBackAndRefusedTheSecondTime) {
 
     // The medium now holds a volume: not blank, nothing written over it.
     const std::string before = ReadBytes(medium);
-    std::unique_ptr<platform::DiscDrive> again = system_->openDrive("stdio:" + U8(medium), error);
+    std::unique_ptr<disc::DiscDrive> again = system_->openDrive("stdio:" + U8(medium), error);
     ASSERT_TRUE(again) << error;
     Observer observer;
-    const DiscOutcome refused = materials::BurnDisc(*system_, *again, layout, observer);
+    const DiscOutcome refused = disc::BurnDisc(*system_, *again, layout, observer);
     EXPECT_EQ(refused.status, Status::Refused);
     EXPECT_EQ(refused.message, "光盘不是空白盘（已有数据），请换一张空白光盘。");
     EXPECT_TRUE(observer.phases.empty());
@@ -239,14 +239,14 @@ TEST_F(PackageDiscTest, PseudoDriveBurnIsReadBackAndRefusedTheSecondTime) {
 }
 
 TEST_F(PackageDiscTest, CancellingAtEveryStageLeavesNothingCalledGood) {
-    const platform::DiscLayout layout = Package();
+    const disc::DiscLayout layout = Package();
     for (DiscPhase phase : {DiscPhase::Writing, DiscPhase::Verifying}) {
         SCOPED_TRACE(int(phase));
         const fs::path image = dir_ / "取消.iso";
         Observer observer;
         observer.cancelIn = phase;
         observer.after = 1;
-        const DiscOutcome outcome = materials::WriteDiscImage(*system_, layout, image, observer);
+        const DiscOutcome outcome = disc::WriteDiscImage(*system_, layout, image, observer);
         EXPECT_EQ(outcome.status, Status::Cancelled);
         EXPECT_FALSE(fs::exists(image));
         EXPECT_FALSE(fs::exists(dir_ / "取消.iso.part~"));
@@ -254,12 +254,11 @@ TEST_F(PackageDiscTest, CancellingAtEveryStageLeavesNothingCalledGood) {
     {
         const fs::path medium = dir_ / "取消刻录.iso";
         std::string error;
-        std::unique_ptr<platform::DiscDrive> drive =
-            system_->openDrive("stdio:" + U8(medium), error);
+        std::unique_ptr<disc::DiscDrive> drive = system_->openDrive("stdio:" + U8(medium), error);
         ASSERT_TRUE(drive) << error;
         Observer observer;
         observer.cancelIn = DiscPhase::Writing;
-        const DiscOutcome outcome = materials::BurnDisc(*system_, *drive, layout, observer);
+        const DiscOutcome outcome = disc::BurnDisc(*system_, *drive, layout, observer);
         EXPECT_EQ(outcome.status, Status::Cancelled);
         EXPECT_EQ(outcome.message, "刻录已取消，光盘未写入。");
         EXPECT_TRUE(!fs::exists(medium) || fs::file_size(medium) == 0);
@@ -267,7 +266,7 @@ TEST_F(PackageDiscTest, CancellingAtEveryStageLeavesNothingCalledGood) {
 }
 
 TEST_F(PackageDiscTest, AFolderChangedWhileWritingIsNotCalledGood) {
-    const platform::DiscLayout layout = Package();
+    const disc::DiscLayout layout = Package();
     const fs::path image = dir_ / "改动.iso";
     Observer observer;
     // Same size, other content: only the comparison of the bytes finds it.
@@ -275,7 +274,7 @@ TEST_F(PackageDiscTest, AFolderChangedWhileWritingIsNotCalledGood) {
         if (p == DiscPhase::Verifying)
             WriteBytes(layout.files[2].source, std::string(3 << 20, 'k'));
     };
-    const DiscOutcome outcome = materials::WriteDiscImage(*system_, layout, image, observer);
+    const DiscOutcome outcome = disc::WriteDiscImage(*system_, layout, image, observer);
     EXPECT_EQ(outcome.status, Status::Mismatch);
     EXPECT_NE(
         outcome.message.find("文件内容与申报资料目录中的不同：营业执照/营业执照（副本） 第1页.JPG"),
@@ -286,7 +285,7 @@ TEST_F(PackageDiscTest, AFolderChangedWhileWritingIsNotCalledGood) {
     // A file of the layout gone before writing: nothing is written.
     fs::remove(layout.files[3].source);
     Observer second;
-    const DiscOutcome gone = materials::WriteDiscImage(*system_, layout, image, second);
+    const DiscOutcome gone = disc::WriteDiscImage(*system_, layout, image, second);
     EXPECT_EQ(gone.status, Status::Failed);
     EXPECT_TRUE(second.phases.empty());
     EXPECT_FALSE(fs::exists(image));
@@ -296,7 +295,7 @@ TEST_F(PackageDiscTest, AFolderChangedWhileWritingIsNotCalledGood) {
 // nothing of its 5 GB is written or read), too little room at the target.
 // A target that fills up while written is discarded.
 TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
-    platform::DiscLayout layout = Package();
+    disc::DiscLayout layout = Package();
     struct Case {
         const char* what;
         bool huge;
@@ -316,7 +315,7 @@ TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        platform::DiscLayout l = layout;
+        disc::DiscLayout l = layout;
         if (c.huge) {
             const fs::path big = dir_ / "包" / "录像.bin";
             WriteBytes(big, "");
@@ -328,11 +327,11 @@ TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
             auto made = std::make_unique<FakeSink>(log);
             made->room = c.room;
             made->failAfter = c.failAfter;
-            return std::unique_ptr<platform::ImageSink>(std::move(made));
+            return std::unique_ptr<disc::ImageSink>(std::move(made));
         };
         Observer observer;
         const DiscOutcome outcome =
-            materials::WriteDiscImage(*system_, l, dir_ / "满.iso", observer, open);
+            disc::WriteDiscImage(*system_, l, dir_ / "满.iso", observer, open);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(outcome.message.rfind(c.messageStart, 0), 0u) << outcome.message;
         EXPECT_EQ(log.opened, c.opened);
@@ -343,8 +342,8 @@ TEST_F(PackageDiscTest, RoomIsCheckedBeforeWritingAndAFullTargetIsDiscarded) {
 }
 
 TEST_F(PackageDiscTest, TheMediumIsCheckedBeforeBurning) {
-    const platform::DiscLayout layout = Package();
-    using platform::MediumState;
+    const disc::DiscLayout layout = Package();
+    using disc::MediumState;
     const struct {
         MediumState state;
         std::uint64_t free;
@@ -360,16 +359,16 @@ TEST_F(PackageDiscTest, TheMediumIsCheckedBeforeBurning) {
         drive.info.state = c.state;
         drive.info.freeBytes = c.free;
         Observer observer;
-        const DiscOutcome outcome = materials::BurnDisc(*system_, drive, layout, observer);
+        const DiscOutcome outcome = disc::BurnDisc(*system_, drive, layout, observer);
         EXPECT_EQ(outcome.status, Status::Refused);
         EXPECT_EQ(outcome.message.rfind(c.message, 0), 0u) << outcome.message;
         EXPECT_EQ(drive.burns, 0);
     }
     // Burnt, but the medium cannot be read back: not good.
     FakeDrive drive;
-    drive.info = {MediumState::Blank, "DVD+R", materials::kDvdBytes};
+    drive.info = {MediumState::Blank, "DVD+R", disc::kDvdBytes};
     Observer observer;
-    const DiscOutcome unread = materials::BurnDisc(*system_, drive, layout, observer);
+    const DiscOutcome unread = disc::BurnDisc(*system_, drive, layout, observer);
     EXPECT_EQ(drive.burns, 1);
     EXPECT_EQ(unread.status, Status::Failed);
 }
@@ -391,7 +390,7 @@ TEST(DiscVolumeNameTest, CutsAtCharactersToWhatBothDescriptorsHold) {
         {"甲级 ", "甲级"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(materials::DiscVolumeName(c.text), c.name) << c.text;
+        EXPECT_EQ(disc::DiscVolumeName(c.text), c.name) << c.text;
 }
 
 } // namespace

@@ -113,6 +113,7 @@ TEST_F(CompletenessTest, ChecksEachModeAndReportsTheFirstIncompleteForm) {
     const char* const noneComplete = "update 资料模板 set 法人代表='' where 序号=1; "
                                      "update 项目基本信息 set 字段值='' where 排序号=2";
     const char* const noRegion = "update 资料模板 set 行政区域=NULL where 序号=1";
+    const char* const twoMissing = "update 资料模板 set 行政区域=NULL, 法人代表='' where 序号=1";
     const char* const noBasic = "update 项目基本信息 set 字段值='' where 字段名称='项目名称'";
     // A long-text field is complete by its 备注值, whatever 字段值 holds.
     const char* const noMemo = "update 项目基本信息 set 备注值='', 字段值='x' where 排序号=3";
@@ -124,6 +125,7 @@ TEST_F(CompletenessTest, ChecksEachModeAndReportsTheFirstIncompleteForm) {
         {memoOnly, 0, true, nullptr},
         {noneComplete, 0, false, "行政审批申请书填写不完整：【法人代表】..."},
         {noRegion, 1, false, "行政审批申请书填写不完整：【行政区域】..."},
+        {twoMissing, 1, false, "行政审批申请书填写不完整：【行政区域】【法人代表】..."},
         {noForm, 2, true, nullptr},
         {noBasic, 1, true, nullptr},
         {noBasic, 0, false, "项目基本信息填写不完整：【项目名称】..."},

@@ -121,7 +121,7 @@ inline std::map<std::string, std::string> Listing(const fs::path& folder) {
     std::error_code error;
     for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        const std::string relative = util::PathToUtf8(it->path().lexically_relative(folder));
+        const std::string relative = platform::PathToUtf8(it->path().lexically_relative(folder));
         const fs::file_status status = it->symlink_status(error);
         if (fs::is_symlink(status))
             entries[relative] = "<link>";

@@ -41,18 +41,18 @@ fs::path ImporterPath() {
 #ifdef QUILLOR_IMPORT_MDB_PATH
     return fs::path(QUILLOR_IMPORT_MDB_PATH);
 #else
-    return platform::ui::ChildImporterPath();
+    return accessimport::ui::ChildImporterPath();
 #endif
 }
 
 bool HoldsTemplateTables(const fs::path& file) {
     sqlite3* raw = nullptr;
-    const std::string path = util::PathToUtf8(file);
+    const std::string path = platform::PathToUtf8(file);
     const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
     if (rc != SQLITE_OK)
         return false;
-    for (const char* table : platform::kTemplateTables) {
+    for (const char* table : accessimport::kTemplateTables) {
         const std::string sql = "select count(*) from sqlite_master where type='table' and name='" +
                                 std::string(table) + "'";
         sqlite3_stmt* stmt = nullptr;
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const fs::path root = fuzz::OwnRoot("jet");
     static const fs::path program = root / "程序";
-    static const platform::JetImportRunner runner =
-        platform::ui::MakeChildImportRunner(ImporterPath(), {kTimeLimit, kMemoryLimitMb});
+    static const accessimport::JetImportRunner runner =
+        accessimport::ui::MakeChildImportRunner(ImporterPath(), {kTimeLimit, kMemoryLimitMb});
     static int childReports = 0;
     fuzz::InstallQuietPrompter();
 
@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteAll(database, bytes);
 
     const auto start = std::chrono::steady_clock::now();
-    const platform::JetImportOutcome outcome = platform::ConvertJetTemplate(database, runner);
+    const accessimport::JetImportOutcome outcome =
+        accessimport::ConvertJetTemplate(database, runner);
     const auto took = std::chrono::steady_clock::now() - start;
     fuzz::Check(took < kTimeLimit + kReapAllowance, "the conversion outlived its time limit");
 
@@ -114,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const auto listing = fuzz::Listing(program);
-    if (outcome.status == platform::JetImportStatus::Converted) {
+    if (outcome.status == accessimport::JetImportStatus::Converted) {
         const fs::path backup = program / "系统模板(Access原件).mdb";
         fuzz::Check(outcome.backupPath == backup, "the backup is not where it belongs");
         fuzz::Check(listing.size() == 2 && listing.contains("系统模板(Access原件).mdb") &&
@@ -122,10 +123,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "the original is not kept byte for byte");
         fuzz::Check(HoldsTemplateTables(database), "the converted database lacks its tables");
     } else {
-        fuzz::Check(outcome.status == platform::JetImportStatus::Failed ||
+        fuzz::Check(outcome.status == accessimport::JetImportStatus::Failed ||
                         bytes.size() < kOffset + 15,
                     "a file with the signature was not taken for Jet");
-        fuzz::Check(outcome.status != platform::JetImportStatus::Failed || !outcome.detail.empty(),
+        fuzz::Check(outcome.status != accessimport::JetImportStatus::Failed ||
+                        !outcome.detail.empty(),
                     "a failed conversion without a reason");
         fuzz::Check(listing.size() == 1 && listing.begin()->second == bytes,
                     "a failed conversion changed the program folder");

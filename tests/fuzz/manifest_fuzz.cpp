@@ -51,8 +51,8 @@ struct Place {
         fs::create_directories(program);
         fs::create_directories(sources);
         sentinel.create(sentinelFolder);
-        work = util::PathToUtf8(program / "TempXml.XML");
-        chosen = util::PathToUtf8(sources / "扫描件.pdf");
+        work = platform::PathToUtf8(program / "TempXml.XML");
+        chosen = platform::PathToUtf8(sources / "扫描件.pdf");
         fuzz::WriteAll(sources / "扫描件.pdf", std::string(1500, 'p'));
     }
 
@@ -82,7 +82,7 @@ struct Place {
         std::set<std::string> names;
         std::error_code error;
         for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error))
-            names.insert(util::PathToUtf8(it->path().filename()));
+            names.insert(platform::PathToUtf8(it->path().filename()));
         const std::set<std::string> expected = {"程序", "包", "存", "源", "哨兵"};
         for (const std::string& name : names)
             fuzz::Check(expected.contains(name), "a new entry beside the folders: " + name);
@@ -137,8 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Opening: the stored copy when it is accepted, else the bytes as a template.
     std::string storage;
-    if (TakeStoredCopy(util::PathToUtf8(place.package), kFileMark, place.work))
-        storage = util::PathToUtf8(place.package);
+    if (TakeStoredCopy(platform::PathToUtf8(place.package), kFileMark, place.work))
+        storage = platform::PathToUtf8(place.package);
     else
         fuzz::WriteAll(place.program / "TempXml.XML", data, size);
 

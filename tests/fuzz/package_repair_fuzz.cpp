@@ -31,10 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!folder.stage(ParseCrafted(text)))
         return 0;
 
-    const std::string package = util::PathToUtf8(folder.package());
+    const std::string package = platform::PathToUtf8(folder.package());
     const auto before = fuzz::Listing(folder.package());
     std::ostringstream out;
-    materials::RunCheckPackage(package, nullptr, out, false);
+    disc::RunCheckPackage(package, nullptr, out, false);
     fuzz::Check(fuzz::Listing(folder.package()) == before, "the read-only check wrote");
     const std::string untouched = folder.damage();
     fuzz::Check(untouched.empty(), untouched + " by the read-only check");
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool namesOwnFile = text.find("我的说明") != std::string::npos;
     const std::string repaired = folder.damage(!namesOwnFile);
     fuzz::Check(repaired.empty(), repaired + " by the repair");
-    materials::RunCheckPackage(package, nullptr, out, true);
+    disc::RunCheckPackage(package, nullptr, out, true);
     const std::string checked = folder.damage(!namesOwnFile);
     fuzz::Check(checked.empty(), checked + " by the check with --repair");
     return 0;

@@ -69,7 +69,7 @@ struct Place {
 
 std::string Expand(const std::string& input, const fs::path& sources) {
     const std::string marker = "$SRC/";
-    const std::string folder = util::PathToUtf8(sources) + "/";
+    const std::string folder = platform::PathToUtf8(sources) + "/";
     std::string out;
     std::size_t pos = 0;
     for (std::size_t hit; (hit = input.find(marker, pos)) != std::string::npos;
@@ -115,10 +115,11 @@ void CheckSave(const SaveOutcome& outcome, const Place& place,
     platform::XmlDocument doc;
     fuzz::Check(doc.load(place.package / kStoredCopyName), "the stored copy does not read again");
     fuzz::Check(!package_test::SaveLeftovers(place.package), "the staging folder stayed");
-    const PackageCheck check = CheckPackage(util::PathToUtf8(place.package), nullptr);
+    const disc::PackageCheck check =
+        disc::CheckPackage(platform::PathToUtf8(place.package), nullptr);
     fuzz::Check(check.readable, "the check cannot read what the save wrote");
     // Every file the check lets onto the disc is one of the package's.
-    for (const platform::DiscFile& file : check.discFiles) {
+    for (const disc::DiscFile& file : check.discFiles) {
         const std::string first = file.discPath.substr(0, file.discPath.find('/'));
         fuzz::Check(own.contains(NameKey(first)), "the disc would carry " + file.discPath);
         fuzz::Check(IsKeptName(file.discPath.substr(file.discPath.rfind('/') + 1)),
@@ -148,8 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                       ignored);
         const std::set<std::string> again = OwnNames(work);
         const std::map<std::string, std::string> before = Foreign(place.package, again);
-        CheckSave(SavePackage(
-                      package_test::Request(work, place.package, util::PathToUtf8(place.package))),
+        CheckSave(SavePackage(package_test::Request(work, place.package,
+                                                    platform::PathToUtf8(place.package))),
                   place, before, again, "by the second save");
     }
     return 0;

@@ -79,7 +79,7 @@ void VisitItem(std::size_t index, const fs::path& program) {
         fieldforms::WriteApplicationSummary(fieldforms::kBothForms, lines);
     });
     Try([] { util::ReadSizeLimit(); });
-    const std::string work = util::PathToUtf8(program / "TempXml.XML");
+    const std::string work = platform::PathToUtf8(program / "TempXml.XML");
     Try([&] {
         if (util::ExtractXmlTemplate(work))
             materials::ReadOpeningView(work, "");
@@ -98,7 +98,7 @@ int StopScript(void* steps) {
 bool MakeDatabase(const fs::path& file, const std::string& script) {
     static const std::string schema = fuzz::ReadAll(QUILLOR_SCHEMA_SQL);
     sqlite3* db = nullptr;
-    if (sqlite3_open(util::PathToUtf8(file).c_str(), &db) != SQLITE_OK) {
+    if (sqlite3_open(platform::PathToUtf8(file).c_str(), &db) != SQLITE_OK) {
         sqlite3_close(db);
         return false;
     }
@@ -128,7 +128,7 @@ bool MakeDatabase(const fs::path& file, const std::string& script) {
 bool HoldsCode(const fs::path& file) {
     sqlite3* db = nullptr;
     bool code = false;
-    if (sqlite3_open_v2(util::PathToUtf8(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+    if (sqlite3_open_v2(platform::PathToUtf8(file).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
         SQLITE_OK) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db,

@@ -70,7 +70,7 @@ class HostilePackageTest : public ::testing::Test {
     }
 
     fs::path package() const { return root_ / "包"; }
-    std::string work() const { return util::PathToUtf8(root_ / "程序" / "TempXml.XML"); }
+    std::string work() const { return platform::PathToUtf8(root_ / "程序" / "TempXml.XML"); }
 
     // The package folder as a disc might bring it: the stored copy, files an
     // earlier save stored, links out of the folder and a pipe.
@@ -94,15 +94,15 @@ class HostilePackageTest : public ::testing::Test {
     std::string openAndSave(const std::string& stored, std::string& outcomeText) {
         preparePackage(stored);
         testsupport::ScopedFakePrompter prompter;
-        const std::string folder = util::PathToUtf8(package());
+        const std::string folder = platform::PathToUtf8(package());
         outcomeText = "not opened";
         if (TakeStoredCopy(folder, "DZ-PG", work())) {
             if (const auto view = ReadOpeningView(work(), folder))
                 for (const MaterialRow& row : view->materials)
                     ReadWjlb(row.key, work(), folder);
             ReadLinkedTitles(work());
-            const SaveOutcome outcome =
-                SavePackage(package_test::Request(util::PathFromUtf8(work()), package(), folder));
+            const SaveOutcome outcome = SavePackage(
+                package_test::Request(platform::PathFromUtf8(work()), package(), folder));
             outcomeText = outcome.saved() ? "saved, " + std::to_string(outcome.failures.size()) +
                                                 " entries refused"
                                           : "not saved";
@@ -119,7 +119,7 @@ class HostilePackageTest : public ::testing::Test {
         sentinel_.check(name.c_str());
         std::set<std::string> entries;
         for (const auto& entry : fs::directory_iterator(root_))
-            entries.insert(util::PathToUtf8(entry.path().filename()));
+            entries.insert(platform::PathToUtf8(entry.path().filename()));
         EXPECT_EQ(entries, (std::set<std::string>{"程序", "包", "哨兵"})) << name;
         const auto program = fuzz::Listing(root_ / "程序");
         for (const auto& [file, content] : program)
@@ -210,7 +210,7 @@ TEST_F(HostilePackageTest, EveryHostileCorpusFileIsInTheSuite) {
     for (const Case& c : kCorpusCases)
         listed.insert(c.name);
     for (const auto& entry : fs::directory_iterator(Corpus())) {
-        const std::string name = util::PathToUtf8(entry.path().filename());
+        const std::string name = platform::PathToUtf8(entry.path().filename());
         const bool posixOnly =
             name.find("fifo") != std::string::npos || name.find("symlink") != std::string::npos;
 #ifdef _WIN32

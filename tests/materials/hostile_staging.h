@@ -87,7 +87,7 @@ class HostileFolder {
         fs::create_directories(package() / "其他");
         fuzz::WriteAll(package() / materials::kStoredCopyName, Previous());
         fuzz::WriteAll(package() / "甲" / "A.pdf", std::string("stored a"));
-        fuzz::WriteAll(package() / util::PathFromUtf8(kOwnFile), std::string(kOwnText));
+        fuzz::WriteAll(package() / platform::PathFromUtf8(kOwnFile), std::string(kOwnText));
 #ifndef _WIN32
         fs::create_directory_symlink("../哨兵", package() / "附图");
 #endif
@@ -107,7 +107,7 @@ class HostileFolder {
     // becomes the device and inode of the package's APLPKG.XML ("dev\tino"),
     // so that a crafted journal can claim the commit.
     void stage(const std::string& folder, const std::vector<StagingFile>& files) const {
-        const fs::path staging = package() / util::PathFromUtf8(folder);
+        const fs::path staging = package() / platform::PathFromUtf8(folder);
         std::error_code ignored;
         fs::create_directories(staging, ignored);
         for (const StagingFile& f : files) {
@@ -116,7 +116,7 @@ class HostileFolder {
             std::string text = f.content;
             for (std::size_t at; (at = text.find("$ID")) != std::string::npos;)
                 text.replace(at, 3, StoredCopyIdentity());
-            fuzz::WriteAll(staging / util::PathFromUtf8(f.name), text);
+            fuzz::WriteAll(staging / platform::PathFromUtf8(f.name), text);
         }
     }
 
@@ -125,7 +125,7 @@ class HostileFolder {
     bool stage(const CraftedStaging& crafted) const {
         if (!materials::IsStagingFolderName(crafted.folder) || !PlainName(crafted.folder))
             return false;
-        const fs::path staging = package() / util::PathFromUtf8(crafted.folder);
+        const fs::path staging = package() / platform::PathFromUtf8(crafted.folder);
         std::error_code ignored;
 #ifndef _WIN32
         if (crafted.link) {
@@ -134,8 +134,8 @@ class HostileFolder {
             stage(crafted.folder, crafted.files);
             for (const std::string& name : crafted.links)
                 if (PlainName(name))
-                    fs::create_symlink("../../哨兵/secret.txt", staging / util::PathFromUtf8(name),
-                                       ignored);
+                    fs::create_symlink("../../哨兵/secret.txt",
+                                       staging / platform::PathFromUtf8(name), ignored);
         }
         const fs::path lock = package() / materials::kPackageLockName;
         if (crafted.lock == "link")
@@ -172,11 +172,11 @@ class HostileFolder {
         std::error_code error;
         for (fs::directory_iterator it(root_, error), end; !error && it != end;
              it.increment(error)) {
-            const std::string name = util::PathToUtf8(it->path().filename());
+            const std::string name = platform::PathToUtf8(it->path().filename());
             if (name != "包" && name != "哨兵")
                 return "something was made beside the package: " + name;
         }
-        if (ownFile && fuzz::ReadAll(package() / util::PathFromUtf8(kOwnFile)) != kOwnText)
+        if (ownFile && fuzz::ReadAll(package() / platform::PathFromUtf8(kOwnFile)) != kOwnText)
             return "the applicant's own file changed";
         return {};
     }

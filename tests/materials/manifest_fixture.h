@@ -32,7 +32,7 @@ inline void WriteBytes(const fs::path& path, const std::string& bytes) {
 }
 
 inline std::string U8(const fs::path& path) {
-    return util::PathToUtf8(path);
+    return platform::PathToUtf8(path);
 }
 
 // A fresh folder per test, removed afterwards.

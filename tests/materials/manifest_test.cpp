@@ -216,6 +216,14 @@ TEST_F(ManifestTest, CountIncludesVanishedFilesAndSurvivesMissingDzjs) {
     EXPECT_EQ(readAndsaveFilecount("1", path), 2);
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(getFjKb("1", path, U8(dir_)), "");
+
+    // More linked entries than an Integer holds: the count stops at 32767.
+    std::string many = "<offer><attachments><attachment fjid='1'><fileList>";
+    for (int i = 1; i <= 32768; ++i)
+        many += "<file><fileXh>" + std::to_string(i) + "</fileXh><fileUrl>a.pdf</fileUrl></file>";
+    const std::string crowded =
+        writeManifest(many + "</fileList></attachment></attachments></offer>");
+    EXPECT_EQ(readAndsaveFilecount("1", crowded), 32767);
 }
 
 TEST_F(ManifestTest, AddAppendsACompleteEntry) {

@@ -121,7 +121,7 @@ class NameRoundTrip : public TempFolderTest {
   protected:
     void SetUp() override {
         TempFolderTest::SetUp();
-        system_ = platform::OpenDiscSystem();
+        system_ = disc::OpenDiscSystem();
         WriteBytes(dir_ / "源" / "扫描.pdf", "%PDF-1.4 round trip");
     }
     // Saves one material with one entry linked to a PDF; true when it was stored.
@@ -133,11 +133,11 @@ class NameRoundTrip : public TempFolderTest {
             materials::SavePackage(package_test::Request(dir_ / "TempXml.XML", folder, ""));
         return outcome.saved() && outcome.failures.empty();
     }
-    materials::DiscOutcome image(const platform::DiscLayout& layout) {
-        materials::DiscObserver observer;
-        return materials::WriteDiscImage(*system_, layout, dir_ / "盘.iso", observer);
+    disc::DiscOutcome image(const disc::DiscLayout& layout) {
+        disc::DiscObserver observer;
+        return disc::WriteDiscImage(*system_, layout, dir_ / "盘.iso", observer);
     }
-    std::unique_ptr<platform::DiscSystem> system_;
+    std::unique_ptr<disc::DiscSystem> system_;
 };
 
 TEST_F(NameRoundTrip, SaveCheckImageAndReadBackAgreeOnEveryName) {
@@ -170,24 +170,23 @@ TEST_F(NameRoundTrip, SaveCheckImageAndReadBackAgreeOnEveryName) {
         const fs::path folder = dir_ / "包";
         fs::remove_all(folder);
         EXPECT_EQ(save(folder, c.material, c.entry), c.kept);
-        materials::PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
-        EXPECT_TRUE(check.burnable())
-            << materials::FindingsText(check); // a refused entry is left out
+        disc::PackageCheck check = disc::CheckPackage(U8(folder), nullptr);
+        EXPECT_TRUE(check.burnable()) << disc::FindingsText(check); // a refused entry is left out
         if (!c.kept) {
             // The same name stored by another program: the check and the disc refuse it.
             const std::string name = c.foreign.empty() ? c.entry + ".pdf" : c.foreign;
             const fs::path stored =
-                folder / util::PathFromUtf8(c.material) / util::PathFromUtf8(name);
+                folder / platform::PathFromUtf8(c.material) / platform::PathFromUtf8(name);
             WriteBytes(folder / "APLPKG.XML",
                        package_test::PackageManifest(
                            {{c.material, {{"报件", materials::kLocalPrefix + name}}}}));
             WriteBytes(stored, "%PDF-1.4 x");
-            EXPECT_FALSE(materials::CheckPackage(U8(folder), nullptr).burnable());
+            EXPECT_FALSE(disc::CheckPackage(U8(folder), nullptr).burnable());
             check.discFiles.push_back({c.material + "/" + name, stored, 10});
         }
-        const materials::DiscOutcome disc = image(materials::PackageLayout(check, "名称测试"));
-        EXPECT_EQ(disc.status, c.kept ? materials::DiscOutcome::Status::Good
-                                      : materials::DiscOutcome::Status::Refused)
+        const disc::DiscOutcome disc = image(disc::PackageLayout(check, "名称测试"));
+        EXPECT_EQ(disc.status,
+                  c.kept ? disc::DiscOutcome::Status::Good : disc::DiscOutcome::Status::Refused)
             << disc.message;
     }
 }
@@ -199,17 +198,17 @@ TEST_F(NameRoundTrip, TheJolietPathLimitIsCountedAsTheDiscLibraryCountsIt) {
         const std::string material = Repeat("材", units), file = Repeat("长", 60) + ".pdf";
         EXPECT_EQ(materials::PathProblem(material, file).empty(), units == 54);
         const fs::path source = dir_ / "源" / "扫描.pdf";
-        const platform::DiscLayout layout{"边界",
-                                          {{material + "/" + file, source, fs::file_size(source)}}};
+        const disc::DiscLayout layout{"边界",
+                                      {{material + "/" + file, source, fs::file_size(source)}}};
         std::error_code opened;
-        auto sink = platform::CreateImageFile(dir_ / "边界.iso", opened);
-        platform::DiscProgress progress;
+        auto sink = disc::CreateImageFile(dir_ / "边界.iso", opened);
+        disc::DiscProgress progress;
         ASSERT_TRUE(sink && system_->writeImage(layout, *sink, progress).ok() && !sink->finish());
         std::string error;
         const auto volume = system_->openImage(dir_ / "边界.iso", error);
         ASSERT_TRUE(volume) << error;
         bool found = false;
-        for (const platform::VolumeEntry& e : volume->entries(platform::NameTree::Joliet))
+        for (const disc::VolumeEntry& e : volume->entries(disc::NameTree::Joliet))
             found = found || e.path == material + "/" + file;
         EXPECT_EQ(found, units == 54);
     }
@@ -229,7 +228,7 @@ TEST_F(NameRoundTrip, NamesThatDifferOnlyInCaseAreOneName) {
     EXPECT_EQ(outcome.failures[0].problem, materials::SaveProblem::DuplicateName);
     EXPECT_EQ(outcome.failures[1].problem, materials::SaveProblem::DuplicateName);
     EXPECT_EQ(outcome.failures[2].problem, materials::SaveProblem::MaterialName);
-    EXPECT_TRUE(materials::CheckPackage(U8(dir_ / "包"), nullptr).burnable());
+    EXPECT_TRUE(disc::CheckPackage(U8(dir_ / "包"), nullptr).burnable());
 }
 
 // A folder that passed through macOS comes back with decomposed names: the
@@ -248,10 +247,10 @@ TEST_F(NameRoundTrip, TheCheckFindsAFileWhoseNameDiffersOnlyByNormalisation) {
         const fs::path folder = dir_ / "包";
         fs::remove_all(folder);
         ASSERT_TRUE(save(folder, "Résumé", "café"));
-        fs::rename(folder / util::PathFromUtf8(c.from), folder / util::PathFromUtf8(c.to));
-        const materials::PackageCheck check = materials::CheckPackage(U8(folder), nullptr);
-        ASSERT_EQ(check.count(materials::FindingLevel::Error), 1) << materials::FindingsText(check);
-        const materials::PackageFinding& found = check.findings.front();
+        fs::rename(folder / platform::PathFromUtf8(c.from), folder / platform::PathFromUtf8(c.to));
+        const disc::PackageCheck check = disc::CheckPackage(U8(folder), nullptr);
+        ASSERT_EQ(check.count(disc::FindingLevel::Error), 1) << disc::FindingsText(check);
+        const disc::PackageFinding& found = check.findings.front();
         EXPECT_EQ(found.file, c.named);
         EXPECT_NE(found.problem.find("Unicode规范化形式不同"), std::string::npos) << found.problem;
     }
@@ -271,8 +270,8 @@ TEST_F(NameRoundTrip, Gb18030ListsGiveBackEveryCharacter) {
     EXPECT_EQ(platform::Gb18030ToUtf8("\x81 A\xFF\xD3\xAA"), "\xEF\xBF\xBD A\xEF\xBF\xBD营");
     EXPECT_EQ(platform::GbkToUtf8("\x81 A\xFF\xD3\xAA"), "\xEF\xBF\xBD A\xEF\xBF\xBD营");
     ASSERT_TRUE(save(dir_ / "包", "身份证明", "王䶮"));
-    const materials::PackageCheck check = materials::CheckPackage(U8(dir_ / "包"), nullptr);
-    EXPECT_TRUE(check.burnable()) << materials::FindingsText(check);
+    const disc::PackageCheck check = disc::CheckPackage(U8(dir_ / "包"), nullptr);
+    EXPECT_TRUE(check.burnable()) << disc::FindingsText(check);
 }
 
 } // namespace

@@ -67,7 +67,7 @@ inline Snapshot Take(const fs::path& folder) {
     if (!fs::exists(folder))
         return snapshot;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string relative = util::PathToUtf8(entry.path().lexically_relative(folder));
+        const std::string relative = platform::PathToUtf8(entry.path().lexically_relative(folder));
         snapshot[relative] = entry.is_directory() ? "<folder>" : ReadAll(entry.path());
     }
     return snapshot;
@@ -77,7 +77,7 @@ inline Snapshot Take(const fs::path& folder) {
 inline bool SaveLeftovers(const fs::path& folder) {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        if (util::PathToUtf8(it->path().filename()).starts_with(materials::kProgramEntryPrefix))
+        if (platform::PathToUtf8(it->path().filename()).starts_with(materials::kProgramEntryPrefix))
             return true;
     return false;
 }
@@ -93,8 +93,8 @@ inline void FixedSummary(int mode, fieldforms::LineWriter& writer) {
 inline materials::SaveRequest Request(const fs::path& work, const fs::path& shown,
                                       const std::string& storage, std::size_t chunk = 4096) {
     materials::SaveRequest request;
-    request.workPath = util::PathToUtf8(work);
-    request.shownFolder = util::PathToUtf8(shown);
+    request.workPath = platform::PathToUtf8(work);
+    request.shownFolder = platform::PathToUtf8(shown);
     request.storageFolder = storage;
     request.summary = FixedSummary;
     request.chunkBytes = chunk;

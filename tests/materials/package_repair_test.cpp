@@ -66,7 +66,7 @@ TEST_F(PackageRepairTest, CraftedStagingFoldersNeverActOutsideThePackage) {
             HostileFolder folder;
             folder.prepare(root_);
             ASSERT_TRUE(folder.stage(crafted)) << c.file;
-            const std::string package = util::PathToUtf8(folder.package());
+            const std::string package = platform::PathToUtf8(folder.package());
             std::string said;
             if (window) {
                 testsupport::ScopedFakePrompter prompter;
@@ -75,7 +75,7 @@ TEST_F(PackageRepairTest, CraftedStagingFoldersNeverActOutsideThePackage) {
                     said += m.text + "\n";
             } else {
                 std::ostringstream out;
-                RunCheckPackage(package, nullptr, out, true);
+                disc::RunCheckPackage(package, nullptr, out, true);
                 said = out.str();
             }
             const std::string how = std::string(c.file) + (window ? " (window)" : " (check)");
@@ -88,7 +88,7 @@ TEST_F(PackageRepairTest, CraftedStagingFoldersNeverActOutsideThePackage) {
         }
     }
     for (const auto& entry : fs::directory_iterator(Corpus())) {
-        const std::string name = util::PathToUtf8(entry.path().filename());
+        const std::string name = platform::PathToUtf8(entry.path().filename());
         if (name.starts_with("hostile-")) {
             EXPECT_TRUE(seen.contains(name)) << name << " is not in the table";
         }
@@ -106,10 +106,10 @@ TEST_F(PackageRepairTest, AnOversizedJournalIsRefusedUnread) {
     fs::resize_file(journal, kMaxJournalBytes + 1);
     const auto before = fuzz::Listing(folder.package() / "甲");
     std::ostringstream out;
-    EXPECT_EQ(RunCheckPackage(util::PathToUtf8(folder.package()), nullptr, out, false),
-              kCheckNotBurnable);
+    EXPECT_EQ(disc::RunCheckPackage(platform::PathToUtf8(folder.package()), nullptr, out, false),
+              disc::kCheckNotBurnable);
     EXPECT_NE(out.str().find("--repair"), std::string::npos) << out.str();
-    const PackageRepair repair = RepairPackage(util::PathToUtf8(folder.package()));
+    const PackageRepair repair = RepairPackage(platform::PathToUtf8(folder.package()));
     EXPECT_EQ(repair.result, RepairResult::Refused);
     ASSERT_EQ(repair.refused.size(), 1u);
     EXPECT_EQ(repair.refused[0], "~APLPKG.saving.big/journal：文件过大，未读取");

@@ -63,9 +63,10 @@ int main(int argc, char** argv) {
     }
 #endif
     StopAt observer(std::atol(argv[4]));
-    const materials::SaveOutcome outcome = materials::SavePackage(
-        package_test::Request(util::PathFromUtf8(argv[1]), util::PathFromUtf8(argv[2]), argv[3]),
-        &observer);
+    const materials::SaveOutcome outcome =
+        materials::SavePackage(package_test::Request(platform::PathFromUtf8(argv[1]),
+                                                     platform::PathFromUtf8(argv[2]), argv[3]),
+                               &observer);
     std::printf("points %ld\n", observer.points());
     std::printf("status %d\n", static_cast<int>(outcome.status));
     std::printf("problem %d\n", static_cast<int>(outcome.writeProblem));

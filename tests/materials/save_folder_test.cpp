@@ -38,8 +38,8 @@ std::string ExpectedList(const std::string& name) {
 class SaveTest : public TempFolderTest {
   protected:
     std::string source(const std::string& relative, const std::string& content) {
-        WriteAll(dir_ / "源" / util::PathFromUtf8(relative), content);
-        return util::PathToUtf8(dir_ / "源" / util::PathFromUtf8(relative));
+        WriteAll(dir_ / "源" / platform::PathFromUtf8(relative), content);
+        return platform::PathToUtf8(dir_ / "源" / platform::PathFromUtf8(relative));
     }
     void work(const std::vector<Material>& materials) {
         WriteAll(workPath(), PackageManifest(materials));
@@ -50,7 +50,7 @@ class SaveTest : public TempFolderTest {
         return SavePackage(Request(workPath(), shown, storage), observer);
     }
     SaveOutcome saveAgain(const fs::path& folder, SaveObserver* observer = nullptr) {
-        return save(folder, util::PathToUtf8(folder), observer);
+        return save(folder, platform::PathToUtf8(folder), observer);
     }
     // Texts of the stored copy's elements, joined with "|".
     static std::string Stored(const fs::path& folder, const char* xpath) {
@@ -143,7 +143,7 @@ TEST_F(SaveTest, ANewFolderReceivesTheStoredFilesAndTheOldOneStaysAsItWas) {
 
     work({{"营业执照", {{"营业执照", kLocal + "营业执照.pdf"}}},
           {"章程", {{"章程", source("b.doc", "b")}}}});
-    const SaveOutcome outcome = save(pkg(), util::PathToUtf8(old));
+    const SaveOutcome outcome = save(pkg(), platform::PathToUtf8(old));
 
     ASSERT_TRUE(outcome.saved());
     EXPECT_TRUE(outcome.failures.empty());
@@ -161,8 +161,8 @@ TEST_F(SaveTest, EntriesThatCannotBeStoredAreReportedAndLeftOut) {
     WriteAll(dir_ / "outside.txt", "outside");
     fs::create_directories(dir_ / "源" / "一个文件夹");
     std::vector<Entry> entries = {{"好", good},
-                                  {"缺", util::PathToUtf8(dir_ / "源" / "没有.pdf")},
-                                  {"夹", util::PathToUtf8(dir_ / "源" / "一个文件夹")},
+                                  {"缺", platform::PathToUtf8(dir_ / "源" / "没有.pdf")},
+                                  {"夹", platform::PathToUtf8(dir_ / "源" / "一个文件夹")},
                                   {"同名", source("d1.pdf", "1")},
                                   {"同名", source("d2.pdf", "2")},
                                   {"a/b", good},
@@ -178,7 +178,7 @@ TEST_F(SaveTest, EntriesThatCannotBeStoredAreReportedAndLeftOut) {
           {"aplpkg.xml", {{"重", good}}}});
     const std::string before = ReadAll(workPath());
 
-    const SaveOutcome outcome = save(pkg(), util::PathToUtf8(pkg()));
+    const SaveOutcome outcome = save(pkg(), platform::PathToUtf8(pkg()));
 
     ASSERT_TRUE(outcome.saved());
     std::vector<std::string> failures;
@@ -196,7 +196,7 @@ TEST_F(SaveTest, EntriesThatCannotBeStoredAreReportedAndLeftOut) {
     for (const char* refused : {"../上", "/空", "C:x/盘", "aplpkg.xml/重"})
         expected.push_back(std::string(refused) + ":材料名称不能用作文件夹名");
     EXPECT_EQ(failures, expected);
-    EXPECT_EQ(outcome.failures[0].source, util::PathToUtf8(dir_ / "源" / "没有.pdf"));
+    EXPECT_EQ(outcome.failures[0].source, platform::PathToUtf8(dir_ / "源" / "没有.pdf"));
 
     EXPECT_EQ(Stored(pkg(), "//fileUrl"),
               kLocal + "好.pdf|||" + kLocal + "同名.pdf" + std::string(entries.size(), '|'));
@@ -309,7 +309,7 @@ TEST_F(SaveTest, ASourceThatVanishesOrChangesWhileCopiedIsNamedAndLeftOut) {
         fs::remove_all(pkg());
         for (const auto& [path, content] : previous)
             if (content != "<folder>")
-                WriteAll(pkg() / util::PathFromUtf8(path), content);
+                WriteAll(pkg() / platform::PathFromUtf8(path), content);
         work({{"甲",
                {{"A", source("a2.pdf", std::string(20000, 'A'))},
                 {"B", source("b2.pdf", std::string(20000, 'B'))}}}});
@@ -343,10 +343,10 @@ class SaveChildTest : public SaveTest {
             return "<no QUILLOR_SAVE_CHILD>";
         const fs::path out = dir_ / "child.out";
         const std::string command =
-            "\"" + std::string(program) + "\" \"" + util::PathToUtf8(workPath()) + "\" \"" +
-            util::PathToUtf8(shown) + "\" \"" + storage + "\" " + std::to_string(stopAt) + " " +
+            "\"" + std::string(program) + "\" \"" + platform::PathToUtf8(workPath()) + "\" \"" +
+            platform::PathToUtf8(shown) + "\" \"" + storage + "\" " + std::to_string(stopAt) + " " +
             (sizeLimit.empty() && !user.empty() ? "-" : sizeLimit) + " " + user + " > \"" +
-            util::PathToUtf8(out) + "\"";
+            platform::PathToUtf8(out) + "\"";
         const int status = std::system(command.c_str());
         if (exitCode) {
 #ifndef _WIN32
@@ -369,7 +369,7 @@ class SaveChildTest : public SaveTest {
 // Returns which ("old", "new", or a description of the mix).
 std::string RepairedState(const fs::path& folder, const Snapshot& oldFiles,
                           const Snapshot& newFiles) {
-    const PackageRepair repair = RepairPackage(util::PathToUtf8(folder));
+    const PackageRepair repair = RepairPackage(platform::PathToUtf8(folder));
     if (repair.result == RepairResult::Failed || SaveLeftovers(folder))
         return "not repaired";
     const Snapshot now = Take(folder);
@@ -414,7 +414,7 @@ TEST_F(SaveChildTest, KilledAtAnyPointTheRepairLeavesExactlyOnePackage) {
         const Snapshot newFiles = Take(pkg());
 
         Restore(old, pkg());
-        const std::string storage = util::PathToUtf8(pkg());
+        const std::string storage = platform::PathToUtf8(pkg());
         const std::string full = child(pkg(), storage, 0);
         ASSERT_EQ(full.rfind("points ", 0), 0u) << full;
         const long points = std::stol(full.substr(7));
@@ -499,7 +499,7 @@ TEST_F(SaveChildTest, ADestinationFailureKeepsThePreviousPackage) {
             fs::permissions(locked, readOnly);
         int exitCode = 0;
         const std::string out =
-            child(pkg(), util::PathToUtf8(pkg()), 0, c.sizeLimit, c.user, &exitCode);
+            child(pkg(), platform::PathToUtf8(pkg()), 0, c.sizeLimit, c.user, &exitCode);
         if (*c.lockedFolder)
             fs::permissions(locked, fs::perms::all);
         EXPECT_EQ(exitCode, 1) << c.name << "\n" << out;
@@ -652,7 +652,7 @@ TEST_F(SaveTest, FaultsOfTheFileSystemRollTheSaveBack) {
         platform::SetFaultHook([&](FaultPoint point, const fs::path& subject) {
             if (point == FaultPoint::HardLink && c.noLinks)
                 return true;
-            const std::string name = util::PathToUtf8(subject.filename());
+            const std::string name = platform::PathToUtf8(subject.filename());
             if (point == FaultPoint::Rename && name == c.also)
                 return ++alsoSeen == 1;
             if (point != c.point ||
@@ -678,8 +678,8 @@ TEST_F(SaveTest, FaultsOfTheFileSystemRollTheSaveBack) {
             continue;
         }
         // Kept for the next repair, which puts the previous package back.
-        EXPECT_TRUE(HasInterruptedSave(util::PathToUtf8(pkg()))) << c.name;
-        EXPECT_EQ(RepairPackage(util::PathToUtf8(pkg())).result, RepairResult::RolledBack)
+        EXPECT_TRUE(HasInterruptedSave(platform::PathToUtf8(pkg()))) << c.name;
+        EXPECT_EQ(RepairPackage(platform::PathToUtf8(pkg())).result, RepairResult::RolledBack)
             << c.name;
         EXPECT_EQ(Take(pkg()), previous) << c.name;
     }
@@ -695,7 +695,7 @@ TEST_F(SaveTest, OnlyWhatThePackageStoredIsRemoved) {
         std::vector<Material> next;
         std::vector<std::string> kept, gone;
     };
-    const std::string inside = util::PathToUtf8(pkg() / "甲" / "A.doc");
+    const std::string inside = platform::PathToUtf8(pkg() / "甲" / "A.doc");
     const Case cases[] = {
         {"a user's folder named like a material",
          {},
@@ -753,13 +753,15 @@ TEST_F(SaveTest, OnlyWhatThePackageStoredIsRemoved) {
             ASSERT_TRUE(save(pkg()).saved()) << c.name;
         }
         for (const auto& [path, content] : c.own)
-            WriteAll(pkg() / util::PathFromUtf8(path), content);
+            WriteAll(pkg() / platform::PathFromUtf8(path), content);
         work(c.next);
-        ASSERT_TRUE(save(pkg(), c.first.empty() ? "" : util::PathToUtf8(pkg())).saved()) << c.name;
+        ASSERT_TRUE(save(pkg(), c.first.empty() ? "" : platform::PathToUtf8(pkg())).saved())
+            << c.name;
         for (const std::string& path : c.kept)
-            EXPECT_TRUE(fs::exists(pkg() / util::PathFromUtf8(path))) << c.name << ": " << path;
+            EXPECT_TRUE(fs::exists(pkg() / platform::PathFromUtf8(path))) << c.name << ": " << path;
         for (const std::string& path : c.gone)
-            EXPECT_FALSE(fs::exists(pkg() / util::PathFromUtf8(path))) << c.name << ": " << path;
+            EXPECT_FALSE(fs::exists(pkg() / platform::PathFromUtf8(path)))
+                << c.name << ": " << path;
     }
 }
 
@@ -775,15 +777,15 @@ TEST_F(SaveTest, RenamedEntriesForeignFoldersAndLinkedPackageFolders) {
     EXPECT_EQ(ListTail(pkg()), "1、补充说明.pdf\r\n");
 
     // Asked before the first save into a folder that holds other things.
-    EXPECT_EQ(ForeignFolderQuestion(util::PathToUtf8(pkg())), "");
-    EXPECT_EQ(ForeignFolderQuestion(util::PathToUtf8(dir_ / "无")), "");
-    EXPECT_NE(ForeignFolderQuestion(util::PathToUtf8(dir_ / "源")).find("是否保存到该目录"),
+    EXPECT_EQ(ForeignFolderQuestion(platform::PathToUtf8(pkg())), "");
+    EXPECT_EQ(ForeignFolderQuestion(platform::PathToUtf8(dir_ / "无")), "");
+    EXPECT_NE(ForeignFolderQuestion(platform::PathToUtf8(dir_ / "源")).find("是否保存到该目录"),
               std::string::npos);
 
     // A package folder that is a link to a folder elsewhere is saved into.
     fs::create_directory_symlink(pkg(), dir_ / "链接");
     work({{"其他材料", {{"补充说明", source("b.pdf", "b")}}}});
-    const SaveOutcome linked = save(dir_ / "链接", util::PathToUtf8(dir_ / "链接"));
+    const SaveOutcome linked = save(dir_ / "链接", platform::PathToUtf8(dir_ / "链接"));
     ASSERT_TRUE(linked.saved()) << static_cast<int>(linked.status);
     EXPECT_EQ(Take(pkg()).at("其他材料/补充说明.pdf"), "b");
 }
@@ -798,7 +800,7 @@ TEST_F(SaveChildTest, ASecondSaverIsRefusedAtOnce) {
     ASSERT_NE(held, nullptr);
     EXPECT_EQ(saveAgain(pkg()).status, SaveStatus::Busy);
     int exitCode = 0;
-    const std::string out = child(pkg(), util::PathToUtf8(pkg()), 0, "", "", &exitCode);
+    const std::string out = child(pkg(), platform::PathToUtf8(pkg()), 0, "", "", &exitCode);
     EXPECT_NE(out.find("status " + std::to_string(static_cast<int>(SaveStatus::Busy))),
               std::string::npos)
         << out;
@@ -825,11 +827,11 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
     work({{"甲", {{"A", source("a2.txt", "new a")}, {"B", source("b2.txt", "new b")}}}});
     // Killed while the files are renamed into place: the folder holds a mix.
     const fs::path mixed = dir_ / "中断";
-    for (long k = 1; !HasInterruptedSave(util::PathToUtf8(mixed)) && k < 100; ++k) {
+    for (long k = 1; !HasInterruptedSave(platform::PathToUtf8(mixed)) && k < 100; ++k) {
         Restore(old, mixed);
-        child(mixed, util::PathToUtf8(mixed), k);
+        child(mixed, platform::PathToUtf8(mixed), k);
     }
-    ASSERT_TRUE(HasInterruptedSave(util::PathToUtf8(mixed)));
+    ASSERT_TRUE(HasInterruptedSave(platform::PathToUtf8(mixed)));
     const fs::path interruptedCopy = dir_ / "中断只读";
     Restore(mixed, interruptedCopy);
     const fs::path unasked = dir_ / "中断未修复";
@@ -870,7 +872,8 @@ TEST_F(SaveChildTest, CheckPackageCommand) {
             int code = 0;
             {
                 std::ofstream text(out, std::ios::binary);
-                code = RunCheckPackage(util::PathToUtf8(c.folder), nullptr, text, c.repair);
+                code =
+                    disc::RunCheckPackage(platform::PathToUtf8(c.folder), nullptr, text, c.repair);
             }
             _exit(code);
         }
@@ -897,7 +900,7 @@ TEST_F(SaveTest, TheLockIsReleasedAfterTheStagingFolderIsGone) {
                 return;
             ++releases;
             for (const auto& entry : fs::directory_iterator(folder_))
-                left.push_back(util::PathToUtf8(entry.path().filename()));
+                left.push_back(platform::PathToUtf8(entry.path().filename()));
         }
         int releases = 0;
         std::vector<std::string> left;
@@ -919,7 +922,7 @@ TEST_F(SaveTest, TheLockIsReleasedAfterTheStagingFolderIsGone) {
     WriteAll(pkg() / kPackageLockName, "");
     fs::last_write_time(pkg() / kPackageLockName,
                         fs::file_time_type::clock::now() - std::chrono::minutes(5));
-    EXPECT_EQ(RepairPackage(util::PathToUtf8(pkg())).result, RepairResult::Nothing);
+    EXPECT_EQ(RepairPackage(platform::PathToUtf8(pkg())).result, RepairResult::Nothing);
     EXPECT_FALSE(SaveLeftovers(pkg()));
     // A lock file that is a folder: nothing is saved, and the message says why.
     fs::create_directory(pkg() / kPackageLockName);
@@ -945,37 +948,37 @@ TEST_F(SaveChildTest, ARepairThatFailedDoesNotBlockTheNextSave) {
     long kill = 1;
     for (; kill < 100; ++kill) { // killed once 甲/A.txt holds the new content
         Restore(old, mixed);
-        child(mixed, util::PathToUtf8(mixed), kill);
+        child(mixed, platform::PathToUtf8(mixed), kill);
         if (ReadAll(mixed / "甲" / "A.txt") == "new a" &&
-            HasInterruptedSave(util::PathToUtf8(mixed)))
+            HasInterruptedSave(platform::PathToUtf8(mixed)))
             break;
     }
     ASSERT_LT(kill, 100);
     fs::remove_all(mixed / "甲");
-    EXPECT_EQ(RepairPackage(util::PathToUtf8(mixed)).result, RepairResult::RolledBack);
+    EXPECT_EQ(RepairPackage(platform::PathToUtf8(mixed)).result, RepairResult::RolledBack);
     EXPECT_EQ(Take(mixed), oldFiles);
 
     Restore(old, mixed);
-    child(mixed, util::PathToUtf8(mixed), kill);
+    child(mixed, platform::PathToUtf8(mixed), kill);
     for (const auto& entry : fs::directory_iterator(mixed))
-        if (IsStagingFolderName(util::PathToUtf8(entry.path().filename())))
+        if (IsStagingFolderName(platform::PathToUtf8(entry.path().filename())))
             for (const auto& file : fs::directory_iterator(entry.path()))
                 if (file.path().extension() == ".old")
                     fs::remove(file.path()); // the backups lost
-    const PackageRepair failed = RepairPackage(util::PathToUtf8(mixed));
+    const PackageRepair failed = RepairPackage(platform::PathToUtf8(mixed));
     EXPECT_EQ(failed.result, RepairResult::Failed);
     EXPECT_EQ(failed.stuck, std::vector<std::string>{"甲/A.txt"});
 
     const SaveOutcome outcome = saveAgain(mixed);
     ASSERT_TRUE(outcome.saved());
     ASSERT_TRUE(outcome.setAside.starts_with(kSetAsidePrefix)) << outcome.setAside;
-    EXPECT_TRUE(fs::exists(mixed / util::PathFromUtf8(outcome.setAside) / kJournalName));
+    EXPECT_TRUE(fs::exists(mixed / platform::PathFromUtf8(outcome.setAside) / kJournalName));
     EXPECT_NE(SetAsideSentence(outcome, "D:\\包").find(outcome.setAside), std::string::npos);
     EXPECT_EQ(ReadAll(mixed / "甲" / "B.txt"), "new b");
-    EXPECT_FALSE(HasInterruptedSave(util::PathToUtf8(mixed)));
-    const PackageCheck check = CheckPackage(util::PathToUtf8(mixed), nullptr);
-    EXPECT_TRUE(check.burnable()) << FindingsText(check);
-    EXPECT_NE(FindingsText(check).find(outcome.setAside), std::string::npos);
+    EXPECT_FALSE(HasInterruptedSave(platform::PathToUtf8(mixed)));
+    const disc::PackageCheck check = disc::CheckPackage(platform::PathToUtf8(mixed), nullptr);
+    EXPECT_TRUE(check.burnable()) << disc::FindingsText(check);
+    EXPECT_NE(disc::FindingsText(check).find(outcome.setAside), std::string::npos);
 }
 #endif
 

@@ -84,7 +84,7 @@ bool ProgramsOwn(std::string name) {
             name = name.substr(std::string_view(prefix).size());
     for (const char* area :
          {"platform::", "util::", "scan::", "materials::", "disc::", "startup::", "printing::",
-          "twip::", "fieldforms::", "dialogs::", "accessimport::", "jet::", "app::"})
+          "twip::", "fieldforms::", "dialogs::", "accessimport::", "app::"})
         if (name.starts_with(area))
             return true;
     return false;
@@ -103,7 +103,7 @@ TEST(ProgramModule, ModulesExportOnlyTheirEntryPoints) {
           "quillor_pdf_release", "quillor_pdf_each_page"}},
         {"quillor-pdfwrite",
          {"quillor_write_pdf", "quillor_shrink_pdf", "quillor_rewrite_tounicode_maps",
-          "quillor_estimate_shrink", "quillor_add_text_layers"}},
+          "quillor_rewrite_tounicode_cmap", "quillor_estimate_shrink", "quillor_add_text_layers"}},
         {"quillor-disc", {"quillor_open_disc_system"}},
         {"quillor-scanner", {"quillor_make_sane_scanner"}},
         {"quillor-cups", {"quillor_queue_state", "quillor_submit_job", "quillor_job_state"}},

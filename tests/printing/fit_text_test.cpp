@@ -95,7 +95,7 @@ TEST(FitText, GivesUpWhenNoSizeFitsACharacter) {
     std::string text = "中";
     double x = 0, y = 0, size = 0;
     EXPECT_THROW(FitText(p, 0, 1000, x, y, text, Alignment::Left, VerticalAlignment::Top, size),
-                 platform::PrinterError);
+                 twip::PrinterError);
     EXPECT_GT(p.fontSize(), 0);
 }
 

@@ -57,7 +57,7 @@ class PrintActionTest : public ::testing::Test {
 
 TEST_F(PrintActionTest, NoPrinterShowsThePlainMessageAndPrintsNothing) {
     PrinterCount = 0;
-    printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
+    printer.forcePage(twip::PaperLetter, twip::OrientationLandscape);
     EXPECT_FALSE(printForm());
     ASSERT_EQ(prompter->messages.size(), 1u);
     EXPECT_EQ(prompter->messages[0].text, kNoPrinter);
@@ -66,17 +66,17 @@ TEST_F(PrintActionTest, NoPrinterShowsThePlainMessageAndPrintsNothing) {
     EXPECT_EQ(prompter->messages[0].buttons, platform::MsgButtons::Ok);
     EXPECT_TRUE(printer.texts.empty());
     EXPECT_EQ(printer.jobsEnded, 0);
-    EXPECT_EQ(printer.paperSize(), platform::PaperLetter); // page left alone
+    EXPECT_EQ(printer.paperSize(), twip::PaperLetter); // page left alone
     EXPECT_TRUE(busyCalls.empty());
 }
 
 TEST_F(PrintActionTest, SetsA4PortraitAndPrintsWithTheCallersScale) {
-    printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
+    printer.forcePage(twip::PaperLetter, twip::OrientationLandscape);
     PageScaleY = 9;
     EXPECT_TRUE(printForm(0, 1.45f));
     EXPECT_TRUE(prompter->messages.empty());
-    EXPECT_EQ(printer.paperSize(), platform::PaperA4);
-    EXPECT_EQ(printer.orientation(), platform::OrientationPortrait);
+    EXPECT_EQ(printer.paperSize(), twip::PaperA4);
+    EXPECT_EQ(printer.orientation(), twip::OrientationPortrait);
     EXPECT_EQ(PageScaleX, 1.2f);
     EXPECT_EQ(PageScaleY, 1.45f);
     EXPECT_DOUBLE_EQ(printer.find("申请书").y, PageY(1000) + (BoxHeight(300) - 300.0375) / 2);
@@ -91,7 +91,7 @@ TEST_F(PrintActionTest, PrintsOnlyTheCallersContainerIndex) {
 }
 
 TEST_F(PrintActionTest, LandscapeThatCannotBeChangedIsRefused) {
-    printer.forcePage(platform::PaperA4, platform::OrientationLandscape);
+    printer.forcePage(twip::PaperA4, twip::OrientationLandscape);
     printer.locked = true;
     EXPECT_FALSE(printForm());
     ASSERT_EQ(prompter->messages.size(), 1u);
@@ -105,45 +105,45 @@ TEST_F(PrintActionTest, LandscapeThatCannotBeChangedIsRefused) {
 TEST_F(PrintActionTest, PageCheckAcceptsA4PortraitAndLargerPaperOnly) {
     RecordingPrinter page;
     EXPECT_TRUE(IsA4PortraitPage(page));
-    page.forcePage(platform::PaperA3, platform::OrientationPortrait);
+    page.forcePage(twip::PaperA3, twip::OrientationPortrait);
     EXPECT_TRUE(IsA4PortraitPage(page));
-    page.forcePage(platform::PaperA4, platform::OrientationLandscape);
+    page.forcePage(twip::PaperA4, twip::OrientationLandscape);
     EXPECT_FALSE(IsA4PortraitPage(page));
-    page.forcePage(platform::PaperLetter, platform::OrientationPortrait);
+    page.forcePage(twip::PaperLetter, twip::OrientationPortrait);
     EXPECT_FALSE(IsA4PortraitPage(page)); // 279 mm high
-    page.forcePage(platform::PaperB5, platform::OrientationPortrait);
+    page.forcePage(twip::PaperB5, twip::OrientationPortrait);
     EXPECT_FALSE(IsA4PortraitPage(page));
 }
 
 TEST_F(PrintActionTest, LockedLargerPaperStillPrints) {
-    printer.forcePage(platform::PaperA3, platform::OrientationPortrait);
+    printer.forcePage(twip::PaperA3, twip::OrientationPortrait);
     printer.locked = true;
     EXPECT_TRUE(printForm());
-    EXPECT_EQ(printer.paperSize(), platform::PaperA3);
+    EXPECT_EQ(printer.paperSize(), twip::PaperA3);
     EXPECT_NO_THROW(printer.find("申请书"));
 }
 
 TEST_F(PrintActionTest, SetPrinterPageDoesNothingWithoutPrinters) {
     PrinterCount = 0;
-    printer.forcePage(platform::PaperLetter, platform::OrientationLandscape);
-    SetPrinterPage(printer, platform::PaperA4, platform::OrientationPortrait);
-    EXPECT_EQ(printer.paperSize(), platform::PaperLetter);
-    EXPECT_EQ(printer.orientation(), platform::OrientationLandscape);
+    printer.forcePage(twip::PaperLetter, twip::OrientationLandscape);
+    SetPrinterPage(printer, twip::PaperA4, twip::OrientationPortrait);
+    EXPECT_EQ(printer.paperSize(), twip::PaperLetter);
+    EXPECT_EQ(printer.orientation(), twip::OrientationLandscape);
 }
 
 TEST_F(PrintActionTest, SetPrinterPageChangesOnlyWhatDiffers) {
     CountingPrinter page;
-    SetPrinterPage(page, platform::PaperA4, platform::OrientationPortrait);
+    SetPrinterPage(page, twip::PaperA4, twip::OrientationPortrait);
     EXPECT_EQ(page.paperChanges + page.orientationChanges, 0);
-    page.forcePage(platform::PaperA4, platform::OrientationLandscape);
-    SetPrinterPage(page, platform::PaperA4, platform::OrientationPortrait);
+    page.forcePage(twip::PaperA4, twip::OrientationLandscape);
+    SetPrinterPage(page, twip::PaperA4, twip::OrientationPortrait);
     EXPECT_EQ(page.paperChanges, 0);
     EXPECT_EQ(page.orientationChanges, 1);
-    page.forcePage(platform::PaperLetter, platform::OrientationPortrait);
-    SetPrinterPage(page, platform::PaperA4, platform::OrientationPortrait);
+    page.forcePage(twip::PaperLetter, twip::OrientationPortrait);
+    SetPrinterPage(page, twip::PaperA4, twip::OrientationPortrait);
     EXPECT_EQ(page.paperChanges, 1);
     EXPECT_EQ(page.orientationChanges, 1);
-    EXPECT_EQ(page.paperSize(), platform::PaperA4);
+    EXPECT_EQ(page.paperSize(), twip::PaperA4);
 }
 
 // The job's own failures, and what the print system says of the printer

@@ -15,7 +15,7 @@ namespace {
 // A printer on which no further page can be started.
 class SinglePagePrinter : public RecordingPrinter {
   protected:
-    void startNewPage() override { throw platform::PrinterError("single sheet"); }
+    void startNewPage() override { throw twip::PrinterError("single sheet"); }
 };
 
 struct PageText {

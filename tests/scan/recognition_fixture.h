@@ -76,7 +76,7 @@ inline Strip DrawStrip(const char* face, int dpi,
 
 inline std::u32string WithoutSpace(const std::string& s) {
     std::u32string out;
-    for (char32_t c : util::ToU32(s))
+    for (char32_t c : platform::ToU32(s))
         if (c != U' ' && c != U'\n' && c != U'\t' && c != U'\r' && c != U'\f' && c != 0x3000)
             out += c;
     return out;

@@ -173,11 +173,11 @@ TEST_F(ShrinkTest, LeftPreviewsAreRemovedAndCopiesKnown) {
     const std::string preview = ShrinkPreviewPath(copy);
     const std::string scan = ScanFileName(folder, "事项", "材料", "报件", "", "pdf", 0);
     for (const std::string& f : {copy, preview, scan})
-        WriteBytes(util::PathFromUtf8(f), "x");
+        WriteBytes(platform::PathFromUtf8(f), "x");
     EXPECT_EQ(fs::path(preview).filename().string().rfind("~", 0), 0u);
     EXPECT_EQ(RemoveShrinkPreviews(U8(dir_)), 1);
-    EXPECT_FALSE(fs::exists(util::PathFromUtf8(preview)));
-    EXPECT_TRUE(fs::exists(util::PathFromUtf8(copy)));
+    EXPECT_FALSE(fs::exists(platform::PathFromUtf8(preview)));
+    EXPECT_TRUE(fs::exists(platform::PathFromUtf8(copy)));
     EXPECT_TRUE(IsShrinkCopy(copy));
     EXPECT_FALSE(IsShrinkCopy(scan));
     EXPECT_FALSE(IsShrinkCopy(U8(dir_ / "照片-压缩.jpg"))); // not in 扫描文件

@@ -33,7 +33,7 @@ class FakePrompter : public platform::Prompter {
     // cancelled) and what the "user" changes on the printer when confirming.
     int printerSetupRequests = 0;
     std::deque<bool> printerSetupAnswers;
-    std::function<void(platform::Printer&)> printerSetupChoice;
+    std::function<void(twip::Printer&)> printerSetupChoice;
     // Print previews asked for; `previewAction` (when set) plays the user.
     std::vector<platform::PreviewRequest> previewRequests;
     std::function<void(const platform::PreviewRequest&)> previewAction;
@@ -63,7 +63,7 @@ class FakePrompter : public platform::Prompter {
         return pop(folderAnswers);
     }
     int printerCount() override { return printers; }
-    bool printerSetup(platform::Printer& printer) override {
+    bool printerSetup(twip::Printer& printer) override {
         ++printerSetupRequests;
         if (printerSetupAnswers.empty())
             return false;

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     platform::SetModuleFolder(platform::ExecutableFolder().parent_path());
     // The program's own application object, so window tests run behind the
     // same error barrier as the program.
-    platform::ui::GuardedApplication app(argc, argv);
+    twip::ui::GuardedApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -89,6 +89,7 @@ TEST(CountOccurrences, CountsOverlappingMatches) {
     EXPECT_EQ(CountOccurrences("aaa", "aa"), 2);
     EXPECT_EQ(CountOccurrences("中中中", "中中"), 2);
     EXPECT_EQ(CountOccurrences("abc", "d"), 0);
+    EXPECT_EQ(CountOccurrences(std::string(40000, ','), ","), 32767); // clamped to Integer
 }
 
 TEST(AnsiByteLength, CountsGbkBytes) {

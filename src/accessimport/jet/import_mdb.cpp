@@ -3,7 +3,7 @@
 #include "accessimport/jet/mdb_source.h"
 #include "accessimport/jet/sqlite_sink.h"
 
-namespace jet {
+namespace accessimport::jet {
 
 ImportSummary ImportMdb(const std::filesystem::path& in, const std::filesystem::path& out) {
     MdbSource source(in);
@@ -44,4 +44,4 @@ std::string FormatSummary(const ImportSummary& summary) {
     return text;
 }
 
-} // namespace jet
+} // namespace accessimport::jet

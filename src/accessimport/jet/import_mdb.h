@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace jet {
+namespace accessimport::jet {
 
 struct ImportedTable {
     std::string name;
@@ -26,4 +26,4 @@ ImportSummary ImportMdb(const std::filesystem::path& in, const std::filesystem::
 // The summary as printed by the importer program.
 std::string FormatSummary(const ImportSummary& summary);
 
-} // namespace jet
+} // namespace accessimport::jet

@@ -36,7 +36,8 @@ bool ParseMegabytes(std::string_view text, std::size_t& megabytes) {
     return megabytes > 0;
 }
 
-int Run(const std::vector<std::filesystem::path>& args, const std::vector<std::string>& text) {
+int RunImport(const std::vector<std::filesystem::path>& args,
+              const std::vector<std::string>& text) {
     std::size_t memoryLimitMb = kDefaultMemoryLimitMb;
     std::size_t first = 0;
     if (!text.empty() && std::string_view(text[0]).starts_with(kMemoryOption)) {
@@ -46,16 +47,17 @@ int Run(const std::vector<std::filesystem::path>& args, const std::vector<std::s
     }
     if (args.size() - first != 2)
         return Usage();
-    if (!jet::ApplyMemoryLimit(memoryLimitMb)) {
+    if (!platform::ApplyMemoryLimit(memoryLimitMb)) {
         std::fputs("错误: 无法设置内存上限\n", stderr);
         return 1;
     }
     // A stray output charset would turn every Chinese name and text into "??".
-    jet::ClearProcessEnvironment("MDBICONV");
-    jet::ClearProcessEnvironment("MDB_JET3_CHARSET");
+    platform::ClearProcessEnvironment("MDBICONV");
+    platform::ClearProcessEnvironment("MDB_JET3_CHARSET");
     try {
-        const jet::ImportSummary summary = jet::ImportMdb(args[first], args[first + 1]);
-        std::fputs(jet::FormatSummary(summary).c_str(), stdout);
+        const accessimport::jet::ImportSummary summary =
+            accessimport::jet::ImportMdb(args[first], args[first + 1]);
+        std::fputs(accessimport::jet::FormatSummary(summary).c_str(), stdout);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "错误: %s\n", e.what());
@@ -78,7 +80,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::u8string utf8 = args.back().u8string();
         text.emplace_back(utf8.begin(), utf8.end());
     }
-    return Run(args, text);
+    return RunImport(args, text);
 }
 #else
 int main(int argc, char** argv) {
@@ -88,6 +90,6 @@ int main(int argc, char** argv) {
         args.emplace_back(argv[i]);
         text.emplace_back(argv[i]);
     }
-    return Run(args, text);
+    return RunImport(args, text);
 }
 #endif

@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace jet {
+namespace accessimport::jet {
 namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
@@ -62,15 +62,15 @@ std::string Utf16ToUtf8(const std::vector<char16_t>& units, TextIssues& issues) 
         if (u == 0)
             break;
         if (IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-            out += util::ToUtf8(static_cast<char32_t>(0x10000 + ((char32_t(u) - 0xD800) << 10) +
-                                                      (units[i + 1] - 0xDC00)));
+            out += platform::ToUtf8(static_cast<char32_t>(0x10000 + ((char32_t(u) - 0xD800) << 10) +
+                                                          (units[i + 1] - 0xDC00)));
             ++issues.supplementary;
             ++i;
         } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            out += util::ToUtf8(kReplacementCharacter);
+            out += platform::ToUtf8(kReplacementCharacter);
             ++issues.replaced;
         } else {
-            out += util::ToUtf8(char32_t{u});
+            out += platform::ToUtf8(char32_t{u});
         }
     }
     return out;
@@ -187,4 +187,4 @@ double CurrencyToReal(std::int64_t tenThousandths) {
     return static_cast<double>(tenThousandths) / 10000.0;
 }
 
-} // namespace jet
+} // namespace accessimport::jet

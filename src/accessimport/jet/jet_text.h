@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace jet {
+namespace accessimport::jet {
 
 // What a text conversion had to do beyond plain decoding.
 struct TextIssues {
@@ -54,4 +54,4 @@ double SingleToReal(float value);
 // Currency: a 64-bit count of ten-thousandths.
 double CurrencyToReal(std::int64_t tenThousandths);
 
-} // namespace jet
+} // namespace accessimport::jet

@@ -20,7 +20,7 @@
 #include <windows.h>
 #endif
 
-namespace jet {
+namespace accessimport::jet {
 namespace {
 
 constexpr int kRowOffsetMask = 0x1FFF;                // row offsets carry flags in the top bits
@@ -188,7 +188,7 @@ MdbSource::MdbSource(const std::filesystem::path& file) : impl_(std::make_unique
         // Table and column names are converted by libmdb itself: point it at the
         // same code page before the catalogue is read.
         impl_->codePage = ChooseCodePage(mdb);
-        SetProcessEnvironment("MDB_JET3_CHARSET", impl_->codePage);
+        platform::SetProcessEnvironment("MDB_JET3_CHARSET", impl_->codePage);
         mdb_iconv_close(&mdb);
         mdb_iconv_init(&mdb);
         impl_->jet3Decoder.emplace(impl_->codePage);
@@ -413,4 +413,4 @@ bool TableReader::next(std::vector<Value>& row) {
     return true;
 }
 
-} // namespace jet
+} // namespace accessimport::jet

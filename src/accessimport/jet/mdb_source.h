@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace jet {
+namespace accessimport::jet {
 
 struct ImportError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -76,4 +76,4 @@ class MdbSource {
     std::unique_ptr<Impl> impl_;
 };
 
-} // namespace jet
+} // namespace accessimport::jet

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-namespace jet {
+namespace accessimport::jet {
 namespace {
 
 struct DbCloser {
@@ -174,4 +174,4 @@ void SqliteSink::commit() {
     impl_->committed = true;
 }
 
-} // namespace jet
+} // namespace accessimport::jet

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace jet {
+namespace accessimport::jet {
 
 class SqliteSink {
   public:
@@ -30,4 +30,4 @@ class SqliteSink {
     std::unique_ptr<Impl> impl_;
 };
 
-} // namespace jet
+} // namespace accessimport::jet

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-namespace platform::ui {
+namespace accessimport::ui {
 namespace {
 
 namespace fs = std::filesystem;
@@ -135,15 +135,15 @@ fs::path ChildImporterPath() {
     return FromQString(QCoreApplication::applicationDirPath()) / name;
 }
 
-platform::JetImportRunner MakeChildImportRunner() {
+accessimport::JetImportRunner MakeChildImportRunner() {
     return MakeChildImportRunner(ChildImporterPath());
 }
 
-platform::JetImportRunner MakeChildImportRunner(fs::path executable, ChildImportLimits limits) {
+accessimport::JetImportRunner MakeChildImportRunner(fs::path executable, ChildImportLimits limits) {
     return [executable = std::move(executable), limits](const fs::path& in, const fs::path& out,
                                                         std::string& detail) {
         return RunChild(executable, limits, in, out, detail);
     };
 }
 
-} // namespace platform::ui
+} // namespace accessimport::ui

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <filesystem>
 
-namespace platform::ui {
+namespace accessimport::ui {
 
 struct ChildImportLimits {
     std::chrono::milliseconds timeLimit{30000};
@@ -21,9 +21,9 @@ struct ChildImportLimits {
 std::filesystem::path ChildImporterPath();
 
 // Runs ChildImporterPath() with the default limits.
-platform::JetImportRunner MakeChildImportRunner();
+accessimport::JetImportRunner MakeChildImportRunner();
 // Runs the given importer program (tests, tools) with the given limits.
-platform::JetImportRunner MakeChildImportRunner(std::filesystem::path executable,
-                                                ChildImportLimits limits = {});
+accessimport::JetImportRunner MakeChildImportRunner(std::filesystem::path executable,
+                                                    ChildImportLimits limits = {});
 
-} // namespace platform::ui
+} // namespace accessimport::ui

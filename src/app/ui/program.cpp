@@ -34,13 +34,13 @@ materials::ui::WindowParts MaterialsWindowParts() {
         return materials::ui::ShrinkGuess{e->bytesBefore, e->bytesAfter};
     };
     parts.shrink = &scan::ui::ShowShrinkWindow;
-    parts.checkSavedPackage = &materials::ui::SavedPackageProblems;
-    parts.showDisc = &materials::ui::ShowDiscWindow;
+    parts.checkSavedPackage = &disc::ui::SavedPackageProblems;
+    parts.showDisc = &disc::ui::ShowDiscWindow;
     return parts;
 }
 
-startup::ProgramParts ProgramParts() {
-    startup::ProgramParts parts;
+startup::ui::ProgramParts ProgramParts() {
+    startup::ui::ProgramParts parts;
     parts.openMaterials = [linkFolder = std::make_shared<std::string>(),
                            windowParts = MaterialsWindowParts()](QWidget* parent) {
         materials::ui::ShowMaterialsWindow(parent, linkFolder.get(), windowParts);
@@ -51,15 +51,15 @@ startup::ProgramParts ProgramParts() {
     };
     parts.checkPackage = [](const std::string& folder, bool repair) {
         // No window: the content checks need no display.
-        materials::ui::QtContentInspector inspector;
-        return materials::RunCheckPackage(folder, &inspector, std::cout, repair);
+        disc::ui::QtContentInspector inspector;
+        return disc::RunCheckPackage(folder, &inspector, std::cout, repair);
     };
     return parts;
 }
 
 int RunQuillor(int argc, char** argv,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
-    return startup::RunProgram(argc, argv, ProgramParts(), mainWindowShown);
+    return startup::ui::RunProgram(argc, argv, ProgramParts(), mainWindowShown);
 }
 
 } // namespace app::ui

@@ -19,9 +19,9 @@ materials::ui::WindowParts MaterialsWindowParts();
 
 // Start-up's materials window (remembering the folder of the last linked file
 // from one opening to the next) and the console package check.
-startup::ProgramParts ProgramParts();
+startup::ui::ProgramParts ProgramParts();
 
-// The whole program; see startup::RunProgram.
+// The whole program; see startup::ui::RunProgram.
 int RunQuillor(int argc, char** argv,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown = {});
 

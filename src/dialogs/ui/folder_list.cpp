@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace dialogs {
+namespace dialogs::ui {
 namespace {
 
 bool IsReadableFolder(const QString& path) {
@@ -126,4 +126,4 @@ void FolderList::openItem(QListWidgetItem* item) {
         emit openFailed(target);
 }
 
-} // namespace dialogs
+} // namespace dialogs::ui

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace dialogs {
+namespace dialogs::ui {
 
 struct Drive {
     QString root;  // "/", "/media/usb", "C:/"
@@ -41,4 +41,4 @@ class FolderList final : public QListWidget {
     QString path_;
 };
 
-} // namespace dialogs
+} // namespace dialogs::ui

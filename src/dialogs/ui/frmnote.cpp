@@ -7,9 +7,9 @@
 #include <QPlainTextEdit>
 #include <algorithm>
 
-namespace dialogs {
+namespace dialogs::ui {
 
-using platform::ui::Control;
+using twip::ui::Control;
 
 FrmNote::FrmNote(QWidget* parent) : TwipForm(parent) {
     setObjectName(QStringLiteral("FrmNote"));
@@ -68,4 +68,4 @@ FrmNote& ShowHelpWindow(QPointer<FrmNote>& open, QWidget* parent) {
     return *open;
 }
 
-} // namespace dialogs
+} // namespace dialogs::ui

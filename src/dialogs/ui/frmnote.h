@@ -5,9 +5,9 @@
 
 #include <QPointer>
 
-namespace dialogs {
+namespace dialogs::ui {
 
-class FrmNote final : public platform::ui::TwipForm {
+class FrmNote final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     explicit FrmNote(QWidget* parent = nullptr);
@@ -16,7 +16,7 @@ class FrmNote final : public platform::ui::TwipForm {
     void Form_Activate();
     void Form_Resize();
 
-    platform::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
+    twip::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -27,4 +27,4 @@ class FrmNote final : public platform::ui::TwipForm {
 // open it comes to the front instead.
 FrmNote& ShowHelpWindow(QPointer<FrmNote>& window, QWidget* parent);
 
-} // namespace dialogs
+} // namespace dialogs::ui

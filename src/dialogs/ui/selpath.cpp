@@ -9,10 +9,10 @@
 #include <QDir>
 #include <QLineEdit>
 
-namespace dialogs {
+namespace dialogs::ui {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
+using twip::ui::Control;
+using twip::ui::ControlKind;
 
 SELPATH::SELPATH(QWidget* parent, const DriveSource& drives) : TwipForm(parent), drives_(drives()) {
     setObjectName(QStringLiteral("SELPATH"));
@@ -103,4 +103,4 @@ bool PickFolder() {
     return true;
 }
 
-} // namespace dialogs
+} // namespace dialogs::ui

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace dialogs {
+namespace dialogs::ui {
 
-class SELPATH final : public platform::ui::TwipForm {
+class SELPATH final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     using DriveSource = std::function<std::vector<Drive>()>;
@@ -26,7 +26,7 @@ class SELPATH final : public platform::ui::TwipForm {
     void Dir1_Change();
     void Command1_Click(int index);
 
-    platform::ui::Control& Label1() const { return control(QStringLiteral("Label1")); }
+    twip::ui::Control& Label1() const { return control(QStringLiteral("Label1")); }
     FolderList& Dir1() const { return *control(QStringLiteral("Dir1")).as<FolderList>(); }
     QComboBox& Drive1() const { return *control(QStringLiteral("Drive1")).as<QComboBox>(); }
 
@@ -47,4 +47,4 @@ std::optional<std::string> RunFolderPicker(QWidget* parent, const std::string& i
 // chosen PickedFolder when the user confirmed. True when confirmed.
 bool PickFolder();
 
-} // namespace dialogs
+} // namespace dialogs::ui

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-namespace platform::disc {
+namespace disc::burn {
 namespace {
 
 using namespace std::chrono_literals;
-using namespace burn; // libburn declares its API in this namespace for C++
+using namespace ::burn; // libburn declares its API in this namespace for C++
 
 char* Text(const char* literal) {
     return const_cast<char*>(literal); // the library's prototypes lack const
@@ -179,7 +179,7 @@ class BurnDrive final : public DiscDrive {
         burn_disc_add_session(disc.get(), session.get(), BURN_POS_END);
         burn_track_define_data(track.get(), 0, 0, 1, BURN_MODE1);
         // libisofs's source and libburn's are the one struct, declared twice.
-        if (burn_track_set_source(track.get(), reinterpret_cast<burn::burn_source*>(
+        if (burn_track_set_source(track.get(), reinterpret_cast<::burn::burn_source*>(
                                                    image.source())) != BURN_SOURCE_OK)
             return {DiscStatus::Failed, TakeBurnMessages()};
         burn_session_add_track(session.get(), track.get(), BURN_POS_END);
@@ -309,7 +309,7 @@ class LibDiscSystem final : public DiscSystem {
                                           std::string& error) override {
         IsoLibrary iso;
         IsoDataSource* source = nullptr;
-        const std::string text = util::PathToUtf8(path);
+        const std::string text = platform::PathToUtf8(path);
         const int r = iso_data_source_new_from_file(text.c_str(), &source);
         if (r < 0) {
             error = iso_error_to_msg(r);
@@ -386,8 +386,8 @@ std::string TakeBurnMessages() {
     return text;
 }
 
-} // namespace platform::disc
+} // namespace disc::burn
 
-extern "C" QUILLOR_MODULE_EXPORT std::unique_ptr<platform::DiscSystem> quillor_open_disc_system() {
-    return std::make_unique<platform::disc::LibDiscSystem>();
+extern "C" QUILLOR_MODULE_EXPORT std::unique_ptr<disc::DiscSystem> quillor_open_disc_system() {
+    return std::make_unique<disc::burn::LibDiscSystem>();
 }

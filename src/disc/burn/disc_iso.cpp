@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform::disc {
+namespace disc::burn {
 namespace {
 
 char* Text(const char* literal) {
@@ -80,7 +80,7 @@ bool AddLayout(IsoImage* image, const DiscLayout& layout, std::string& error) {
             }
             parent = found->second;
         }
-        const std::string source = util::PathToUtf8(file.source);
+        const std::string source = platform::PathToUtf8(file.source);
         IsoNode* node = nullptr;
         const int r =
             iso_tree_add_new_node(image, parent, parts.back().c_str(), source.c_str(), &node);
@@ -113,7 +113,7 @@ std::string FromUcs2(const std::uint8_t* p, std::size_t bytes) {
         }
         text += unit;
     }
-    return Trimmed(util::ToUtf8(text));
+    return Trimmed(platform::ToUtf8(text));
 }
 
 struct VolumeNames {
@@ -487,4 +487,4 @@ std::unique_ptr<DiscVolume> OpenVolume(IsoDataSource* source, std::string& error
                                        hasRockRidge, std::move(names));
 }
 
-} // namespace platform::disc
+} // namespace disc::burn

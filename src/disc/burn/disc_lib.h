@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-namespace platform::disc {
+namespace disc::burn {
 
 // libisofs set up for the program (UTF-8 names, messages queued instead of
 // printed); a holder tells whether that worked.
@@ -73,4 +73,4 @@ std::string TakeBurnMessages();
 // reference to it).
 std::unique_ptr<DiscVolume> OpenVolume(IsoDataSource* source, std::string& error);
 
-} // namespace platform::disc
+} // namespace disc::burn

@@ -16,11 +16,11 @@
 
 #include <filesystem>
 
-namespace materials::ui {
+namespace disc::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
+using twip::ui::Control;
+using twip::ui::ControlKind;
 
 constexpr int kScale = 1000;
 constexpr int kRepaintMs = 100;
@@ -88,7 +88,7 @@ class FrmDisc::Progress final : public DiscObserver {
 };
 
 FrmDisc::FrmDisc(std::string folder, const std::string& volumeName,
-                 std::unique_ptr<platform::DiscSystem> system, QWidget* parent)
+                 std::unique_ptr<disc::DiscSystem> system, QWidget* parent)
     : TwipForm(parent), folder_(std::move(folder)), volume_(DiscVolumeName(volumeName)),
       system_(std::move(system)), inspector_(std::make_unique<QtContentInspector>()) {
     setObjectName(QStringLiteral("FrmDisc"));
@@ -105,7 +105,7 @@ void FrmDisc::createControls() {
     findings.setLocked(true);
 
     const char* labels[] = {"光盘卷标：", "光盘内容：", "刻 录 机："};
-    const platform::ui::TwipRect places[] = {
+    const twip::ui::TwipRect places[] = {
         {120, 3520, 1150, 260}, {4560, 3520, 1150, 260}, {120, 3940, 1150, 260}};
     for (int i = 0; i < 3; ++i)
         add(ControlKind::Label, QStringLiteral("Label1"), places[i], nullptr, i)
@@ -146,7 +146,7 @@ QProgressBar& FrmDisc::ProgressBar1() const {
 void FrmDisc::Form_Load() {
     centreOnScreen();
     LabVolume().setText(Q(volume_));
-    RepairAndTell(folder_); // an interrupted save is repaired before it is checked
+    materials::RepairAndTell(folder_); // an interrupted save is repaired before it is checked
     RunCheck();
     ScanDrives();
 }
@@ -190,10 +190,10 @@ void FrmDisc::ScanDrives() {
     useDrives(drives_);
 }
 
-void FrmDisc::useDrives(std::vector<platform::DriveInfo> drives) {
+void FrmDisc::useDrives(std::vector<disc::DriveInfo> drives) {
     drives_ = std::move(drives);
     CboDrive().clearItems();
-    for (const platform::DriveInfo& d : drives_)
+    for (const disc::DriveInfo& d : drives_)
         CboDrive().addItem(Q(d.name));
     if (drives_.empty()) {
         LabMedium().setText(
@@ -255,12 +255,12 @@ void FrmDisc::makeImage() {
     ask.title = "保存光盘映像文件";
     ask.filter = "光盘映像文件(*.iso)|*.iso";
     ask.proposedName = volume_ + ".iso";
-    ask.initialDir = util::PathToUtf8(util::PathFromUtf8(folder_).parent_path());
+    ask.initialDir = platform::PathToUtf8(platform::PathFromUtf8(folder_).parent_path());
     const std::optional<std::string> chosen = platform::CurrentPrompter().saveFile(ask);
     if (!chosen || chosen->empty())
         return;
-    const std::filesystem::path target = util::PathFromUtf8(*chosen);
-    if (Inside(target, util::PathFromUtf8(folder_))) {
+    const std::filesystem::path target = platform::PathFromUtf8(*chosen);
+    if (Inside(target, platform::PathFromUtf8(folder_))) {
         platform::Notify("映像文件不能保存在申报资料目录中，请另选位置。", "提示",
                          platform::MsgIcon::Exclamation);
         return;
@@ -287,7 +287,7 @@ void FrmDisc::burn() {
     {
         Progress progress(*this);
         std::string error;
-        std::unique_ptr<platform::DiscDrive> drive;
+        std::unique_ptr<disc::DiscDrive> drive;
         {
             BusyPointer busy;
             drive = system_->openDrive(drives_[std::size_t(at)].address, error);
@@ -326,10 +326,10 @@ void FrmDisc::done(int result) {
 }
 
 void ShowDiscWindow(QWidget* parent, const std::string& folder, const std::string& volumeName) {
-    FrmDisc window(folder, volumeName, platform::OpenDiscSystem(), parent);
-    if (!platform::ui::Guarded("检查申报资料", [&window] { window.Form_Load(); }))
+    FrmDisc window(folder, volumeName, disc::OpenDiscSystem(), parent);
+    if (!twip::ui::Guarded("检查申报资料", [&window] { window.Form_Load(); }))
         return;
     window.exec();
 }
 
-} // namespace materials::ui
+} // namespace disc::ui

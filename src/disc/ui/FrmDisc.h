@@ -18,15 +18,15 @@
 class QProgressBar;
 class QWidget;
 
-namespace materials::ui {
+namespace disc::ui {
 
-class FrmDisc final : public platform::ui::TwipForm {
+class FrmDisc final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     // The package in `folder`; the disc is named `volumeName` (cut to fit by
     // DiscVolumeName). The window uses `system` for images and drives.
     FrmDisc(std::string folder, const std::string& volumeName,
-            std::unique_ptr<platform::DiscSystem> system, QWidget* parent = nullptr);
+            std::unique_ptr<disc::DiscSystem> system, QWidget* parent = nullptr);
     ~FrmDisc() override;
 
     // Checks the package and looks for drives.
@@ -38,7 +38,7 @@ class FrmDisc final : public platform::ui::TwipForm {
     void RunCheck();
     // Lists the drives of the system, or these ones (a pseudo-drive, say).
     void ScanDrives();
-    void useDrives(std::vector<platform::DriveInfo> drives);
+    void useDrives(std::vector<disc::DriveInfo> drives);
 
     const PackageCheck& lastCheck() const { return check_; }
     const std::string& volumeName() const { return volume_; }
@@ -46,14 +46,14 @@ class FrmDisc final : public platform::ui::TwipForm {
     // The outcome of the last image or burn ("" before the first).
     const std::string& lastMessage() const { return lastMessage_; }
 
-    platform::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
-    platform::ui::Control& TxtFindings() const { return control(QStringLiteral("TxtFindings")); }
-    platform::ui::Control& LabResult() const { return control(QStringLiteral("LabResult")); }
-    platform::ui::Control& LabVolume() const { return control(QStringLiteral("LabVolume")); }
-    platform::ui::Control& LabSize() const { return control(QStringLiteral("LabSize")); }
-    platform::ui::Control& CboDrive() const { return control(QStringLiteral("CboDrive")); }
-    platform::ui::Control& LabMedium() const { return control(QStringLiteral("LabMedium")); }
-    platform::ui::Control& LabProgress() const { return control(QStringLiteral("LabProgress")); }
+    twip::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
+    twip::ui::Control& TxtFindings() const { return control(QStringLiteral("TxtFindings")); }
+    twip::ui::Control& LabResult() const { return control(QStringLiteral("LabResult")); }
+    twip::ui::Control& LabVolume() const { return control(QStringLiteral("LabVolume")); }
+    twip::ui::Control& LabSize() const { return control(QStringLiteral("LabSize")); }
+    twip::ui::Control& CboDrive() const { return control(QStringLiteral("CboDrive")); }
+    twip::ui::Control& LabMedium() const { return control(QStringLiteral("LabMedium")); }
+    twip::ui::Control& LabProgress() const { return control(QStringLiteral("LabProgress")); }
     QProgressBar& ProgressBar1() const;
 
   protected:
@@ -74,10 +74,10 @@ class FrmDisc final : public platform::ui::TwipForm {
 
     std::string folder_;
     std::string volume_;
-    std::unique_ptr<platform::DiscSystem> system_;
+    std::unique_ptr<disc::DiscSystem> system_;
     std::unique_ptr<ContentInspector> inspector_;
     PackageCheck check_;
-    std::vector<platform::DriveInfo> drives_;
+    std::vector<disc::DriveInfo> drives_;
     bool busy_ = false;
     bool cancel_ = false;
     std::string lastMessage_;
@@ -86,4 +86,4 @@ class FrmDisc final : public platform::ui::TwipForm {
 // Shows the window for the package in `folder` modally over `parent`.
 void ShowDiscWindow(QWidget* parent, const std::string& folder, const std::string& volumeName);
 
-} // namespace materials::ui
+} // namespace disc::ui

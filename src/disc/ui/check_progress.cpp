@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QWidget>
 
-namespace materials::ui {
+namespace disc::ui {
 namespace {
 
-constexpr int kScale = platform::ui::kProgressScale;
+constexpr int kScale = twip::ui::kProgressScale;
 
 QString Megabytes(std::uint64_t bytes) {
     return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1);
@@ -34,9 +34,9 @@ CheckProgress::~CheckProgress() {
 void CheckProgress::progress(Stage stage, std::uint64_t done, std::uint64_t total) {
     if (!dialog_ && clock_.elapsed() >= delayMs_) {
         dialog_ = std::make_unique<QProgressDialog>(parent_);
-        platform::ui::SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
-                                          QStringLiteral("检查申报资料"),
-                                          QStringLiteral("CheckProgressCancel"));
+        twip::ui::SetUpProgressDialog(*dialog_, QStringLiteral("CheckProgress"),
+                                      QStringLiteral("检查申报资料"),
+                                      QStringLiteral("CheckProgressCancel"));
         dialog_->show();
     }
     if (!dialog_ || !pace_.due())
@@ -73,4 +73,4 @@ std::string SavedPackageProblems(const std::string& folder) {
     return "\r\n\r\n刻录前检查发现以下问题：\r\n" + findings;
 }
 
-} // namespace materials::ui
+} // namespace disc::ui

@@ -20,7 +20,7 @@
 class QProgressDialog;
 class QWidget;
 
-namespace materials::ui {
+namespace disc::ui {
 
 class CheckProgress final : public CheckObserver {
   public:
@@ -42,7 +42,7 @@ class CheckProgress final : public CheckObserver {
     int delayMs_;
     QElapsedTimer clock_;
     std::unique_ptr<QProgressDialog> dialog_;
-    platform::ui::ProgressPace pace_;
+    twip::ui::ProgressPace pace_;
 };
 
 // The package check of the folder just saved, with this progress over the
@@ -50,4 +50,4 @@ class CheckProgress final : public CheckObserver {
 // it found none).
 std::string SavedPackageProblems(const std::string& folder);
 
-} // namespace materials::ui
+} // namespace disc::ui

@@ -15,11 +15,11 @@
 #include <algorithm>
 #include <memory>
 
-namespace materials::ui {
+namespace disc::ui {
 namespace {
 
 QString QPath(const std::filesystem::path& file) {
-    return QString::fromStdString(util::PathToUtf8(file));
+    return QString::fromStdString(platform::PathToUtf8(file));
 }
 
 } // namespace
@@ -62,4 +62,4 @@ ContentInspector::Verdict QtContentInspector::inspectImage(const std::filesystem
     return image.isNull() ? Verdict::Unreadable : Verdict::Good;
 }
 
-} // namespace materials::ui
+} // namespace disc::ui

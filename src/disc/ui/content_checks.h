@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-namespace materials::ui {
+namespace disc::ui {
 
 // Safe to call from several threads at once (the check runs it on workers).
 class QtContentInspector final : public ContentInspector {
@@ -23,4 +23,4 @@ class QtContentInspector final : public ContentInspector {
     std::unique_ptr<platform::ui::PdfReaderHold> hold_;
 };
 
-} // namespace materials::ui
+} // namespace disc::ui

@@ -25,11 +25,11 @@
 namespace fieldforms::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
-using platform::ui::TextAlign;
-using platform::ui::TwipRect;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
+using twip::ui::TextAlign;
+using twip::ui::TwipRect;
 
 const QString kLabel1 = QStringLiteral("Label1");
 const QString kLabel2 = QStringLiteral("Label2");
@@ -212,12 +212,12 @@ void XZJBTab::setUpTextBox(Control& box, const FieldDefinition& row, const TwipB
     auto* line = box.as<QLineEdit>();
     // A line edit counts UTF-16 units; a long text counts as it is stored, a
     // line break as two characters, and refuses the excess where it is typed.
-    const int shown = line ? static_cast<int>(value.size()) : platform::ui::StoredTextLength(value);
+    const int shown = line ? static_cast<int>(value.size()) : twip::ui::StoredTextLength(value);
     const int limit = setup.maxLength > 0 ? std::max<int>(setup.maxLength, shown) : 0;
     if (line)
         line->setMaxLength(limit > 0 ? limit : 32767);
     else
-        platform::ui::SetMultiLineLimit(box, limit);
+        twip::ui::SetMultiLineLimit(box, limit);
     box.setText(value);
     box.setRect(Rect(place));
 }
@@ -320,9 +320,8 @@ void XZJBTab::setTabOrder(const FormLayout& layout) {
 void XZJBTab::fitToScreen(int clientHeight) {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const int available =
-        screen
-            ? platform::ui::PixelsToTwips(screen->availableGeometry().height()) - kTitleAndBorders
-            : std::numeric_limits<int>::max();
+        screen ? twip::ui::PixelsToTwips(screen->availableGeometry().height()) - kTitleAndBorders
+               : std::numeric_limits<int>::max();
     if (clientHeight <= available) {
         setClientSize(kFormClientWidth, clientHeight);
         return;
@@ -338,10 +337,10 @@ void XZJBTab::fitToScreen(int clientHeight) {
     scroll_->setWidget(Pic2().widget());
     const int bar = scroll_->verticalScrollBar()->sizeHint().width();
     scroll_->setGeometry(
-        platform::ui::TwipsToPixels(kPictureLeft), platform::ui::TwipsToPixels(kPictureTop),
-        platform::ui::TwipsToPixels(kPictureWidth) + bar, platform::ui::TwipsToPixels(viewHeight));
+        twip::ui::TwipsToPixels(kPictureLeft), twip::ui::TwipsToPixels(kPictureTop),
+        twip::ui::TwipsToPixels(kPictureWidth) + bar, twip::ui::TwipsToPixels(viewHeight));
     scroll_->show();
-    setClientSize(kFormClientWidth + platform::ui::PixelsToTwips(bar), kPictureTop + viewHeight);
+    setClientSize(kFormClientWidth + twip::ui::PixelsToTwips(bar), kPictureTop + viewHeight);
 }
 
 void XZJBTab::ShowFieldControls() {
@@ -364,7 +363,7 @@ void XZJBTab::Form_Load() {
 
 void XZJBTab::Command1_Click(int index) {
     if (index == 0) {
-        platform::ui::Guarded("保存项目基本信息", [this] {
+        twip::ui::Guarded("保存项目基本信息", [this] {
             if (CheckFields())
                 SaveFields();
         });
@@ -480,7 +479,7 @@ void XZJBTab::done(int result) {
 
 void ShowBasicInformationForm(QWidget* parent) {
     XZJBTab window(parent);
-    if (!platform::ui::Guarded("打开项目基本信息表", [&window] { window.Form_Load(); }))
+    if (!twip::ui::Guarded("打开项目基本信息表", [&window] { window.Form_Load(); }))
         return;
     window.exec();
 }

@@ -21,7 +21,7 @@ class QWidget;
 
 namespace fieldforms::ui {
 
-class XZJBTab final : public platform::ui::TwipForm {
+class XZJBTab final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     explicit XZJBTab(QWidget* parent = nullptr);
@@ -52,19 +52,19 @@ class XZJBTab final : public platform::ui::TwipForm {
     // Number of elements of a control array in use (the Tag of element 0).
     int elementCount(const QString& array) const;
 
-    platform::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
-    platform::ui::Control& Label4() const { return control(QStringLiteral("Label4")); }
-    platform::ui::Control& Label5() const { return control(QStringLiteral("Label5")); }
-    platform::ui::Control& Pic2() const { return control(QStringLiteral("Pic2"), 0); }
-    platform::ui::Control& Shape1() const { return control(QStringLiteral("Shape1")); }
-    platform::ui::Control& Label1(int i) const { return control(QStringLiteral("Label1"), i); }
-    platform::ui::Control& Label2(int i) const { return control(QStringLiteral("Label2"), i); }
-    platform::ui::Control& Text1(int i) const { return control(QStringLiteral("Text1"), i); }
-    platform::ui::Control& Combo1(int i) const { return control(QStringLiteral("Combo1"), i); }
-    platform::ui::Control& LineV(int i) const { return control(QStringLiteral("LineV"), i); }
-    platform::ui::Control& LineH(int i) const { return control(QStringLiteral("LineH"), i); }
+    twip::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
+    twip::ui::Control& Label4() const { return control(QStringLiteral("Label4")); }
+    twip::ui::Control& Label5() const { return control(QStringLiteral("Label5")); }
+    twip::ui::Control& Pic2() const { return control(QStringLiteral("Pic2"), 0); }
+    twip::ui::Control& Shape1() const { return control(QStringLiteral("Shape1")); }
+    twip::ui::Control& Label1(int i) const { return control(QStringLiteral("Label1"), i); }
+    twip::ui::Control& Label2(int i) const { return control(QStringLiteral("Label2"), i); }
+    twip::ui::Control& Text1(int i) const { return control(QStringLiteral("Text1"), i); }
+    twip::ui::Control& Combo1(int i) const { return control(QStringLiteral("Combo1"), i); }
+    twip::ui::Control& LineV(int i) const { return control(QStringLiteral("LineV"), i); }
+    twip::ui::Control& LineH(int i) const { return control(QStringLiteral("LineH"), i); }
     // The tool-tip text of an input.
-    static std::string ToolTipOf(const platform::ui::Control& input);
+    static std::string ToolTipOf(const twip::ui::Control& input);
 
     // The scrolling frame around Pic2 when the form is taller than the
     // screen; null while the whole window fits.
@@ -76,13 +76,13 @@ class XZJBTab final : public platform::ui::TwipForm {
 
   private:
     void createControls();
-    platform::ui::Control& nextElement(const QString& array, int index);
-    platform::ui::Control& nextTextBox(int index, bool multiLine);
-    void watchTextBox(platform::ui::Control& box, int index);
-    void watchList(platform::ui::Control& list, int index);
-    void placeLabel(platform::ui::Control& label, const FieldDefinition& row, const TwipBox& box);
-    void setUpTextBox(platform::ui::Control& box, const FieldDefinition& row, const TwipBox& place);
-    void setUpList(platform::ui::Control& list, const FieldDefinition& row, const TwipBox& place);
+    twip::ui::Control& nextElement(const QString& array, int index);
+    twip::ui::Control& nextTextBox(int index, bool multiLine);
+    void watchTextBox(twip::ui::Control& box, int index);
+    void watchList(twip::ui::Control& list, int index);
+    void placeLabel(twip::ui::Control& label, const FieldDefinition& row, const TwipBox& box);
+    void setUpTextBox(twip::ui::Control& box, const FieldDefinition& row, const TwipBox& place);
+    void setUpList(twip::ui::Control& list, const FieldDefinition& row, const TwipBox& place);
     void setTabOrder(const FormLayout& layout);
     void fitToScreen(int clientHeight);
     void destroyCreatedElements();

@@ -29,10 +29,10 @@
 namespace materials::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
-using platform::ui::TextAlign;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
+using twip::ui::TextAlign;
 
 using platform::ui::Q;
 using platform::ui::S;
@@ -86,7 +86,7 @@ const ApplicationItem& CurrentItem() {
 }
 
 std::string ProgramFile(const std::string& name) {
-    return util::PathToUtf8(ProgramFolder() / util::PathFromUtf8(name));
+    return platform::PathToUtf8(ProgramFolder() / platform::PathFromUtf8(name));
 }
 
 std::string DefaultFolder(const ApplicationItem& item) {
@@ -95,7 +95,7 @@ std::string DefaultFolder(const ApplicationItem& item) {
 
 void DeleteFileIfExists(const std::string& path) {
     std::error_code ignored;
-    std::filesystem::remove(util::PathFromUtf8(path), ignored);
+    std::filesystem::remove(platform::PathFromUtf8(path), ignored);
 }
 
 // The editor's own context menu takes the focus while it is open (paste,
@@ -172,7 +172,7 @@ void FrmFjgl::createFileFrame() {
     struct Button {
         const char* name;
         const char* caption;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
     };
     const Button buttons[] = {{"browseBut", "打印清单", {100, 4380, 1300, 400}},
                               {"addBut", "增加文件", {3560, 4380, 1200, 400}},
@@ -246,7 +246,7 @@ void FrmFjgl::createStorageAndSize() {
     Control& group = add(ControlKind::Frame, QStringLiteral("Frame4"), {5040, 5560, 7560, 760});
     struct Part {
         const char* text;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
     };
     const Part parts[] = {{"", {1320, 330, 900, 260}},
                           {"", {4020, 330, 700, 260}},
@@ -636,11 +636,12 @@ void FrmFjgl::selectWjlbFile() {
     platform::FileDialogRequest request;
     request.filter = kFileFilter;
     // The dialog opens where the last linked file lay (the program folder at first).
-    request.initialDir = linkFolder_->empty() ? util::PathToUtf8(ProgramFolder()) : *linkFolder_;
+    request.initialDir =
+        linkFolder_->empty() ? platform::PathToUtf8(ProgramFolder()) : *linkFolder_;
     const std::optional<std::string> chosen = platform::CurrentPrompter().openFile(request);
     if (!chosen || chosen->empty())
         return;
-    *linkFolder_ = util::PathToUtf8(util::PathFromUtf8(*chosen).parent_path());
+    *linkFolder_ = platform::PathToUtf8(platform::PathFromUtf8(*chosen).parent_path());
     linkFile(*chosen);
 }
 
@@ -873,7 +874,7 @@ void FrmFjgl::CmdSave_Click(int index) {
     case 2: {
         // The basic information is filled in only after the application form.
         bool complete = false;
-        platform::ui::Guarded("打开项目基本信息表", [&complete] {
+        twip::ui::Guarded("打开项目基本信息表", [&complete] {
             complete = fieldforms::CheckCompleteness(fieldforms::kApplicationForm);
         });
         if (complete)
@@ -900,7 +901,7 @@ void FrmFjgl::browseBut_Click() {
 
 void FrmFjgl::openPackage() {
     PickedFolder = S(Text2(0).text());
-    dialogs::PickFolder();
+    dialogs::ui::PickFolder();
     if (PickerMode == 0) {
         RepairAndTell(PickedFolder);
         if (TakeStoredCopy(PickedFolder, CurrentItem().文件标识, WorkManifestPath)) {
@@ -923,7 +924,7 @@ void FrmFjgl::Command1_Click() {
         return;
     hideMsgPic();
     PickedFolder = S(Text2(0).text());
-    if (dialogs::PickFolder()) {
+    if (dialogs::ui::PickFolder()) {
         showFolder(PickedFolder);
         ShownFolder = PickedFolder;
         updateDiscButton();
@@ -971,7 +972,7 @@ std::string FrmFjgl::shrinkableFile() const {
     std::error_code ignored;
     if (!path || !std::filesystem::is_regular_file(*path, ignored) || !parts_.canShrink)
         return {};
-    const std::string file = util::PathToUtf8(*path);
+    const std::string file = platform::PathToUtf8(*path);
     return parts_.canShrink(file) ? file : std::string();
 }
 
@@ -986,7 +987,7 @@ void FrmFjgl::CmdScan_Click() {
     request.item = item.申请事项简称 + item.子项名称;
     request.material = material;
     request.entry = S(files.textMatrix(files.row(), kFileTitle));
-    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    request.dataFolder = platform::PathToUtf8(ProgramFolder());
     request.limitMb = SizeLimitMb;
     // What the other entries take: the package less this entry's own file,
     // which the scan replaces.
@@ -1016,7 +1017,7 @@ void FrmFjgl::CmdShrink_Click() {
     request.item = item.申请事项简称 + item.子项名称;
     request.material = S(MedFlex1().textMatrix(MedFlex1().row(), kFjmc));
     request.entry = S(MedFlex2().textMatrix(MedFlex2().row(), kFileTitle));
-    request.dataFolder = util::PathToUtf8(ProgramFolder());
+    request.dataFolder = platform::PathToUtf8(ProgramFolder());
     if (const std::optional<std::string> copy = parts_.shrink(this, request))
         linkFile(*copy, true);
 }
@@ -1067,7 +1068,7 @@ void ShowMaterialsWindow(QWidget* parent, std::string* linkFolder, const WindowP
     FrmFjgl window(parts, parent);
     if (linkFolder)
         window.setLinkFolderMemory(linkFolder);
-    if (!platform::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))
+    if (!twip::ui::Guarded("打开申报资料管理窗口", [&window] { window.Form_Load(); }))
         return;
     window.exec();
 }

@@ -20,7 +20,7 @@ class QWidget;
 
 namespace materials::ui {
 
-class FrmFjgl final : public platform::ui::TwipForm {
+class FrmFjgl final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     explicit FrmFjgl(WindowParts parts = {}, QWidget* parent = nullptr);
@@ -74,21 +74,21 @@ class FrmFjgl final : public platform::ui::TwipForm {
 
     FlexGrid& MedFlex1() const { return *control(QStringLiteral("MedFlex1")).as<FlexGrid>(); }
     FlexGrid& MedFlex2() const { return *control(QStringLiteral("MedFlex2")).as<FlexGrid>(); }
-    platform::ui::Control& tips() const { return control(QStringLiteral("tips")); }
-    platform::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
-    platform::ui::Control& Text2(int i) const { return control(QStringLiteral("Text2"), i); }
-    platform::ui::Control& Label2() const { return control(QStringLiteral("Label2")); }
-    platform::ui::Control& Label3(int i) const { return control(QStringLiteral("Label3"), i); }
-    platform::ui::Control& MsgPic() const { return control(QStringLiteral("MsgPic")); }
-    platform::ui::Control& CmdSave(int i) const { return control(QStringLiteral("CmdSave"), i); }
-    platform::ui::Control& Command1() const { return control(QStringLiteral("Command1")); }
-    platform::ui::Control& addBut() const { return control(QStringLiteral("addBut")); }
-    platform::ui::Control& delBut() const { return control(QStringLiteral("delBut")); }
-    platform::ui::Control& CmdRemoveFJ() const { return control(QStringLiteral("CmdRemoveFJ")); }
-    platform::ui::Control& browseBut() const { return control(QStringLiteral("browseBut")); }
-    platform::ui::Control& CmdDisc() const { return control(QStringLiteral("CmdDisc")); }
-    platform::ui::Control& CmdScan() const { return control(QStringLiteral("CmdScan")); }
-    platform::ui::Control& CmdShrink() const { return control(QStringLiteral("CmdShrink")); }
+    twip::ui::Control& tips() const { return control(QStringLiteral("tips")); }
+    twip::ui::Control& Text1() const { return control(QStringLiteral("Text1")); }
+    twip::ui::Control& Text2(int i) const { return control(QStringLiteral("Text2"), i); }
+    twip::ui::Control& Label2() const { return control(QStringLiteral("Label2")); }
+    twip::ui::Control& Label3(int i) const { return control(QStringLiteral("Label3"), i); }
+    twip::ui::Control& MsgPic() const { return control(QStringLiteral("MsgPic")); }
+    twip::ui::Control& CmdSave(int i) const { return control(QStringLiteral("CmdSave"), i); }
+    twip::ui::Control& Command1() const { return control(QStringLiteral("Command1")); }
+    twip::ui::Control& addBut() const { return control(QStringLiteral("addBut")); }
+    twip::ui::Control& delBut() const { return control(QStringLiteral("delBut")); }
+    twip::ui::Control& CmdRemoveFJ() const { return control(QStringLiteral("CmdRemoveFJ")); }
+    twip::ui::Control& browseBut() const { return control(QStringLiteral("browseBut")); }
+    twip::ui::Control& CmdDisc() const { return control(QStringLiteral("CmdDisc")); }
+    twip::ui::Control& CmdScan() const { return control(QStringLiteral("CmdScan")); }
+    twip::ui::Control& CmdShrink() const { return control(QStringLiteral("CmdShrink")); }
 
     // Where the ">>>" file dialog opens: the folder of the last file linked,
     // kept in `folder` (empty: none yet, the program folder). The window keeps

@@ -9,9 +9,9 @@
 namespace materials::ui {
 namespace {
 
-using platform::ui::PixelsToTwips;
-using platform::ui::TextAlign;
-using platform::ui::TwipsToPixels;
+using twip::ui::PixelsToTwips;
+using twip::ui::TextAlign;
+using twip::ui::TwipsToPixels;
 
 Qt::Alignment ToQt(TextAlign alignment) {
     switch (alignment) {

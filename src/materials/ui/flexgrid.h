@@ -33,7 +33,7 @@ class FlexGrid final : public QTableWidget {
 
     int colWidth(int col) const;
     void setColWidth(int col, int twips);
-    void setColAlignment(int col, platform::ui::TextAlign alignment);
+    void setColAlignment(int col, twip::ui::TextAlign alignment);
     int rowHeight(int row) const;
     void setRowHeight(int row, int twips);
     // Left edge of a column and top edge of a row in twips, relative to the grid.
@@ -72,7 +72,7 @@ class FlexGrid final : public QTableWidget {
     int colSel_ = 0;
     bool settingCurrent_ = false;
     std::vector<int> widths_;
-    std::vector<platform::ui::TextAlign> alignments_;
+    std::vector<twip::ui::TextAlign> alignments_;
     int headerHeight_ = 0;
 };
 

@@ -40,7 +40,7 @@ void FrmFjgl::offerShrink() {
             std::error_code ignored;
             if (entry.link.empty() || !path || !std::filesystem::is_regular_file(*path, ignored))
                 continue;
-            const std::string file = util::PathToUtf8(*path);
+            const std::string file = platform::PathToUtf8(*path);
             const std::optional<ShrinkGuess> guess = parts_.estimateShrink(file);
             if (!guess)
                 continue;

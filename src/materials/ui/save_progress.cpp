@@ -14,7 +14,7 @@
 namespace materials::ui {
 namespace {
 
-constexpr int kScale = platform::ui::kProgressScale;
+constexpr int kScale = twip::ui::kProgressScale;
 
 // The dialog closes (✕, Esc) only while cancelling is possible; a close then
 // cancels the save. Once the save is past that point it stays to the end.
@@ -121,9 +121,9 @@ void SaveProgress::showIfDue() {
     if (dialog_ || !copying_ || !clock_.isValid() || clock_.elapsed() < delayMs_)
         return;
     dialog_ = std::make_unique<SaveDialog>(parent_);
-    cancel_ = platform::ui::SetUpProgressDialog(*dialog_, QStringLiteral("SaveProgress"),
-                                                QStringLiteral("保存"),
-                                                QStringLiteral("SaveProgressCancel"));
+    cancel_ =
+        twip::ui::SetUpProgressDialog(*dialog_, QStringLiteral("SaveProgress"),
+                                      QStringLiteral("保存"), QStringLiteral("SaveProgressCancel"));
     dialog_->show();
 }
 

@@ -56,7 +56,7 @@ class SaveProgress final : public SaveObserver {
     std::string name_;
     std::uint64_t done_ = 0;
     std::uint64_t total_ = 0;
-    platform::ui::ProgressPace pace_;
+    twip::ui::ProgressPace pace_;
 };
 
 } // namespace materials::ui

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+namespace platform::cups {
 namespace {
 
 struct IppDelete {
@@ -77,6 +78,9 @@ int Integer(ipp_t* response, const char* name) {
 }
 
 } // namespace
+} // namespace platform::cups
+
+using namespace platform::cups;
 
 extern "C" QUILLOR_MODULE_EXPORT bool quillor_queue_state(const std::string& queue,
                                                           platform::QueueState& state) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+namespace platform::pdf_module {
 namespace {
 
 void IgnorePopplerMessage(const QString&, const QVariant&) {}
@@ -56,6 +57,9 @@ QByteArray EmptyPdf() {
 }
 
 } // namespace
+} // namespace platform::pdf_module
+
+using namespace platform::pdf_module;
 
 // poppler builds its global tables (names, encodings and character maps, read
 // from poppler-data: about 3 MB and a millisecond of work) when its first
@@ -85,7 +89,7 @@ extern "C" QUILLOR_MODULE_EXPORT int quillor_pdf_inspect(const QString& path) {
 
 // The first page at `dpi`; a null image when the PDF cannot be shown.
 extern "C" QUILLOR_MODULE_EXPORT void quillor_pdf_first_page(const QString& path, double dpi,
-                                                     QImage& page) {
+                                                             QImage& page) {
     page = QImage();
     const std::unique_ptr<Poppler::Document> document = Open(path);
     if (!document || document->isLocked() || document->numPages() < 1)

@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform {
+namespace platform::sane {
 namespace {
 
 std::mutex& SaneLock() {
@@ -271,8 +271,8 @@ class SaneScanner final : public Scanner {
 };
 
 } // namespace
-} // namespace platform
+} // namespace platform::sane
 
 extern "C" QUILLOR_MODULE_EXPORT std::shared_ptr<platform::Scanner> quillor_make_sane_scanner() {
-    return std::make_shared<platform::SaneScanner>();
+    return std::make_shared<platform::sane::SaneScanner>();
 }

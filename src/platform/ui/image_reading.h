@@ -8,3 +8,4 @@ namespace platform::ui {
 void UseImageMemoryLimit();
 
 } // namespace platform::ui
+

@@ -16,10 +16,10 @@
 namespace printing::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
-using platform::ui::TextAlign;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
+using twip::ui::TextAlign;
 
 using platform::ui::Q;
 
@@ -77,7 +77,7 @@ void Fj_List::createHeader(Control& pic) {
     struct Caption {
         int index;
         const char* text;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
         TextAlign align;
     };
     const Caption captions[] = {
@@ -124,7 +124,7 @@ void Fj_List::createButtons() {
     struct Button {
         int index;
         const char* caption;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
     };
     const Button buttons[] = {{2, "设 置...", {150, 10200, 1035, 315}},
                               {0, "打 印", {5340, 10200, 1050, 315}},
@@ -218,13 +218,13 @@ void Fj_List::keyPressEvent(QKeyEvent* event) {
 
 // ---- buttons ----
 
-platform::Printer& Fj_List::printer() {
+twip::Printer& Fj_List::printer() {
     if (!printer_)
-        printer_ = std::make_unique<platform::ui::QtPrinter>();
+        printer_ = std::make_unique<twip::ui::QtPrinter>();
     return *printer_;
 }
 
-void Fj_List::usePrinter(std::unique_ptr<platform::Printer> printer) {
+void Fj_List::usePrinter(std::unique_ptr<twip::Printer> printer) {
     printer_ = std::move(printer);
 }
 
@@ -245,7 +245,7 @@ void Fj_List::preview() {
     request.title = "申请材料清单";
     request.pdfName = "申请材料清单.pdf";
     request.printer = &printer();
-    request.draw = [this](platform::Printer& target) {
+    request.draw = [this](twip::Printer& target) {
         const int shown = page_;
         const int pages = pageCount();
         const int drawn = DrawTwipFormPages(*this, kPictureIndex, kListScaleY, target, pages,
@@ -273,7 +273,7 @@ void Fj_List::Command1_Click(int index) {
         // The printer chosen stays the one printed on until the program ends,
         // in this window and the others.
         if (platform::CurrentPrompter().printerSetup(printer()))
-            if (auto* chosen = dynamic_cast<platform::ui::QtPrinter*>(&printer()))
+            if (auto* chosen = dynamic_cast<twip::ui::QtPrinter*>(&printer()))
                 chosen->rememberAsChosen();
         break;
     default:
@@ -287,7 +287,7 @@ void ShowMaterialsList(QWidget* parent) {
     if (SelectedItem < 0 || static_cast<std::size_t>(SelectedItem) >= ItemTable.size())
         return;
     Fj_List window(parent);
-    if (!platform::ui::Guarded("打开申请材料清单", [&] { window.Form_Load(); }))
+    if (!twip::ui::Guarded("打开申请材料清单", [&] { window.Form_Load(); }))
         return;
     window.exec();
 }

@@ -16,7 +16,7 @@ class QWidget;
 
 namespace printing::ui {
 
-class Fj_List final : public platform::ui::TwipForm {
+class Fj_List final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     explicit Fj_List(QWidget* parent = nullptr);
@@ -39,23 +39,23 @@ class Fj_List final : public platform::ui::TwipForm {
 
     // The printer the window sets up and prints on (the system's default
     // printer until another is given).
-    platform::Printer& printer();
-    void usePrinter(std::unique_ptr<platform::Printer> printer);
+    twip::Printer& printer();
+    void usePrinter(std::unique_ptr<twip::Printer> printer);
 
-    platform::ui::Control& Pic2() const { return control(QStringLiteral("Pic2"), 1); }
-    platform::ui::Control& T1LAB(int i) const { return control(QStringLiteral("T1LAB"), i); }
-    platform::ui::Control& XHLab(int i) const { return control(QStringLiteral("XHLab"), i); }
-    platform::ui::Control& FJLab(int i) const { return control(QStringLiteral("FJLab"), i); }
-    platform::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
-    platform::ui::Control& PageBut(int i) const { return control(QStringLiteral("PageBut"), i); }
-    platform::ui::Control& PageLab() const { return control(QStringLiteral("PageLab")); }
+    twip::ui::Control& Pic2() const { return control(QStringLiteral("Pic2"), 1); }
+    twip::ui::Control& T1LAB(int i) const { return control(QStringLiteral("T1LAB"), i); }
+    twip::ui::Control& XHLab(int i) const { return control(QStringLiteral("XHLab"), i); }
+    twip::ui::Control& FJLab(int i) const { return control(QStringLiteral("FJLab"), i); }
+    twip::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
+    twip::ui::Control& PageBut(int i) const { return control(QStringLiteral("PageBut"), i); }
+    twip::ui::Control& PageLab() const { return control(QStringLiteral("PageLab")); }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void createHeader(platform::ui::Control& pic);
-    void createTable(platform::ui::Control& pic);
+    void createHeader(twip::ui::Control& pic);
+    void createTable(twip::ui::Control& pic);
     void createButtons();
     void fillRows(int page);
     void print();
@@ -63,7 +63,7 @@ class Fj_List final : public platform::ui::TwipForm {
 
     std::vector<std::string> titles_;
     int page_ = 0;
-    std::unique_ptr<platform::Printer> printer_;
+    std::unique_ptr<twip::Printer> printer_;
 };
 
 // Shows the list of the selected item's linked files modally over `parent`.

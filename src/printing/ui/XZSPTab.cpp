@@ -22,11 +22,11 @@
 namespace printing::ui {
 namespace {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
-using platform::ui::TextAlign;
-using platform::ui::TwipRect;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
+using twip::ui::TextAlign;
+using twip::ui::TwipRect;
 
 using platform::ui::Q;
 using platform::ui::S;
@@ -530,7 +530,7 @@ void XZSPTab::preview() {
     request.title = "行政审批申请书";
     request.pdfName = "行政审批申请书.pdf";
     request.printer = printer_;
-    request.draw = [this](platform::Printer& target) {
+    request.draw = [this](twip::Printer& target) {
         return DrawTwipFormPages(*this, 0, kPrintScaleY, target, 1, {}) == 1;
     };
     request.print = [this] { Command1_Click(1); };
@@ -574,7 +574,7 @@ bool XZSPTab::eventFilter(QObject* watched, QEvent* event) {
 
 void ShowApplicationForm(QWidget* parent) {
     XZSPTab window(parent);
-    if (!platform::ui::Guarded("打开行政审批申请书", [&] { window.Form_Load(); }))
+    if (!twip::ui::Guarded("打开行政审批申请书", [&] { window.Form_Load(); }))
         return;
     window.exec();
 }

@@ -13,7 +13,7 @@ class QWidget;
 
 namespace printing::ui {
 
-class XZSPTab final : public platform::ui::TwipForm {
+class XZSPTab final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     explicit XZSPTab(QWidget* parent = nullptr);
@@ -40,18 +40,18 @@ class XZSPTab final : public platform::ui::TwipForm {
     // True after any edit since the window was loaded or last saved.
     bool hasUnsavedChanges() const { return dataChanged; }
     // Prints on this printer (a PDF file, say) instead of the system's default one.
-    void usePrinter(platform::Printer* printer) { printer_ = printer; }
+    void usePrinter(twip::Printer* printer) { printer_ = printer; }
 
-    platform::ui::Control& Text1(int i) const { return control(QStringLiteral("Text1"), i); }
-    platform::ui::Control& Text2(int i) const { return control(QStringLiteral("Text2"), i); }
-    platform::ui::Control& Text3() const { return control(QStringLiteral("Text3")); }
-    platform::ui::Control& Combo1() const { return control(QStringLiteral("Combo1")); }
-    platform::ui::Control& Option1(int i) const { return control(QStringLiteral("Option1"), i); }
-    platform::ui::Control& Check1(int i) const { return control(QStringLiteral("Check1"), i); }
-    platform::ui::Control& Label1(int i) const { return control(QStringLiteral("Label1"), i); }
-    platform::ui::Control& Label2(int i) const { return control(QStringLiteral("Label2"), i); }
-    platform::ui::Control& Label3() const { return control(QStringLiteral("Label3")); }
-    platform::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
+    twip::ui::Control& Text1(int i) const { return control(QStringLiteral("Text1"), i); }
+    twip::ui::Control& Text2(int i) const { return control(QStringLiteral("Text2"), i); }
+    twip::ui::Control& Text3() const { return control(QStringLiteral("Text3")); }
+    twip::ui::Control& Combo1() const { return control(QStringLiteral("Combo1")); }
+    twip::ui::Control& Option1(int i) const { return control(QStringLiteral("Option1"), i); }
+    twip::ui::Control& Check1(int i) const { return control(QStringLiteral("Check1"), i); }
+    twip::ui::Control& Label1(int i) const { return control(QStringLiteral("Label1"), i); }
+    twip::ui::Control& Label2(int i) const { return control(QStringLiteral("Label2"), i); }
+    twip::ui::Control& Label3() const { return control(QStringLiteral("Label3")); }
+    twip::ui::Control& Command1(int i) const { return control(QStringLiteral("Command1"), i); }
 
     static const QColor EditableColor; // RGB(224,224,224)
     static const QColor DisabledColor; // RGB(240,240,240)
@@ -72,12 +72,12 @@ class XZSPTab final : public platform::ui::TwipForm {
     void Text2_Change(int index);
     void Option1_Click(int index);
     void preview();
-    void setInputText(platform::ui::Control& input, const QString& text);
+    void setInputText(twip::ui::Control& input, const QString& text);
     void setGroupState(const QString& texts, const QString& labels, int count, bool active,
                        int requiredCount);
 
     bool dataChanged = false;
-    platform::Printer* printer_ = nullptr;
+    twip::Printer* printer_ = nullptr;
     // What each group holds while it is not the active one: the loaded row,
     // then what the group held when the applicant type was switched away
     // from it. Switching to a group fills it from here.

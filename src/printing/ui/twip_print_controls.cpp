@@ -11,28 +11,28 @@
 namespace printing::ui {
 namespace {
 
-using platform::ui::Control;
+using twip::ui::Control;
 
 std::string ToUtf8(const QString& text) {
     QByteArray bytes = text.toUtf8();
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
-ControlKind KindOf(platform::ui::ControlKind kind) {
+ControlKind KindOf(twip::ui::ControlKind kind) {
     switch (kind) {
-    case platform::ui::ControlKind::TextBox:
+    case twip::ui::ControlKind::TextBox:
         return ControlKind::TextBox;
-    case platform::ui::ControlKind::Label:
+    case twip::ui::ControlKind::Label:
         return ControlKind::Label;
-    case platform::ui::ControlKind::ComboBox:
+    case twip::ui::ControlKind::ComboBox:
         return ControlKind::ComboBox;
-    case platform::ui::ControlKind::OptionButton:
+    case twip::ui::ControlKind::OptionButton:
         return ControlKind::OptionButton;
-    case platform::ui::ControlKind::CheckBox:
+    case twip::ui::ControlKind::CheckBox:
         return ControlKind::CheckBox;
-    case platform::ui::ControlKind::Line:
+    case twip::ui::ControlKind::Line:
         return ControlKind::Line;
-    case platform::ui::ControlKind::Shape:
+    case twip::ui::ControlKind::Shape:
         return ControlKind::Shape;
     default:
         return ControlKind::Other;
@@ -68,9 +68,9 @@ class TwipPrintControl final : public PrintControl {
 
     Alignment alignment() const override {
         switch (c_.alignment()) {
-        case platform::ui::TextAlign::Right:
+        case twip::ui::TextAlign::Right:
             return Alignment::Right;
-        case platform::ui::TextAlign::Center:
+        case twip::ui::TextAlign::Center:
             return Alignment::Centre;
         default:
             return Alignment::Left;
@@ -100,7 +100,7 @@ void ShowBusyPointer(bool busy) {
 
 } // namespace
 
-TwipPrintControls::TwipPrintControls(const platform::ui::TwipForm& form) {
+TwipPrintControls::TwipPrintControls(const twip::ui::TwipForm& form) {
     for (Control* control : form.allControls()) {
         views_.push_back(std::make_unique<TwipPrintControl>(*control));
         pointers_.push_back(views_.back().get());
@@ -109,28 +109,28 @@ TwipPrintControls::TwipPrintControls(const platform::ui::TwipForm& form) {
 
 TwipPrintControls::~TwipPrintControls() = default;
 
-bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
-                   platform::Printer& printer) {
+bool PrintTwipForm(const twip::ui::TwipForm& form, int containerIndex, float scaleY,
+                   twip::Printer& printer) {
     TwipPrintControls controls(form);
     return PrintForm(printer, controls.controls(), containerIndex, scaleY, ShowBusyPointer);
 }
 
-int PrintTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
-                       platform::Printer& printer, int pageCount, const PreparePage& prepare) {
+int PrintTwipFormPages(const twip::ui::TwipForm& form, int containerIndex, float scaleY,
+                       twip::Printer& printer, int pageCount, const PreparePage& prepare) {
     TwipPrintControls controls(form);
     return PrintFormPages(printer, controls.controls(), containerIndex, scaleY, pageCount, prepare,
                           ShowBusyPointer);
 }
 
-int DrawTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
-                      platform::Printer& printer, int pageCount, const PreparePage& prepare) {
+int DrawTwipFormPages(const twip::ui::TwipForm& form, int containerIndex, float scaleY,
+                      twip::Printer& printer, int pageCount, const PreparePage& prepare) {
     TwipPrintControls controls(form);
     return DrawFormPages(printer, controls.controls(), containerIndex, scaleY, pageCount, prepare,
                          ShowBusyPointer);
 }
 
-bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY) {
-    platform::ui::QtPrinter printer;
+bool PrintTwipForm(const twip::ui::TwipForm& form, int containerIndex, float scaleY) {
+    twip::ui::QtPrinter printer;
     return PrintTwipForm(form, containerIndex, scaleY, printer);
 }
 

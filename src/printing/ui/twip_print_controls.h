@@ -9,10 +9,10 @@
 #include <memory>
 #include <vector>
 
-namespace platform::ui {
+namespace twip::ui {
 class Control;
 class TwipForm;
-} // namespace platform::ui
+} // namespace twip::ui
 
 namespace printing::ui {
 
@@ -20,7 +20,7 @@ namespace printing::ui {
 // form's controls and must not outlive them.
 class TwipPrintControls {
   public:
-    explicit TwipPrintControls(const platform::ui::TwipForm& form);
+    explicit TwipPrintControls(const twip::ui::TwipForm& form);
     ~TwipPrintControls();
     TwipPrintControls(const TwipPrintControls&) = delete;
     TwipPrintControls& operator=(const TwipPrintControls&) = delete;
@@ -34,16 +34,16 @@ class TwipPrintControls {
 
 // The print action of a form: container "Pic2" with the given index, vertical
 // scale `scaleY`, on the system's default printer, with the busy pointer.
-bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY);
+bool PrintTwipForm(const twip::ui::TwipForm& form, int containerIndex, float scaleY);
 // The same on a given printer (a PDF file, a printer set up by the window).
-bool PrintTwipForm(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
-                   platform::Printer& printer);
+bool PrintTwipForm(const twip::ui::TwipForm& form, int containerIndex, float scaleY,
+                   twip::Printer& printer);
 // A form whose content runs over several pages of one job (PrintFormPages).
-int PrintTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
-                       platform::Printer& printer, int pageCount, const PreparePage& prepare);
+int PrintTwipFormPages(const twip::ui::TwipForm& form, int containerIndex, float scaleY,
+                       twip::Printer& printer, int pageCount, const PreparePage& prepare);
 // What that print action draws, for the preview and PDF output (DrawFormPages:
 // no printer needed on the system).
-int DrawTwipFormPages(const platform::ui::TwipForm& form, int containerIndex, float scaleY,
-                      platform::Printer& printer, int pageCount, const PreparePage& prepare);
+int DrawTwipFormPages(const twip::ui::TwipForm& form, int containerIndex, float scaleY,
+                      twip::Printer& printer, int pageCount, const PreparePage& prepare);
 
 } // namespace printing::ui

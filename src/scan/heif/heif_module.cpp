@@ -11,6 +11,7 @@
 
 #include <memory>
 
+namespace scan::heif {
 namespace {
 
 struct ContextDeleter {
@@ -37,6 +38,9 @@ Handle Primary(const Context& context, const std::uint8_t* data, std::size_t siz
 }
 
 } // namespace
+} // namespace scan::heif
+
+using namespace scan::heif;
 
 extern "C" QUILLOR_MODULE_EXPORT bool quillor_heif_size(const std::uint8_t* data, std::size_t size,
                                                         int* width, int* height) {

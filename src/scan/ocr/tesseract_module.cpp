@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+namespace scan::ocr {
 namespace {
 
 struct Engine {
@@ -48,6 +49,9 @@ std::string Take(char* text) {
 }
 
 } // namespace
+} // namespace scan::ocr
+
+using namespace scan::ocr;
 
 // An engine reading `languages` ("chi_sim+eng") from the language data in
 // `data`; null with `error` set (Tesseract's own words) when it cannot start.

@@ -7,6 +7,7 @@
 #include "scan/pdf_pages.h"
 #include "platform/program_module.h"
 #include "platform/utf8.h"
+#include "scan/pdfwrite/text_font.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -24,9 +25,7 @@
 #include <sstream>
 #include <system_error>
 
-namespace scan {
-
-QPDFObjectHandle TextFont(QPDF& pdf); // also used by pdf_text_layers.cpp
+namespace scan::pdfwrite {
 
 namespace {
 
@@ -122,7 +121,7 @@ QPDFObjectHandle TextFont(QPDF& pdf) {
     const std::string path = GlyphlessFontPath();
     std::string file;
     if (!path.empty()) {
-        std::ifstream in(util::PathFromUtf8(path), std::ios::binary);
+        std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
         file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     if (file.empty())
@@ -158,9 +157,10 @@ QPDFObjectHandle TextFont(QPDF& pdf) {
     return font;
 }
 
-} // namespace scan
+} // namespace scan::pdfwrite
 
 using namespace scan;
+using namespace scan::pdfwrite;
 
 extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector<PdfPage>& pages,
                                                                const std::string& path) {
@@ -168,7 +168,7 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         return "没有页面";
     // The caller names a temporary file and puts it in place once it is on
     // the disk.
-    const std::filesystem::path temp = util::PathFromUtf8(path);
+    const std::filesystem::path temp = platform::PathFromUtf8(path);
     try {
         QPDF pdf;
         pdf.emptyPDF();
@@ -207,7 +207,7 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
                 dict.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotation));
             doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dict)), false);
         }
-        const std::string tempName = util::PathToUtf8(temp);
+        const std::string tempName = platform::PathToUtf8(temp);
         {
             QPDFWriter writer(pdf, tempName.c_str());
             writer.setDecodeLevel(qpdf_dl_none);

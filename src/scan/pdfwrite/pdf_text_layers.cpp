@@ -7,6 +7,7 @@
 #include "platform/program_module.h"
 #include "platform/utf8.h"
 #include "scan/pdf_text.h"
+#include "scan/pdfwrite/text_font.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -20,10 +21,7 @@
 #include <sstream>
 #include <system_error>
 
-namespace scan {
-// The glyph-less font (scan/pdfwrite/pdf_pages.cpp).
-QPDFObjectHandle TextFont(QPDF& pdf);
-
+namespace scan::pdfwrite {
 namespace {
 
 std::string Number(double v) {
@@ -49,9 +47,10 @@ std::string FreeName(QPDFObjectHandle fonts) {
 }
 
 } // namespace
-} // namespace scan
+} // namespace scan::pdfwrite
 
 using namespace scan;
+using namespace scan::pdfwrite;
 
 extern "C" QUILLOR_MODULE_EXPORT std::string
 quillor_add_text_layers(const std::string& source, const std::string& target,

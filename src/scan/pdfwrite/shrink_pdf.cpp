@@ -27,7 +27,7 @@
 #include <set>
 #include <system_error>
 
-namespace scan {
+namespace scan::pdfwrite {
 namespace {
 
 // Components of an image's colour space that the program can re-encode: 1
@@ -133,14 +133,16 @@ std::uint64_t FileSize(const std::filesystem::path& p) {
 }
 
 } // namespace
-} // namespace scan
+} // namespace scan::pdfwrite
 
 using namespace scan;
+using namespace scan::pdfwrite;
 
 extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::string& source,
                                                                  const std::string& target,
                                                                  const ShrinkOptions& o) {
-    const std::filesystem::path in = util::PathFromUtf8(source), out = util::PathFromUtf8(target);
+    const std::filesystem::path in = platform::PathFromUtf8(source),
+                                out = platform::PathFromUtf8(target);
     ShrinkResult result;
     result.bytesBefore = FileSize(in);
     // The caller names a temporary file and puts it in place once it is on
@@ -150,7 +152,7 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.setAttemptRecovery(false);
-        pdf.processFile(util::PathToUtf8(in).c_str());
+        pdf.processFile(platform::PathToUtf8(in).c_str());
         if (pdf.isEncrypted())
             return ShrinkFailure(ShrinkStatus::Encrypted, "该PDF文件有密码保护，无法压缩。");
         std::set<QPDFObjGen> done;
@@ -179,7 +181,7 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
             return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
         {
             // The writer keeps the file name's pointer until write() ends.
-            const std::string tempName = util::PathToUtf8(temp);
+            const std::string tempName = platform::PathToUtf8(temp);
             QPDFWriter writer(pdf, tempName.c_str());
             writer.setObjectStreamMode(qpdf_o_generate);
             writer.setCompressStreams(true);
@@ -208,12 +210,12 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
 // reduced size, everything else as it is.
 extern "C" QUILLOR_MODULE_EXPORT bool
 quillor_estimate_shrink(const std::string& source, const ShrinkOptions& o, ShrinkEstimate* out) {
-    const std::filesystem::path in = util::PathFromUtf8(source);
+    const std::filesystem::path in = platform::PathFromUtf8(source);
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.setAttemptRecovery(false);
-        pdf.processFile(util::PathToUtf8(in).c_str());
+        pdf.processFile(platform::PathToUtf8(in).c_str());
         if (pdf.isEncrypted())
             return false;
         out->bytesBefore = FileSize(in);

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <vector>
 
+namespace scan::photo {
 namespace {
 
 using scan::Corners;
@@ -324,6 +325,9 @@ cv::Point2d Centre(const std::vector<cv::Point2d>& q) {
 }
 
 } // namespace
+} // namespace scan::photo
+
+using namespace scan::photo;
 
 extern "C" QUILLOR_MODULE_EXPORT bool quillor_photo_find(const Raster* photo,
                                                          scan::PageFinding* out) {
@@ -392,6 +396,7 @@ extern "C" QUILLOR_MODULE_EXPORT bool quillor_photo_warp(const Raster* photo,
     }
 }
 
+namespace scan::photo {
 namespace {
 
 // Each channel divided by its paper: the page's background estimated on a
@@ -420,6 +425,7 @@ void Flatten(cv::Mat& page) {
 }
 
 } // namespace
+} // namespace scan::photo
 
 extern "C" QUILLOR_MODULE_EXPORT bool quillor_photo_clean(Raster* page, int cleaning) {
     if (page->empty())

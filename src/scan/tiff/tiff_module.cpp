@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 
+namespace scan::tiff {
 namespace {
 
 struct Memory {
@@ -60,6 +61,9 @@ std::uint8_t Reversed(std::uint8_t b) {
 }
 
 } // namespace
+} // namespace scan::tiff
+
+using namespace scan::tiff;
 
 extern "C" QUILLOR_MODULE_EXPORT bool
 quillor_tiff_fax_strip(const std::uint8_t* data, std::size_t size, int page, scan::FaxStrip* out) {

@@ -42,7 +42,7 @@ void Remove(const std::string& path) {
     if (path.empty())
         return;
     std::error_code ignored;
-    std::filesystem::remove(util::PathFromUtf8(path), ignored);
+    std::filesystem::remove(platform::PathFromUtf8(path), ignored);
 }
 
 } // namespace
@@ -291,7 +291,8 @@ bool ShrinkWindow::previewShown() const {
 void ShrinkWindow::acceptCopy() {
     if (thread_ || !canAccept())
         return;
-    if (platform::CommitTemporary(util::PathFromUtf8(target_), util::PathFromUtf8(final_))) {
+    if (platform::CommitTemporary(platform::PathFromUtf8(target_),
+                                  platform::PathFromUtf8(final_))) {
         target_.clear();
         platform::Notify("无法保存压缩后的文件：" + final_, "错误", platform::MsgIcon::Exclamation);
         return;

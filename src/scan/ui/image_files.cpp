@@ -105,7 +105,7 @@ class QtImageSource final : public PageSource {
 };
 
 std::string FileName(const std::string& path) {
-    return util::PathToUtf8(util::PathFromUtf8(path).filename());
+    return platform::PathToUtf8(platform::PathFromUtf8(path).filename());
 }
 
 bool IsGreyImage(const QImage& image) {

@@ -29,7 +29,7 @@ Raster Grey(const QImage& image) {
 
 std::uint64_t FileSize(const std::string& path) {
     std::error_code e;
-    const auto size = std::filesystem::file_size(util::PathFromUtf8(path), e);
+    const auto size = std::filesystem::file_size(platform::PathFromUtf8(path), e);
     return e ? 0 : size;
 }
 

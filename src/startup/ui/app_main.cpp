@@ -27,7 +27,7 @@
 #include <memory>
 #include <thread>
 
-namespace startup {
+namespace startup::ui {
 
 namespace {
 
@@ -111,7 +111,7 @@ class ChineseDialogs final : public platform::Prompter {
         return inner_->pickFolder(title, initialDir);
     }
     int printerCount() override { return inner_->printerCount(); }
-    bool printerSetup(platform::Printer& printer) override {
+    bool printerSetup(twip::Printer& printer) override {
         ready();
         return inner_->printerSetup(printer);
     }
@@ -135,10 +135,10 @@ void InstallPrompter(bool withoutDialogs, std::shared_ptr<FontSetUp> fonts) {
         platform::SetPrompter(std::make_shared<platform::ConsolePrompter>(std::cerr));
         return;
     }
-    auto prompter = std::make_shared<platform::ui::QtPrompter>();
+    auto prompter = std::make_shared<twip::ui::QtPrompter>();
     prompter->setDefaultTitle(ProductTitle());
     prompter->setFolderPicker([](const std::string&, const std::string& initialDir) {
-        return dialogs::RunFolderPicker(QApplication::activeWindow(), initialDir);
+        return dialogs::ui::RunFolderPicker(QApplication::activeWindow(), initialDir);
     });
     platform::SetPrompter(std::make_shared<ChineseDialogs>(prompter, std::move(fonts)));
 }
@@ -146,15 +146,15 @@ void InstallPrompter(bool withoutDialogs, std::shared_ptr<FontSetUp> fonts) {
 // An Access/Jet template database is converted once into the program's own store
 // (the conversion shows its progress: fonts and Qt's texts first).
 bool PrepareDatabase(const std::filesystem::path& database, FontSetUp& fonts) {
-    platform::JetImportRunner runner = platform::ui::MakeChildImportRunner();
-    const platform::JetImportOutcome outcome = platform::ConvertJetTemplate(
+    accessimport::JetImportRunner runner = accessimport::ui::MakeChildImportRunner();
+    const accessimport::JetImportOutcome outcome = accessimport::ConvertJetTemplate(
         database, [&runner, &fonts](const std::filesystem::path& in,
                                     const std::filesystem::path& out, std::string& detail) {
             fonts.wait();
             EnsureQtChinese();
             return runner(in, out, detail);
         });
-    return outcome.status != platform::JetImportStatus::Failed;
+    return outcome.status != accessimport::JetImportStatus::Failed;
 }
 
 // Runs `action` once, right after the first paint of `window` has finished.
@@ -210,7 +210,7 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     const auto fonts = std::make_shared<FontSetUp>(
         util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
 
-    platform::ui::GuardedApplication app(argc, argv);
+    twip::ui::GuardedApplication app(argc, argv);
     const FontSetUpDone fontsDone(*fonts);
     QCoreApplication::setApplicationName(QStringLiteral("quillor"));
     app.setQuitOnLastWindowClosed(false);
@@ -223,9 +223,9 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     if (!lock) // told the user: another instance works there, or no data folder
         return claim == ClaimResult::TakenByAnotherInstance && !options.check ? 0 : 1;
     if (options.check)
-        std::cout << "数据文件夹: " << util::PathToUtf8(data.folder) << std::endl;
+        std::cout << "数据文件夹: " << platform::PathToUtf8(data.folder) << std::endl;
     if (parts.dataFolderClaimed)
-        parts.dataFolderClaimed(util::PathToUtf8(data.folder));
+        parts.dataFolderClaimed(platform::PathToUtf8(data.folder));
     StartupHooks hooks;
     hooks.prepareDatabase = [&fonts](const fs::path& database) {
         return PrepareDatabase(database, *fonts);
@@ -254,4 +254,4 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
     return app.exec();
 }
 
-} // namespace startup
+} // namespace startup::ui

@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace startup {
+namespace startup::ui {
 
 // What start-up hands on to the folders built on its globals: the program's
 // top supplies them (src/app).
@@ -26,4 +26,4 @@ struct ProgramParts {
 int RunProgram(int argc, char** argv, const ProgramParts& parts,
                const std::function<void(QWidget& mainWindow)>& mainWindowShown = {});
 
-} // namespace startup
+} // namespace startup::ui

@@ -15,11 +15,11 @@
 #include <system_error>
 #include <utility>
 
-namespace startup {
+namespace startup::ui {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
 
 namespace {
 
@@ -211,7 +211,7 @@ void FrmMain::MENU_SUB_Click(int index) {
 void FrmMain::Label4_Click() {
     // A window of its own, not owned by the main window: owned, it would stay
     // on top of the main window and cover "退  出". The main window closes it.
-    dialogs::ShowHelpWindow(help_, nullptr);
+    dialogs::ui::ShowHelpWindow(help_, nullptr);
 }
 
 void FrmMain::Command2_Click() {
@@ -223,7 +223,7 @@ void FrmMain::Form_Unload() {
         return;
     if (!WorkManifestPath.empty()) {
         std::error_code ignored;
-        std::filesystem::remove(util::PathFromUtf8(WorkManifestPath), ignored);
+        std::filesystem::remove(platform::PathFromUtf8(WorkManifestPath), ignored);
     }
     if (TemplateConnection) {
         TemplateConnection->Close();
@@ -239,4 +239,4 @@ void FrmMain::closeEvent(QCloseEvent* event) {
     TwipForm::closeEvent(event);
 }
 
-} // namespace startup
+} // namespace startup::ui

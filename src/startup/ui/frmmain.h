@@ -16,12 +16,12 @@
 class QAction;
 class QMenu;
 
-namespace startup {
+namespace startup::ui {
 
 inline constexpr int kItemButtons = 9;
 inline constexpr int kSubMenuEntries = 8;
 
-class FrmMain final : public platform::ui::TwipForm {
+class FrmMain final : public twip::ui::TwipForm {
     Q_OBJECT
   public:
     // Shows the materials window modally over the main window (nothing when empty).
@@ -45,7 +45,7 @@ class FrmMain final : public platform::ui::TwipForm {
 
     QMenu& SUB_MENU() const { return *subMenu_; }
     QAction& MENU_SUB(int index) const { return *menuSub_.at(static_cast<std::size_t>(index)); }
-    dialogs::FrmNote* helpWindow() const { return help_; }
+    dialogs::ui::FrmNote* helpWindow() const { return help_; }
 
   signals:
     // The window has unloaded: the program ends.
@@ -57,13 +57,13 @@ class FrmMain final : public platform::ui::TwipForm {
   private:
     void createControls();
     void createMenu();
-    QPoint menuPosition(const platform::ui::Control& button) const;
+    QPoint menuPosition(const twip::ui::Control& button) const;
 
     MaterialsOpener openMaterials_;
     MenuPopup popup_;
     QMenu* subMenu_ = nullptr;
     std::array<QAction*, kSubMenuEntries> menuSub_{};
-    QPointer<dialogs::FrmNote> help_;
+    QPointer<dialogs::ui::FrmNote> help_;
     bool unloaded_ = false;
 };
 
@@ -73,4 +73,4 @@ QString InstructionTemplate();
 // boxes that have none of their own.
 QString ProductTitle();
 
-} // namespace startup
+} // namespace startup::ui

@@ -5,7 +5,7 @@
 
 #include <new>
 
-namespace platform::ui {
+namespace twip::ui {
 
 std::string FailureText(const std::string& action, const std::exception_ptr& failure) {
     std::string cause;
@@ -28,7 +28,7 @@ std::string FailureText(const std::string& action, const std::exception_ptr& fai
 void ReportFailure(const std::string& action, const std::exception_ptr& failure) {
     const std::string text = FailureText(action, failure);
     try {
-        Notify(text, "错误", MsgIcon::Critical);
+        platform::Notify(text, "错误", platform::MsgIcon::Critical);
     } catch (...) {
         // A failing message box must not take the program down with it.
     }
@@ -43,4 +43,4 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     }
 }
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-namespace platform::ui {
+namespace twip::ui {
 
 // The text shown for a failure: what was being done and what went wrong.
 std::string FailureText(const std::string& action, const std::exception_ptr& failure);
@@ -38,4 +38,4 @@ class GuardedApplication : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -14,9 +14,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-namespace platform::ui {
+namespace twip::ui {
 
-PrintPreview::PrintPreview(PreviewRequest request, QWidget* parent)
+PrintPreview::PrintPreview(platform::PreviewRequest request, QWidget* parent)
     : QDialog(parent), request_(std::move(request)) {
     setObjectName(QStringLiteral("PrintPreview"));
     setWindowTitle(QString::fromStdString(request_.title) + QStringLiteral(" - 打印预览"));
@@ -98,11 +98,11 @@ int PrintPreview::pageCount() const {
 }
 
 bool PrintPreview::savePdf() {
-    FileDialogRequest ask;
+    platform::FileDialogRequest ask;
     ask.title = "保存为PDF文件";
     ask.filter = "PDF文件(*.pdf)|*.pdf";
     ask.proposedName = request_.pdfName;
-    const std::optional<std::string> chosen = CurrentPrompter().saveFile(ask);
+    const std::optional<std::string> chosen = platform::CurrentPrompter().saveFile(ask);
     if (!chosen || chosen->empty() || !request_.draw)
         return false;
     const QString path = QString::fromStdString(*chosen);
@@ -113,10 +113,10 @@ bool PrintPreview::savePdf() {
     }
     const QFileInfo written(path);
     if (!drawn || !written.exists() || written.size() == 0) {
-        Notify("PDF文件未能保存：" + *chosen, "错误", MsgIcon::Exclamation);
+        platform::Notify("PDF文件未能保存：" + *chosen, "错误", platform::MsgIcon::Exclamation);
         return false;
     }
-    Notify("已保存PDF文件：" + *chosen, "提示", MsgIcon::Information);
+    platform::Notify("已保存PDF文件：" + *chosen, "提示", platform::MsgIcon::Information);
     return true;
 }
 
@@ -126,4 +126,4 @@ void PrintPreview::print() {
     accept();
 }
 
-} // namespace platform::ui
+} // namespace twip::ui

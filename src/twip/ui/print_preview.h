@@ -13,14 +13,14 @@
 class QPrintPreviewWidget;
 class QPushButton;
 
-namespace platform::ui {
+namespace twip::ui {
 
 class QtPrinter;
 
 class PrintPreview final : public QDialog {
     Q_OBJECT
   public:
-    explicit PrintPreview(PreviewRequest request, QWidget* parent = nullptr);
+    explicit PrintPreview(platform::PreviewRequest request, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
     QPrintPreviewWidget& previewWidget() const { return *preview_; }
@@ -37,10 +37,10 @@ class PrintPreview final : public QDialog {
   private:
     QPushButton* addButton(const char* name, const char* caption);
 
-    PreviewRequest request_;
+    platform::PreviewRequest request_;
     std::unique_ptr<QtPrinter> ownPrinter_; // when the request names none
     QtPrinter* printer_ = nullptr;
     QPrintPreviewWidget* preview_ = nullptr; // child
 };
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QString>
 
-namespace platform::ui {
+namespace twip::ui {
 
 QPushButton* SetUpProgressDialog(QProgressDialog& dialog, const QString& objectName,
                                  const QString& title, const QString& cancelName) {
@@ -29,4 +29,4 @@ bool ProgressPace::due() {
     return true;
 }
 
-} // namespace platform::ui
+} // namespace twip::ui

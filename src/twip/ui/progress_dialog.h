@@ -8,7 +8,7 @@ class QProgressDialog;
 class QPushButton;
 class QString;
 
-namespace platform::ui {
+namespace twip::ui {
 
 // The range of the dialogs' bar: the share done, in thousandths.
 inline constexpr int kProgressScale = 1000;
@@ -34,4 +34,4 @@ class ProgressPace {
     QElapsedTimer last_;
 };
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -1,8 +1,8 @@
 #include "twip/ui/qt_printer.h"
 
-#include "platform/pdf_tounicode.h"
 #include "platform/print_queue.h"
 #include "platform/prompter.h"
+#include "twip/pdf_tounicode.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -26,7 +26,7 @@
 #include <map>
 #include <utility>
 
-namespace platform::ui {
+namespace twip::ui {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
@@ -97,16 +97,17 @@ void RewriteToUnicode(const QString& pdf, const QList<QFont>& fonts) {
         const std::map<char32_t, char32_t> better = PreferredCodePoints(fonts);
         if (better.empty())
             return;
-        const int rewritten =
-            RewriteToUnicodeMaps(std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
+        const int rewritten = twip::RewriteToUnicodeMaps(
+            std::filesystem::path(pdf.toStdU16String()), [&](char32_t c) {
                 const auto found = better.find(c);
                 return found == better.end() ? c : found->second;
             });
         static std::atomic<bool> told{false};
-        if (rewritten == kNoPdfWriter && !told.exchange(true))
-            Notify("本程序的PDF组件（quillor-pdfwrite）缺失：PDF文件照常保存，但其中的部分文字"
-                   "不能被检索或复制。请重新安装本程序。",
-                   "提示", MsgIcon::Exclamation);
+        if (rewritten == twip::kNoPdfWriter && !told.exchange(true))
+            platform::Notify(
+                "本程序的PDF组件（quillor-pdfwrite）缺失：PDF文件照常保存，但其中的部分文字"
+                "不能被检索或复制。请重新安装本程序。",
+                "提示", platform::MsgIcon::Exclamation);
     } catch (const std::exception&) {
     }
 }
@@ -258,7 +259,7 @@ bool QtPrinter::spoolsToQueue() const {
     const QPaintEngine* engine = printer_->paintEngine();
     return printer_->outputFormat() == QPrinter::NativeFormat &&
            !printer_->printerName().isEmpty() && engine && engine->type() == QPaintEngine::Pdf &&
-           HavePrintSystem();
+           platform::HavePrintSystem();
 }
 
 QPainter& QtPrinter::painter() {
@@ -310,10 +311,10 @@ void QtPrinter::drawLine(double x1, double y1, double x2, double y2, int drawWid
     p.drawLine(QPointF(x1, y1), QPointF(x2, y2));
 }
 
-JobReport QtPrinter::readiness() {
+platform::JobReport QtPrinter::readiness() {
     if (!spoolsToQueue())
         return {};
-    return QueueReadiness(printer_->printerName().toStdString());
+    return platform::QueueReadiness(printer_->printerName().toStdString());
 }
 
 void QtPrinter::rememberAsChosen() const {
@@ -344,20 +345,20 @@ void QtPrinter::finishJob() {
     if (spool_)
         sendSpool();
     usedFonts_.clear();
-    if (lastJob_.outcome == JobReport::Outcome::Refused)
+    if (lastJob_.outcome == platform::JobReport::Outcome::Refused)
         throw PrinterError("the print system did not take the job");
 }
 
 void QtPrinter::sendSpool() {
     const std::unique_ptr<Spool> spool = std::move(spool_);
     RewriteToUnicode(spool->pdf.outputFileName(), usedFonts_);
-    PrintJob job;
+    platform::PrintJob job;
     job.queue = printer_->printerName().toStdString();
     job.pdf = std::filesystem::path(spool->pdf.outputFileName().toStdU16String());
     const QString title = printer_->docName();
     job.title = (title.isEmpty() ? QCoreApplication::applicationName() : title).toStdString();
     job.options = JobOptions(*printer_);
-    lastJob_ = SendPrintJob(job);
+    lastJob_ = platform::SendPrintJob(job);
 }
 
 void QtPrinter::startNewPage() {
@@ -388,4 +389,4 @@ QString ChosenPrinter() {
     return ChosenPrinterName();
 }
 
-} // namespace platform::ui
+} // namespace twip::ui

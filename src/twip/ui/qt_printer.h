@@ -23,7 +23,7 @@
 class QPainter;
 class QPrinter;
 
-namespace platform::ui {
+namespace twip::ui {
 
 class QtPrinter final : public Printer {
   public:
@@ -46,8 +46,8 @@ class QtPrinter final : public Printer {
     double pageWidth() const override;
     double pageHeight() const override;
     std::string deviceName() const override;
-    JobReport readiness() override;
-    JobReport lastJob() const override { return lastJob_; }
+    platform::JobReport readiness() override;
+    platform::JobReport lastJob() const override { return lastJob_; }
 
     // Makes this printer the one printers made afterwards start on.
     void rememberAsChosen() const;
@@ -74,7 +74,7 @@ class QtPrinter final : public Printer {
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<Spool> spool_; // the running job's PDF for the queue
     std::unique_ptr<QPainter> painter_;
-    JobReport lastJob_;
+    platform::JobReport lastJob_;
     // The faces drawn with in this job (family, bold, italic), for the
     // ToUnicode maps of a PDF.
     QList<QFont> usedFonts_;
@@ -89,4 +89,4 @@ int SystemPrinterCount();
 void RememberChosenPrinter(const QString& name);
 QString ChosenPrinter();
 
-} // namespace platform::ui
+} // namespace twip::ui

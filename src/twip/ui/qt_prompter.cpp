@@ -12,22 +12,22 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 
-namespace platform::ui {
+namespace twip::ui {
 namespace {
 
 using platform::ui::Q;
 
-QMessageBox::Icon ToQt(MsgIcon icon) {
+QMessageBox::Icon ToQt(platform::MsgIcon icon) {
     switch (icon) {
-    case MsgIcon::Critical:
+    case platform::MsgIcon::Critical:
         return QMessageBox::Critical;
-    case MsgIcon::Question:
+    case platform::MsgIcon::Question:
         return QMessageBox::Question;
-    case MsgIcon::Exclamation:
+    case platform::MsgIcon::Exclamation:
         return QMessageBox::Warning;
-    case MsgIcon::Information:
+    case platform::MsgIcon::Information:
         return QMessageBox::Information;
-    case MsgIcon::None:
+    case platform::MsgIcon::None:
         break;
     }
     return QMessageBox::NoIcon;
@@ -36,22 +36,22 @@ QMessageBox::Icon ToQt(MsgIcon icon) {
 struct ButtonSpec {
     QMessageBox::StandardButton button;
     const char* caption;
-    MsgAnswer answer;
+    platform::MsgAnswer answer;
 };
 
-std::vector<ButtonSpec> ButtonsOf(MsgButtons buttons) {
-    const ButtonSpec ok{QMessageBox::Ok, "确定", MsgAnswer::Ok};
-    const ButtonSpec cancel{QMessageBox::Cancel, "取消", MsgAnswer::Cancel};
-    const ButtonSpec yes{QMessageBox::Yes, "是(&Y)", MsgAnswer::Yes};
-    const ButtonSpec no{QMessageBox::No, "否(&N)", MsgAnswer::No};
+std::vector<ButtonSpec> ButtonsOf(platform::MsgButtons buttons) {
+    const ButtonSpec ok{QMessageBox::Ok, "确定", platform::MsgAnswer::Ok};
+    const ButtonSpec cancel{QMessageBox::Cancel, "取消", platform::MsgAnswer::Cancel};
+    const ButtonSpec yes{QMessageBox::Yes, "是(&Y)", platform::MsgAnswer::Yes};
+    const ButtonSpec no{QMessageBox::No, "否(&N)", platform::MsgAnswer::No};
     switch (buttons) {
-    case MsgButtons::OkCancel:
+    case platform::MsgButtons::OkCancel:
         return {ok, cancel};
-    case MsgButtons::YesNo:
+    case platform::MsgButtons::YesNo:
         return {yes, no};
-    case MsgButtons::YesNoCancel:
+    case platform::MsgButtons::YesNoCancel:
         return {yes, no, cancel};
-    case MsgButtons::Ok:
+    case platform::MsgButtons::Ok:
         break;
     }
     return {ok};
@@ -67,7 +67,7 @@ std::optional<std::string> Chosen(const QString& path) {
     return QDir::toNativeSeparators(path).toStdString();
 }
 
-QString StartPath(const FileDialogRequest& request) {
+QString StartPath(const platform::FileDialogRequest& request) {
     const QString dir = Q(request.initialDir);
     const QString name = Q(request.proposedName);
     if (dir.isEmpty())
@@ -97,8 +97,8 @@ QString QtPrompter::titleFor(const std::string& title) const {
     return title.empty() ? defaultTitle_ : Q(title);
 }
 
-MsgAnswer QtPrompter::message(const std::string& text, const std::string& title, MsgIcon icon,
-                              MsgButtons buttons) {
+platform::MsgAnswer QtPrompter::message(const std::string& text, const std::string& title,
+                                        platform::MsgIcon icon, platform::MsgButtons buttons) {
     QMessageBox box(ToQt(icon), titleFor(title), Q(text), QMessageBox::NoButton, DialogParent());
     const std::vector<ButtonSpec> choices = ButtonsOf(buttons);
     for (const ButtonSpec& choice : choices)
@@ -112,24 +112,24 @@ MsgAnswer QtPrompter::message(const std::string& text, const std::string& title,
     return choices.back().answer;
 }
 
-std::optional<std::string> QtPrompter::openFile(const FileDialogRequest& request) {
+std::optional<std::string> QtPrompter::openFile(const platform::FileDialogRequest& request) {
     const QString title = request.title.empty() ? QStringLiteral("打开") : Q(request.title);
     return Chosen(QFileDialog::getOpenFileName(DialogParent(), title, StartPath(request),
                                                ToQtFilter(request.filter), nullptr,
                                                QFileDialog::HideNameFilterDetails));
 }
 
-std::vector<std::string> QtPrompter::openFiles(const FileDialogRequest& request) {
+std::vector<std::string> QtPrompter::openFiles(const platform::FileDialogRequest& request) {
     const QString title = request.title.empty() ? QStringLiteral("打开") : Q(request.title);
     std::vector<std::string> chosen;
     for (const QString& f : QFileDialog::getOpenFileNames(DialogParent(), title, StartPath(request),
                                                           ToQtFilter(request.filter), nullptr,
                                                           QFileDialog::HideNameFilterDetails))
-        chosen.push_back(S(f));
+        chosen.push_back(platform::ui::S(f));
     return chosen;
 }
 
-std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request) {
+std::optional<std::string> QtPrompter::saveFile(const platform::FileDialogRequest& request) {
     // The callers ask their own overwrite question.
     const QString title = request.title.empty() ? QStringLiteral("另存为") : Q(request.title);
     return Chosen(QFileDialog::getSaveFileName(
@@ -156,7 +156,7 @@ bool QtPrompter::printerSetup(Printer& printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void QtPrompter::printPreview(const PreviewRequest& request) {
+void QtPrompter::printPreview(const platform::PreviewRequest& request) {
     PrintPreview preview(request, DialogParent());
     preview.exec();
 }
@@ -165,4 +165,4 @@ int QtPrompter::printerCount() {
     return static_cast<int>(QPrinterInfo::availablePrinterNames().size());
 }
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -24,7 +24,7 @@
 class QPainter;
 class QScrollArea;
 
-namespace platform::ui {
+namespace twip::ui {
 
 enum class ControlKind {
     Label,
@@ -313,4 +313,4 @@ class TwipForm : public QDialog {
     bool resizable_ = false;
 };
 
-} // namespace platform::ui
+} // namespace twip::ui

@@ -28,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using platform::JetImportStatus;
+using accessimport::JetImportStatus;
 
 fs::path U8(const std::string& name) {
     return fs::path(std::u8string(name.begin(), name.end()));
@@ -115,8 +115,8 @@ std::vector<std::string> Tables(sqlite3* db) {
 }
 
 bool Import(const fs::path& in, const fs::path& out, std::string& detail,
-            platform::ui::ChildImportLimits limits = {}) {
-    return platform::ui::MakeChildImportRunner(Importer(), limits)(in, out, detail);
+            accessimport::ui::ChildImportLimits limits = {}) {
+    return accessimport::ui::MakeChildImportRunner(Importer(), limits)(in, out, detail);
 }
 
 class JetRunnerTest : public ::testing::Test {
@@ -155,9 +155,9 @@ TEST_F(JetRunnerTest, TemplateBesideProgramIsConvertedOnceAndCatalogueReadable) 
     const fs::path database = folder.path() / U8("系统模板.mdb");
     fs::copy_file(FixtureMdb(), database);
     testsupport::ScopedFakePrompter prompter;
-    const auto runner = platform::ui::MakeChildImportRunner(Importer());
+    const auto runner = accessimport::ui::MakeChildImportRunner(Importer());
 
-    const auto outcome = platform::ConvertJetTemplate(database, runner);
+    const auto outcome = accessimport::ConvertJetTemplate(database, runner);
 
     ASSERT_EQ(outcome.status, JetImportStatus::Converted) << outcome.detail;
     EXPECT_EQ(ReadFile(outcome.backupPath), ReadFile(FixtureMdb()));
@@ -171,7 +171,7 @@ TEST_F(JetRunnerTest, TemplateBesideProgramIsConvertedOnceAndCatalogueReadable) 
     EXPECT_EQ(items, (std::vector<Row>{{"TEXT:报告书"}, {"TEXT:报告表"}}));
     db.reset();
 
-    EXPECT_EQ(platform::ConvertJetTemplate(database, runner).status, JetImportStatus::NotJet);
+    EXPECT_EQ(accessimport::ConvertJetTemplate(database, runner).status, JetImportStatus::NotJet);
     EXPECT_EQ(prompter->messages.size(), 1u);
 }
 
@@ -200,8 +200,8 @@ TEST_F(JetRunnerTest, DamagedTemplatesFailWithinLimitsAndLeaveFolderUnchanged) {
         {"random bytes after the header", DamagedByRandomBytes(original)},
         {"without the four tables", RenamedCategoryTable(original)},
     };
-    const platform::ui::ChildImportLimits limits{std::chrono::seconds(20), 512};
-    const auto runner = platform::ui::MakeChildImportRunner(Importer(), limits);
+    const accessimport::ui::ChildImportLimits limits{std::chrono::seconds(20), 512};
+    const auto runner = accessimport::ui::MakeChildImportRunner(Importer(), limits);
     testsupport::ScopedFakePrompter prompter;
     for (const auto& [name, bytes] : damaged) {
         const fs::path database = folder.path() / U8("系统模板.mdb");
@@ -209,7 +209,7 @@ TEST_F(JetRunnerTest, DamagedTemplatesFailWithinLimitsAndLeaveFolderUnchanged) {
         const auto before = Snapshot(folder.path());
         const auto started = Clock::now();
 
-        const auto outcome = platform::ConvertJetTemplate(database, runner);
+        const auto outcome = accessimport::ConvertJetTemplate(database, runner);
 
         EXPECT_EQ(outcome.status, JetImportStatus::Failed) << name;
         EXPECT_FALSE(outcome.detail.empty()) << name;
@@ -280,7 +280,7 @@ TEST_F(JetRunnerTest, ChildOverItsTimeIsKilled) {
     WriteFile(sleeper, "#!/bin/sh\nexec sleep 30\n");
     fs::permissions(sleeper, fs::perms::owner_all);
     const auto runner =
-        platform::ui::MakeChildImportRunner(sleeper, {std::chrono::milliseconds(500), 512});
+        accessimport::ui::MakeChildImportRunner(sleeper, {std::chrono::milliseconds(500), 512});
     std::string detail;
     const auto started = Clock::now();
 
@@ -295,7 +295,8 @@ TEST_F(JetRunnerTest, ChildKilledBySignalIsAFailure) {
     fs::permissions(victim, fs::perms::owner_all);
     std::string detail;
 
-    EXPECT_FALSE(platform::ui::MakeChildImportRunner(victim)(FixtureMdb(), "out.sqlite", detail));
+    EXPECT_FALSE(
+        accessimport::ui::MakeChildImportRunner(victim)(FixtureMdb(), "out.sqlite", detail));
 
     EXPECT_NE(detail.find("异常终止"), std::string::npos) << detail;
 }
@@ -303,7 +304,7 @@ TEST_F(JetRunnerTest, ChildKilledBySignalIsAFailure) {
 
 TEST(JetRunner, MissingImporterProgramIsAFailure) {
     std::string detail;
-    const auto runner = platform::ui::MakeChildImportRunner("/nonexistent/quillor-import-mdb");
+    const auto runner = accessimport::ui::MakeChildImportRunner("/nonexistent/quillor-import-mdb");
     EXPECT_FALSE(runner("in.mdb", "out.sqlite", detail));
     EXPECT_NE(detail.find("quillor-import-mdb"), std::string::npos);
 }

@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-using dialogs::SELPATH;
+using dialogs::ui::SELPATH;
 using testsupport::PressOnFocus;
 using testsupport::ShowActive;
 using testsupport::TabCycle;
@@ -29,7 +29,7 @@ class PickerKeys : public ::testing::Test {
         PickerMode = 2;
     }
     void TearDown() override { ResetGlobals(); }
-    static std::vector<dialogs::Drive> Drives() { return {{"/", ""}}; }
+    static std::vector<dialogs::ui::Drive> Drives() { return {{"/", ""}}; }
     QTemporaryDir temp;
     QString start;
 };
@@ -70,9 +70,9 @@ TEST_F(PickerKeys, EnterOnAButtonAndEscLeaveAsTheButtonsDo) {
 // The help window: Esc closes it; on a small screen it is made smaller
 // (it can be resized), its text box filling it.
 TEST(HelpKeys, EscClosesTheHelpWindowThatFitsTheScreen) {
-    dialogs::FrmNote note;
+    dialogs::ui::FrmNote note;
     note.fitToArea(QSize(1093, 600));
-    EXPECT_EQ(note.height() + dialogs::FrmNote::FrameAllowance().height(), 600);
+    EXPECT_EQ(note.height() + dialogs::ui::FrmNote::FrameAllowance().height(), 600);
     ASSERT_TRUE(ShowActive(note));
     EXPECT_EQ(note.Text1().widget()->height(), note.height());
     EXPECT_EQ(PressOnFocus(Qt::Key_Tab), note.Text1().widget()); // the only control

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using dialogs::FrmNote;
+using dialogs::ui::FrmNote;
 
 namespace {
 
@@ -43,14 +43,14 @@ TEST(FrmNote, TextBoxFollowsTheWindowSizeAndSurvivesMinimising) {
 
 TEST(FrmNote, OpeningAgainReusesTheOpenWindow) {
     QPointer<FrmNote> window;
-    FrmNote& first = dialogs::ShowHelpWindow(window, nullptr);
-    FrmNote& second = dialogs::ShowHelpWindow(window, nullptr);
+    FrmNote& first = dialogs::ui::ShowHelpWindow(window, nullptr);
+    FrmNote& second = dialogs::ui::ShowHelpWindow(window, nullptr);
     EXPECT_EQ(&first, &second);
     EXPECT_TRUE(second.isVisible());
     first.close(); // deletes itself
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    FrmNote& third = dialogs::ShowHelpWindow(window, nullptr);
+    FrmNote& third = dialogs::ui::ShowHelpWindow(window, nullptr);
     EXPECT_TRUE(third.isVisible());
     delete &third;
 }

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using dialogs::Drive;
-using dialogs::SELPATH;
+using dialogs::ui::Drive;
+using dialogs::ui::SELPATH;
 
 namespace {
 
@@ -107,17 +107,17 @@ TEST_F(SelpathTest, AMissingStartFolderFallsBackToTheDefault) {
 TEST_F(SelpathTest, CallerProtocolGoesThroughThePrompter) {
     testsupport::ScopedFakePrompter prompter;
     prompter->folderAnswers.push_back(std::nullopt);
-    EXPECT_FALSE(dialogs::PickFolder());
+    EXPECT_FALSE(dialogs::ui::PickFolder());
     EXPECT_EQ(PickerMode, 2);
     EXPECT_EQ(QString::fromStdString(PickedFolder), start);
     prompter->folderAnswers.push_back("/新/目录");
-    EXPECT_TRUE(dialogs::PickFolder());
+    EXPECT_TRUE(dialogs::ui::PickFolder());
     EXPECT_EQ(PickerMode, 0);
     EXPECT_EQ(PickedFolder, "/新/目录");
 }
 
 TEST(ListDrives, StartWithTheRootOrTheFirstDriveLetter) {
-    const std::vector<Drive> drives = dialogs::ListDrives();
+    const std::vector<Drive> drives = dialogs::ui::ListDrives();
     ASSERT_FALSE(drives.empty());
 #ifdef Q_OS_WIN
     EXPECT_TRUE(drives.front().root.endsWith(":/"));
@@ -130,10 +130,10 @@ TEST(ListDrives, StartWithTheRootOrTheFirstDriveLetter) {
 
 TEST(DriveOf, PicksTheLongestMatchingRoot) {
     const std::vector<Drive> drives{{"/", ""}, {"/media/usb", ""}, {"/media/usb2", ""}};
-    EXPECT_EQ(dialogs::DriveOf(drives, "/home/a"), 0);
-    EXPECT_EQ(dialogs::DriveOf(drives, "/media/usb"), 1);
-    EXPECT_EQ(dialogs::DriveOf(drives, "/media/usb/x"), 1);
-    EXPECT_EQ(dialogs::DriveOf(drives, "/media/usb2/x"), 2);
+    EXPECT_EQ(dialogs::ui::DriveOf(drives, "/home/a"), 0);
+    EXPECT_EQ(dialogs::ui::DriveOf(drives, "/media/usb"), 1);
+    EXPECT_EQ(dialogs::ui::DriveOf(drives, "/media/usb/x"), 1);
+    EXPECT_EQ(dialogs::ui::DriveOf(drives, "/media/usb2/x"), 2);
 }
 
 } // namespace

@@ -125,12 +125,12 @@ TEST_F(ContentCheckTest, ManyFilesAreJudgedAsPopplerAndQtDoAndReportedInTheManif
     const std::string work = writeManifest(package_test::PackageManifest(materials));
     ASSERT_TRUE(materials::SavePackage(package_test::Request(work, dir_ / "包", "")).saved());
 
-    materials::ui::QtContentInspector inspector;
+    disc::ui::QtContentInspector inspector;
     for (int run = 0; run < 3; ++run) {
-        const materials::PackageCheck check = materials::CheckPackage(U8(dir_ / "包"), &inspector);
+        const disc::PackageCheck check = disc::CheckPackage(U8(dir_ / "包"), &inspector);
         std::vector<std::string> lines;
-        for (const materials::PackageFinding& f : check.findings)
-            lines.push_back(materials::FindingLine(f));
+        for (const disc::PackageFinding& f : check.findings)
+            lines.push_back(disc::FindingLine(f));
         EXPECT_EQ(lines, expected) << "run " << run;
         EXPECT_EQ(check.discFiles.size(), std::size_t(n) + 2);
     }
@@ -149,21 +149,19 @@ TEST_F(ContentCheckTest, PicturesThatAViewerOpensPassAndDamagedOnesDoNot) {
     struct Case {
         const char* name;
         std::string bytes; // "" : made above
-        materials::ContentInspector::Verdict verdict;
+        disc::ContentInspector::Verdict verdict;
     };
     const Case cases[] = {
-        {"good.jpg", std::string(jpeg.begin(), jpeg.end()),
-         materials::ContentInspector::Verdict::Good},
+        {"good.jpg", std::string(jpeg.begin(), jpeg.end()), disc::ContentInspector::Verdict::Good},
         {"truncated.jpg", std::string(jpeg.begin(), jpeg.begin() + jpeg.size() * 2 / 3),
-         materials::ContentInspector::Verdict::Unreadable},
-        {"stray bytes before a marker.jpg", stray, materials::ContentInspector::Verdict::Good},
+         disc::ContentInspector::Verdict::Unreadable},
+        {"stray bytes before a marker.jpg", stray, disc::ContentInspector::Verdict::Good},
         {"named png but a jpeg.png", std::string(jpeg.begin(), jpeg.end()),
-         materials::ContentInspector::Verdict::Good},
-        {"page.png", "", materials::ContentInspector::Verdict::Good},
-        {"broken.png", "\x89PNG\r\n\x1a\n broken",
-         materials::ContentInspector::Verdict::Unreadable},
+         disc::ContentInspector::Verdict::Good},
+        {"page.png", "", disc::ContentInspector::Verdict::Good},
+        {"broken.png", "\x89PNG\r\n\x1a\n broken", disc::ContentInspector::Verdict::Unreadable},
     };
-    materials::ui::QtContentInspector inspector;
+    disc::ui::QtContentInspector inspector;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (!c.bytes.empty())

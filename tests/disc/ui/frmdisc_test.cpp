@@ -20,7 +20,7 @@
 #include <gtest/gtest.h>
 
 using namespace materials_test;
-using materials::ui::FrmDisc;
+using disc::ui::FrmDisc;
 
 namespace {
 
@@ -61,9 +61,9 @@ class FrmDiscTest : public TempFolderTest {
     }
 
     std::unique_ptr<FrmDisc> Open(const std::string& folder,
-                                  std::vector<platform::DriveInfo> drives = {}) {
+                                  std::vector<disc::DriveInfo> drives = {}) {
         auto window =
-            std::make_unique<FrmDisc>(folder, "甲级资质新申请（测试）", platform::OpenDiscSystem());
+            std::make_unique<FrmDisc>(folder, "甲级资质新申请（测试）", disc::OpenDiscSystem());
         window->Form_Load();
         window->useDrives(std::move(drives));
         return window;
@@ -124,7 +124,7 @@ TEST_F(FrmDiscTest, ErrorsAreListedAndKeepThePackageOffTheDisc) {
     QTest::mouseClick(w->Command1(0).widget(), Qt::LeftButton);
     EXPECT_TRUE(w->Command1(1).enabled());
     EXPECT_TRUE(w->Command1(2).enabled());
-    EXPECT_EQ(w->lastCheck().count(materials::FindingLevel::Warning), 1);
+    EXPECT_EQ(w->lastCheck().count(disc::FindingLevel::Warning), 1);
 }
 
 TEST_F(FrmDiscTest, BurnsToThePseudoDriveAndRefusesAWrittenMedium) {

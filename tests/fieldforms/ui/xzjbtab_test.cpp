@@ -24,8 +24,8 @@
 using fieldforms::ui::XZJBTab;
 using platform::MsgAnswer;
 using platform::MsgIcon;
-using platform::ui::Control;
 using testsupport::FieldRow;
+using twip::ui::Control;
 
 namespace {
 
@@ -107,7 +107,7 @@ TEST_F(XZJBTabTest, BuildsTheWorkedExample) {
     EXPECT_EQ(w.Label2(0).rect().left, 150);
     EXPECT_EQ(w.Label2(0).rect().top, 860);
     EXPECT_EQ(w.Label2(0).rect().width, 7500);
-    EXPECT_EQ(w.Label2(0).alignment(), platform::ui::TextAlign::Center);
+    EXPECT_EQ(w.Label2(0).alignment(), twip::ui::TextAlign::Center);
     EXPECT_EQ(w.Label1(0).left(), 150);
     EXPECT_EQ(w.Label1(0).top(), 1220);
     EXPECT_EQ(w.Label1(1).left(), 3900);
@@ -117,7 +117,7 @@ TEST_F(XZJBTabTest, BuildsTheWorkedExample) {
     EXPECT_EQ(w.LineV(4).line().y2, 1470);
     EXPECT_EQ(w.LineH(0).line().y1, 1110);
     EXPECT_EQ(w.LineH(0).line().x2, 7650);
-    const platform::ui::TwipRect text = w.Text1(0).rect();
+    const twip::ui::TwipRect text = w.Text1(0).rect();
     EXPECT_EQ(text.left, 1680);
     EXPECT_EQ(text.top, 1170);
     EXPECT_EQ(text.width, 2190);
@@ -148,7 +148,7 @@ TEST_F(XZJBTabTest, BuildsTheWorkedExample) {
     EXPECT_EQ(w.Combo1(0).listIndex(), -1); // nothing stored, nothing chosen
     EXPECT_FALSE(w.dataChanged());
     // 对齐方式 0 and 1 align a caption left and right.
-    using platform::ui::TextAlign;
+    using twip::ui::TextAlign;
     for (const auto& [align, expected] :
          {std::pair{0, TextAlign::Left}, std::pair{1, TextAlign::Right}}) {
         db->Exec("update 项目基本信息 set 对齐方式=" + std::to_string(align) + " where 排序号=1");
@@ -447,7 +447,7 @@ TEST_F(XZJBTabTest, AFormTallerThanTheScreenScrollsAndStillPrintsWhole) {
     ASSERT_NE(w.scrollArea(), nullptr);
     const QRect screen = w.screen()->availableGeometry();
     EXPECT_LE(w.height(), screen.height());
-    EXPECT_EQ(w.Pic2().widget()->height(), platform::ui::TwipsToPixels(w.Pic2().height()));
+    EXPECT_EQ(w.Pic2().widget()->height(), twip::ui::TwipsToPixels(w.Pic2().height()));
 
     // Moving into a field below the visible part brings it into view.
     QApplication::setActiveWindow(&w);

@@ -37,9 +37,9 @@ TEST_F(MissingModules, EachActionSaysOnceWhatIsMissing) {
                                                 {"副本", U8(dir_ / "源" / "二.pdf")}}}}));
     ASSERT_TRUE(materials::SavePackage(package_test::Request(dir_ / "TempXml.XML", dir_ / "包", ""))
                     .saved());
-    materials::ui::QtContentInspector inspector;
-    const materials::PackageCheck check = materials::CheckPackage(U8(dir_ / "包"), &inspector);
-    EXPECT_EQ(materials::FindingsText(check),
+    disc::ui::QtContentInspector inspector;
+    const disc::PackageCheck check = disc::CheckPackage(U8(dir_ / "包"), &inspector);
+    EXPECT_EQ(disc::FindingsText(check),
               "警告：\r\n  本程序的PDF组件（quillor-pdf）缺失，未能检查PDF文件能否打开，"
               "请重新安装本程序");
     EXPECT_TRUE(check.burnable());
@@ -56,7 +56,7 @@ TEST_F(MissingModules, EachActionSaysOnceWhatIsMissing) {
     for (const char* name : {"一.pdf", "二.pdf"}) {
         const fs::path pdf = dir_ / name;
         {
-            platform::ui::QtPrinter printer(QString::fromStdString(U8(pdf)));
+            twip::ui::QtPrinter printer(QString::fromStdString(U8(pdf)));
             printer.setCurrentX(1440);
             printer.setCurrentY(1440);
             printer.print("行政审批申请书");
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     platform::SetModuleFolder(platform::ExecutableFolder() / "no-modules");
     // The faces the windows name, as the program has them.
     util::ui::LoadFontAliases(util::ui::FindFontAliasFile(platform::ExecutableFolder()));
-    platform::ui::GuardedApplication app(argc, argv);
+    twip::ui::GuardedApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

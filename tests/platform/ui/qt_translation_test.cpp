@@ -35,7 +35,7 @@ struct ShownBox {
     QStringList buttons;
 };
 
-ShownBox Show(platform::ui::QtPrompter& prompter, const std::string& title,
+ShownBox Show(twip::ui::QtPrompter& prompter, const std::string& title,
               platform::MsgButtons buttons) {
     ShownBox shown;
     QTimer answer;
@@ -72,7 +72,7 @@ TEST_F(QtChineseTest, QtsOwnTextsAreChineseWhateverTheLocale) {
 
 TEST_F(QtChineseTest, AMessageWithoutATitleShowsTheProgramsName) {
     ASSERT_TRUE(platform::ui::LoadQtChinese(*qApp));
-    platform::ui::QtPrompter prompter;
+    twip::ui::QtPrompter prompter;
     prompter.setDefaultTitle("行政审批电子申报材料制作工具");
     const ShownBox untitled = Show(prompter, "", platform::MsgButtons::OkCancel);
     EXPECT_EQ(untitled.title, "行政审批电子申报材料制作工具");

@@ -140,20 +140,20 @@ std::string Manifest(int linked) {
 class PrintCupsTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        platform::ui::RememberChosenPrinter({});
+        twip::ui::RememberChosenPrinter({});
         ResetGlobals();
     }
     QString file(const char* name) const { return cups->path(QString::fromUtf8(name)); }
     // The pages of the preview's own request, drawn into a PDF.
     QString previewPdf(const platform::PreviewRequest& request, const char* name) {
         const QString pdf = file(name);
-        platform::ui::QtPrinter printer(pdf);
+        twip::ui::QtPrinter printer(pdf);
         EXPECT_TRUE(request.draw(printer));
         return pdf;
     }
     // The pages the preview window shows on the request's printer.
     static int previewPages(const platform::PreviewRequest& request) {
-        platform::ui::PrintPreview preview(request);
+        twip::ui::PrintPreview preview(request);
         preview.show();
         QApplication::processEvents();
         return preview.pageCount();
@@ -169,7 +169,7 @@ TEST_F(PrintCupsTest, TheApplicationFormPrintsThePreviewsPageOnA4) {
     ASSERT_TRUE(cups->run("lpadmin", {"-d", "form"}));
     testsupport::TempDir dir;
     pdftest::StartOnApplicationItem(dir, {{"审批结果接收方式", "10100"}});
-    PrinterCount = static_cast<std::int16_t>(platform::ui::SystemPrinterCount());
+    PrinterCount = static_cast<std::int16_t>(twip::ui::SystemPrinterCount());
 
     printing::ui::XZSPTab form;
     form.Form_Load();
@@ -202,7 +202,7 @@ TEST_F(PrintCupsTest, TheMaterialsListPrintsItsPagesCopiesAndRangesOnTheChosenPr
     ASSERT_TRUE(cups->addQueue("other", cupstest::kGenericPdfPpd, "A4"));
     ASSERT_TRUE(cups->run("lpadmin", {"-d", "other"}));
     ASSERT_TRUE(cups->addQueue("list", cupstest::kGenericPdfPpd, "Letter"));
-    PrinterCount = static_cast<std::int16_t>(platform::ui::SystemPrinterCount());
+    PrinterCount = static_cast<std::int16_t>(twip::ui::SystemPrinterCount());
     WorkManifestPath = file("TempXml.XML").toStdString();
     std::ofstream(WorkManifestPath) << Manifest(30);
     {
@@ -212,13 +212,13 @@ TEST_F(PrintCupsTest, TheMaterialsListPrintsItsPagesCopiesAndRangesOnTheChosenPr
         list.T1LAB(3).setText("2008-5-1");
         prompter->printerSetupAnswers = {true, true};
         // Choosing the queue in the dialog shows its own default paper.
-        prompter->printerSetupChoice = [](platform::Printer& printer) {
-            QPrinter& device = dynamic_cast<platform::ui::QtPrinter&>(printer).device();
+        prompter->printerSetupChoice = [](twip::Printer& printer) {
+            QPrinter& device = dynamic_cast<twip::ui::QtPrinter&>(printer).device();
             device.setPrinterName("list");
             device.setPageSize(QPrinterInfo::printerInfo("list").defaultPageSize());
         };
         list.Command1_Click(2); // "设 置...": the queue "list"
-        EXPECT_EQ(list.printer().paperSize(), platform::PaperLetter);
+        EXPECT_EQ(list.printer().paperSize(), twip::PaperLetter);
         list.Command1_Click(3); // "预 览"
         ASSERT_EQ(prompter->previewRequests.size(), 1u);
         EXPECT_EQ(previewPages(prompter->previewRequests[0]), 2);
@@ -236,8 +236,8 @@ TEST_F(PrintCupsTest, TheMaterialsListPrintsItsPagesCopiesAndRangesOnTheChosenPr
         ExpectSamePage(job, 2, preview, 2);
 
         // Two copies of the second page, as Qt's dialog keeps them.
-        prompter->printerSetupChoice = [](platform::Printer& printer) {
-            QPrinter& device = dynamic_cast<platform::ui::QtPrinter&>(printer).device();
+        prompter->printerSetupChoice = [](twip::Printer& printer) {
+            QPrinter& device = dynamic_cast<twip::ui::QtPrinter&>(printer).device();
             device.setCopyCount(2);
             device.printEngine()->setProperty(QPrintEngine::PrintEnginePropertyKey(0xfe00),
                                               QStringList{"page-ranges", "2"});
@@ -252,7 +252,7 @@ TEST_F(PrintCupsTest, TheMaterialsListPrintsItsPagesCopiesAndRangesOnTheChosenPr
         ExpectSamePage(job, 2, preview, 2);
         EXPECT_TRUE(prompter->messages.empty()) << prompter->messages[0].text;
     }
-    EXPECT_EQ(platform::ui::QtPrinter().deviceName(), "list");
+    EXPECT_EQ(twip::ui::QtPrinter().deviceName(), "list");
     EXPECT_TRUE(cups->jobs("other").empty());
 }
 
@@ -263,14 +263,14 @@ TEST_F(PrintCupsTest, MarginsOfTheDriverMoveNothingAndDuplexAndGreyReachTheJob) 
     const QString driver = cupstest::DriverWithMargins(*cups, 6);
     ASSERT_FALSE(driver.isEmpty());
     ASSERT_TRUE(cups->addQueue("margins", driver, "A4"));
-    PrinterCount = static_cast<std::int16_t>(platform::ui::SystemPrinterCount());
+    PrinterCount = static_cast<std::int16_t>(twip::ui::SystemPrinterCount());
     printing::testing::SampleForm sample;
     const QString preview = file("sample_preview.pdf");
     {
-        platform::ui::QtPrinter pdf(preview);
+        twip::ui::QtPrinter pdf(preview);
         EXPECT_EQ(printing::ui::DrawTwipFormPages(sample.form, 0, 1.65f, pdf, 1, {}), 1);
     }
-    platform::ui::QtPrinter printer;
+    twip::ui::QtPrinter printer;
     QPrinter& device = printer.device();
     device.setPrinterName("margins");
     EXPECT_NEAR(device.pageLayout().minimumMargins().left(), 6 * kPointsPerMm, 0.5);
@@ -343,7 +343,7 @@ TEST_F(PrintCupsTest, QueuesThatDoNotPrintAreReported) {
         ASSERT_TRUE(cups->addQueue(c.queue, cupstest::kGenericPdfPpd, "A4"));
         ASSERT_TRUE(cups->run(c.setUp[0], c.setUp.mid(1)));
         prompter->messages.clear();
-        platform::ui::QtPrinter printer;
+        twip::ui::QtPrinter printer;
         printer.device().setPrinterName(c.queue);
         printing::ui::PrintTwipForm(sample.form, 0, 1.65f, printer);
         ASSERT_EQ(prompter->messages.size(), 1u);
@@ -363,7 +363,7 @@ TEST_F(PrintCupsTest, QueuesThatDoNotPrintAreReported) {
 // Without any queue the print action says that no printer is installed.
 TEST_F(PrintCupsTest, WithoutAQueueTheNoPrinterMessageShows) {
     cups->removeQueues();
-    PrinterCount = static_cast<std::int16_t>(platform::ui::SystemPrinterCount());
+    PrinterCount = static_cast<std::int16_t>(twip::ui::SystemPrinterCount());
     EXPECT_EQ(PrinterCount, 0);
     printing::testing::SampleForm sample;
     EXPECT_FALSE(printing::ui::PrintTwipForm(sample.form, 0, 1.65f));

@@ -66,7 +66,7 @@ TEST(ListPdfTest, ContinuationPagesCarryTheHeaderAndTheFollowingNumbers) {
     const QString pdf = dir.filePath("list.pdf");
     {
         printing::ui::Fj_List list;
-        list.usePrinter(std::make_unique<platform::ui::QtPrinter>(pdf));
+        list.usePrinter(std::make_unique<twip::ui::QtPrinter>(pdf));
         list.LoadListFiles(manifest.toStdString());
         list.T1LAB(0).setText("某某项目");
         list.T1LAB(1).setText("某某勘查院");

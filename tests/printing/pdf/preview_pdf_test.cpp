@@ -47,7 +47,7 @@ QImage Render(const QString& pdf, QSize size) {
 }
 
 // The page as the preview window shows it: the white sheet in its view.
-QImage PreviewPage(platform::ui::PrintPreview& preview) {
+QImage PreviewPage(twip::ui::PrintPreview& preview) {
     auto* view = preview.previewWidget().findChild<QGraphicsView*>();
     if (!view) {
         ADD_FAILURE() << "no view in the preview";
@@ -103,7 +103,7 @@ class PreviewPdfTest : public ::testing::Test {
 TEST_F(PreviewPdfTest, TheApplicationFormPreviewShowsAndSavesWhatPrintSends) {
     printing::ui::XZSPTab form;
     form.Form_Load();
-    platform::ui::QtPrinter printer(Out("printed.pdf"));
+    twip::ui::QtPrinter printer(Out("printed.pdf"));
     form.usePrinter(&printer);
     form.Command1_Click(1); // "打 印"
     ASSERT_TRUE(prompter_->messages.empty());
@@ -116,9 +116,9 @@ TEST_F(PreviewPdfTest, TheApplicationFormPreviewShowsAndSavesWhatPrintSends) {
 
     // The preview window on the request, shown without its own event loop.
     platform::PreviewRequest onScreen = request;
-    platform::ui::QtPrinter screen; // the preview draws on a printer of its own here
+    twip::ui::QtPrinter screen; // the preview draws on a printer of its own here
     onScreen.printer = &screen;
-    platform::ui::PrintPreview preview(onScreen);
+    twip::ui::PrintPreview preview(onScreen);
     preview.resize(700, 1000);
     preview.show();
     QApplication::processEvents();
@@ -163,13 +163,13 @@ TEST_F(PreviewPdfTest, TheMaterialsListPreviewDrawsItsPagesAndPrintsFromThePrevi
     printing::ui::Fj_List list;
     list.Form_Load();
     EXPECT_EQ(list.FJLab(1).text(), QStringLiteral("章程"));
-    list.usePrinter(std::make_unique<platform::ui::QtPrinter>(Out("list.pdf")));
+    list.usePrinter(std::make_unique<twip::ui::QtPrinter>(Out("list.pdf")));
     list.Command1_Click(3); // "预 览"
     ASSERT_EQ(prompter_->previewRequests.size(), 1u);
     const platform::PreviewRequest request = prompter_->previewRequests[0];
     EXPECT_EQ(request.printer, &list.printer());
 
-    platform::ui::QtPrinter pdf(Out("list_preview.pdf"));
+    twip::ui::QtPrinter pdf(Out("list_preview.pdf"));
     EXPECT_TRUE(request.draw(pdf));
     EXPECT_GT(QFileInfo(Out("list_preview.pdf")).size(), 0);
     request.print(); // the preview's "打 印": the window's own print action
@@ -180,12 +180,12 @@ TEST_F(PreviewPdfTest, TheMaterialsListPreviewDrawsItsPagesAndPrintsFromThePrevi
 
 // The preview fits the screen's free area, and Enter presses its focused button.
 TEST_F(PreviewPdfTest, ThePreviewFitsTheScreenAndTakesEnterOnItsButtons) {
-    platform::ui::QtPrinter screen;
+    twip::ui::QtPrinter screen;
     platform::PreviewRequest request;
     request.printer = &screen;
-    platform::ui::PrintPreview preview(request);
+    twip::ui::PrintPreview preview(request);
     const QSize free = QApplication::primaryScreen()->availableGeometry().size() -
-                       platform::ui::TwipForm::FrameAllowance();
+                       twip::ui::TwipForm::FrameAllowance();
     EXPECT_LE(preview.height(), free.height());
     EXPECT_LE(preview.width(), free.width());
     preview.show();

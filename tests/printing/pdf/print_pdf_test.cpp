@@ -76,8 +76,8 @@ class PrintPdfTest : public ::testing::Test {
 TEST_F(PrintPdfTest, TextIsPlacedByItsTopLeftCornerInTwips) {
     QString pdf = pdfPath("place.pdf");
     {
-        platform::ui::QtPrinter printer(pdf);
-        EXPECT_EQ(printer.paperSize(), platform::PaperA4);
+        twip::ui::QtPrinter printer(pdf);
+        EXPECT_EQ(printer.paperSize(), twip::PaperA4);
         EXPECT_NEAR(printer.pageWidth(), 11906, 2);
         EXPECT_NEAR(printer.pageHeight(), 16838, 2);
         printer.setFontName("宋体");
@@ -101,11 +101,11 @@ TEST_F(PrintPdfTest, SampleFormPrintsItsChineseTextsWithEmbeddedFonts) {
     QString pdf = pdfPath("form.pdf");
     printing::testing::SampleForm sample;
     {
-        platform::ui::QtPrinter printer(pdf);
+        twip::ui::QtPrinter printer(pdf);
         PrinterCount = 1; // a PDF file is always there to print on
-        printer.setOrientation(platform::OrientationLandscape); // the action turns it back
+        printer.setOrientation(twip::OrientationLandscape); // the action turns it back
         ASSERT_TRUE(printing::ui::PrintTwipForm(sample.form, 0, 1.65f, printer));
-        EXPECT_EQ(printer.orientation(), platform::OrientationPortrait);
+        EXPECT_EQ(printer.orientation(), twip::OrientationPortrait);
     }
     QString text = TextOf(pdf);
     for (const char* expected : {"张三", "北京市", "地质灾害危险性评估研究院", "2008年5月1日",
@@ -127,7 +127,7 @@ TEST_F(PrintPdfTest, SampleFormPrintsItsChineseTextsWithEmbeddedFonts) {
 TEST_F(PrintPdfTest, LineWidthCountsDotsOfA600DpiPrinter) {
     QString pdf = pdfPath("lines.pdf");
     {
-        platform::ui::QtPrinter printer(pdf);
+        twip::ui::QtPrinter printer(pdf);
         printer.setDrawWidth(12);
         printer.line(1440, 2880, 4320, 2880); // 2 inches down: row 1200 at 600 dpi
         printer.setDrawWidth(2);

@@ -23,6 +23,6 @@ int RunProgram(int argc, char** argv) {
         sample.form.show();
         sample.form.grab().save(QString::fromLocal8Bit(argv[2]));
     }
-    platform::ui::QtPrinter printer(QString::fromLocal8Bit(argv[1]));
+    twip::ui::QtPrinter printer(QString::fromLocal8Bit(argv[1]));
     return printing::ui::PrintTwipForm(sample.form, 0, 1.65f, printer) ? 0 : 1;
 }

@@ -48,7 +48,7 @@ TEST(XZSPTabPdfTest, TextsStandWhereTheEngineMapsTheirControls) {
         form.Command1_Click(1);
         for (const auto& t : recorder.texts)
             printed += QString::fromStdString(t.text);
-        platform::ui::QtPrinter printer(pdf);
+        twip::ui::QtPrinter printer(pdf);
         printer.setFontName("宋体");
         printer.setFontSize(10.5 * 1.143);
         lineHeight = printer.textHeight("中");

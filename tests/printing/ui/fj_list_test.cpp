@@ -19,9 +19,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using platform::ui::TwipRect;
 using printing::RecordingPrinter;
 using printing::ui::Fj_List;
+using twip::ui::TwipRect;
 
 namespace {
 
@@ -70,7 +70,7 @@ class FjListTest : public ::testing::Test {
         hooks.countPrinters = [] { return 1; };
         ASSERT_TRUE(Main(dir.path(), hooks));
         SelectedItem = 0;
-        WorkManifestPath = util::PathToUtf8(dir.File("TempXml.XML"));
+        WorkManifestPath = platform::PathToUtf8(dir.File("TempXml.XML"));
     }
     void TearDown() override {
         window.reset();
@@ -266,18 +266,18 @@ TEST_F(FjListTest, PrintingPutsEveryPageIntoOneJobWithTheHeaderRepeated) {
 
 TEST_F(FjListTest, SetUpGoesThroughThePrompterAndPrintingUsesWhatWasSetUp) {
     Fj_List& list = Open(2);
-    platform::Printer* asked = nullptr;
-    prompter->printerSetupChoice = [&](platform::Printer& chosen) {
+    twip::Printer* asked = nullptr;
+    prompter->printerSetupChoice = [&](twip::Printer& chosen) {
         asked = &chosen;
         // The user picks landscape on a printer that then keeps it.
         auto& recording = dynamic_cast<RecordingPrinter&>(chosen);
-        recording.forcePage(platform::PaperA4, platform::OrientationLandscape);
+        recording.forcePage(twip::PaperA4, twip::OrientationLandscape);
         recording.locked = true;
     };
     list.Command1_Click(2); // cancelled: nothing said, nothing changed
     EXPECT_EQ(prompter->printerSetupRequests, 1);
     EXPECT_TRUE(prompter->messages.empty());
-    EXPECT_EQ(printer->orientation(), platform::OrientationPortrait);
+    EXPECT_EQ(printer->orientation(), twip::OrientationPortrait);
 
     prompter->printerSetupAnswers.push_back(true);
     list.Command1_Click(2);

@@ -24,7 +24,7 @@ class PointerWatchingPrinter : public RecordingPrinter {
     std::vector<Qt::CursorShape> pointers;
 
   protected:
-    void drawText(double x, double y, const platform::PrinterFont& font,
+    void drawText(double x, double y, const twip::PrinterFont& font,
                   const std::string& text) override {
         const QCursor* cursor = QApplication::overrideCursor();
         pointers.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
@@ -106,7 +106,7 @@ TEST_F(PrintFormTest, GeometryOfTheWindowIsKept) {
     ASSERT_TRUE(print());
     EXPECT_EQ(id.top(), before.top);
     EXPECT_EQ(id.height(), before.height);
-    EXPECT_EQ(id.widget()->geometry().top(), platform::ui::TwipsToPixels(before.top));
+    EXPECT_EQ(id.widget()->geometry().top(), twip::ui::TwipsToPixels(before.top));
     // MT30: printed as if the top were 30 twips lower.
     const auto& t = printer.find("110101190001011237");
     EXPECT_NEAR(t.y, PageY(1290) + (BoxHeight(240) - 1.25 * 20 * t.font.size) / 2, 1e-6);

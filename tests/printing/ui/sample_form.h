@@ -9,11 +9,11 @@
 
 namespace printing::testing {
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::FontSpec;
-using platform::ui::TextAlign;
-using platform::ui::TwipForm;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::FontSpec;
+using twip::ui::TextAlign;
+using twip::ui::TwipForm;
 
 struct SampleForm {
     TwipForm form;
@@ -84,7 +84,7 @@ struct SampleForm {
     static FontSpec LabelFont() { return {"仿宋_GB2312", 10.5, false}; }
 
     Control& label(const QString& name, int index, const QString& caption,
-                   const platform::ui::TwipRect& rect, const FontSpec& font = LabelFont(),
+                   const twip::ui::TwipRect& rect, const FontSpec& font = LabelFont(),
                    TextAlign align = TextAlign::Center) {
         Control& c = form.add(ControlKind::Label, name, rect, pic2, index);
         c.setFont(font);
@@ -93,22 +93,21 @@ struct SampleForm {
         return c;
     }
     Control& text(const QString& name, int index, const QString& value,
-                  const platform::ui::TwipRect& rect, TextAlign align = TextAlign::Left) {
+                  const twip::ui::TwipRect& rect, TextAlign align = TextAlign::Left) {
         Control& c = form.add(ControlKind::TextBox, name, rect, pic2, index);
         c.setFont(TextFont());
         c.setAlignment(align);
         c.setText(value);
         return c;
     }
-    Control& option(int index, const QString& caption, const platform::ui::TwipRect& rect,
-                    bool on) {
+    Control& option(int index, const QString& caption, const twip::ui::TwipRect& rect, bool on) {
         Control& c = form.add(ControlKind::OptionButton, "Option1", rect, pic2, index);
         c.setFont(TextFont());
         c.setText(caption);
         c.setChecked(on);
         return c;
     }
-    Control& check(int index, const QString& caption, const platform::ui::TwipRect& rect, bool on) {
+    Control& check(int index, const QString& caption, const twip::ui::TwipRect& rect, bool on) {
         Control& c = form.add(ControlKind::CheckBox, "Check1", rect, pic2, index);
         c.setFont(TextFont());
         c.setText(caption);

@@ -26,8 +26,8 @@
 
 using platform::MsgAnswer;
 using platform::MsgIcon;
-using platform::ui::Control;
 using printing::ui::XZSPTab;
+using twip::ui::Control;
 
 namespace {
 
@@ -160,7 +160,7 @@ TEST_F(XZSPTabTest, ControlsStandWhereTheFormWasDesigned) {
     struct Case {
         const char* name;
         int index;
-        platform::ui::TwipRect rect;
+        twip::ui::TwipRect rect;
         const char* toolTip;
         int typedLimit; // characters kept of 300 typed; -1: not a text box
     };

@@ -202,7 +202,7 @@ class ScanWindowTest : public TempFolderTest {
     }
     // Everything linking shows: the working copy and both grids with colours.
     std::string Snapshot() {
-        std::string s = ReadBytes(util::PathFromUtf8(WorkManifestPath));
+        std::string s = ReadBytes(platform::PathFromUtf8(WorkManifestPath));
         for (FlexGrid* g : {&window_->MedFlex1(), &window_->MedFlex2()})
             for (int r = 0; r < g->rows(); ++r)
                 for (int c = 0; c < g->cols(); ++c)
@@ -695,7 +695,7 @@ TEST_F(ScanWindowTest, RecognitionAddsTextToAPdfOfPictures) {
     s.acceptCopy();
     ASSERT_FALSE(s.resultPath().empty());
     EXPECT_NE(s.resultPath().find("-文字"), std::string::npos);
-    EXPECT_EQ(ReadBytes(util::PathFromUtf8(source)).size(), fs::file_size(source)); // untouched
+    EXPECT_EQ(ReadBytes(platform::PathFromUtf8(source)).size(), fs::file_size(source)); // untouched
 
     const std::string text = PdfToText(s.resultPath(), 1);
     for (const std::string& line : strip.lines)

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <fstream>
 
-using startup::FrmMain;
+using startup::ui::FrmMain;
 
 namespace {
 

@@ -23,9 +23,9 @@ StartupHooks ImportingHooks() {
     hooks.countPrinters = [] { return 0; };
     hooks.prepareDatabase = [](const fs::path& database) {
         const char* importer = std::getenv("QUILLOR_IMPORT_MDB");
-        const auto outcome = platform::ConvertJetTemplate(
-            database, platform::ui::MakeChildImportRunner(importer ? importer : ""));
-        return outcome.status != platform::JetImportStatus::Failed;
+        const auto outcome = accessimport::ConvertJetTemplate(
+            database, accessimport::ui::MakeChildImportRunner(importer ? importer : ""));
+        return outcome.status != accessimport::JetImportStatus::Failed;
     };
     return hooks;
 }
@@ -55,7 +55,7 @@ TEST(JetStartup, AccessTemplateIsConvertedOnceAndItsCatalogueShown) {
     ASSERT_EQ(ItemCount, 2);
 
     {
-        startup::FrmMain window([](QWidget*) {});
+        startup::ui::FrmMain window([](QWidget*) {});
         EXPECT_EQ(window.control("Command1", 0).text().toStdString(), "报告书");
         EXPECT_EQ(window.control("Command1", 1).text().toStdString(), "报告表");
         EXPECT_TRUE(window.control("Command1", 1).visible());

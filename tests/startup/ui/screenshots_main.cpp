@@ -66,10 +66,10 @@ bool Save(const QPixmap& picture, const QDir& folder, const QString& name) {
 }
 
 // The main window with its sub-item menu open over the button that has one.
-QPixmap MainWindowWithMenu(startup::FrmMain& window) {
+QPixmap MainWindowWithMenu(startup::ui::FrmMain& window) {
     QPixmap menuPicture;
     int button = -1;
-    for (int i = 0; i < startup::kItemButtons && button < 0; ++i)
+    for (int i = 0; i < startup::ui::kItemButtons && button < 0; ++i)
         if (window.control("Command1", i).visible() && window.control("Command1", i).tag() != "0")
             button = i;
     if (button < 0)
@@ -132,7 +132,7 @@ bool MaterialsList(const QDir& out) {
     ok &= Save(list.grab(), out, "Fj_List_page2");
     list.PageBut_Click(0);
     const QString pdf = out.filePath("Fj_List_print.pdf");
-    list.usePrinter(std::make_unique<platform::ui::QtPrinter>(pdf));
+    list.usePrinter(std::make_unique<twip::ui::QtPrinter>(pdf));
     const std::int16_t printers = PrinterCount;
     PrinterCount = 1; // a PDF file is always there to print on
     list.Command1_Click(0);
@@ -172,7 +172,7 @@ bool ApplicationForm(const QDir& out) {
     bool ok = Save(form.grab(), out, "XZSPTab");
     const QString pdf = out.filePath("XZSPTab_print.pdf");
     {
-        platform::ui::QtPrinter printer(pdf);
+        twip::ui::QtPrinter printer(pdf);
         form.usePrinter(&printer);
         const std::int16_t printers = PrinterCount;
         PrinterCount = 1; // a PDF file is always there to print on
@@ -208,13 +208,13 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     {
-        startup::FrmMain window([](QWidget*) {});
+        startup::ui::FrmMain window([](QWidget*) {});
         window.show();
         ok &= Save(window.grab(), out, "FrmMain");
         ok &= Save(MainWindowWithMenu(window), out, "FrmMain_sub_menu");
     }
     {
-        dialogs::FrmNote note;
+        dialogs::ui::FrmNote note;
         note.show();
         ok &= Save(note.grab(), out, "FrmNote");
     }
@@ -227,15 +227,14 @@ int main(int argc, char** argv) {
         materials.show();
         ok &= Save(materials.grab(), out, "FrmFjgl");
         // The demo has no saved package: the check window shows why.
-        materials::ui::FrmDisc disc(ShownFolder, ItemTable[0].申请事项简称,
-                                    platform::OpenDiscSystem());
+        disc::ui::FrmDisc disc(ShownFolder, ItemTable[0].申请事项简称, disc::OpenDiscSystem());
         disc.Form_Load();
         disc.show();
         ok &= Save(disc.grab(), out, "FrmDisc");
     }
     {
         PickedFolder = programFolder.string();
-        dialogs::SELPATH picker;
+        dialogs::ui::SELPATH picker;
         picker.show();
         ok &= Save(picker.grab(), out, "SELPATH");
     }

@@ -37,13 +37,12 @@ TEST(ErrorBarrier, AnExceptionInAnEventHandlerIsShownAndTheProgramGoesOn) {
 
 TEST(ErrorBarrier, GuardedWorkNamesTheActionAndReportsOnlyFailures) {
     testsupport::ScopedFakePrompter prompter;
-    EXPECT_TRUE(platform::ui::Guarded("打开项目基本信息表", [] {}));
+    EXPECT_TRUE(twip::ui::Guarded("打开项目基本信息表", [] {}));
     EXPECT_TRUE(prompter->messages.empty());
-    EXPECT_FALSE(
-        platform::ui::Guarded("打开项目基本信息表", [] { throw std::runtime_error("disk"); }));
+    EXPECT_FALSE(twip::ui::Guarded("打开项目基本信息表", [] { throw std::runtime_error("disk"); }));
     ASSERT_EQ(prompter->messages.size(), 1u);
     EXPECT_EQ(prompter->messages[0].text, "打开项目基本信息表未能完成。\r\ndisk");
-    EXPECT_FALSE(platform::ui::Guarded("x", [] { throw 42; }));
+    EXPECT_FALSE(twip::ui::Guarded("x", [] { throw 42; }));
     EXPECT_EQ(prompter->messages.back().text, "x未能完成。\r\n未知错误");
 }
 

@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-using platform::PrinterError;
-using platform::ui::QtPrinter;
+using twip::PrinterError;
+using twip::ui::QtPrinter;
 
 namespace {
 
@@ -17,16 +17,16 @@ class QtPrinterTest : public ::testing::Test {
 } // namespace
 
 TEST_F(QtPrinterTest, PaperCodesAndOrientationGiveTheSheetInTwips) {
-    EXPECT_EQ(printer.paperSize(), platform::PaperA4);
-    EXPECT_EQ(printer.orientation(), platform::OrientationPortrait);
-    printer.setPaperSize(platform::PaperA3);
-    EXPECT_EQ(printer.paperSize(), platform::PaperA3);
+    EXPECT_EQ(printer.paperSize(), twip::PaperA4);
+    EXPECT_EQ(printer.orientation(), twip::OrientationPortrait);
+    printer.setPaperSize(twip::PaperA3);
+    EXPECT_EQ(printer.paperSize(), twip::PaperA3);
     EXPECT_NEAR(printer.pageWidth(), 297 * 1440 / 25.4, 1);
-    printer.setOrientation(platform::OrientationLandscape);
-    EXPECT_EQ(printer.orientation(), platform::OrientationLandscape);
+    printer.setOrientation(twip::OrientationLandscape);
+    EXPECT_EQ(printer.orientation(), twip::OrientationLandscape);
     EXPECT_NEAR(printer.pageWidth(), 420 * 1440 / 25.4, 1);
     EXPECT_NEAR(printer.pageHeight(), 297 * 1440 / 25.4, 1);
-    printer.setPaperSize(platform::PaperLetter);
+    printer.setPaperSize(twip::PaperLetter);
     EXPECT_NEAR(printer.pageHeight(), 8.5 * 1440, 1);
 }
 
@@ -38,7 +38,7 @@ TEST_F(QtPrinterTest, RefusesUnknownCodesAndImpossibleSizes) {
     EXPECT_THROW(printer.setFontSize(-1), PrinterError);
     EXPECT_EQ(printer.fontSize(), 9);
     EXPECT_THROW(printer.setDrawWidth(0), PrinterError);
-    EXPECT_EQ(printer.paperSize(), platform::PaperA4);
+    EXPECT_EQ(printer.paperSize(), twip::PaperA4);
 }
 
 TEST_F(QtPrinterTest, MeasuresInTwipsAtTruePointSizes) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using platform::ui::ToQtFilter;
+using twip::ui::ToQtFilter;
 
 TEST(QtPrompterFilter, ConvertsEntriesAndPatternLists) {
     EXPECT_EQ(ToQtFilter("所有文件|*.*"), "所有文件 (*.*)");

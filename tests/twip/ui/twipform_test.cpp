@@ -9,10 +9,10 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-using platform::ui::Control;
-using platform::ui::ControlKind;
-using platform::ui::PixelsToTwips;
-using platform::ui::TwipForm;
+using twip::ui::Control;
+using twip::ui::ControlKind;
+using twip::ui::PixelsToTwips;
+using twip::ui::TwipForm;
 
 namespace {
 

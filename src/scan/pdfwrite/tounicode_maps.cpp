@@ -1,55 +1,74 @@
-#include "platform/pdf_tounicode.h"
+// The ToUnicode maps of a printed PDF rewritten in place, with qpdf in the
+// module quillor-pdfwrite (twip/pdf_tounicode.cpp calls it through
+// platform/program_module.h): each CMap is read with qpdf's tokenizer, which
+// skips comments and knows every token of the PostScript syntax CMaps use.
 
-#include "platform/durable_file.h"
+#define POINTERHOLDER_TRANSITION 4 // std::shared_ptr throughout, as qpdf 11 wants
 
 #include "platform/program_module.h"
 
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFTokenizer.hh>
+#include <qpdf/QPDFWriter.hh>
+
 #include <cctype>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <system_error>
 #include <vector>
 
-namespace platform {
+namespace scan::pdfwrite {
 namespace {
+
+using CodePointPreference = std::function<char32_t(char32_t)>;
 
 // One token of a CMap: a hex string <...>, an array bracket or anything else.
 struct Token {
     std::size_t begin = 0;
     std::size_t end = 0; // one past the token
-    char kind = 0;       // '<' hex string, '[' or ']', 'w' a word
+    char kind = 0;       // '<' hex string, '[' or ']', 'w' anything else
 };
 
+// The tokens of a CMap's text in order, by qpdf's tokenizer; comments and
+// white space are passed over.
 class Tokens {
   public:
-    explicit Tokens(const std::string& text) : text_(text) {}
+    explicit Tokens(const std::string& text)
+        : input_(std::make_shared<BufferInputSource>("ToUnicode CMap", text)) {
+        tokenizer_.allowEOF();
+    }
 
     bool next(Token& token) {
-        while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_])))
-            ++pos_;
-        if (pos_ >= text_.size())
+        const qpdf_offset_t before = input_->tell();
+        const QPDFTokenizer::Token read = tokenizer_.readToken(input_, "ToUnicode CMap", true);
+        const QPDFTokenizer::token_type_e type = read.getType();
+        if (type == QPDFTokenizer::tt_eof)
             return false;
-        token.begin = pos_;
-        const char c = text_[pos_];
-        if (c == '<' && pos_ + 1 < text_.size() && text_[pos_ + 1] != '<') {
-            const std::size_t close = text_.find('>', pos_);
-            pos_ = close == std::string::npos ? text_.size() : close + 1;
+        if (input_->tell() <= before) // a token that does not move on ends the text
+            return false;
+        token.begin = static_cast<std::size_t>(input_->getLastOffset());
+        token.end = static_cast<std::size_t>(input_->tell());
+        const std::string& raw = read.getRawValue();
+        if (type == QPDFTokenizer::tt_string && !raw.empty() && raw[0] == '<')
             token.kind = '<';
-        } else if (c == '[' || c == ']') {
-            ++pos_;
-            token.kind = c;
-        } else {
-            while (pos_ < text_.size() && !std::isspace(static_cast<unsigned char>(text_[pos_])) &&
-                   text_[pos_] != '<' && text_[pos_] != '[' && text_[pos_] != ']')
-                ++pos_;
-            if (pos_ == token.begin)
-                ++pos_;
+        else if (type == QPDFTokenizer::tt_array_open)
+            token.kind = '[';
+        else if (type == QPDFTokenizer::tt_array_close)
+            token.kind = ']';
+        else
             token.kind = 'w';
-        }
-        token.end = pos_;
         return true;
     }
 
   private:
-    const std::string& text_;
-    std::size_t pos_ = 0;
+    std::shared_ptr<InputSource> input_;
+    QPDFTokenizer tokenizer_;
 };
 
 int HexValue(char c) {
@@ -229,29 +248,54 @@ class Rewriter {
 };
 
 } // namespace
+} // namespace scan::pdfwrite
 
-std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPreference& prefer) {
+using namespace scan::pdfwrite;
+
+// The text of a ToUnicode CMap with every destination rewritten by `prefer`
+// (see twip/pdf_tounicode.h).
+extern "C" QUILLOR_MODULE_EXPORT std::string
+quillor_rewrite_tounicode_cmap(const std::string& cmap, const CodePointPreference& prefer) {
     return Rewriter(cmap, prefer).run();
 }
 
-int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPreference& prefer) {
-    using CMapRewrite = std::function<std::string(const std::string&)>;
-    using Rewrite =
-        int (*)(const std::filesystem::path&, const std::filesystem::path&, const CMapRewrite&);
-    static const Rewrite rewrite =
-        ModuleFunction<Rewrite>("quillor-pdfwrite", "quillor_rewrite_tounicode_maps");
-    if (!rewrite)
-        return kNoPdfWriter;
-    // Written beside the file and put in its place once it is on the disk.
-    const std::filesystem::path temporary = TemporaryBeside(pdf);
-    const int changed = rewrite(pdf, temporary, [&prefer](const std::string& cmap) {
-        return RewriteToUnicodeCMap(cmap, prefer);
-    });
-    if (changed > 0) {
-        if (const std::error_code error = CommitTemporary(temporary, pdf))
-            throw std::filesystem::filesystem_error("无法写入PDF文件", pdf, error);
+// Each ToUnicode map of the file goes through `rewrite` (the text of a CMap to
+// its new text); when maps change, the file with them is written to `output`
+// (the caller puts it in place). Returns their number; throws std::exception
+// when the file cannot be read or written, leaving `pdf` as it was.
+extern "C" QUILLOR_MODULE_EXPORT int
+quillor_rewrite_tounicode_maps(const std::filesystem::path& pdf,
+                               const std::filesystem::path& output,
+                               const std::function<std::string(const std::string&)>& rewrite) {
+    QPDF document;
+    document.processFile(pdf.string().c_str());
+    int changed = 0;
+    std::set<QPDFObjGen> seen;
+    for (QPDFObjectHandle object : document.getAllObjects()) {
+        if (!object.isDictionary() || !object.getKey("/Type").isNameAndEquals("/Font"))
+            continue;
+        QPDFObjectHandle map = object.getKey("/ToUnicode");
+        if (!map.isStream() || !seen.insert(map.getObjGen()).second)
+            continue;
+        const std::shared_ptr<Buffer> data = map.getStreamData(qpdf_dl_generalized);
+        const std::string cmap(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        const std::string rewritten = rewrite(cmap);
+        if (rewritten == cmap)
+            continue;
+        map.replaceStreamData(rewritten, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+        ++changed;
+    }
+    if (changed == 0)
+        return 0;
+    try {
+        // The writer keeps the file name's pointer until write() ends.
+        const std::string outputName = output.string();
+        QPDFWriter writer(document, outputName.c_str());
+        writer.write();
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(output, ignored);
+        throw;
     }
     return changed;
 }
-
-} // namespace platform

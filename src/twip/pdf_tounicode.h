@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-namespace platform {
+namespace twip {
 
 // The code point to write for a code point of a ToUnicode map; the code
 // point itself when it is to stay.
@@ -20,7 +20,9 @@ using CodePointPreference = std::function<char32_t(char32_t)>;
 // The text of a ToUnicode CMap with every destination rewritten by `prefer`.
 // Source codes, the header and everything outside the bfchar and bfrange
 // sections stay as they are; a range whose destinations change is written
-// out one code at a time.
+// out one code at a time; comments are passed over. The work is done by the
+// PDF module (quillor-pdfwrite), which reads the CMap with qpdf's tokenizer;
+// without the module the text comes back as it is.
 std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPreference& prefer);
 
 // Rewrites the ToUnicode map of every font in the PDF file `pdf` in place
@@ -31,4 +33,4 @@ std::string RewriteToUnicodeCMap(const std::string& cmap, const CodePointPrefere
 int RewriteToUnicodeMaps(const std::filesystem::path& pdf, const CodePointPreference& prefer);
 inline constexpr int kNoPdfWriter = -1;
 
-} // namespace platform
+} // namespace twip

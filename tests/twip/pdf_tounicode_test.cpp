@@ -1,4 +1,4 @@
-#include "platform/pdf_tounicode.h"
+#include "twip/pdf_tounicode.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +27,12 @@ TEST(PdfToUnicode, DestinationsTakeThePreferredCodePointsAndNothingElseChanges) 
          "<2F09>]\nendbfrange\n"},
         {"1 beginbfrange\n<0010> <0012> <4E00>\nendbfrange\n",
          "1 beginbfrange\n<0010> <0012> <4E00>\nendbfrange\n"},
+        // A comment is passed over, also one that looks like a mapping.
+        {"1 beginbfchar % <0002> <2F8F>\n<0001> <2F8F>\nendbfchar\n",
+         "1 beginbfchar % <0002> <2F8F>\n<0001> <884C>\nendbfchar\n"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(platform::RewriteToUnicodeCMap(head + c.maps + "endcmap\n", Prefer),
+        EXPECT_EQ(twip::RewriteToUnicodeCMap(head + c.maps + "endcmap\n", Prefer),
                   head + c.rewritten + "endcmap\n");
 }
 
