@@ -205,6 +205,10 @@ class ScanWindow final : public QDialog {
     bool scanningBack_ = false;
     bool finishing_ = false;
     std::atomic<bool> cancel_flag_{false};
+    // Set by the scan's thread after its last write to outcome_ and
+    // scanned_, read by the window before it reads them: the hand-over in
+    // the program's own terms, not only through Qt's finished signal.
+    std::atomic<bool> scanDone_{false};
     platform::ScanOutcome outcome_;
     std::optional<Page> scanned_;
     std::string unavailable_; // why no scanner can be used at all

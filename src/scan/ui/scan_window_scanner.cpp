@@ -102,6 +102,7 @@ void ScanWindow::scanPage(bool back) {
     }
     scanningBack_ = back;
     cancel_flag_ = false;
+    scanDone_.store(false, std::memory_order_relaxed);
     outcome_ = {};
     scanned_.reset();
     progress_->setValue(0);
@@ -129,6 +130,7 @@ void ScanWindow::scanPage(bool back) {
             outcome_.status = platform::ScanStatus::Failed;
             outcome_.message = "内存不足，无法完成扫描。";
         }
+        scanDone_.store(true, std::memory_order_release);
     });
     connect(scanner_, &QThread::finished, this, [this] { scanFinished(); });
     updateButtons();
@@ -163,6 +165,7 @@ void ScanWindow::cancelScan() {
 }
 
 void ScanWindow::scanFinished() {
+    scanDone_.load(std::memory_order_acquire); // true: the thread has ended
     scanner_->deleteLater();
     scanner_ = nullptr;
     progress_->setRange(0, 100);
