@@ -209,6 +209,37 @@ std::set<std::string> StoredNamesIn(const FolderHandle& folder, const std::strin
     return StoredNames(bytes);
 }
 
+PackageRepair Refused(std::string what) {
+    PackageRepair repair;
+    repair.result = RepairResult::Refused;
+    repair.refused.push_back(std::move(what));
+    return repair;
+}
+
+// The place of the stored copy in the journal (null when it names none).
+const JournalPlace* StoredCopyPlace(const Journal& journal) {
+    const JournalPlace* stored = nullptr;
+    for (const JournalPlace& p : journal.places)
+        if (p.target == kStoredCopyName)
+            stored = &p;
+    return stored;
+}
+
+// Whether the commit happened: the stored copy in place is the one the save
+// placed (the previous format: its commit note, and the stored copy gone from
+// the staging folder).
+bool Committed(const FolderHandle& package, const FolderHandle& staging, const StagingJournal& read,
+               const JournalPlace* stored) {
+    if (read.old)
+        return read.commitNoted && staging.entry(kStoredCopyName).kind == EntryKind::Missing &&
+               package.entry(kStoredCopyName).kind == EntryKind::File;
+    if (stored == nullptr)
+        return false;
+    const platform::EntryInfo now = package.entry(kStoredCopyName);
+    return now.kind == EntryKind::File && now.identity == stored->placed &&
+           staging.entry(stored->staged).kind == EntryKind::Missing;
+}
+
 // One staging folder's repair.
 PackageRepair RepairStaging(const FolderHandle& package, const std::string& name) {
     PackageRepair repair;
@@ -218,30 +249,20 @@ PackageRepair RepairStaging(const FolderHandle& package, const std::string& name
         package.removeFile(name, error);
         return repair;
     }
-    if (kind != EntryKind::Folder) {
-        repair.result = RepairResult::Refused;
-        repair.refused.push_back(name + "：" + KindText(kind));
-        return repair;
-    }
+    if (kind != EntryKind::Folder)
+        return Refused(name + "：" + KindText(kind));
     const FolderHandle staging = package.openFolder(name, error);
-    if (!staging.valid()) {
-        repair.result = RepairResult::Refused;
-        repair.refused.push_back(name + "：无法打开");
-        return repair;
-    }
+    if (!staging.valid())
+        return Refused(name + "：无法打开");
     StagingJournal read;
     switch (ReadJournal(staging, read)) {
     case JournalRead::Incomplete:
         RemoveStagingFolder(package, name); // copies of a save that renamed nothing
         return repair;
     case JournalRead::TooLarge:
-        repair.result = RepairResult::Refused;
-        repair.refused.push_back(name + "/" + kJournalName + "：文件过大，未读取");
-        return repair;
+        return Refused(name + "/" + kJournalName + "：文件过大，未读取");
     case JournalRead::Damaged:
-        repair.result = RepairResult::Refused;
-        repair.refused.push_back(name + "/" + kJournalName + "：内容无法识别");
-        return repair;
+        return Refused(name + "/" + kJournalName + "：内容无法识别");
     case JournalRead::Complete:
         break;
     }
@@ -251,23 +272,8 @@ PackageRepair RepairStaging(const FolderHandle& package, const std::string& name
         repair.result = RepairResult::Refused;
         return repair;
     }
-    // Whether the commit happened: the stored copy in place is the one the
-    // save placed (the previous format: its commit note, and the stored copy
-    // gone from the staging folder).
-    const JournalPlace* stored = nullptr;
-    for (const JournalPlace& p : journal.places)
-        if (p.target == kStoredCopyName)
-            stored = &p;
-    bool committed = false;
-    if (read.old) {
-        committed = read.commitNoted && staging.entry(kStoredCopyName).kind == EntryKind::Missing &&
-                    package.entry(kStoredCopyName).kind == EntryKind::File;
-    } else if (stored != nullptr) {
-        const platform::EntryInfo now = package.entry(kStoredCopyName);
-        committed = now.kind == EntryKind::File && now.identity == stored->placed &&
-                    staging.entry(stored->staged).kind == EntryKind::Missing;
-    }
-    if (committed) {
+    const JournalPlace* stored = StoredCopyPlace(journal);
+    if (Committed(package, staging, read, stored)) {
         FinishCleanup(package, journal.clean,
                       stored != nullptr ? StoredNamesIn(staging, stored->backup)
                                         : std::set<std::string>{},

@@ -1,17 +1,17 @@
 // The package writer: plans the files of the new package, copies them into a
 // staging folder of its own, writes the journal, renames everything into
-// place and cleans up (see save_folder.h and package_journal.h).
+// place and cleans up (see save_folder.h and package_journal.h; what it holds
+// while it runs is in save_scope.h, the list's text in materials_list.cpp).
 
 #include "materials/package_writer.h"
 
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
 #include "materials/package_journal.h"
+#include "materials/save_scope.h"
 #include "platform/file_copy.h"
 #include "platform/folder_handle.h"
-#include "platform/folder_tree.h"
 #include "platform/gbk.h"
-#include "platform/instance_lock.h"
 #include "platform/utf8.h"
 #include "platform/xmldoc.h"
 #include "util/convert.h"
@@ -20,7 +20,6 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -42,13 +41,6 @@ namespace {
 
 std::string ChildText(const XmlNode& node, const char* xpath) {
     return node.selectSingleNode(xpath).text();
-}
-
-std::vector<XmlNode> MaterialNodes(const XmlDocument& doc) {
-    const XmlNode root = doc.documentElement();
-    if (root.name() != "offer")
-        return {};
-    return root.selectNodes(".//attachments//attachment");
 }
 
 // The key of a file of a material: names compare by the one name rule, so two
@@ -96,122 +88,6 @@ std::string LocalTimeText() {
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
     return text;
 }
-
-// Sends the end of the save to the observer whatever way the save leaves.
-class StageScope {
-  public:
-    explicit StageScope(SaveObserver* observer) : observer_(observer) {}
-    ~StageScope() {
-        if (begun_ && observer_)
-            observer_->stage(SaveStage::End, {});
-    }
-    StageScope(const StageScope&) = delete;
-    StageScope& operator=(const StageScope&) = delete;
-    void begin() {
-        begun_ = true;
-        notify(SaveStage::Begin, {});
-    }
-    void notify(SaveStage stage, const std::string& name) const {
-        if (observer_)
-            observer_->stage(stage, name);
-    }
-    void copied(std::uint64_t done, std::uint64_t total) const {
-        if (observer_)
-            observer_->copied(done, total);
-    }
-    bool cancelled() const { return observer_ && observer_->cancelRequested(); }
-
-  private:
-    SaveObserver* observer_;
-    bool begun_ = false;
-};
-
-// Everything a save holds in the package folder. Released when the save
-// leaves, in this order: its staging folder (kept when a rollback could not
-// finish: the next repair needs it), the lock, and the folders the save made
-// (when empty; the package folder holds the lock file until then).
-class SaveScope {
-  public:
-    explicit SaveScope(const StageScope& stages) : stages_(stages) {}
-    ~SaveScope() {
-        if (!staging_.empty() && !keepStaging_)
-            RemoveStagingFolder(package_, staging_);
-        if (lock_) {
-            stages_.notify(SaveStage::Release, kPackageLockName);
-            lock_.reset();
-        }
-        package_ = FolderHandle();
-        for (auto p = made_.rbegin(); p != made_.rend(); ++p) {
-            std::error_code error;
-            fs::remove(*p, error); // only an empty folder goes
-        }
-    }
-    SaveScope(const SaveScope&) = delete;
-    SaveScope& operator=(const SaveScope&) = delete;
-
-    // Opens the package folder, making it and every missing folder above it.
-    bool openPackage(const fs::path& folder) {
-        std::error_code error;
-        if (!fs::is_directory(folder, error)) {
-            std::vector<fs::path> missing;
-            for (fs::path p = folder; !p.empty() && !fs::exists(fs::symlink_status(p, error));
-                 p = p.parent_path()) {
-                missing.push_back(p);
-                if (p == p.parent_path())
-                    break;
-            }
-            platform::MakePath(platform::PathToUtf8(folder));
-            made_.insert(made_.end(), missing.rbegin(), missing.rend());
-        }
-        // The package folder may be a link to a folder elsewhere; nothing
-        // inside it is ever followed.
-        error.clear();
-        package_ = FolderHandle::Open(folder, error);
-        return package_.valid();
-    }
-    const FolderHandle& package() const { return package_; }
-
-    platform::InstanceLock::Attempt lock(const fs::path& folder) {
-        platform::InstanceLock::Attempt attempt;
-        lock_ = platform::InstanceLock::TryAcquire(folder / kPackageLockName, &attempt);
-        return attempt;
-    }
-
-    // A staging folder of this save's own.
-    bool makeStaging(std::error_code& error) {
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            const std::string name = NewStagingFolderName();
-            error.clear();
-            if (package_.makeFolder(name, error)) {
-                staging_ = name;
-                stagingHandle_ = package_.openFolder(name, error);
-                return stagingHandle_.valid();
-            }
-            if (error != std::errc::file_exists)
-                return false;
-        }
-        return false;
-    }
-    const FolderHandle& staging() const { return stagingHandle_; }
-    const std::string& stagingName() const { return staging_; }
-    void keepStaging() { keepStaging_ = true; }
-    // The copies are not needed any more: removed now, before the lock goes.
-    void dropStaging() {
-        stagingHandle_ = FolderHandle();
-        if (!staging_.empty())
-            RemoveStagingFolder(package_, staging_);
-        staging_.clear();
-    }
-
-  private:
-    const StageScope& stages_;
-    std::vector<fs::path> made_; // in the order they were made
-    FolderHandle package_;
-    std::unique_ptr<platform::InstanceLock> lock_;
-    std::string staging_;
-    FolderHandle stagingHandle_;
-    bool keepStaging_ = false;
-};
 
 // What becomes of one entry's file.
 enum class FileAction {
@@ -885,43 +761,6 @@ SaveOutcome PackageWriter::run() {
 }
 
 } // namespace
-
-std::string ListHead(const SummaryWriter& summary) {
-    fieldforms::TextLines lines;
-    lines.WriteLine("行政审批申请书：");
-    summary(fieldforms::kApplicationForm, lines);
-    lines.WriteLine("");
-    lines.WriteLine("项目基本信息：");
-    summary(fieldforms::kBasicInformation, lines);
-    lines.WriteLine("");
-    lines.WriteLine("上报材料清单：");
-    return lines.text();
-}
-
-SummaryWriter DefaultSummary() {
-    return [](int mode, fieldforms::LineWriter& writer) {
-        fieldforms::WriteApplicationSummary(mode, writer);
-    };
-}
-
-std::string
-ListedFiles(const XmlDocument& doc,
-            const std::function<bool(const std::string&, const std::string&)>& isStored) {
-    fieldforms::TextLines lines;
-    int n = 0;
-    for (const XmlNode& material : MaterialNodes(doc)) {
-        const std::string name = ChildText(material, ".//fjmc");
-        for (const XmlNode& file : material.selectNodes(".//fileList//file")) {
-            const std::string link = ChildText(file, ".//fileUrl");
-            if (!IsStoredLink(link))
-                continue;
-            const std::string stored = LinkWithoutPrefix(link);
-            if (IsStorableName(name) && IsStorableName(stored) && isStored(name, stored))
-                lines.WriteLine(std::to_string(++n) + "、" + stored);
-        }
-    }
-    return lines.text();
-}
 
 SaveOutcome SavePackage(const SaveRequest& request, SaveObserver* observer) {
     return PackageWriter(request, observer).run();

@@ -202,15 +202,14 @@ bool SyncFolder(const std::filesystem::path& folder) {
 
 #else
 
-CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem::path& to,
-                        std::size_t chunkBytes,
-                        const std::function<void(std::uint64_t)>& progress) {
-    const std::size_t chunk = chunkBytes ? chunkBytes : kDefaultChunk;
-    // Non-blocking open: a pipe without writer must not hold the save.
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+namespace {
+
+// Opens a source for copying: a regular file only, and without waiting on a
+// pipe that has no writer.
+CopyResult OpenSource(const std::filesystem::path& from, Fd& in, struct stat& info) {
+    in = Fd(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!in.valid())
         return Failed(CopyResult::Failure::Read, Errno(errno));
-    struct stat info {};
     if (::fstat(in.get(), &info) != 0)
         return Failed(CopyResult::Failure::Read, Errno(errno));
     if (!S_ISREG(info.st_mode))
@@ -218,13 +217,12 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
     const int flags = ::fcntl(in.get(), F_GETFL);
     if (flags >= 0)
         ::fcntl(in.get(), F_SETFL, flags & ~O_NONBLOCK);
-    const struct stat before = info;
+    return {};
+}
 
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (!out.valid())
-        return Failed(CopyResult::Failure::Write, Errno(errno));
-
-    std::uint64_t done = 0;
+// Copies everything from `in` to `out`, in the kernel where it can.
+CopyResult CopyContent(int in, int out, std::size_t chunk, std::uint64_t& done,
+                       const std::function<void(std::uint64_t)>& progress) {
     std::vector<char> buffer;
 #ifdef __linux__
     bool inKernel = true; // copy_file_range: no trip of the data through this process
@@ -235,7 +233,7 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
         ssize_t n = 0;
 #ifdef __linux__
         if (inKernel) {
-            n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, chunk, 0);
+            n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
             if (n < 0) {
                 const int error = errno;
                 if (error == EINTR)
@@ -252,21 +250,40 @@ CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem
 #endif
         if (!inKernel) {
             buffer.resize(std::min(chunk, kMaxBuffer));
-            n = ::read(in.get(), buffer.data(), buffer.size());
+            n = ::read(in, buffer.data(), buffer.size());
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
                 return Failed(CopyResult::Failure::Read, Errno(errno));
             }
-            if (n > 0 && !WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(n)))
+            if (n > 0 && !WriteAll(out, buffer.data(), static_cast<std::size_t>(n)))
                 return Failed(CopyResult::Failure::Write, Errno(errno));
         }
         if (n == 0)
-            break;
+            return {};
         done += static_cast<std::uint64_t>(n);
         if (progress)
             progress(done);
     }
+}
+
+} // namespace
+
+CopyResult CopyFileData(const std::filesystem::path& from, const std::filesystem::path& to,
+                        std::size_t chunkBytes,
+                        const std::function<void(std::uint64_t)>& progress) {
+    Fd in(-1);
+    struct stat before {};
+    if (CopyResult opened = OpenSource(from, in, before); !opened.ok())
+        return opened;
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!out.valid())
+        return Failed(CopyResult::Failure::Write, Errno(errno));
+    std::uint64_t done = 0;
+    if (CopyResult copied = CopyContent(in.get(), out.get(),
+                                        chunkBytes ? chunkBytes : kDefaultChunk, done, progress);
+        !copied.ok())
+        return copied;
 #ifdef __linux__
     // Start writing the data out now; SyncFile waits for it later.
     ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);

@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace platform {
 
 class Fd {
@@ -16,6 +18,15 @@ class Fd {
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0)
+                ::close(fd_);
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
     bool valid() const { return fd_ >= 0; }
     int get() const { return fd_; }
     // Closes now and reports what close says (some file systems report
