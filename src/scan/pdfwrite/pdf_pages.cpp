@@ -157,6 +157,44 @@ QPDFObjectHandle TextFont(QPDF& pdf) {
     return font;
 }
 
+namespace {
+
+// One page: its image drawn over the whole page, under the page's text layer
+// where it has text (in `font`, made for the first page that needs it, unless
+// no font file is there), and its rotation.
+QPDFObjectHandle PageObject(QPDF& pdf, const PdfPage& page, std::optional<QPDFObjectHandle>& font) {
+    const PdfImage& image = *page.image;
+    const std::string w = Number(image.pointsWide()), h = Number(image.pointsHigh());
+    QPDFObjectHandle xobject = ImageObject(pdf, image);
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", xobject);
+    resources.replaceKey("/XObject", xobjects);
+    std::string content;
+    if (page.text && !page.text->empty()) {
+        if (!font)
+            font = TextFont(pdf);
+    }
+    if (page.text && !page.text->empty() && !font->isNull()) {
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+        fonts.replaceKey("/QText", *font);
+        resources.replaceKey("/Font", fonts);
+        content = TextLayerContent(*page.text, image.pointsWide(), image.pointsHigh());
+    }
+    content += "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
+    QPDFObjectHandle contents = pdf.newStream(content);
+    QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    dict.replaceKey("/MediaBox", QPDFObjectHandle::parse("[0 0 " + w + " " + h + "]"));
+    dict.replaceKey("/Resources", resources);
+    dict.replaceKey("/Contents", contents);
+    const int rotation = ((page.rotation % 360) + 360) % 360;
+    if (rotation != 0)
+        dict.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotation));
+    return pdf.makeIndirectObject(dict);
+}
+
+} // namespace
 } // namespace scan::pdfwrite
 
 using namespace scan;
@@ -177,35 +215,7 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         for (const PdfPage& page : pages) {
             if (!page.image)
                 return "有页面无法读取，未写入PDF文件";
-            const PdfImage& image = *page.image;
-            const std::string w = Number(image.pointsWide()), h = Number(image.pointsHigh());
-            QPDFObjectHandle xobject = ImageObject(pdf, image);
-            QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-            QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-            xobjects.replaceKey("/Im0", xobject);
-            resources.replaceKey("/XObject", xobjects);
-            std::string content;
-            if (page.text && !page.text->empty()) {
-                if (!font)
-                    font = TextFont(pdf);
-            }
-            if (page.text && !page.text->empty() && !font->isNull()) {
-                QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
-                fonts.replaceKey("/QText", *font);
-                resources.replaceKey("/Font", fonts);
-                content = TextLayerContent(*page.text, image.pointsWide(), image.pointsHigh());
-            }
-            content += "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
-            QPDFObjectHandle contents = pdf.newStream(content);
-            QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
-            dict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-            dict.replaceKey("/MediaBox", QPDFObjectHandle::parse("[0 0 " + w + " " + h + "]"));
-            dict.replaceKey("/Resources", resources);
-            dict.replaceKey("/Contents", contents);
-            const int rotation = ((page.rotation % 360) + 360) % 360;
-            if (rotation != 0)
-                dict.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotation));
-            doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dict)), false);
+            doc.addPage(QPDFPageObjectHelper(PageObject(pdf, page, font)), false);
         }
         const std::string tempName = platform::PathToUtf8(temp);
         {
