@@ -108,52 +108,13 @@ bool IsXmlChar(char32_t c) {
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Decodes one UTF-8 sequence at text[pos]; returns its length, or 0 when invalid.
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& out) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(pos);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        out = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, out = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, out = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, out = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80)
-            return 0;
-        out = (out << 6) | (byte(pos + i) & 0x3F);
-    }
-    if (out < minimum || out > 0x10FFFF || (out >= 0xD800 && out <= 0xDFFF))
-        return 0;
-    return length;
-}
-
 // Text that XML can carry: invalid UTF-8 becomes U+FFFD, forbidden characters go.
 std::string XmlSafe(std::string_view text) {
     std::string safe;
     safe.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        char32_t c = 0;
-        const std::size_t length = DecodeUtf8(text, pos, c);
-        if (length == 0) {
-            safe += "\xEF\xBF\xBD";
-            ++pos;
-            continue;
-        }
+    for (const char32_t c : ToU32(text))
         if (IsXmlChar(c))
-            safe.append(text.substr(pos, length));
-        pos += length;
-    }
+            safe += ToUtf8(c);
     return safe;
 }
 

@@ -3,22 +3,22 @@
 #include "platform/utf8.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <locale>
-#include <sstream>
 
 namespace scan {
 namespace {
 
+// Room for any double in fixed notation (the largest has 309 digits before
+// the point).
+constexpr std::size_t kNumberChars = 400;
+
 std::string Number(double v) {
-    std::ostringstream s;
-    s.imbue(std::locale::classic());
-    s.setf(std::ios::fixed);
-    s.precision(3);
-    s << v;
-    std::string t = s.str();
+    char text[kNumberChars];
+    std::string t(text,
+                  std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3).ptr);
     while (!t.empty() && t.back() == '0')
         t.pop_back();
     if (!t.empty() && t.back() == '.')

@@ -16,26 +16,27 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 namespace scan::pdfwrite {
 
 namespace {
 
+// Room for any double in fixed notation (the largest has 309 digits before
+// the point).
+constexpr std::size_t kNumberChars = 400;
+
 std::string Number(double v) {
-    std::ostringstream s;
-    s.imbue(std::locale::classic());
-    s.setf(std::ios::fixed);
-    s.precision(4);
-    s << v;
-    std::string t = s.str();
+    char text[kNumberChars];
+    std::string t(text,
+                  std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4).ptr);
     while (!t.empty() && t.back() == '0')
         t.pop_back();
     if (!t.empty() && t.back() == '.')

@@ -15,22 +15,23 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <charconv>
 #include <filesystem>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 namespace scan::pdfwrite {
 namespace {
 
+// Room for any double in fixed notation (the largest has 309 digits before
+// the point).
+constexpr std::size_t kNumberChars = 400;
+
 std::string Number(double v) {
-    std::ostringstream s;
-    s.imbue(std::locale::classic());
-    s.setf(std::ios::fixed);
-    s.precision(4);
-    s << v;
-    return s.str();
+    char text[kNumberChars];
+    return std::string(text,
+                       std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4).ptr);
 }
 
 double Value(QPDFObjectHandle h) {
