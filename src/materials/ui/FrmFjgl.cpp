@@ -20,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <filesystem>

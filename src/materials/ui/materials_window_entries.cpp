@@ -5,29 +5,19 @@
 #include "materials/ui/FrmFjgl.h"
 #include "materials/ui/materials_window_grid.h"
 
-#include "dialogs/ui/selpath.h"
-#include "fieldforms/completeness.h"
-#include "fieldforms/ui/XZJBTab.h"
 #include "materials/manifest.h"
 #include "materials/modfjgl.h"
-#include "materials/save_folder.h"
 #include "platform/prompter.h"
 #include "platform/ui/qtext.h"
 #include "platform/utf8.h"
 #include "startup/mainbas.h"
-#include "twip/ui/error_barrier.h"
 #include "util/convert.h"
-#include "util/template_docs.h"
-#include <QApplication>
-#include <QFocusEvent>
-#include <QKeyEvent>
+
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QTimer>
-#include <filesystem>
-#include <system_error>
-#include <utility>
+
+#include <algorithm>
+#include <optional>
+#include <string>
 
 namespace materials::ui {
 namespace {
