@@ -170,6 +170,39 @@ void Report(Findings& to, FindingLevel level, const Stored& file, std::string pr
     to.push_back({level, file.material, file.entry, file.name, std::move(problem)});
 }
 
+// The entries linked to a file, of all the materials.
+std::uint64_t CountLinked(const std::vector<XmlNode>& materials) {
+    std::uint64_t linked = 0;
+    for (const XmlNode& material : materials)
+        for (const XmlNode& file : material.selectNodes(".//fileList//file"))
+            linked += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
+    return linked;
+}
+
+// Why a material's name (`key`: its name key) cannot be its folder, by the one
+// name rule as the save applies it; "" when it can.
+std::string MaterialNameProblem(const std::string& name, const std::string& key) {
+    std::string nameProblem = materials::NameProblem(name);
+    for (const char* own : {materials::kStoredCopyName, materials::kMaterialsListName,
+                            materials::kProgramEntryPrefix})
+        if (nameProblem.empty() &&
+            (materials::SameName(name, own) ||
+             key.starts_with(materials::NameKey(materials::kProgramEntryPrefix))))
+            nameProblem = "与申报资料自身的文件同名";
+    return nameProblem;
+}
+
+// What the findings call the `n`th entry of a material: its title, else its
+// name, else its number.
+std::string EntryTitle(const XmlNode& file, int n) {
+    std::string entry = ChildText(file, ".//fileTitle");
+    if (entry.empty())
+        entry = ChildText(file, ".//fileName");
+    if (entry.empty())
+        entry = "第" + std::to_string(n) + "个报件";
+    return entry;
+}
+
 // One stored file, checked on a worker.
 struct FileCheck {
     Stored file;
@@ -203,6 +236,7 @@ class Checker {
 
     std::string normalisationTwin(const std::string& material, const std::string& name);
     void checkEntries(const XmlDocument& doc);
+    bool namesFolder(const std::string& name, const std::string& key, bool firstNamed);
     void checkFiles();
     // On a worker: writes nothing but `c`.
     void checkFile(FileCheck& c);
@@ -243,25 +277,31 @@ class Checker {
     std::map<fs::path, std::map<std::string, std::string>> canonicalNames_;
 };
 
+// Whether `name` is the material that names its folder (`key`): the first of
+// those whose names differ only in case; each other is told once, when it is
+// first named (`firstNamed`).
+bool Checker::namesFolder(const std::string& name, const std::string& key, bool firstNamed) {
+    if (firstNamed) {
+        const auto [first, fresh] = materialKeys_.emplace(key, name);
+        if (!fresh && first->second != name)
+            error(name, "", "",
+                  "与材料【" + first->second +
+                      "】的名称只有大小写不同，在Windows和光盘上是同一个文件夹");
+    }
+    const auto first = materialKeys_.find(key);
+    return first == materialKeys_.end() || first->second == name;
+}
+
 void Checker::checkEntries(const XmlDocument& doc) {
     const XmlNode root = doc.documentElement();
     std::set<std::string> namedMaterials;
     std::uint64_t entries = 0;
     const std::vector<XmlNode> materials = root.selectNodes(".//attachments//attachment");
-    for (const XmlNode& material : materials)
-        for (const XmlNode& file : material.selectNodes(".//fileList//file"))
-            linkedEntries_ += ChildText(file, ".//fileUrl").empty() ? 0 : 1;
+    linkedEntries_ += CountLinked(materials);
     for (const XmlNode& material : materials) {
         const std::string name = ChildText(material, ".//fjmc");
         const std::string key = materials::NameKey(name);
-        // The one name rule, as the save applies it.
-        std::string nameProblem = materials::NameProblem(name);
-        for (const char* own : {materials::kStoredCopyName, materials::kMaterialsListName,
-                                materials::kProgramEntryPrefix})
-            if (nameProblem.empty() &&
-                (materials::SameName(name, own) ||
-                 key.starts_with(materials::NameKey(materials::kProgramEntryPrefix))))
-                nameProblem = "与申报资料自身的文件同名";
+        const std::string nameProblem = MaterialNameProblem(name, key);
         int n = 0;
         for (const XmlNode& file : material.selectNodes(".//fileList//file")) {
             ++n;
@@ -271,11 +311,7 @@ void Checker::checkEntries(const XmlDocument& doc) {
             if (!goOn())
                 return;
             ++entries;
-            std::string entry = ChildText(file, ".//fileTitle");
-            if (entry.empty())
-                entry = ChildText(file, ".//fileName");
-            if (entry.empty())
-                entry = "第" + std::to_string(n) + "个报件";
+            const std::string entry = EntryTitle(file, n);
             if (!materials::IsStoredLink(link)) {
                 error(name, entry, link, "已选择的文件尚未保存到申报资料目录，请重新保存");
                 continue;
@@ -291,15 +327,7 @@ void Checker::checkEntries(const XmlDocument& doc) {
                 error(name, entry, stored, "文件名无效：" + problem);
                 continue;
             }
-            if (namedMaterials.insert(name).second) {
-                const auto [first, fresh] = materialKeys_.emplace(key, name);
-                if (!fresh && first->second != name)
-                    error(name, "", "",
-                          "与材料【" + first->second +
-                              "】的名称只有大小写不同，在Windows和光盘上是同一个文件夹");
-            }
-            if (const auto first = materialKeys_.find(key);
-                first != materialKeys_.end() && first->second != name)
+            if (!namesFolder(name, key, namedMaterials.insert(name).second))
                 continue;
             if (const std::string problem = materials::PathProblem(name, stored);
                 !problem.empty()) {

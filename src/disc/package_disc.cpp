@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace disc {
@@ -210,6 +211,51 @@ std::vector<std::string> CompareVolume(disc::DiscVolume& volume, const disc::Dis
     return differences;
 }
 
+namespace {
+
+// What a failed write of the image tells.
+DiscOutcome ImageWriteFailure(const disc::DiscResult& written) {
+    switch (written.status) {
+    case DiscStatus::Cancelled:
+        return {Status::Cancelled, "已取消，映像文件未生成。"};
+    case DiscStatus::NoSpace:
+        return {Status::Failed, "目标磁盘空间已满，映像文件未生成。"};
+    case DiscStatus::SourceFailed:
+        return {Status::Failed, "读取申报资料文件出错，映像文件未生成：\r\n" + written.detail};
+    default:
+        return {Status::Failed, "写入映像文件出错，映像文件未生成：" + written.detail};
+    }
+}
+
+// The image written to `target` read back and compared with `layout`: what
+// to tell when that fails, is cancelled or finds a difference (the image is
+// deleted then); nothing when it holds what it should.
+std::optional<DiscOutcome> ReadBackProblem(disc::DiscSystem& system, const disc::DiscLayout& layout,
+                                           const fs::path& target, DiscObserver& observer) {
+    std::string error;
+    std::unique_ptr<disc::DiscVolume> volume = system.openImage(target, error);
+    if (!volume) {
+        Remove(target);
+        return DiscOutcome{Status::Failed, "映像文件无法读回，已删除：" + error};
+    }
+    bool cancelled = false;
+    const std::vector<std::string> differences =
+        CompareVolume(*volume, layout, observer, cancelled);
+    volume.reset();
+    if (cancelled) {
+        Remove(target);
+        return DiscOutcome{Status::Cancelled, "已取消校验，未经校验的映像文件已删除。"};
+    }
+    if (!differences.empty()) {
+        Remove(target);
+        return DiscOutcome{Status::Mismatch,
+                           "映像文件与申报资料目录不符，已删除：" + Lines(differences)};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 DiscOutcome WriteDiscImage(disc::DiscSystem& system, const disc::DiscLayout& layout,
                            const fs::path& target, DiscObserver& observer, const SinkOpener& open) {
     const std::string where = platform::PathToUtf8(target);
@@ -239,16 +285,7 @@ DiscOutcome WriteDiscImage(disc::DiscSystem& system, const disc::DiscLayout& lay
     const disc::DiscResult written = system.writeImage(layout, *sink, observer);
     if (!written.ok()) {
         sink->discard();
-        switch (written.status) {
-        case DiscStatus::Cancelled:
-            return {Status::Cancelled, "已取消，映像文件未生成。"};
-        case DiscStatus::NoSpace:
-            return {Status::Failed, "目标磁盘空间已满，映像文件未生成。"};
-        case DiscStatus::SourceFailed:
-            return {Status::Failed, "读取申报资料文件出错，映像文件未生成：\r\n" + written.detail};
-        default:
-            return {Status::Failed, "写入映像文件出错，映像文件未生成：" + written.detail};
-        }
+        return ImageWriteFailure(written);
     }
     if (const std::error_code e = sink->finish()) {
         const bool full = e == std::errc::no_space_on_device;
@@ -257,23 +294,8 @@ DiscOutcome WriteDiscImage(disc::DiscSystem& system, const disc::DiscLayout& lay
     }
 
     observer.phase(DiscPhase::Verifying);
-    std::unique_ptr<disc::DiscVolume> volume = system.openImage(target, error);
-    if (!volume) {
-        Remove(target);
-        return {Status::Failed, "映像文件无法读回，已删除：" + error};
-    }
-    bool cancelled = false;
-    const std::vector<std::string> differences =
-        CompareVolume(*volume, layout, observer, cancelled);
-    volume.reset();
-    if (cancelled) {
-        Remove(target);
-        return {Status::Cancelled, "已取消校验，未经校验的映像文件已删除。"};
-    }
-    if (!differences.empty()) {
-        Remove(target);
-        return {Status::Mismatch, "映像文件与申报资料目录不符，已删除：" + Lines(differences)};
-    }
+    if (std::optional<DiscOutcome> problem = ReadBackProblem(system, layout, target, observer))
+        return std::move(*problem);
     return {Status::Good, "光盘映像文件已生成，读回校验无误：\r\n  " + where + "\r\n  卷标：" +
                               layout.volumeName + "，共" + std::to_string(layout.files.size()) +
                               "个文件，" + Mb(*size)};

@@ -7,6 +7,7 @@
 #include "util/convert.h"
 #include "util/frmutil.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace fieldforms {
@@ -28,12 +29,11 @@ std::string_view Trimmed(std::string_view text) {
 // Reads 1 to maxDigits digits; false when there are none or more.
 bool ReadNumber(std::string_view& text, std::size_t maxDigits, int& out) {
     std::size_t n = 0;
-    out = 0;
-    while (n < text.size() && IsDigit(text[n])) {
+    while (n < text.size() && IsDigit(text[n]))
         if (++n > maxDigits)
             return false;
-        out = out * 10 + (text[n - 1] - '0');
-    }
+    out = 0;
+    std::from_chars(text.data(), text.data() + n, out);
     text.remove_prefix(n);
     return n > 0;
 }

@@ -6,6 +6,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
 #include <array>
@@ -51,11 +52,11 @@ std::u16string ToUtf16(std::string_view utf8) {
     std::u16string units;
     units.reserve(utf8.size());
     for (char32_t c : platform::ToU32(utf8)) {
-        if (c > 0xFFFF) {
-            units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
-            units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
+        if (U_IS_BMP(c)) {
             units.push_back(char16_t(c));
+        } else {
+            units.push_back(U16_LEAD(c));
+            units.push_back(U16_TRAIL(c));
         }
     }
     return units;

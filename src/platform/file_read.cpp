@@ -34,15 +34,10 @@ int OpenFlags() {
 
 #endif
 
-} // namespace
-
-FileContent ReadRegularFile(const fs::path& path, std::uintmax_t maxBytes) {
-    FileContent result;
-    if (path.empty()) {
-        result.failure = ReadFailure::Missing;
-        return result;
-    }
 #ifdef _WIN32
+// The file's content through the standard streams, its size checked first.
+FileContent ReadContent(const fs::path& path, std::uintmax_t maxBytes) {
+    FileContent result;
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
     if (!fs::exists(status)) {
@@ -73,7 +68,12 @@ FileContent ReadRegularFile(const fs::path& path, std::uintmax_t maxBytes) {
     if (in.bad())
         result.failure = ReadFailure::Unreadable;
     return result;
+}
 #else
+// The file's content through one descriptor, opened without blocking (on a
+// pipe, say) and checked to be a regular file, never read past the limit.
+FileContent ReadContent(const fs::path& path, std::uintmax_t maxBytes) {
+    FileContent result;
     Fd fd(::open(path.c_str(), OpenFlags()));
     struct stat info {};
     result.failure = OpenRegular(fd, info);
@@ -101,7 +101,18 @@ FileContent ReadRegularFile(const fs::path& path, std::uintmax_t maxBytes) {
         result.bytes.append(buffer, static_cast<std::size_t>(n));
     }
     return result;
+}
 #endif
+
+} // namespace
+
+FileContent ReadRegularFile(const fs::path& path, std::uintmax_t maxBytes) {
+    if (path.empty()) {
+        FileContent result;
+        result.failure = ReadFailure::Missing;
+        return result;
+    }
+    return ReadContent(path, maxBytes);
 }
 
 bool IsReadableRegularFile(const fs::path& path) {

@@ -297,6 +297,40 @@ int OpenExisting(const std::filesystem::path& lockFile, InstanceLock::Attempt& a
     return -1;
 }
 
+// The lock file, made here: flocked where that works (Held: another one took
+// this file as stale between its creation and now, and has it), then named
+// for this process.
+InstanceLock::Attempt TakeMadeFile(InstanceLock::Handle& handle, long self) {
+    InstanceLock::Attempt attempt;
+    if (TryFlock(handle.fd, LOCK_EX) == Flock::Held) {
+        handle.release();
+        attempt.outcome = InstanceLock::Outcome::HeldElsewhere;
+        return attempt;
+    }
+    handle.owner = true;
+    if (!WriteText(handle.fd, HolderText(self, HostName()))) {
+        attempt.error = std::error_code(errno, std::generic_category());
+        handle.release();
+        return attempt; // a full disk: the holder could not be named
+    }
+    attempt.outcome = InstanceLock::Outcome::Acquired;
+    return attempt;
+}
+
+// Why the lock file could not be made, when it was not there already
+// (`error`): a name that is no file is refused, anything else is the error.
+InstanceLock::Attempt CreationFailure(const std::filesystem::path& lockFile, int error) {
+    InstanceLock::Attempt attempt;
+    struct stat entry {};
+    if (lstat(lockFile.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
+        attempt.outcome = InstanceLock::Outcome::Refused; // a dangling link, say
+        attempt.kind = KindOf(entry.st_mode);
+    } else {
+        attempt.error = std::error_code(error, std::generic_category());
+    }
+    return attempt;
+}
+
 InstanceLock::Attempt LockHandle(InstanceLock::Handle& handle,
                                  const std::filesystem::path& lockFile) {
     InstanceLock::Attempt attempt;
@@ -306,34 +340,10 @@ InstanceLock::Attempt LockHandle(InstanceLock::Handle& handle,
         attempt = {};
         handle.fd =
             open(lockFile.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (handle.fd >= 0) {
-            // Made here: flocked where that works (Held: another one took this
-            // file as stale between its creation and now, and has it).
-            if (TryFlock(handle.fd, LOCK_EX) == Flock::Held) {
-                handle.release();
-                attempt.outcome = InstanceLock::Outcome::HeldElsewhere;
-                return attempt;
-            }
-            handle.owner = true;
-            if (!WriteText(handle.fd, HolderText(self, HostName()))) {
-                attempt.error = std::error_code(errno, std::generic_category());
-                handle.release();
-                return attempt; // a full disk: the holder could not be named
-            }
-            attempt.outcome = InstanceLock::Outcome::Acquired;
-            return attempt;
-        }
-        if (errno != EEXIST) {
-            const int error = errno;
-            struct stat entry {};
-            if (lstat(lockFile.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode)) {
-                attempt.outcome = InstanceLock::Outcome::Refused; // a dangling link, say
-                attempt.kind = KindOf(entry.st_mode);
-            } else {
-                attempt.error = std::error_code(error, std::generic_category());
-            }
-            return attempt;
-        }
+        if (handle.fd >= 0)
+            return TakeMadeFile(handle, self);
+        if (errno != EEXIST)
+            return CreationFailure(lockFile, errno);
         handle.fd = OpenExisting(lockFile, attempt);
         if (handle.fd < 0) {
             if (attempt.outcome == InstanceLock::Outcome::Refused)

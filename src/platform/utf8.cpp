@@ -1,6 +1,9 @@
 #include "platform/utf8.h"
 
+#include <unicode/utf8.h>
+
 #include <algorithm>
+#include <cstdint>
 
 namespace platform {
 namespace {
@@ -56,24 +59,13 @@ std::u32string ToU32(std::string_view utf8) {
     return out;
 }
 
+// ICU's encoder, unchecked: a surrogate, or a value past U+10FFFF, is written
+// in the pattern of its range like any other.
 std::string ToUtf8(char32_t cp) {
-    std::string out;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
+    std::uint8_t bytes[U8_MAX_LENGTH];
+    std::size_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, cp);
+    return std::string(reinterpret_cast<const char*>(bytes), length);
 }
 
 std::string ToUtf8(std::u32string_view text) {

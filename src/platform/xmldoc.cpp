@@ -4,8 +4,9 @@
 
 #include "platform/file_read.h"
 #include "platform/utf8.h"
+#include "platform/xmldoc_paths.h"
+#include "platform/xmldoc_write.h"
 
-#include <iconv.h>
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
@@ -107,52 +108,13 @@ bool IsXmlChar(char32_t c) {
            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Decodes one UTF-8 sequence at text[pos]; returns its length, or 0 when invalid.
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& out) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(pos);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-        out = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, out = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, out = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, out = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80)
-            return 0;
-        out = (out << 6) | (byte(pos + i) & 0x3F);
-    }
-    if (out < minimum || out > 0x10FFFF || (out >= 0xD800 && out <= 0xDFFF))
-        return 0;
-    return length;
-}
-
 // Text that XML can carry: invalid UTF-8 becomes U+FFFD, forbidden characters go.
 std::string XmlSafe(std::string_view text) {
     std::string safe;
     safe.reserve(text.size());
-    for (std::size_t pos = 0; pos < text.size();) {
-        char32_t c = 0;
-        const std::size_t length = DecodeUtf8(text, pos, c);
-        if (length == 0) {
-            safe += "\xEF\xBF\xBD";
-            ++pos;
-            continue;
-        }
+    for (const char32_t c : ToU32(text))
         if (IsXmlChar(c))
-            safe.append(text.substr(pos, length));
-        pos += length;
-    }
+            safe += ToUtf8(c);
     return safe;
 }
 
@@ -276,174 +238,6 @@ XmlError FromReadFailure(ReadFailure failure) {
         break;
     }
     return XmlError::Unreadable;
-}
-
-// ---- writing GB2312 ----
-
-bool IsGb2312Name(const char* name) {
-    return AsciiUpper(name ? name : "") == "GB2312";
-}
-
-struct IconvCloser {
-    iconv_t cd;
-    ~IconvCloser() {
-        if (cd != reinterpret_cast<iconv_t>(-1))
-            iconv_close(cd);
-    }
-};
-
-// The output side of a strict GB2312 encoder (libxml2 resolves the name
-// GB2312 to GBK, which is right for reading only). A character GB2312 lacks is
-// reported as a transcoding failure (-2), which makes libxml2 write a
-// character reference for it and go on.
-int Utf8ToGb2312(unsigned char* out, int* outlen, const unsigned char* in, int* inlen) {
-    thread_local IconvCloser converter{iconv_open("GB2312", "UTF-8")};
-    if (converter.cd == reinterpret_cast<iconv_t>(-1) || out == nullptr || outlen == nullptr ||
-        inlen == nullptr) {
-        return -2;
-    }
-    if (in == nullptr) { // flush: nothing is held back
-        *outlen = 0;
-        *inlen = 0;
-        return 0;
-    }
-    char* from = const_cast<char*>(reinterpret_cast<const char*>(in));
-    char* to = reinterpret_cast<char*>(out);
-    std::size_t fromLeft = static_cast<std::size_t>(*inlen);
-    std::size_t toLeft = static_cast<std::size_t>(*outlen);
-    const std::size_t result = iconv(converter.cd, &from, &fromLeft, &to, &toLeft);
-    *inlen -= static_cast<int>(fromLeft);
-    *outlen -= static_cast<int>(toLeft);
-    if (result == static_cast<std::size_t>(-1)) {
-        const int error = errno;
-        iconv(converter.cd, nullptr, nullptr, nullptr, nullptr); // back to the initial state
-        if (error == E2BIG)
-            return -1;
-        if (error == EINVAL)
-            return -3; // a character cut at the end of the chunk: the rest comes later
-        return -2;
-    }
-    return *outlen;
-}
-
-xmlCharEncodingHandler& Gb2312Encoder() {
-    static xmlCharEncodingHandler handler = [] {
-        xmlCharEncodingHandler h;
-        std::memset(&h, 0, sizeof h);
-        h.name = const_cast<char*>("GB2312");
-        h.output = Utf8ToGb2312;
-        return h;
-    }();
-    return handler;
-}
-
-int AppendToString(void* context, const char* buffer, int length) {
-    static_cast<std::string*>(context)->append(buffer, static_cast<std::size_t>(length));
-    return length;
-}
-
-int CloseNothing(void*) {
-    return 0;
-}
-
-// The document as GB2312 text with its own declaration; false when libxml2
-// fails.
-bool DumpGb2312(xmlDoc* doc, const char* declared, std::string& text) {
-    xmlOutputBuffer* buffer =
-        xmlOutputBufferCreateIO(AppendToString, CloseNothing, &text, &Gb2312Encoder());
-    if (buffer == nullptr)
-        return false;
-    // Closes the buffer; the handler is static and stays.
-    return xmlSaveFormatFileTo(buffer, doc, declared, 0) >= 0 && !text.empty();
-}
-
-// ---- the paths the program asks, without XPath ----
-
-// The name tests of a path ".//a//b//…" whose steps are plain names (no
-// prefix, no wildcard, no predicate): what every caller of the manifest code
-// asks, thousands of times. Any other path goes to libxml2's XPath.
-constexpr std::size_t kMaxDescendantSteps = 4;
-struct DescendantPath {
-    std::string_view steps[kMaxDescendantSteps];
-    std::size_t count = 0;
-};
-
-bool IsPlainNameStep(std::string_view step) {
-    if (step.empty())
-        return false;
-    const auto letter = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-    };
-    if (!letter(step.front()))
-        return false;
-    return std::all_of(step.begin(), step.end(), [&](char c) {
-        return letter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-    });
-}
-
-bool ParseDescendantPath(std::string_view path, DescendantPath& out) {
-    constexpr std::string_view lead = ".//";
-    if (path.substr(0, lead.size()) != lead)
-        return false;
-    path.remove_prefix(lead.size());
-    out.count = 0;
-    while (true) {
-        const std::size_t cut = path.find("//");
-        const std::string_view step = path.substr(0, cut);
-        if (!IsPlainNameStep(step) || out.count == kMaxDescendantSteps)
-            return false;
-        out.steps[out.count++] = step;
-        if (cut == std::string_view::npos)
-            return true;
-        path.remove_prefix(cut + 2);
-    }
-}
-
-// What XPath's name test without a prefix selects: an element of that name in
-// no namespace.
-bool NameTest(const xmlNode* node, std::string_view name) {
-    if (node->type != XML_ELEMENT_NODE || node->ns != nullptr || node->name == nullptr)
-        return false;
-    const char* text = reinterpret_cast<const char*>(node->name);
-    return text[0] == name[0] && std::strncmp(text, name.data(), name.size()) == 0 &&
-           text[name.size()] == '\0';
-}
-
-// The nodes ".//s1//s2//…//sn" selects from `context`, in document order and
-// each once: the descendants named sn below a chain of descendants named s1,
-// …, s(n-1), each inside the one before. Walked depth first, counting for
-// each element how much of the chain its ancestors (below the context) hold;
-// taking the first match of each step is never worse than a later one. Like
-// libxml2's descendant axis, only the content of elements is entered.
-void SelectDescendants(xmlNode* context, const DescendantPath& path, bool firstOnly,
-                       std::vector<xmlNode*>& out) {
-    if (context == nullptr || path.count == 0 ||
-        (context->type != XML_ELEMENT_NODE && context->type != XML_DOCUMENT_NODE))
-        return;
-    const std::size_t last = path.count - 1;
-    std::vector<std::size_t> held{0}; // chain steps held by the ancestors of the current level
-    xmlNode* node = context->children;
-    while (node != nullptr) {
-        const std::size_t above = held.back();
-        if (above == last && NameTest(node, path.steps[last])) {
-            out.push_back(node);
-            if (firstOnly)
-                return;
-        }
-        if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
-            held.push_back(above < last && NameTest(node, path.steps[above]) ? above + 1 : above);
-            node = node->children;
-            continue;
-        }
-        while (node != nullptr && node->next == nullptr) {
-            node = node->parent;
-            held.pop_back();
-            if (node == context || held.empty())
-                return;
-        }
-        if (node != nullptr)
-            node = node->next;
-    }
 }
 
 bool IsAncestorOrSelf(xmlNode* candidate, xmlNode* node) {
@@ -858,80 +652,6 @@ bool XmlDocument::load(const std::string& utf8Path) {
 
 namespace {
 
-// The tree as text in the given encoding (with that declaration).
-bool Dump(xmlDoc* doc, const char* encoding, std::string& text) {
-    text.clear();
-    if (IsGb2312Name(encoding))
-        return DumpGb2312(doc, encoding, text);
-    xmlChar* raw = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc, &raw, &size, encoding, 0);
-    XmlCharPtr owned(raw);
-    if (!owned || size <= 0)
-        return false;
-    text.assign(reinterpret_cast<const char*>(owned.get()), static_cast<std::size_t>(size));
-    return true;
-}
-
-bool IsAscii(const xmlChar* text) {
-    if (text != nullptr)
-        for (; *text != 0; ++text)
-            if (*text >= 0x80)
-                return false;
-    return true;
-}
-
-// Whether every name the tree writes is ASCII, which every encoding holds as
-// itself: then no character reference can land in a name and the written text
-// is well-formed by construction. Only elements, attributes, namespaces, text,
-// CDATA, comments and processing instructions are expected; any other node (a
-// DTD, an entity reference) counts as not known to be safe.
-bool NamesAreAscii(const xmlDoc* doc) {
-    for (const xmlNode* top = doc->children; top != nullptr; top = top->next) {
-        if (top->type != XML_ELEMENT_NODE && top->type != XML_COMMENT_NODE &&
-            top->type != XML_PI_NODE)
-            return false;
-        if (top->type != XML_ELEMENT_NODE) {
-            if (!IsAscii(top->name))
-                return false;
-            continue;
-        }
-        const xmlNode* node = top;
-        while (node != nullptr) {
-            switch (node->type) {
-            case XML_ELEMENT_NODE:
-                if (!IsAscii(node->name) || (node->ns && !IsAscii(node->ns->prefix)))
-                    return false;
-                for (const xmlNs* ns = node->nsDef; ns != nullptr; ns = ns->next)
-                    if (!IsAscii(ns->prefix))
-                        return false;
-                for (const xmlAttr* attr = node->properties; attr != nullptr; attr = attr->next)
-                    if (!IsAscii(attr->name) || (attr->ns && !IsAscii(attr->ns->prefix)))
-                        return false;
-                break;
-            case XML_PI_NODE:
-                if (!IsAscii(node->name))
-                    return false;
-                break;
-            case XML_TEXT_NODE:
-            case XML_CDATA_SECTION_NODE:
-            case XML_COMMENT_NODE:
-                break;
-            default:
-                return false;
-            }
-            if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
-                node = node->children;
-                continue;
-            }
-            while (node != top && node->next == nullptr)
-                node = node->parent;
-            node = node == top ? nullptr : node->next;
-        }
-    }
-    return true;
-}
-
 bool ReadsAgain(const std::string& text) {
     ParserCtxtPtr parser(xmlNewParserCtxt());
     if (!parser)
@@ -963,7 +683,7 @@ bool XmlDocument::serialize(std::string& text) const {
     // order mark): written as UTF-8, its text stays text instead of becoming
     // character references.
     const char* declared = reinterpret_cast<const char*>(impl_->doc->encoding);
-    if (!Dump(impl_->doc.get(), declared ? declared : "UTF-8", text))
+    if (!DumpDocument(impl_->doc.get(), declared ? declared : "UTF-8", text))
         return false;
     // A character the declared encoding lacks becomes a reference, which XML
     // allows in text and attribute values but not in a name: a document whose
@@ -972,7 +692,7 @@ bool XmlDocument::serialize(std::string& text) const {
     // A tree whose names are all ASCII cannot be written that way: the test
     // reading (a second parse of the whole text) is left out for it.
     return !declared || NamesAreAscii(impl_->doc.get()) || ReadsAgain(text) ||
-           Dump(impl_->doc.get(), "UTF-8", text);
+           DumpDocument(impl_->doc.get(), "UTF-8", text);
 }
 
 bool XmlDocument::save(const std::string& utf8Path) const {

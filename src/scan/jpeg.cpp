@@ -180,6 +180,35 @@ std::optional<JpegInfo> ReadJpegInfo(const std::uint8_t* data, std::size_t size)
 namespace {
 
 // The decoding itself; after a jump back only `d` is looked at.
+// 1/2, 1/4 or 1/8 of the size where that still gives the pixels asked for:
+// libjpeg scales by powers of two while it decodes, at a fraction of the cost
+// (other fractions take slower transforms than a full decode).
+int Reduction(const jpeg_decompress_struct& cinfo, const JpegDecoding& how) {
+    int reduce = how.reduce == 2 || how.reduce == 4 || how.reduce == 8 ? how.reduce : 1;
+    if (how.minWidth > 0 || how.minHeight > 0) {
+        reduce = 1;
+        for (int r : {8, 4, 2})
+            if ((static_cast<int>(cinfo.image_width) + r - 1) / r >= how.minWidth &&
+                (static_cast<int>(cinfo.image_height) + r - 1) / r >= how.minHeight) {
+                reduce = r;
+                break;
+            }
+    }
+    return reduce;
+}
+
+// The declared size against the limit, before anything is allocated: the
+// pixels kept, and every coefficient where libjpeg keeps them all. Nothing
+// here owns memory, since a libjpeg error jumps back over it to Decode.
+bool WithinLimits(jpeg_decompress_struct& cinfo, int channels) {
+    std::uint64_t need =
+        std::uint64_t{cinfo.output_width} * cinfo.output_height * static_cast<unsigned>(channels);
+    if (jpeg_has_multiple_scans(&cinfo))
+        need += CoefficientBytes(cinfo);
+    return std::uint64_t{cinfo.image_width} * cinfo.image_height <= platform::kMaxImagePixels &&
+           need <= platform::kMaxImageBytes;
+}
+
 DecodeFailure Decode(Decompressor& d, const std::uint8_t* data, std::size_t size,
                      const JpegDecoding& how, Raster& out) {
     jpeg_decompress_struct& cinfo = d.cinfo;
@@ -200,19 +229,7 @@ DecodeFailure Decode(Decompressor& d, const std::uint8_t* data, std::size_t size
     }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    // 1/2, 1/4 or 1/8 of the size where that still gives the pixels asked
-    // for: libjpeg scales by powers of two while it decodes, at a fraction of
-    // the cost (other fractions take slower transforms than a full decode).
-    int reduce = how.reduce == 2 || how.reduce == 4 || how.reduce == 8 ? how.reduce : 1;
-    if (how.minWidth > 0 || how.minHeight > 0) {
-        reduce = 1;
-        for (int r : {8, 4, 2})
-            if ((static_cast<int>(cinfo.image_width) + r - 1) / r >= how.minWidth &&
-                (static_cast<int>(cinfo.image_height) + r - 1) / r >= how.minHeight) {
-                reduce = r;
-                break;
-            }
-    }
+    const int reduce = Reduction(cinfo, how);
     cinfo.scale_num = 1;
     cinfo.scale_denom = static_cast<unsigned>(reduce);
     if (reduce > 1) {
@@ -223,14 +240,7 @@ DecodeFailure Decode(Decompressor& d, const std::uint8_t* data, std::size_t size
     }
     jpeg_calc_output_dimensions(&cinfo);
     const int channels = cinfo.num_components == 1 && !cmyk ? 1 : 3;
-    // The declared size against the limit, before anything is allocated: the
-    // pixels kept, and every coefficient where libjpeg keeps them all.
-    std::uint64_t need =
-        std::uint64_t{cinfo.output_width} * cinfo.output_height * static_cast<unsigned>(channels);
-    if (jpeg_has_multiple_scans(&cinfo))
-        need += CoefficientBytes(cinfo);
-    if (std::uint64_t{cinfo.image_width} * cinfo.image_height > platform::kMaxImagePixels ||
-        need > platform::kMaxImageBytes)
+    if (!WithinLimits(cinfo, channels))
         return DecodeFailure::TooLarge;
     jpeg_start_decompress(&cinfo);
     out = MakeRaster(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),

@@ -89,6 +89,27 @@ std::shared_ptr<const PdfImage> Placed(const std::shared_ptr<const PdfImage>& ow
     return copy;
 }
 
+// A page within its preset, from its full pixels: the source's own coding
+// (or, for a source without loss, a lossless coding) unless a JPEG at the
+// preset's quality is much smaller.
+std::shared_ptr<const PdfImage> KeptOrJpeg(const Raster& pixels, ColourMode mode, bool lossy,
+                                           const std::shared_ptr<const PdfImage>& coding,
+                                           Resolution dpi, int quality) {
+    const Raster* full = &pixels;
+    Raster grey;
+    if (mode == ColourMode::Grey && full->channels != 1) {
+        grey = ToGrey(*full);
+        full = &grey;
+    }
+    std::shared_ptr<const PdfImage> kept = coding ? Placed(coding, dpi) : nullptr;
+    if (!kept && !lossy)
+        kept = Lossless(*full, dpi);
+    if (kept && static_cast<double>(kept->bytes()) <=
+                    kKeepFactor * static_cast<double>(JpegBytesOf(*full, quality)))
+        return kept;
+    return Jpeg(*full, dpi, quality);
+}
+
 } // namespace
 
 const QualityPreset& Preset(Quality q) {
@@ -176,18 +197,7 @@ std::shared_ptr<const PdfImage> EncodePage(const PageSource& source, ColourMode 
     const Raster* full = pixelsAt(0, 0);
     if (!full)
         return nullptr;
-    Raster grey;
-    if (mode == ColourMode::Grey && full->channels != 1) {
-        grey = ToGrey(*full);
-        full = &grey;
-    }
-    std::shared_ptr<const PdfImage> kept = coding ? Placed(coding, dpi) : nullptr;
-    if (!kept && !info.lossy)
-        kept = Lossless(*full, dpi);
-    if (kept && static_cast<double>(kept->bytes()) <=
-                    kKeepFactor * static_cast<double>(JpegBytesOf(*full, preset.jpegQuality)))
-        return kept;
-    return Jpeg(*full, dpi, preset.jpegQuality);
+    return KeptOrJpeg(*full, mode, info.lossy, coding, dpi, preset.jpegQuality);
 }
 
 } // namespace scan

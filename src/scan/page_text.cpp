@@ -3,22 +3,22 @@
 #include "platform/utf8.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <locale>
-#include <sstream>
 
 namespace scan {
 namespace {
 
+// Room for any double in fixed notation (the largest has 309 digits before
+// the point).
+constexpr std::size_t kNumberChars = 400;
+
 std::string Number(double v) {
-    std::ostringstream s;
-    s.imbue(std::locale::classic());
-    s.setf(std::ios::fixed);
-    s.precision(3);
-    s << v;
-    std::string t = s.str();
+    char text[kNumberChars];
+    std::string t(text,
+                  std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3).ptr);
     while (!t.empty() && t.back() == '0')
         t.pop_back();
     if (!t.empty() && t.back() == '.')
@@ -66,6 +66,53 @@ bool IsCjk(char32_t c) {
            (c >= 0x20000 && c <= 0x3FFFF); // supplementary ideographs
 }
 
+namespace {
+
+// One line of words as invisible text, in `font` at the line's height: each
+// word stretched over its box, up to where the next word starts.
+void AppendLine(std::string& out, const WordLine& line, int pictureHeight,
+                const std::string& font) {
+    if (line.words.empty())
+        return;
+    int top = line.words.front().top, bottom = line.words.front().bottom;
+    for (const TextWord& w : line.words) {
+        top = std::min(top, w.top);
+        bottom = std::max(bottom, w.bottom);
+    }
+    const double size = std::max(1, bottom - top);
+    const double baseline = pictureHeight - bottom;
+    out += font + " " + Number(size) + " Tf\n";
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+        const TextWord& word = line.words[i];
+        std::u32string chars = platform::ToU32(word.text);
+        if (chars.empty())
+            continue;
+        // Up to where the next word starts (Tesseract's boxes of Chinese
+        // words often reach over their neighbours, which a reader would
+        // take for text drawn twice); the last word to its right edge.
+        double end = word.right;
+        if (i + 1 < line.words.size()) {
+            const TextWord& next = line.words[i + 1];
+            const std::u32string after = platform::ToU32(next.text);
+            if (!after.empty() && !(IsCjk(chars.back()) && IsCjk(after.front())))
+                chars += U' ';
+            if (next.left > word.left)
+                end = next.left;
+        }
+        std::size_t units = 0;
+        const std::string shown = Hex(chars, units);
+        const double width = end - word.left;
+        if (width <= 0)
+            continue;
+        // The glyph-less font's glyphs are half an em wide.
+        const double scale = std::clamp(100.0 * width / (units * size * 0.5), 1.0, 10000.0);
+        out += Number(scale) + " Tz 1 0 0 1 " + Number(word.left) + " " + Number(baseline) +
+               " Tm " + shown + " Tj\n";
+    }
+}
+
+} // namespace
+
 std::string TextLayerContent(const PageText& text, double pointsWide, double pointsHigh,
                              const std::string& font) {
     if (text.empty() || text.width <= 0 || text.height <= 0 || pointsWide <= 0 || pointsHigh <= 0)
@@ -88,45 +135,8 @@ std::string TextLayerContent(const PageText& text, double pointsWide, double poi
     for (double v : m)
         out += " " + Number(v);
     out += " cm BT 3 Tr\n";
-    for (const WordLine& line : text.lines) {
-        if (line.words.empty())
-            continue;
-        int top = line.words.front().top, bottom = line.words.front().bottom;
-        for (const TextWord& w : line.words) {
-            top = std::min(top, w.top);
-            bottom = std::max(bottom, w.bottom);
-        }
-        const double size = std::max(1, bottom - top);
-        const double baseline = text.height - bottom;
-        out += font + " " + Number(size) + " Tf\n";
-        for (std::size_t i = 0; i < line.words.size(); ++i) {
-            const TextWord& word = line.words[i];
-            std::u32string chars = platform::ToU32(word.text);
-            if (chars.empty())
-                continue;
-            // Up to where the next word starts (Tesseract's boxes of Chinese
-            // words often reach over their neighbours, which a reader would
-            // take for text drawn twice); the last word to its right edge.
-            double end = word.right;
-            if (i + 1 < line.words.size()) {
-                const TextWord& next = line.words[i + 1];
-                const std::u32string after = platform::ToU32(next.text);
-                if (!after.empty() && !(IsCjk(chars.back()) && IsCjk(after.front())))
-                    chars += U' ';
-                if (next.left > word.left)
-                    end = next.left;
-            }
-            std::size_t units = 0;
-            const std::string shown = Hex(chars, units);
-            const double width = end - word.left;
-            if (width <= 0)
-                continue;
-            // The glyph-less font's glyphs are half an em wide.
-            const double scale = std::clamp(100.0 * width / (units * size * 0.5), 1.0, 10000.0);
-            out += Number(scale) + " Tz 1 0 0 1 " + Number(word.left) + " " + Number(baseline) +
-                   " Tm " + shown + " Tj\n";
-        }
-    }
+    for (const WordLine& line : text.lines)
+        AppendLine(out, line, text.height, font);
     out += "ET Q\n";
     return out;
 }

@@ -28,6 +28,16 @@ std::uint8_t PickerMode = 0;
 
 namespace {
 
+// The utilities reach the template database and the selected item through
+// util/template_db.h: handed over as soon as the globals exist.
+[[maybe_unused]] const bool kCatalogueHandedOver = [] {
+    util::SetTemplateCatalogue(
+        {[]() -> platform::db::Connection* { return TemplateConnection.get(); },
+         [] { return CategoryCode; },
+         [] { return ItemTable.at(static_cast<std::size_t>(SelectedItem)).序号; }});
+    return true;
+}();
+
 std::filesystem::path& ProgramFolderStorage() {
     static std::filesystem::path folder;
     return folder;
@@ -253,33 +263,6 @@ bool LoadCatalogue() {
         ItemTable.push_back(ReadItem(items));
     }
     return static_cast<long>(ItemTable.size()) == size;
-}
-
-platform::db::Connection& util::TemplateDatabase() {
-    if (!TemplateConnection)
-        throw platform::db::DbError("template database is not open");
-    return *TemplateConnection;
-}
-
-// Every column of the row but the two documents: an untrusted database can
-// make those huge, so they are only read on their own, after their length is
-// checked (template documents).
-std::string SelectedItemQuery() {
-    std::string columns;
-    if (TemplateConnection) {
-        platform::db::Recordset info;
-        info.Open("select name from pragma_table_info('资料模板')", *TemplateConnection,
-                  platform::db::CursorType::ForwardOnly, platform::db::LockType::ReadOnly);
-        for (; !info.Eof(); info.MoveNext()) {
-            const std::string name = util::FieldText(info.Fields(0));
-            if (name != "XML模板" && name != "DOC模板")
-                columns += (columns.empty() ? "" : ", ") + platform::db::QuoteIdentifier(name);
-        }
-        info.Close();
-    }
-    return "select " + (columns.empty() ? std::string("*") : columns) +
-           " from 资料模板 where 类别=" + std::to_string(CategoryCode) +
-           " and 序号=" + std::to_string(ItemTable.at(static_cast<std::size_t>(SelectedItem)).序号);
 }
 
 bool Main(const std::filesystem::path& programFolder, const StartupHooks& hooks) {

@@ -73,8 +73,7 @@ bool ReadDigits(std::string_view& text, std::size_t minDigits, std::size_t maxDi
     if (n < minDigits || (n < text.size() && IsDigit(text[n])))
         return false;
     out = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        out = out * 10 + (text[i] - '0');
+    std::from_chars(text.data(), text.data() + n, out);
     text.remove_prefix(n);
     return true;
 }

@@ -7,6 +7,7 @@
 #include "accessimport/jet/mdb_source.h"
 #include "platform/child_process.h"
 
+#include <charconv>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -27,13 +28,9 @@ int Usage() {
 bool ParseMegabytes(std::string_view text, std::size_t& megabytes) {
     if (text.empty() || text.size() > 7)
         return false;
-    megabytes = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        megabytes = megabytes * 10 + static_cast<std::size_t>(c - '0');
-    }
-    return megabytes > 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, megabytes);
+    return error == std::errc() && stop == end && megabytes > 0;
 }
 
 int RunImport(const std::vector<std::filesystem::path>& args,

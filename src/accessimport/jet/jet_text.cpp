@@ -3,6 +3,7 @@
 #include "platform/utf8.h"
 
 #include <iconv.h>
+#include <unicode/utf16.h>
 
 #include <array>
 #include <cerrno>
@@ -47,13 +48,6 @@ std::vector<char16_t> PlainUnits(const unsigned char* data, std::size_t size) {
     return units;
 }
 
-bool IsHighSurrogate(char16_t u) {
-    return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t u) {
-    return u >= 0xDC00 && u <= 0xDFFF;
-}
-
 std::string Utf16ToUtf8(const std::vector<char16_t>& units, TextIssues& issues) {
     std::string out;
     out.reserve(units.size() * 3);
@@ -61,12 +55,11 @@ std::string Utf16ToUtf8(const std::vector<char16_t>& units, TextIssues& issues) 
         const char16_t u = units[i];
         if (u == 0)
             break;
-        if (IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-            out += platform::ToUtf8(static_cast<char32_t>(0x10000 + ((char32_t(u) - 0xD800) << 10) +
-                                                          (units[i + 1] - 0xDC00)));
+        if (U16_IS_LEAD(u) && i + 1 < units.size() && U16_IS_TRAIL(units[i + 1])) {
+            out += platform::ToUtf8(static_cast<char32_t>(U16_GET_SUPPLEMENTARY(u, units[i + 1])));
             ++issues.supplementary;
             ++i;
-        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+        } else if (U16_IS_SURROGATE(u)) {
             out += platform::ToUtf8(kReplacementCharacter);
             ++issues.replaced;
         } else {

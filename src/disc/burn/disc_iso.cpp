@@ -8,6 +8,8 @@
 
 #include "platform/utf8.h"
 
+#include <unicode/utf16.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -104,10 +106,10 @@ std::string FromUcs2(const std::uint8_t* p, std::size_t bytes) {
     std::u32string text;
     for (std::size_t i = 0; i + 1 < bytes; i += 2) {
         char32_t unit = char32_t(p[i]) << 8 | p[i + 1];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes) {
+        if (U16_IS_LEAD(unit) && i + 3 < bytes) {
             const char32_t low = char32_t(p[i + 2]) << 8 | p[i + 3];
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            if (U16_IS_TRAIL(low)) {
+                unit = U16_GET_SUPPLEMENTARY(unit, low);
                 i += 2;
             }
         }

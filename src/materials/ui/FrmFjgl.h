@@ -4,6 +4,10 @@
 // the requirements text, the storage folder and the package size against its
 // limit. Linking a file, clearing a link, adding, deleting and retitling
 // entries change the working copy of the manifest at once.
+//
+// The window's code is in three files: FrmFjgl.cpp (opening, the grids, the
+// buttons, scanning and shrinking), materials_window_controls.cpp (the
+// controls) and materials_window_entries.cpp (linking and editing entries).
 
 #include "materials/manifest.h"
 #include "materials/ui/flexgrid.h"

@@ -148,6 +148,82 @@ class Device {
     SANE_Handle h_;
 };
 
+// The page the scanner is set up for: the resolution it took and the largest
+// page, in pixels, that the chosen area allows.
+struct ScanArea {
+    double dpi = 0;
+    int mostWidth = 0;
+    int mostHeight = 0;
+};
+
+// Sets the mode, depth, resolution and area of `settings` on `device`.
+ScanArea SetUp(const Device& device, const ScanSettings& settings) {
+    switch (settings.colour) {
+    case ScanColour::Colour:
+        device.setMode({SANE_VALUE_SCAN_MODE_COLOR, "Colour"});
+        break;
+    case ScanColour::Grey:
+    case ScanColour::BlackWhite:
+        // Black and white is thresholded by the program: every scanner has grey.
+        device.setMode({SANE_VALUE_SCAN_MODE_GRAY, "Grey"});
+        break;
+    }
+    device.setNumber("depth", 8);
+    device.setNumber(SANE_NAME_SCAN_RESOLUTION, settings.dpi);
+    device.setNumber(SANE_NAME_SCAN_TL_X, 0);
+    device.setNumber(SANE_NAME_SCAN_TL_Y, 0);
+    const double maxX = device.maximum(SANE_NAME_SCAN_BR_X, 210);
+    const double maxY = device.maximum(SANE_NAME_SCAN_BR_Y, 297);
+    device.setNumber(SANE_NAME_SCAN_BR_X, settings.a4 ? std::min(210.0, maxX) : maxX);
+    device.setNumber(SANE_NAME_SCAN_BR_Y, settings.a4 ? std::min(297.0, maxY) : maxY);
+    const double dpi = device.number(SANE_NAME_SCAN_RESOLUTION, settings.dpi);
+    // The largest page the chosen area allows (with a little room for
+    // rounding): a backend that sends more is not believed.
+    const double areaWidth =
+        device.number(SANE_NAME_SCAN_BR_X, maxX) - device.number(SANE_NAME_SCAN_TL_X, 0);
+    const double areaHeight =
+        device.number(SANE_NAME_SCAN_BR_Y, maxY) - device.number(SANE_NAME_SCAN_TL_Y, 0);
+    const auto mostPixels = [dpi](double mm) {
+        return static_cast<int>(std::ceil(std::max(mm, 1.0) / 25.4 * dpi * 1.02)) + 2;
+    };
+    return {dpi, mostPixels(areaWidth), mostPixels(areaHeight)};
+}
+
+// Reads the started scan into `lines` until its end or the largest page the
+// area allows; false, with the outcome told, when it is cancelled or fails
+// (the scan is cancelled then).
+bool ReadLines(SANE_Handle handle, const SANE_Parameters& p, ScanLines& lines,
+               const ScanControl& control, ScanOutcome& outcome) {
+    const double expected = p.lines > 0 ? p.lines : -1;
+    std::vector<std::uint8_t> chunk(64 * 1024);
+    for (;;) {
+        if (control.cancelled()) {
+            sane_cancel(handle);
+            outcome.status = ScanStatus::Cancelled;
+            return false;
+        }
+        SANE_Int got = 0;
+        const SANE_Status s =
+            sane_read(handle, chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
+        if (s == SANE_STATUS_EOF)
+            break;
+        if (s != SANE_STATUS_GOOD) {
+            sane_cancel(handle);
+            outcome.status =
+                s == SANE_STATUS_CANCELLED ? ScanStatus::Cancelled : ScanStatus::Failed;
+            outcome.message = StatusText(s);
+            return false;
+        }
+        const std::size_t n = static_cast<std::size_t>(
+            std::clamp<SANE_Int>(got, 0, static_cast<SANE_Int>(chunk.size())));
+        if (!lines.add(chunk.data(), n))
+            break; // the largest page the area allows: the rest is not read
+        if (control.progress)
+            control.progress(expected > 0 ? std::min(1.0, lines.lines() / expected) : -1);
+    }
+    return true;
+}
+
 class SaneScanner final : public Scanner {
   public:
     std::vector<ScannerDevice> devices() override {
@@ -179,34 +255,7 @@ class SaneScanner final : public Scanner {
             return outcome;
         }
         Device device(handle);
-        switch (settings.colour) {
-        case ScanColour::Colour:
-            device.setMode({SANE_VALUE_SCAN_MODE_COLOR, "Colour"});
-            break;
-        case ScanColour::Grey:
-        case ScanColour::BlackWhite:
-            // Black and white is thresholded by the program: every scanner has grey.
-            device.setMode({SANE_VALUE_SCAN_MODE_GRAY, "Grey"});
-            break;
-        }
-        device.setNumber("depth", 8);
-        device.setNumber(SANE_NAME_SCAN_RESOLUTION, settings.dpi);
-        device.setNumber(SANE_NAME_SCAN_TL_X, 0);
-        device.setNumber(SANE_NAME_SCAN_TL_Y, 0);
-        const double maxX = device.maximum(SANE_NAME_SCAN_BR_X, 210);
-        const double maxY = device.maximum(SANE_NAME_SCAN_BR_Y, 297);
-        device.setNumber(SANE_NAME_SCAN_BR_X, settings.a4 ? std::min(210.0, maxX) : maxX);
-        device.setNumber(SANE_NAME_SCAN_BR_Y, settings.a4 ? std::min(297.0, maxY) : maxY);
-        const double dpi = device.number(SANE_NAME_SCAN_RESOLUTION, settings.dpi);
-        // The largest page the chosen area allows (with a little room for
-        // rounding): a backend that sends more is not believed.
-        const double areaWidth =
-            device.number(SANE_NAME_SCAN_BR_X, maxX) - device.number(SANE_NAME_SCAN_TL_X, 0);
-        const double areaHeight =
-            device.number(SANE_NAME_SCAN_BR_Y, maxY) - device.number(SANE_NAME_SCAN_TL_Y, 0);
-        const auto mostPixels = [dpi](double mm) {
-            return static_cast<int>(std::ceil(std::max(mm, 1.0) / 25.4 * dpi * 1.02)) + 2;
-        };
+        const ScanArea area = SetUp(device, settings);
 
         const SANE_Status started = sane_start(handle);
         if (started != SANE_STATUS_GOOD) {
@@ -226,45 +275,20 @@ class SaneScanner final : public Scanner {
         format.depth = p.depth;
         format.channels = p.format == SANE_FRAME_RGB ? 3 : 1;
         format.lines = p.lines;
-        std::optional<ScanLines> lines = ScanLines::Start(format, mostPixels(areaWidth),
-                                                          mostPixels(areaHeight), &outcome.message);
+        std::optional<ScanLines> lines =
+            ScanLines::Start(format, area.mostWidth, area.mostHeight, &outcome.message);
         if (!lines) {
             sane_cancel(handle);
             return outcome;
         }
-        const double expected = p.lines > 0 ? p.lines : -1;
-        std::vector<std::uint8_t> chunk(64 * 1024);
-        for (;;) {
-            if (control.cancelled()) {
-                sane_cancel(handle);
-                outcome.status = ScanStatus::Cancelled;
-                return outcome;
-            }
-            SANE_Int got = 0;
-            const SANE_Status s =
-                sane_read(handle, chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
-            if (s == SANE_STATUS_EOF)
-                break;
-            if (s != SANE_STATUS_GOOD) {
-                sane_cancel(handle);
-                outcome.status =
-                    s == SANE_STATUS_CANCELLED ? ScanStatus::Cancelled : ScanStatus::Failed;
-                outcome.message = StatusText(s);
-                return outcome;
-            }
-            const std::size_t n = static_cast<std::size_t>(
-                std::clamp<SANE_Int>(got, 0, static_cast<SANE_Int>(chunk.size())));
-            if (!lines->add(chunk.data(), n))
-                break; // the largest page the area allows: the rest is not read
-            if (control.progress)
-                control.progress(expected > 0 ? std::min(1.0, lines->lines() / expected) : -1);
-        }
+        if (!ReadLines(handle, p, *lines, control, outcome))
+            return outcome;
         sane_cancel(handle); // ends the scan (one page only)
         if (lines->lines() <= 0) {
             outcome.message = "扫描仪没有送来图像。";
             return outcome;
         }
-        outcome.page = lines->take(dpi);
+        outcome.page = lines->take(area.dpi);
         outcome.status = ScanStatus::Ok;
         return outcome;
     }

@@ -16,26 +16,27 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <new>
 #include <optional>
-#include <sstream>
 #include <system_error>
 
 namespace scan::pdfwrite {
 
 namespace {
 
+// Room for any double in fixed notation (the largest has 309 digits before
+// the point).
+constexpr std::size_t kNumberChars = 400;
+
 std::string Number(double v) {
-    std::ostringstream s;
-    s.imbue(std::locale::classic());
-    s.setf(std::ios::fixed);
-    s.precision(4);
-    s << v;
-    std::string t = s.str();
+    char text[kNumberChars];
+    std::string t(text,
+                  std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4).ptr);
     while (!t.empty() && t.back() == '0')
         t.pop_back();
     if (!t.empty() && t.back() == '.')
@@ -157,6 +158,44 @@ QPDFObjectHandle TextFont(QPDF& pdf) {
     return font;
 }
 
+namespace {
+
+// One page: its image drawn over the whole page, under the page's text layer
+// where it has text (in `font`, made for the first page that needs it, unless
+// no font file is there), and its rotation.
+QPDFObjectHandle PageObject(QPDF& pdf, const PdfPage& page, std::optional<QPDFObjectHandle>& font) {
+    const PdfImage& image = *page.image;
+    const std::string w = Number(image.pointsWide()), h = Number(image.pointsHigh());
+    QPDFObjectHandle xobject = ImageObject(pdf, image);
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", xobject);
+    resources.replaceKey("/XObject", xobjects);
+    std::string content;
+    if (page.text && !page.text->empty()) {
+        if (!font)
+            font = TextFont(pdf);
+    }
+    if (page.text && !page.text->empty() && !font->isNull()) {
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+        fonts.replaceKey("/QText", *font);
+        resources.replaceKey("/Font", fonts);
+        content = TextLayerContent(*page.text, image.pointsWide(), image.pointsHigh());
+    }
+    content += "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
+    QPDFObjectHandle contents = pdf.newStream(content);
+    QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    dict.replaceKey("/MediaBox", QPDFObjectHandle::parse("[0 0 " + w + " " + h + "]"));
+    dict.replaceKey("/Resources", resources);
+    dict.replaceKey("/Contents", contents);
+    const int rotation = ((page.rotation % 360) + 360) % 360;
+    if (rotation != 0)
+        dict.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotation));
+    return pdf.makeIndirectObject(dict);
+}
+
+} // namespace
 } // namespace scan::pdfwrite
 
 using namespace scan;
@@ -177,35 +216,7 @@ extern "C" QUILLOR_MODULE_EXPORT std::string quillor_write_pdf(const std::vector
         for (const PdfPage& page : pages) {
             if (!page.image)
                 return "有页面无法读取，未写入PDF文件";
-            const PdfImage& image = *page.image;
-            const std::string w = Number(image.pointsWide()), h = Number(image.pointsHigh());
-            QPDFObjectHandle xobject = ImageObject(pdf, image);
-            QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-            QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-            xobjects.replaceKey("/Im0", xobject);
-            resources.replaceKey("/XObject", xobjects);
-            std::string content;
-            if (page.text && !page.text->empty()) {
-                if (!font)
-                    font = TextFont(pdf);
-            }
-            if (page.text && !page.text->empty() && !font->isNull()) {
-                QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
-                fonts.replaceKey("/QText", *font);
-                resources.replaceKey("/Font", fonts);
-                content = TextLayerContent(*page.text, image.pointsWide(), image.pointsHigh());
-            }
-            content += "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q\n";
-            QPDFObjectHandle contents = pdf.newStream(content);
-            QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
-            dict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
-            dict.replaceKey("/MediaBox", QPDFObjectHandle::parse("[0 0 " + w + " " + h + "]"));
-            dict.replaceKey("/Resources", resources);
-            dict.replaceKey("/Contents", contents);
-            const int rotation = ((page.rotation % 360) + 360) % 360;
-            if (rotation != 0)
-                dict.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotation));
-            doc.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dict)), false);
+            doc.addPage(QPDFPageObjectHelper(PageObject(pdf, page, font)), false);
         }
         const std::string tempName = platform::PathToUtf8(temp);
         {

@@ -58,6 +58,40 @@ bool IsPlainDct(QPDFObjectHandle filter) {
 
 // Re-encodes one image of a page whose box is `pageW` x `pageH` points;
 // true when it was replaced by a smaller one.
+// The image's pixels (w × h, n components), from plain JPEG data or from
+// 8-bit samples behind filters qpdf decodes; `oldSize` is its stored size.
+// Nothing for any other image.
+std::optional<Raster> ImagePixels(QPDFObjectHandle image, long long w, long long h, int n,
+                                  std::size_t& oldSize) {
+    QPDFObjectHandle dict = image.getDict();
+    QPDFObjectHandle filter = dict.getKey("/Filter");
+    if (IsPlainDct(filter)) {
+        const std::shared_ptr<Buffer> raw = image.getRawStreamData();
+        oldSize = raw->getSize();
+        std::vector<std::uint8_t> bytes(raw->getBuffer(), raw->getBuffer() + raw->getSize());
+        std::optional<Raster> decoded = DecodeJpeg(bytes);
+        if (!decoded || decoded->channels != n)
+            return std::nullopt;
+        return decoded;
+    }
+    if (!dict.getKey("/BitsPerComponent").isInteger() ||
+        dict.getKey("/BitsPerComponent").getIntValue() != 8)
+        return std::nullopt;
+    oldSize = image.getRawStreamData()->getSize();
+    std::shared_ptr<Buffer> data;
+    try {
+        data = image.getStreamData(qpdf_dl_generalized);
+    } catch (const std::exception&) {
+        return std::nullopt; // a filter the program cannot decode (JBIG2, JPX, CCITT)
+    }
+    const std::size_t need = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * n;
+    if (data->getSize() < need)
+        return std::nullopt;
+    Raster pixels = MakeRaster(static_cast<int>(w), static_cast<int>(h), n);
+    std::memcpy(pixels.pixels.data(), data->getBuffer(), need);
+    return pixels;
+}
+
 bool ShrinkImage(QPDFObjectHandle image, double pageW, double pageH, const ShrinkOptions& o) {
     QPDFObjectHandle dict = image.getDict();
     if (dict.getKey("/ImageMask").isBool() && dict.getKey("/ImageMask").getBoolValue())
@@ -74,34 +108,11 @@ bool ShrinkImage(QPDFObjectHandle image, double pageW, double pageH, const Shrin
         !platform::ImageFitsMemory(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h),
                                    static_cast<std::uint64_t>(n)))
         return false;
-    Raster pixels;
-    QPDFObjectHandle filter = dict.getKey("/Filter");
     std::size_t oldSize = 0;
-    if (IsPlainDct(filter)) {
-        const std::shared_ptr<Buffer> raw = image.getRawStreamData();
-        oldSize = raw->getSize();
-        std::vector<std::uint8_t> bytes(raw->getBuffer(), raw->getBuffer() + raw->getSize());
-        std::optional<Raster> decoded = DecodeJpeg(bytes);
-        if (!decoded || decoded->channels != n)
-            return false;
-        pixels = std::move(*decoded);
-    } else {
-        if (!dict.getKey("/BitsPerComponent").isInteger() ||
-            dict.getKey("/BitsPerComponent").getIntValue() != 8)
-            return false;
-        oldSize = image.getRawStreamData()->getSize();
-        std::shared_ptr<Buffer> data;
-        try {
-            data = image.getStreamData(qpdf_dl_generalized);
-        } catch (const std::exception&) {
-            return false; // a filter the program cannot decode (JBIG2, JPX, CCITT)
-        }
-        const std::size_t need = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * n;
-        if (data->getSize() < need)
-            return false;
-        pixels = MakeRaster(static_cast<int>(w), static_cast<int>(h), n);
-        std::memcpy(pixels.pixels.data(), data->getBuffer(), need);
-    }
+    std::optional<Raster> decoded = ImagePixels(image, w, h, n, oldSize);
+    if (!decoded)
+        return false;
+    const Raster& pixels = *decoded;
     // The page's size in inches bounds the pixels the image needs.
     const double longIn = std::max(pageW, pageH) / 72.0, shortIn = std::min(pageW, pageH) / 72.0;
     int tw = 0, th = 0;
@@ -132,6 +143,42 @@ std::uint64_t FileSize(const std::filesystem::path& p) {
     return ec ? 0 : static_cast<std::uint64_t>(size);
 }
 
+// Shrinks the images of every page, each image once, counting the pages and
+// the images changed in `result`; false when the user cancels.
+bool ShrinkPages(QPDF& pdf, const ShrinkOptions& o, ShrinkResult& result) {
+    std::set<QPDFObjGen> done;
+    QPDFPageDocumentHelper doc(pdf);
+    std::vector<QPDFPageObjectHelper> pages = doc.getAllPages();
+    for (QPDFPageObjectHelper& page : pages) {
+        if (o.cancelled())
+            return false;
+        if (o.progress)
+            o.progress(0.95 * result.pages / static_cast<double>(pages.size()));
+        ++result.pages;
+        const QPDFObjectHandle::Rectangle box = page.getTrimBox(false).getArrayAsRectangle();
+        const double pw = std::abs(box.urx - box.llx), ph = std::abs(box.ury - box.lly);
+        page.forEachImage(true,
+                          [&](QPDFObjectHandle& image, QPDFObjectHandle&, std::string const&) {
+                              if (!done.insert(image.getObjGen()).second)
+                                  return;
+                              if (ShrinkImage(image, pw, ph, o))
+                                  ++result.imagesChanged;
+                          });
+    }
+    return true;
+}
+
+// The shrunk document written to `temp`, its streams compressed anew.
+void WriteShrunk(QPDF& pdf, const std::filesystem::path& temp) {
+    // The writer keeps the file name's pointer until write() ends.
+    const std::string tempName = platform::PathToUtf8(temp);
+    QPDFWriter writer(pdf, tempName.c_str());
+    writer.setObjectStreamMode(qpdf_o_generate);
+    writer.setCompressStreams(true);
+    writer.setDecodeLevel(qpdf_dl_generalized);
+    writer.write();
+}
+
 } // namespace
 } // namespace scan::pdfwrite
 
@@ -155,39 +202,14 @@ extern "C" QUILLOR_MODULE_EXPORT ShrinkResult quillor_shrink_pdf(const std::stri
         pdf.processFile(platform::PathToUtf8(in).c_str());
         if (pdf.isEncrypted())
             return ShrinkFailure(ShrinkStatus::Encrypted, "该PDF文件有密码保护，无法压缩。");
-        std::set<QPDFObjGen> done;
-        QPDFPageDocumentHelper doc(pdf);
-        std::vector<QPDFPageObjectHelper> pages = doc.getAllPages();
-        for (QPDFPageObjectHelper& page : pages) {
-            if (o.cancelled()) {
-                std::error_code ignored;
-                std::filesystem::remove(temp, ignored);
-                return ShrinkFailure(ShrinkStatus::Cancelled, "");
-            }
-            if (o.progress)
-                o.progress(0.95 * result.pages / static_cast<double>(pages.size()));
-            ++result.pages;
-            const QPDFObjectHandle::Rectangle box = page.getTrimBox(false).getArrayAsRectangle();
-            const double pw = std::abs(box.urx - box.llx), ph = std::abs(box.ury - box.lly);
-            page.forEachImage(true,
-                              [&](QPDFObjectHandle& image, QPDFObjectHandle&, std::string const&) {
-                                  if (!done.insert(image.getObjGen()).second)
-                                      return;
-                                  if (ShrinkImage(image, pw, ph, o))
-                                      ++result.imagesChanged;
-                              });
+        if (!ShrinkPages(pdf, o, result)) {
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            return ShrinkFailure(ShrinkStatus::Cancelled, "");
         }
         if (pdf.anyWarnings())
             return ShrinkFailure(ShrinkStatus::Damaged, "该PDF文件已损坏，无法压缩。");
-        {
-            // The writer keeps the file name's pointer until write() ends.
-            const std::string tempName = platform::PathToUtf8(temp);
-            QPDFWriter writer(pdf, tempName.c_str());
-            writer.setObjectStreamMode(qpdf_o_generate);
-            writer.setCompressStreams(true);
-            writer.setDecodeLevel(qpdf_dl_generalized);
-            writer.write();
-        }
+        WriteShrunk(pdf, temp);
     } catch (const QPDFExc& e) {
         std::error_code ignored;
         std::filesystem::remove(temp, ignored);

@@ -15,6 +15,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -71,16 +72,6 @@ class Tokens {
     QPDFTokenizer tokenizer_;
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The UTF-16BE units of a hex string "<...>"; false when it holds no whole units.
 bool Units(const std::string& hex, std::vector<std::uint16_t>& units) {
     units.clear();
@@ -91,13 +82,11 @@ bool Units(const std::string& hex, std::vector<std::uint16_t>& units) {
     if (digits.empty() || digits.size() % 4 != 0)
         return false;
     for (std::size_t i = 0; i < digits.size(); i += 4) {
+        const char* end = digits.data() + i + 4;
         std::uint16_t unit = 0;
-        for (std::size_t k = 0; k < 4; ++k) {
-            const int v = HexValue(digits[i + k]);
-            if (v < 0)
-                return false;
-            unit = static_cast<std::uint16_t>(unit * 16 + v);
-        }
+        const auto [stop, error] = std::from_chars(digits.data() + i, end, unit, 16);
+        if (error != std::errc() || stop != end)
+            return false;
         units.push_back(unit);
     }
     return true;
@@ -143,16 +132,13 @@ std::string RewriteHex(const std::string& hex, const CodePointPreference& prefer
 
 // A source code of a range as a number, with its number of hex digits.
 bool Code(const std::string& hex, unsigned long& value, std::size_t& digits) {
+    const std::string_view text = std::string_view(hex).substr(1, hex.size() - 2);
+    digits = text.size();
+    if (digits == 0 || digits > 8)
+        return false;
     value = 0;
-    digits = 0;
-    for (char c : hex.substr(1, hex.size() - 2)) {
-        const int v = HexValue(c);
-        if (v < 0)
-            return false;
-        value = value * 16 + static_cast<unsigned long>(v);
-        ++digits;
-    }
-    return digits > 0 && digits <= 8;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + digits, value, 16);
+    return error == std::errc() && stop == text.data() + digits;
 }
 
 class Rewriter {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace scan::tiff {
 namespace {
@@ -60,6 +61,58 @@ std::uint8_t Reversed(std::uint8_t b) {
     return static_cast<std::uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
+// The current page when it is one group 4 strip covering the whole image,
+// in one bit per pixel, upright, that PDF's decoder takes as it is.
+struct G4Page {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint16_t photometric = 0;
+    std::uint16_t fill = FILLORDER_MSB2LSB;
+};
+
+std::optional<G4Page> SingleG4Strip(TIFF* t) {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t compression = 0, bits = 0, samples = 1, photometric = 0, fill = FILLORDER_MSB2LSB,
+                  orientation = ORIENTATION_TOPLEFT;
+    std::uint32_t t6 = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetField(t, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fill);
+    TIFFGetFieldDefaulted(t, TIFFTAG_ORIENTATION, &orientation);
+    if (compression != COMPRESSION_CCITTFAX4 || bits != 1 || samples != 1 ||
+        orientation != ORIENTATION_TOPLEFT || TIFFNumberOfStrips(t) != 1 || width == 0 ||
+        height == 0 || width > 1'000'000 || height > 1'000'000 ||
+        !TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric) ||
+        (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK))
+        return std::nullopt;
+    // Uncompressed runs inside the group 4 data are not in PDF's decoder.
+    if (TIFFGetField(t, TIFFTAG_T6OPTIONS, &t6) && (t6 & GROUP4OPT_UNCOMPRESSED))
+        return std::nullopt;
+    // The strip must cover the whole image.
+    std::uint32_t rowsPerStrip = height;
+    TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    if (rowsPerStrip < height)
+        return std::nullopt;
+    return G4Page{width, height, photometric, fill};
+}
+
+// The page's resolution in dots per inch, where it declares one.
+void ReadResolution(TIFF* t, scan::FaxStrip& out) {
+    float xres = 0, yres = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    if (TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres) && xres > 0) {
+        if (!TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres) || yres <= 0)
+            yres = xres;
+        TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &unit);
+        const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : unit == RESUNIT_INCH ? 1 : 0;
+        out.dpiX = xres * perInch;
+        out.dpiY = yres * perInch;
+    }
+}
+
 } // namespace
 } // namespace scan::tiff
 
@@ -75,31 +128,8 @@ quillor_tiff_fax_strip(const std::uint8_t* data, std::size_t size, int page, sca
     if (!tiff || page < 0 || !TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page)))
         return false;
     TIFF* t = tiff.get();
-    std::uint32_t width = 0, height = 0;
-    std::uint16_t compression = 0, bits = 0, samples = 1, photometric = 0, fill = FILLORDER_MSB2LSB,
-                  orientation = ORIENTATION_TOPLEFT, unit = RESUNIT_INCH;
-    std::uint32_t t6 = 0;
-    float xres = 0, yres = 0;
-    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height);
-    TIFFGetField(t, TIFFTAG_COMPRESSION, &compression);
-    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fill);
-    TIFFGetFieldDefaulted(t, TIFFTAG_ORIENTATION, &orientation);
-    if (compression != COMPRESSION_CCITTFAX4 || bits != 1 || samples != 1 ||
-        orientation != ORIENTATION_TOPLEFT || TIFFNumberOfStrips(t) != 1 || width == 0 ||
-        height == 0 || width > 1'000'000 || height > 1'000'000 ||
-        !TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric) ||
-        (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK))
-        return false;
-    // Uncompressed runs inside the group 4 data are not in PDF's decoder.
-    if (TIFFGetField(t, TIFFTAG_T6OPTIONS, &t6) && (t6 & GROUP4OPT_UNCOMPRESSED))
-        return false;
-    // The strip must cover the whole image.
-    std::uint32_t rowsPerStrip = height;
-    TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    if (rowsPerStrip < height)
+    const std::optional<G4Page> g4 = SingleG4Strip(t);
+    if (!g4)
         return false;
     toff_t* counts = nullptr;
     if (!TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts || counts[0] == 0 ||
@@ -111,19 +141,12 @@ quillor_tiff_fax_strip(const std::uint8_t* data, std::size_t size, int page, sca
         return false;
     out->data.resize(static_cast<std::size_t>(got));
     // FillOrder 2: the least significant bit first in each byte.
-    if (fill == FILLORDER_LSB2MSB)
+    if (g4->fill == FILLORDER_LSB2MSB)
         for (std::uint8_t& b : out->data)
             b = Reversed(b);
-    out->width = static_cast<int>(width);
-    out->height = static_cast<int>(height);
-    out->minIsBlack = photometric == PHOTOMETRIC_MINISBLACK;
-    if (TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres) && xres > 0) {
-        if (!TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres) || yres <= 0)
-            yres = xres;
-        TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &unit);
-        const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : unit == RESUNIT_INCH ? 1 : 0;
-        out->dpiX = xres * perInch;
-        out->dpiY = yres * perInch;
-    }
+    out->width = static_cast<int>(g4->width);
+    out->height = static_cast<int>(g4->height);
+    out->minIsBlack = g4->photometric == PHOTOMETRIC_MINISBLACK;
+    ReadResolution(t, *out);
     return true;
 }

@@ -122,6 +122,11 @@ class ScanWindow final : public QDialog {
 
   private:
     void build();
+    void buildScannerSettings(QBoxLayout* top);
+    void buildScanActions(QBoxLayout* top);
+    void buildPageList(QBoxLayout* top);
+    void buildOutput(QBoxLayout* top);
+    void connectControls();
     void findDevices();
     void showDevices(const std::vector<platform::ScannerDevice>& devices);
     void prepareScan(const platform::ScanSettings& settings, const platform::ScanControl& control);

@@ -53,6 +53,32 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     setWindowTitle(QStringLiteral("压缩文件"));
     auto* top = new QVBoxLayout(this);
     top->addWidget(new QLabel(Q("文件：" + request_.source), this));
+    buildOptions(top);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setRange(0, 100);
+    progress_->setVisible(false);
+    top->addWidget(progress_);
+    before_ = new QLabel(this);
+    before_->setObjectName(QStringLiteral("before"));
+    after_ = new QLabel(this);
+    after_->setObjectName(QStringLiteral("after"));
+    top->addWidget(before_);
+    top->addWidget(after_);
+    preview_ = new QLabel(this);
+    preview_->setObjectName(QStringLiteral("preview"));
+    preview_->setMinimumSize(420, 480);
+    preview_->setAlignment(Qt::AlignCenter);
+    top->addWidget(preview_, 1);
+    buildButtons(top);
+    connect(again_, &QPushButton::clicked, this, [this] { start(); });
+    connect(recognise_, &QPushButton::clicked, this, [this] { recogniseText(); });
+    connect(accept_, &QPushButton::clicked, this, [this] { acceptCopy(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+// The highest resolution, the JPEG quality, "重新压缩" and "识别文字".
+void ShrinkWindow::buildOptions(QBoxLayout* top) {
     auto* options = new QHBoxLayout();
     options->addWidget(new QLabel(QStringLiteral("最高分辨率（按A4）："), this));
     dpi_ = new QComboBox(this);
@@ -71,39 +97,28 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     again_->setObjectName(QStringLiteral("recompute"));
     again_->setAutoDefault(false);
     options->addWidget(again_);
-    recognise_ = new QPushButton(QStringLiteral("识别文字"), this);
-    recognise_->setObjectName(QStringLiteral("recogniseText"));
-    recognise_->setAutoDefault(false);
-    {
-        const bool pdf = QFileInfo(Q(request_.source)).suffix().toLower() == QLatin1String("pdf");
-        const OcrSupport support = pdf ? CheckOcr() : OcrSupport{};
-        recognise_->setVisible(pdf);
-        textPossible_ = support.available;
-        recognise_->setEnabled(textPossible_);
-        recognise_->setToolTip(
-            support.available
-                ? QStringLiteral("为没有文字的扫描页面加入可检索的文字，另存一份新文件。")
-                : Q(support.note));
-    }
+    buildRecognise();
     options->addWidget(recognise_);
     options->addStretch();
     top->addLayout(options);
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setRange(0, 100);
-    progress_->setVisible(false);
-    top->addWidget(progress_);
-    before_ = new QLabel(this);
-    before_->setObjectName(QStringLiteral("before"));
-    after_ = new QLabel(this);
-    after_->setObjectName(QStringLiteral("after"));
-    top->addWidget(before_);
-    top->addWidget(after_);
-    preview_ = new QLabel(this);
-    preview_->setObjectName(QStringLiteral("preview"));
-    preview_->setMinimumSize(420, 480);
-    preview_->setAlignment(Qt::AlignCenter);
-    top->addWidget(preview_, 1);
+}
+
+// "识别文字", shown for a PDF and open where text recognition is installed.
+void ShrinkWindow::buildRecognise() {
+    recognise_ = new QPushButton(QStringLiteral("识别文字"), this);
+    recognise_->setObjectName(QStringLiteral("recogniseText"));
+    recognise_->setAutoDefault(false);
+    const bool pdf = QFileInfo(Q(request_.source)).suffix().toLower() == QLatin1String("pdf");
+    const OcrSupport support = pdf ? CheckOcr() : OcrSupport{};
+    recognise_->setVisible(pdf);
+    textPossible_ = support.available;
+    recognise_->setEnabled(textPossible_);
+    recognise_->setToolTip(
+        support.available ? QStringLiteral("为没有文字的扫描页面加入可检索的文字，另存一份新文件。")
+                          : Q(support.note));
+}
+
+void ShrinkWindow::buildButtons(QBoxLayout* top) {
     auto* buttons = new QHBoxLayout();
     buttons->addStretch();
     accept_ = new QPushButton(QStringLiteral("接受"), this);
@@ -115,10 +130,6 @@ ShrinkWindow::ShrinkWindow(ShrinkRequest request, QWidget* parent)
     buttons->addWidget(accept_);
     buttons->addWidget(cancel_);
     top->addLayout(buttons);
-    connect(again_, &QPushButton::clicked, this, [this] { start(); });
-    connect(recognise_, &QPushButton::clicked, this, [this] { recogniseText(); });
-    connect(accept_, &QPushButton::clicked, this, [this] { acceptCopy(); });
-    connect(cancel_, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 ShrinkWindow::~ShrinkWindow() {

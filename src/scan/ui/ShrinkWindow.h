@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -58,6 +59,9 @@ class ShrinkWindow final : public QDialog {
     void reject() override;
 
   private:
+    void buildOptions(QBoxLayout* top);
+    void buildRecognise();
+    void buildButtons(QBoxLayout* top);
     void run(bool text);
     void finished();
     void discardPreview();

@@ -114,6 +114,61 @@ bool IsGreyImage(const QImage& image) {
 }
 
 // The pages of a file Qt reads.
+// What frame `image` of the file says of itself: size, colours, whether it
+// was coded with loss, and the resolution the file declares. A PNG says so in
+// pHYs; GIF and WebP declare nothing (Qt's 96 dpi is its default); for the
+// rest Qt's value goes through the A4 test (scan/page_source.h).
+SourceInfo FrameInfo(const QImage& image, ImageKind kind, const Bytes& bytes,
+                     const std::optional<PngHeader>& png) {
+    SourceInfo info;
+    info.width = image.width();
+    info.height = image.height();
+    info.bilevel =
+        image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB;
+    info.grey = IsGreyImage(image);
+    info.lossy = kind == ImageKind::WebP && !IsLosslessWebP(*bytes);
+    double dpi = image.dotsPerMeterX() * 0.0254, dpiY = image.dotsPerMeterY() * 0.0254;
+    if (png)
+        dpi = png->dpiX, dpiY = png->dpiY;
+    else if (kind == ImageKind::Gif || kind == ImageKind::WebP)
+        dpi = dpiY = 0;
+    info.dpiX = dpi;
+    info.dpiY = dpiY;
+    return info;
+}
+
+// The frame's own coded data when the PDF can carry it as it is (a PNG, a
+// fax-coded TIFF strip of the frame's size), at the page's resolution; null
+// otherwise. A TIFF strip's resolution goes into `info`.
+std::shared_ptr<PdfImage> EmbeddedImage(const Bytes& bytes, ImageKind kind, int frame,
+                                        SourceInfo& info) {
+    std::shared_ptr<PdfImage> own;
+    if (kind == ImageKind::Png) {
+        own = PngAsPdfImage(*bytes);
+    } else if (kind == ImageKind::Tiff && info.bilevel) {
+        if (const std::shared_ptr<FaxStrip> strip = TiffFaxStrip(*bytes, frame);
+            strip && strip->width == info.width && strip->height == info.height) {
+            own = std::make_shared<PdfImage>();
+            own->coding = PdfImage::Coding::Ccitt;
+            own->width = strip->width;
+            own->height = strip->height;
+            own->components = 1;
+            own->bitsPerComponent = 1;
+            own->ccittBlackIsOne = strip->minIsBlack;
+            own->data = std::move(strip->data);
+            own->storedSize = own->data.size();
+            info.dpiX = strip->dpiX;
+            info.dpiY = strip->dpiY;
+        }
+    }
+    if (own) {
+        const Resolution at = PageResolution(info);
+        own->dpiX = at.x;
+        own->dpiY = at.y;
+    }
+    return own;
+}
+
 std::vector<LoadedPage> LoadWithQt(const Bytes& bytes, ImageKind kind, const std::string& name,
                                    std::string& error, Quality first) {
     std::vector<LoadedPage> pages;
@@ -138,47 +193,8 @@ std::vector<LoadedPage> LoadWithQt(const Bytes& bytes, ImageKind kind, const std
             error = DecodeFailureMessage(failure, info);
             return {};
         }
-        SourceInfo info;
-        info.width = image.width();
-        info.height = image.height();
-        info.bilevel =
-            image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB;
-        info.grey = IsGreyImage(image);
-        info.lossy = kind == ImageKind::WebP && !IsLosslessWebP(*bytes);
-        // What the file declares. A PNG says so in pHYs; GIF and WebP declare
-        // nothing (Qt's 96 dpi is its default); for the rest Qt's value goes
-        // through the A4 test (scan/page_source.h).
-        double dpi = image.dotsPerMeterX() * 0.0254, dpiY = image.dotsPerMeterY() * 0.0254;
-        if (png)
-            dpi = png->dpiX, dpiY = png->dpiY;
-        else if (kind == ImageKind::Gif || kind == ImageKind::WebP)
-            dpi = dpiY = 0;
-        info.dpiX = dpi;
-        info.dpiY = dpiY;
-        std::shared_ptr<PdfImage> own;
-        if (kind == ImageKind::Png) {
-            own = PngAsPdfImage(*bytes);
-        } else if (kind == ImageKind::Tiff && info.bilevel) {
-            if (const std::shared_ptr<FaxStrip> strip = TiffFaxStrip(*bytes, i);
-                strip && strip->width == info.width && strip->height == info.height) {
-                own = std::make_shared<PdfImage>();
-                own->coding = PdfImage::Coding::Ccitt;
-                own->width = strip->width;
-                own->height = strip->height;
-                own->components = 1;
-                own->bitsPerComponent = 1;
-                own->ccittBlackIsOne = strip->minIsBlack;
-                own->data = std::move(strip->data);
-                own->storedSize = own->data.size();
-                info.dpiX = strip->dpiX;
-                info.dpiY = strip->dpiY;
-            }
-        }
-        if (own) {
-            const Resolution at = PageResolution(info);
-            own->dpiX = at.x;
-            own->dpiY = at.y;
-        }
+        SourceInfo info = FrameInfo(image, kind, bytes, png);
+        const std::shared_ptr<PdfImage> own = EmbeddedImage(bytes, kind, i, info);
         ColourMode mode = ColourMode::Colour;
         const Raster pixels = ToRaster(std::move(image), mode);
         auto source = std::make_shared<QtImageSource>(info, bytes, i, own);

@@ -105,69 +105,81 @@ void PageWorker::answered(bool file) {
 void PageWorker::run() {
     Job job;
     while (next(job)) {
-        if (job.work) {
-            std::function<void()> done;
-            try {
-                done = job.work();
-            } catch (const std::exception&) {
-                done = nullptr; // the page stays as it was
-            }
-            job.work = nullptr;
-            QMetaObject::invokeMethod(
-                this,
-                [this, done] {
-                    answered(false);
-                    if (done)
-                        done();
-                },
-                Qt::QueuedConnection);
-            continue;
-        }
-        if (job.file) {
-            std::string error;
-            std::vector<LoadedPage> pages;
-            try {
-                pages = LoadImageFile(job.path, error, static_cast<Quality>(preferred_.load()));
-            } catch (const std::bad_alloc&) {
-                pages.clear();
-                error = "内存不足，无法读取该图片。";
-            } catch (const std::exception&) {
-                pages.clear();
-                error = "无法读取该图片。";
-            }
-            auto result = std::make_shared<std::vector<LoadedPage>>(std::move(pages));
-            QMetaObject::invokeMethod(
-                this,
-                [this, path = job.path, result, error] {
-                    answered(true);
-                    loaded_(path, std::move(*result), error);
-                },
-                Qt::QueuedConnection);
-            continue;
-        }
-        std::shared_ptr<const PdfImage> image;
-        std::string error;
-        if (job.source) {
-            DecodeFailure failure = DecodeFailure::None;
-            try {
-                image = EncodePage(*job.source, job.mode, job.scanned, job.quality, &failure);
-                if (!image)
-                    error = DecodeFailureMessage(failure, job.source->info());
-            } catch (const std::bad_alloc&) {
-                error = "内存不足，无法处理该页。";
-            } catch (const std::exception&) {
-                error = "无法处理该页。";
-            }
-        }
-        job.source.reset(); // the worker holds no page between jobs
-        QMetaObject::invokeMethod(
-            this,
-            [this, page = job.page, q = job.quality, image, error] {
-                answered(false);
-                encoded_(page, q, image, error);
-            },
-            Qt::QueuedConnection);
+        if (job.work)
+            runTask(job);
+        else if (job.file)
+            loadFile(job);
+        else
+            encodeJob(job);
     }
+}
+
+// A task: its work here, what it hands back on the window's thread.
+void PageWorker::runTask(Job& job) {
+    std::function<void()> done;
+    try {
+        done = job.work();
+    } catch (const std::exception&) {
+        done = nullptr; // the page stays as it was
+    }
+    job.work = nullptr;
+    QMetaObject::invokeMethod(
+        this,
+        [this, done] {
+            answered(false);
+            if (done)
+                done();
+        },
+        Qt::QueuedConnection);
+}
+
+// An image file read into pages.
+void PageWorker::loadFile(const Job& job) {
+    std::string error;
+    std::vector<LoadedPage> pages;
+    try {
+        pages = LoadImageFile(job.path, error, static_cast<Quality>(preferred_.load()));
+    } catch (const std::bad_alloc&) {
+        pages.clear();
+        error = "内存不足，无法读取该图片。";
+    } catch (const std::exception&) {
+        pages.clear();
+        error = "无法读取该图片。";
+    }
+    auto result = std::make_shared<std::vector<LoadedPage>>(std::move(pages));
+    QMetaObject::invokeMethod(
+        this,
+        [this, path = job.path, result, error] {
+            answered(true);
+            loaded_(path, std::move(*result), error);
+        },
+        Qt::QueuedConnection);
+}
+
+// A page encoded in the job's quality.
+void PageWorker::encodeJob(Job& job) {
+    std::shared_ptr<const PdfImage> image;
+    std::string error;
+    if (job.source) {
+        DecodeFailure failure = DecodeFailure::None;
+        try {
+            image = EncodePage(*job.source, job.mode, job.scanned, job.quality, &failure);
+            if (!image)
+                error = DecodeFailureMessage(failure, job.source->info());
+        } catch (const std::bad_alloc&) {
+            error = "内存不足，无法处理该页。";
+        } catch (const std::exception&) {
+            error = "无法处理该页。";
+        }
+    }
+    job.source.reset(); // the worker holds no page between jobs
+    QMetaObject::invokeMethod(
+        this,
+        [this, page = job.page, q = job.quality, image, error] {
+            answered(false);
+            encoded_(page, q, image, error);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace scan::ui

@@ -69,6 +69,9 @@ class PageWorker final : public QObject {
         bool early() const { return file || work; }
     };
     void run();
+    void runTask(Job& job);
+    void loadFile(const Job& job);
+    void encodeJob(Job& job);
     bool next(Job& job);
     void answered(bool file);
 

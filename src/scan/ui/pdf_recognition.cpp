@@ -33,6 +33,17 @@ std::uint64_t FileSize(const std::string& path) {
     return e ? 0 : size;
 }
 
+// The text of one rendered page, in grey and no larger than the engine
+// reads well.
+OcrResult RecognisePage(TextRecogniser& engine, const QImage& image, const ShrinkOptions& options) {
+    QImage shown = image;
+    if (std::max(shown.width(), shown.height()) > kLongestSide)
+        shown =
+            shown.scaled(kLongestSide, kLongestSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const double dpi = kRenderDpi * shown.width() / std::max(1, image.width());
+    return engine.recognisePixels(Grey(shown), dpi, options.cancel);
+}
+
 } // namespace
 
 ShrinkResult RecognisePdf(const std::string& source, const std::string& target,
@@ -58,12 +69,7 @@ ShrinkResult RecognisePdf(const std::string& source, const std::string& target,
                 if (hasText) {
                     ++withText;
                 } else if (!image.isNull()) {
-                    QImage shown = image;
-                    if (std::max(shown.width(), shown.height()) > kLongestSide)
-                        shown = shown.scaled(kLongestSide, kLongestSide, Qt::KeepAspectRatio,
-                                             Qt::SmoothTransformation);
-                    const double dpi = kRenderDpi * shown.width() / std::max(1, image.width());
-                    const OcrResult r = engine.recognisePixels(Grey(shown), dpi, options.cancel);
+                    const OcrResult r = RecognisePage(engine, image, options);
                     if (r.outcome == OcrOutcome::Stopped) {
                         stopped = true;
                         return false;

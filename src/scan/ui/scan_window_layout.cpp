@@ -32,6 +32,20 @@ void ScanWindow::build() {
     entry->setObjectName(QStringLiteral("entry"));
     top->addWidget(entry);
 
+    buildScannerSettings(top);
+    buildScanActions(top);
+    buildPageList(top);
+    working_ = new QLabel(this);
+    working_->setObjectName(QStringLiteral("working"));
+    top->addWidget(working_);
+    buildText(top);
+
+    buildOutput(top);
+    connectControls();
+}
+
+// The scanner, its resolution, colour and area.
+void ScanWindow::buildScannerSettings(QBoxLayout* top) {
     auto* scanner = new QGridLayout();
     scanner->addWidget(new QLabel(QStringLiteral("扫描仪："), this), 0, 0);
     devices_ = new QComboBox(this);
@@ -59,7 +73,10 @@ void ScanWindow::build() {
     area_->addItems({QStringLiteral("A4"), QStringLiteral("扫描仪最大范围")});
     scanner->addWidget(area_, 1, 5);
     top->addLayout(scanner);
+}
 
+// Scanning, stopping and adding image files, with the scan's progress.
+void ScanWindow::buildScanActions(QBoxLayout* top) {
     auto* actions = new QHBoxLayout();
     scan_ = Button("scanPage", "扫描一页", this);
     scanBack_ = Button("scanBack", "扫描反面", this);
@@ -79,7 +96,10 @@ void ScanWindow::build() {
     actions->addStretch();
     actions->addWidget(addImages_);
     top->addLayout(actions);
+}
 
+// The pages as thumbnails and the column of what can be done to them.
+void ScanWindow::buildPageList(QBoxLayout* top) {
     auto* middle = new QHBoxLayout();
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("pages"));
@@ -106,12 +126,10 @@ void ScanWindow::build() {
     edit->addStretch();
     middle->addLayout(edit);
     top->addLayout(middle, 1);
+}
 
-    working_ = new QLabel(this);
-    working_->setObjectName(QStringLiteral("working"));
-    top->addWidget(working_);
-    buildText(top);
-
+// The output quality, the size it gives, "完成" and "取消".
+void ScanWindow::buildOutput(QBoxLayout* top) {
     auto* bottom = new QHBoxLayout();
     bottom->addWidget(new QLabel(QStringLiteral("输出质量："), this));
     quality_box_ = new QComboBox(this);
@@ -128,7 +146,9 @@ void ScanWindow::build() {
     bottom->addWidget(finish_);
     bottom->addWidget(cancel_);
     top->addLayout(bottom);
+}
 
+void ScanWindow::connectControls() {
     connect(scan_, &QPushButton::clicked, this, [this] { scanPage(false); });
     connect(scanBack_, &QPushButton::clicked, this, [this] { scanPage(true); });
     connect(cancelScan_, &QPushButton::clicked, this, [this] { cancelScan(); });

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace startup::ui {
@@ -188,11 +189,10 @@ fs::path UserDataFolder() {
     return folder.isEmpty() ? fs::path() : FromQString(folder);
 }
 
-} // namespace
-
-int RunProgram(int argc, char** argv, const ProgramParts& parts,
-               const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
-    const CommandLine options = ParseCommandLine(argc, argv);
+// What the command line asks that needs no window: its refusal, the help or
+// the version, or the package check. The exit code when it asked one of them.
+std::optional<int> RunWithoutWindow(int argc, char** argv, const CommandLine& options,
+                                    const ProgramParts& parts) {
     if (!options.refused.empty()) {
         std::fputs(RefusedText(options.refused).c_str(), stderr);
         return kUsageError;
@@ -206,6 +206,30 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
         QCoreApplication app(argc, argv);
         return parts.checkPackage ? parts.checkPackage(options.packageFolder, options.repair) : 2;
     }
+    return std::nullopt;
+}
+
+// Start-up (Main) in the data folder, the template database prepared with the
+// program's fonts.
+bool StartUp(const fs::path& folder, FontSetUp& fonts) {
+    StartupHooks hooks;
+    hooks.prepareDatabase = [&fonts](const fs::path& database) {
+        return PrepareDatabase(database, fonts);
+    };
+    // Asking the print system takes longer than the rest of the start-up: the
+    // printers are counted as soon as the main window has been painted, before
+    // the user can do anything that prints.
+    hooks.countPrinters = [] { return 0; };
+    return Main(folder, hooks);
+}
+
+} // namespace
+
+int RunProgram(int argc, char** argv, const ProgramParts& parts,
+               const std::function<void(QWidget& mainWindow)>& mainWindowShown) {
+    const CommandLine options = ParseCommandLine(argc, argv);
+    if (const std::optional<int> done = RunWithoutWindow(argc, argv, options, parts))
+        return *done;
     // Font aliases must be known before Qt reads the font configuration.
     const auto fonts = std::make_shared<FontSetUp>(
         util::ui::FindFontAliasFile(platform::ExecutableFolder(argc > 0 ? argv[0] : nullptr)));
@@ -226,15 +250,7 @@ int RunProgram(int argc, char** argv, const ProgramParts& parts,
         std::cout << "数据文件夹: " << platform::PathToUtf8(data.folder) << std::endl;
     if (parts.dataFolderClaimed)
         parts.dataFolderClaimed(platform::PathToUtf8(data.folder));
-    StartupHooks hooks;
-    hooks.prepareDatabase = [&fonts](const fs::path& database) {
-        return PrepareDatabase(database, *fonts);
-    };
-    // Asking the print system takes longer than the rest of the start-up: the
-    // printers are counted as soon as the main window has been painted, before
-    // the user can do anything that prints.
-    hooks.countPrinters = [] { return 0; };
-    if (!Main(data.folder, hooks))
+    if (!StartUp(data.folder, *fonts))
         return 1;
 
     fonts->wait();

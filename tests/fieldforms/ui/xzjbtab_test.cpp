@@ -195,11 +195,13 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
     row({.order = 6, .name = "无词表", .kind = 4, .dictionary = 99});
     row({.order = 7, .name = "O'Brien", .value = "x", .length = 0});
     row({.order = 8, .name = "其他子项"}); // another sub-item's row
+    // A stored long text already over its limit of 8: 9 characters as stored.
+    row({.order = 9, .name = "超长", .kind = 3, .memo = "一二三\r\n四五六七", .length = 8});
     db->Exec("update 项目基本信息 set 子项='别的' where 排序号=8");
     Start(sub);
     XZJBTab& w = Open();
 
-    ASSERT_EQ(w.elementCount("Text1"), 6);
+    ASSERT_EQ(w.elementCount("Text1"), 7);
     // Long text: 备注值 in a box of several lines, under a three-line label.
     ASSERT_NE(w.Text1(0).as<QPlainTextEdit>(), nullptr);
     EXPECT_EQ(w.Text1(0).widget()->objectName(), "Text1_0");
@@ -243,10 +245,19 @@ TEST_F(XZJBTabTest, ShowsStoredInheritedAndLongValues) {
     EXPECT_EQ(w.Text1(5).text(), "x");
     EXPECT_EQ(w.Text1(5).as<QLineEdit>()->maxLength(), 32767); // 0: no limit
     EXPECT_EQ(w.Combo1(0).listCount(), 0);
+    // Over its limit, the stored length is the limit: a character taken out
+    // makes room for one.
+    auto* over = w.Text1(6).as<QPlainTextEdit>();
+    ASSERT_NE(over, nullptr);
+    EXPECT_EQ(w.Text1(6).text(), "一二三\r\n四五六七");
+    over->moveCursor(QTextCursor::End);
+    QTest::keyClick(over, Qt::Key_Backspace);
+    QTest::keyClicks(over, "XY");
+    EXPECT_EQ(w.Text1(6).text(), "一二三\r\n四五六X");
     // Each opening starts again: a second window builds the same form.
     XZJBTab again;
     again.Form_Load();
-    EXPECT_EQ(again.elementCount("Text1"), 6);
+    EXPECT_EQ(again.elementCount("Text1"), 7);
 }
 
 TEST_F(XZJBTabTest, ChecksThenSavesEveryKindWithTheInheritedField) {
