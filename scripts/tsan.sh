@@ -16,6 +16,12 @@
 #   quality tests of PagesTest): that code starts no thread, and its pixel
 #   loops run ten to fifteen times slower under the sanitizer, past the
 #   test program's time limit.
+# - A test program that runs out of time is run once more (and only then):
+#   now and then the scanning tests' program hangs as it exits, in a library
+#   destructor that p11-kit (loaded through the print system's TLS library)
+#   runs at exit, waiting on glibc's locale lock; seen about once in twenty
+#   runs under the sanitizer, never without it. A failed test is not run
+#   again.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-tsan"
@@ -33,4 +39,5 @@ mkdir -p /tmp/runtime-root && chmod 700 /tmp/runtime-root
 cd "$build"
 tests="^($(IFS='|'; echo "${programs[*]}"))\$"
 GTEST_FILTER='-*Recognition*:*Geometry*:Photo*:ShrinkTest.*:PagesTest.*Quality*' QT_QPA_PLATFORM=offscreen \
-  setarch "$(uname -m)" -R ctest --output-on-failure -j"$(nproc)" -R "$tests"
+  setarch "$(uname -m)" -R ctest --output-on-failure -j"$(nproc)" --repeat after-timeout:2 \
+  -R "$tests"
